@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+    std::puts("Zendrato");
+    return 0;
+}

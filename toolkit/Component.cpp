@@ -1,0 +1,131 @@
+#include "toolkit/Component.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace zen {
+
+TComponent::TComponent(TComponent* owner) {
+    if (owner) {
+        owner->InsertComponent(this);
+    }
+}
+
+TComponent::~TComponent() {
+    state_ |= csDestroying;
+    // Those who asked to hear of our going drop their references first.
+    auto notifies = freeNotifies_;
+    for (TComponent* c : notifies) {
+        c->RemoveFreeNotification(this);
+        c->Notification(this, TOperation::opRemove);
+    }
+    if (owner_) {
+        owner_->RemoveComponent(this);
+    }
+    // Children go in reverse order of creation, each told by the owner before it is freed.
+    while (!components_.empty()) {
+        TComponent* child = components_.back();
+        components_.pop_back();
+        child->owner_ = nullptr;
+        Notification(child, TOperation::opRemove);
+        delete child;
+    }
+}
+
+TComponent* TComponent::FindComponent(const std::string& name) const {
+    if (name.empty()) {
+        return nullptr;
+    }
+    for (TComponent* c : components_) {
+        if (c->name_.size() == name.size() &&
+            std::equal(name.begin(), name.end(), c->name_.begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) ==
+                       std::tolower(static_cast<unsigned char>(b));
+            })) {
+            return c;
+        }
+    }
+    return nullptr;
+}
+
+void TComponent::InsertComponent(TComponent* child) {
+    if (!child || child->owner_ == this) {
+        return;
+    }
+    if (child->owner_) {
+        child->owner_->RemoveComponent(child);
+    }
+    child->owner_ = this;
+    components_.push_back(child);
+    NotifyTree(child, TOperation::opInsert);
+}
+
+void TComponent::RemoveComponent(TComponent* child) {
+    auto it = std::find(components_.begin(), components_.end(), child);
+    if (it == components_.end()) {
+        return;
+    }
+    NotifyTree(child, TOperation::opRemove);
+    components_.erase(std::find(components_.begin(), components_.end(), child));
+    child->owner_ = nullptr;
+}
+
+void TComponent::NotifyTree(TComponent* component, TOperation operation) {
+    Notification(component, operation);
+    // Copy: a notification may free or re-parent siblings.
+    auto children = components_;
+    for (TComponent* c : children) {
+        if (c != component) {
+            c->Notification(component, operation);
+        }
+    }
+}
+
+void TComponent::SetDesigning(bool on) {
+    if (on) {
+        state_ |= csDesigning;
+    } else {
+        state_ &= ~csDesigning;
+    }
+    for (TComponent* c : components_) {
+        c->SetDesigning(on);
+    }
+}
+
+void TComponent::BeginLoading() {
+    state_ |= csLoading | csReading;
+    for (TComponent* c : components_) {
+        c->BeginLoading();
+    }
+}
+
+void TComponent::EndLoading() {
+    for (TComponent* c : std::vector<TComponent*>(components_)) {
+        c->EndLoading();
+    }
+    state_ &= ~(csLoading | csReading);
+    Loaded();
+}
+
+void TComponent::FreeNotification(TComponent* other) {
+    if (other && other != this &&
+        std::find(freeNotifies_.begin(), freeNotifies_.end(), other) == freeNotifies_.end()) {
+        freeNotifies_.push_back(other);
+        other->freeNotifies_.push_back(this);
+    }
+}
+
+void TComponent::RemoveFreeNotification(TComponent* other) {
+    std::erase(freeNotifies_, other);
+}
+
+void TComponent::Notification(TComponent*, TOperation) {}
+
+void TComponent::Loaded() {}
+
+TApplication& Application() {
+    static TApplication app;
+    return app;
+}
+
+} // namespace zen

@@ -1,0 +1,22 @@
+#pragma once
+// Where Zendrato keeps its files: ZENDRATO_HOME when set, otherwise
+// $XDG_DATA_HOME/zendrato (~/.local/share/zendrato). It stands in for the Windows directory
+// (the settings file), the registry root, the "TevrinTemp" alias and drive C:.
+
+#include <filesystem>
+#include <string>
+
+namespace zen {
+
+// The home directory, created when missing (EInOutError when that fails).
+std::filesystem::path ZendratoHome();
+
+// The directory an alias of the local table engine maps to, created when missing.
+// Only "TevrinTemp" is known; EDatabaseError for any other.
+std::filesystem::path AliasDirectory(const std::string& alias);
+
+// A Windows path such as "c:\TevrinError" as a path under the home directory
+// ("<home>/c/TevrinError"); any other path is returned as it stands.
+std::filesystem::path MapWindowsPath(const std::string& path);
+
+} // namespace zen
