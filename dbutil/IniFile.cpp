@@ -1,0 +1,187 @@
+#include "dbutil/IniFile.h"
+
+#include "toolkit/Exceptions.h"
+#include "toolkit/Home.h"
+
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+#include <vector>
+
+namespace zen {
+
+namespace {
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string_view Trim(std::string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t')) {
+        ++b;
+    }
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) {
+        --e;
+    }
+    return s.substr(b, e - b);
+}
+
+// The section name of a "[name]" line, or nothing for any other line.
+bool SectionOf(std::string_view line, std::string_view& name) {
+    std::string_view t = Trim(line);
+    if (t.size() >= 2 && t.front() == '[') {
+        size_t close = t.find(']');
+        if (close != std::string_view::npos) {
+            name = Trim(t.substr(1, close - 1));
+            return true;
+        }
+    }
+    return false;
+}
+
+// The key and value of a "key=value" line; the value is everything after the first "=",
+// less the line end, so that it comes back exactly as it was written.
+bool KeyOf(std::string_view line, std::string_view& key, std::string_view& value) {
+    size_t eq = line.find('=');
+    if (eq == std::string_view::npos) {
+        return false;
+    }
+    std::string_view k = Trim(line.substr(0, eq));
+    if (k.empty() || k.front() == ';') {
+        return false;
+    }
+    key = k;
+    value = line.substr(eq + 1);
+    if (!value.empty() && value.back() == '\r') {
+        value.remove_suffix(1);
+    }
+    return true;
+}
+
+bool ReadLines(const std::filesystem::path& path, std::vector<std::string>& lines) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    std::string line;
+    while (std::getline(in, line)) {
+        lines.push_back(line);
+    }
+    return !in.bad();
+}
+
+std::unique_ptr<TIniFile> g_settings;
+
+} // namespace
+
+TIniFile::TIniFile(std::filesystem::path path) : path_(std::move(path)) {}
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& key,
+                                 const std::string& defaultValue) const {
+    std::vector<std::string> lines;
+    if (!ReadLines(path_, lines)) {
+        return defaultValue;
+    }
+    bool inSection = false;
+    for (const std::string& line : lines) {
+        std::string_view name, k, v;
+        if (SectionOf(line, name)) {
+            inSection = SameName(name, section);
+        } else if (inSection && KeyOf(line, k, v) && SameName(k, key)) {
+            return std::string(v);
+        }
+    }
+    return defaultValue;
+}
+
+void TIniFile::WriteString(const std::string& section, const std::string& key,
+                           const std::string& value) {
+    if (value.find_first_of("\r\n") != std::string::npos) {
+        throw EInOutError("A value with a line break cannot be stored in " + path_.string());
+    }
+    std::vector<std::string> lines;
+    std::error_code ec;
+    if (std::filesystem::exists(path_, ec) && !ReadLines(path_, lines)) {
+        throw EInOutError("Cannot read " + path_.string());
+    }
+    const std::string entry = key + "=" + value;
+    bool inSection = false, done = false;
+    size_t sectionEnd = std::string::npos; // one past the last non-blank line of the section
+    for (size_t i = 0; i < lines.size() && !done; ++i) {
+        std::string_view name, k, v;
+        if (SectionOf(lines[i], name)) {
+            if (inSection) {
+                break;
+            }
+            inSection = SameName(name, section);
+            if (inSection) {
+                sectionEnd = i + 1;
+            }
+        } else if (inSection) {
+            if (KeyOf(lines[i], k, v) && SameName(k, key)) {
+                lines[i] = entry;
+                done = true;
+            } else if (!Trim(lines[i]).empty()) {
+                sectionEnd = i + 1;
+            }
+        }
+    }
+    if (!done) {
+        if (sectionEnd != std::string::npos) {
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(sectionEnd), entry);
+        } else {
+            if (!lines.empty() && !Trim(lines.back()).empty()) {
+                lines.emplace_back();
+            }
+            lines.push_back("[" + section + "]");
+            lines.push_back(entry);
+        }
+    }
+
+    std::ostringstream text;
+    for (const std::string& line : lines) {
+        text << line << '\n';
+    }
+    std::filesystem::path tmp = path_;
+    tmp += ".tmp" + std::to_string(::getpid());
+    {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        out << text.str();
+        out.flush();
+        if (!out) {
+            out.close();
+            std::filesystem::remove(tmp, ec);
+            throw EInOutError("Cannot write " + path_.string());
+        }
+    }
+    std::filesystem::rename(tmp, path_, ec);
+    if (ec) {
+        std::filesystem::remove(tmp, ec);
+        throw EInOutError("Cannot write " + path_.string());
+    }
+}
+
+void OpenSettingsFile(const std::string& name) {
+    g_settings = std::make_unique<TIniFile>(ZendratoHome() / name);
+}
+
+TIniFile& SettingsFile() {
+    if (!g_settings) {
+        throw EInOutError("The settings file is not open");
+    }
+    return *g_settings;
+}
+
+} // namespace zen

@@ -1,0 +1,73 @@
+#include "dbutil/IniFile.h"
+#include "LogReader.h"
+#include "dbutil/StdProc.h"
+#include "support/TestSupport.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+using namespace zen;
+
+namespace {
+
+std::string Slurp(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void Spit(const std::filesystem::path& p, const std::string& text) {
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+} // namespace
+
+TEST(IniFile, NamesIgnoreCaseAndOtherEntriesSurviveAWrite) {
+    test::TempHome home;
+    auto path = home.Path() / "Tevrin.INI";
+    Spit(path, "; operator notes\n[Other]\nAlias=keep me\n\n[zendrato]\nALIAS=Old\nPath=/x\n");
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadString("Zendrato", "alias", "d"), "Old");
+    EXPECT_EQ(ini.ReadString("ZENDRATO", "Missing", "d"), "d");
+    ini.WriteString("Zendrato", "Alias", "New");
+    ini.WriteString("Zendrato", "PoslDog", "A");
+    ini.WriteString("Fresh", "Key", " spaced value ");
+    EXPECT_EQ(Slurp(path), "; operator notes\n[Other]\nAlias=keep me\n\n[zendrato]\nAlias=New\n"
+                           "Path=/x\nPoslDog=A\n\n[Fresh]\nKey= spaced value \n");
+    EXPECT_EQ(ini.ReadString("fresh", "key", ""), " spaced value ");
+    EXPECT_EQ(ini.ReadString("Other", "Alias", ""), "keep me");
+}
+
+TEST(IniFile, GarbageAndUnreadableFilesGiveTheDefaults) {
+    test::TempHome home;
+    auto path = home.Path() / "Tevrin.INI";
+    std::string garbage("\x00\xff\x13[\x01=\x02\n=\n[", 12);
+    Spit(path, garbage);
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadString("Zendrato", "Alias", "Lorvath"), "Lorvath");
+    ini.WriteString("Zendrato", "Alias", "X");
+    EXPECT_EQ(ini.ReadString("Zendrato", "Alias", "Lorvath"), "X");
+
+    TIniFile dir(home.Path()); // a directory cannot be read as a file
+    EXPECT_EQ(dir.ReadString("Zendrato", "Alias", "Lorvath"), "Lorvath");
+}
+
+TEST(IniFile, SettingsOperationsLogWriteFailuresAndKeepTheOldFile) {
+    test::TempHome home;
+    OpenSettingsFile();
+    WriteStringToIniFile("Zendrato", "Alias", "Baza");
+    EXPECT_EQ(GetStringFromIniFile("Zendrato", "Alias", "Lorvath"), "Baza");
+    EXPECT_EQ(GetStringFromIniFile("Zendrato", "", "Lorvath"), "");
+    EXPECT_EQ(GetStringFromIniFile("", "Alias", "Lorvath"), "");
+    WriteStringToIniFile("Zendrato", "", "ignored");
+    EXPECT_TRUE(test::ReadExceptionLog().empty());
+
+    WriteStringToIniFile("Zendrato", "Path", "two\nlines");
+    auto rows = test::ReadExceptionLog();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].operation, "WriteStringToIniFile");
+    EXPECT_EQ(rows[0].exceptObject, "EInOutError");
+    EXPECT_EQ(GetStringFromIniFile("Zendrato", "Alias", "Lorvath"), "Baza");
+}

@@ -1,0 +1,46 @@
+#include "toolkit/Text.h"
+
+namespace zen {
+
+namespace {
+
+bool IsContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
+
+} // namespace
+
+size_t Utf8Length(std::string_view text) {
+    size_t n = 0;
+    for (unsigned char c : text) {
+        if (!IsContinuation(c)) {
+            ++n;
+        }
+    }
+    return n;
+}
+
+std::string Utf8Left(std::string_view text, size_t chars) {
+    size_t count = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (!IsContinuation(static_cast<unsigned char>(text[i]))) {
+            if (count == chars) {
+                return std::string(text.substr(0, i));
+            }
+            ++count;
+        }
+    }
+    return std::string(text);
+}
+
+std::string AsciiUpper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return out;
+}
+
+} // namespace zen
