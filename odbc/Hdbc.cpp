@@ -1,0 +1,305 @@
+#include "odbc/Hdbc.h"
+
+#include "odbc/ErrorDialog.h"
+
+#include <cstdint>
+#include <strings.h>
+
+namespace zen {
+
+namespace {
+SQLPOINTER IntAttr(SQLUINTEGER v) {
+    return reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(v));
+}
+SQLCHAR* Chars(std::string& s) {
+    return reinterpret_cast<SQLCHAR*>(s.data());
+}
+} // namespace
+
+THdbc::THdbc(TComponent* owner) : THbase(owner), driverTable_(BuildDriverTable()) {}
+
+THdbc::~THdbc() {
+    try {
+        Terminate();
+    } catch (...) {
+        // A destructor cannot report; the handle is released without checks instead.
+        if (Allocated()) {
+            if (connected_) {
+                SQLDisconnect(hdbc_);
+            }
+            SQLFreeHandle(SQL_HANDLE_DBC, hdbc_);
+            hdbc_ = SQL_NULL_HDBC;
+            connected_ = false;
+            SetAllocated(false);
+            children_.Clear();
+            if (THenv* env = THenv::Existing()) {
+                env->Children().Remove(this);
+            }
+        }
+    }
+}
+
+bool THdbc::Init() {
+    if (Allocated()) {
+        return true;
+    }
+    THenv& env = THenv::Instance();
+    if (poolingPending_) {
+        poolingPending_ = false;
+        env.SetConnectionPooling(pendingPooling_);
+    }
+    SQLHDBC h = SQL_NULL_HDBC;
+    SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_DBC, env.Handle(), &h);
+    // A failed allocation leaves its diagnostics on the environment handle.
+    env.Error().Check(&env, rc);
+    hdbc_ = h;
+    SetRetCode(rc);
+    SetAllocated(true);
+    env.Children().Add(this);
+    ApplyCursorLib();
+    DoAfterInit();
+    return true;
+}
+
+bool THdbc::Terminate() {
+    DoBeforeTerminate();
+    if (!Allocated()) {
+        return true;
+    }
+    children_.TerminateAll();
+    if (connected_) {
+        Disconnect();
+    }
+    if (THenv* env = THenv::Existing()) {
+        env->Children().Remove(this);
+    }
+    SQLRETURN rc = SQLFreeHandle(SQL_HANDLE_DBC, hdbc_);
+    if (!SQL_SUCCEEDED(rc)) {
+        // The handle is still there: keep it on the environment's list, then report.
+        THenv::Instance().Children().Add(this);
+        Check(rc);
+    }
+    hdbc_ = SQL_NULL_HDBC;
+    SetAllocated(false);
+    return true;
+}
+
+std::string THdbc::ConnectString() const {
+    std::string s;
+    if (!dataSource_.empty()) {
+        s += "DSN=" + dataSource_ + ";";
+    }
+    if (!userName_.empty()) {
+        s += "UID=" + userName_ + ";";
+    }
+    if (!password_.empty()) {
+        s += "PWD=" + password_ + ";";
+    }
+    if (!driver_.empty()) {
+        s += "DRIVER=" + driver_ + ";";
+    }
+    for (const std::string& a : attributes_) {
+        s += a + ";";
+    }
+    return s;
+}
+
+bool THdbc::UsesDriverConnect() const {
+    return infoPrompt_ != SQL_DRIVER_NOPROMPT || !driver_.empty() || !attributes_.empty();
+}
+
+void THdbc::Connect() {
+    if (linkLostPending_) {
+        linkLostPending_ = false;
+        THenv::Instance().TearDownQuietly(this);
+    }
+    Init();
+    if (connected_) {
+        return;
+    }
+    DoBeforeConnect();
+    ApplyCursorLib();
+    SQLRETURN rc;
+    if (UsesDriverConnect()) {
+        std::string in = ConnectString();
+        SQLCHAR out[256] = {};
+        SQLSMALLINT outLength = 0;
+        auto window = reinterpret_cast<SQLHWND>(THenv::Instance().Window());
+        rc = SQLDriverConnect(hdbc_, window, Chars(in), SQL_NTS, out, sizeof out, &outLength,
+                              infoPrompt_);
+    } else {
+        std::string dsn = dataSource_, user = userName_, pwd = password_;
+        rc = SQLConnect(hdbc_, Chars(dsn), SQL_NTS, Chars(user), SQL_NTS, Chars(pwd), SQL_NTS);
+    }
+    Check(rc);
+    connected_ = true;
+    try {
+        ApplyIsolationLevel();
+    } catch (...) {
+        // Not left half connected: a connection whose set-up failed is closed again, so
+        // that Connected stays false and AfterConnect does not fire.
+        SQLDisconnect(hdbc_);
+        connected_ = false;
+        throw;
+    }
+    SQLUSMALLINT supported = SQL_FALSE;
+    rc = SQLGetFunctions(hdbc_, SQL_API_SQLDESCRIBEPARAM, &supported);
+    noDescribeParam_ = !SQL_SUCCEEDED(rc) || supported == SQL_FALSE;
+    DoAfterConnect();
+}
+
+void THdbc::Disconnect() {
+    if (!connected_) {
+        return;
+    }
+    DoBeforeDisconnect();
+    children_.TerminateAll();
+    Check(SQLDisconnect(hdbc_));
+    connected_ = false;
+    DoAfterDisconnect();
+}
+
+void THdbc::SetConnected(bool on) {
+    if (IsLoading()) {
+        connectWhenLoaded_ = on;
+        return;
+    }
+    if (on) {
+        Connect();
+    } else {
+        Disconnect();
+    }
+}
+
+void THdbc::Loaded() {
+    THbase::Loaded();
+    if (!connectWhenLoaded_) {
+        return;
+    }
+    connectWhenLoaded_ = false;
+    try {
+        Connect();
+    } catch (const EODBC& e) {
+        ShowODBCErrorDialog("Cannot connect " + Name() + " to database.", e);
+    }
+}
+
+// Sets a connection attribute only when the driver reports a different value; an
+// attribute that cannot be read is left as the driver has it.
+void THdbc::ApplyConnectAttr(SQLINTEGER attribute, SQLUINTEGER value) {
+    if (!Allocated()) {
+        return;
+    }
+    SQLUINTEGER current = 0;
+    SQLRETURN rc = SQLGetConnectAttr(hdbc_, attribute, &current, 0, nullptr);
+    if (SQL_SUCCEEDED(rc) && current != value) {
+        Check(SQLSetConnectAttr(hdbc_, attribute, IntAttr(value), 0));
+    }
+}
+
+void THdbc::ApplyCursorLib() {
+    ApplyConnectAttr(SQL_ATTR_ODBC_CURSORS, cursorLib_);
+}
+
+void THdbc::SetCursorLib(SQLUINTEGER value) {
+    if (connected_) {
+        Disconnect();
+    }
+    cursorLib_ = value;
+    ApplyCursorLib();
+}
+
+void THdbc::ApplyIsolationLevel() {
+    ApplyConnectAttr(SQL_ATTR_TXN_ISOLATION, isolationLevel_);
+}
+
+void THdbc::SetIsolationLevel(SQLUINTEGER level) {
+    isolationLevel_ = level;
+    ApplyIsolationLevel();
+}
+
+TConnectionPooling THdbc::ConnectionPooling() const {
+    if (poolingPending_) {
+        return pendingPooling_;
+    }
+    THenv* env = THenv::Existing();
+    return env ? env->ConnectionPooling() : cpDefault;
+}
+
+void THdbc::SetConnectionPooling(TConnectionPooling mode) {
+    if (IsLoading()) {
+        poolingPending_ = true;
+        pendingPooling_ = mode;
+        return;
+    }
+    THenv::Instance().SetConnectionPooling(mode);
+}
+
+bool THdbc::FunctionSupported(SQLUSMALLINT function) {
+    if (function == SQL_API_ALL_FUNCTIONS || function == SQL_API_ODBC3_ALL_FUNCTIONS) {
+        throw EODBCExpress("Cannot return information for more than one function at a time.");
+    }
+    Connect();
+    SQLUSMALLINT supported = SQL_FALSE;
+    SQLRETURN rc = SQLGetFunctions(hdbc_, function, &supported);
+    return SQL_SUCCEEDED(rc) && supported != SQL_FALSE;
+}
+
+std::string THdbc::InfoString(SQLUSMALLINT infoType) {
+    Connect();
+    std::vector<char> buffer(256, 0);
+    SQLSMALLINT length = 0;
+    SQLRETURN rc = SQLGetInfo(hdbc_, infoType, buffer.data(),
+                              static_cast<SQLSMALLINT>(buffer.size()), &length);
+    // A longer text is read again whole rather than cut inside a UTF-8 character.
+    if (rc == SQL_SUCCESS_WITH_INFO && length >= static_cast<SQLSMALLINT>(buffer.size())) {
+        buffer.assign(static_cast<size_t>(length) + 1, 0);
+        rc = SQLGetInfo(hdbc_, infoType, buffer.data(), static_cast<SQLSMALLINT>(buffer.size()),
+                        &length);
+    }
+    if (!SQL_SUCCEEDED(rc)) {
+        return std::string();
+    }
+    buffer.back() = '\0';
+    return std::string(buffer.data());
+}
+
+SQLUINTEGER THdbc::InfoInteger(SQLUSMALLINT infoType) {
+    Connect();
+    SQLUINTEGER value = 0;
+    SQLRETURN rc = SQLGetInfo(hdbc_, infoType, &value, sizeof value, nullptr);
+    return SQL_SUCCEEDED(rc) ? value : 0;
+}
+
+std::string THdbc::DriverKey() {
+    return InfoString(SQL_DBMS_NAME) + ";" + InfoString(SQL_DRIVER_NAME);
+}
+
+const TDriverRec* THdbc::FindDriverRec(const std::string& key) const {
+    for (const TDriverRec& r : driverTable_) {
+        if (strcasecmp(r.name.c_str(), key.c_str()) == 0) {
+            return &r;
+        }
+    }
+    return nullptr;
+}
+
+const TDriverRec& THdbc::DriverRec() {
+    const TDriverRec* r = FindDriverRec(DriverKey());
+    return r ? *r : driverTable_.front();
+}
+
+void THdbc::DoBeforeConnect() {
+    FireEvent(BeforeConnect, this);
+}
+void THdbc::DoAfterConnect() {
+    FireEvent(AfterConnect, this);
+}
+void THdbc::DoBeforeDisconnect() {
+    FireEvent(BeforeDisconnect, this);
+}
+void THdbc::DoAfterDisconnect() {
+    FireEvent(AfterDisconnect, this);
+}
+
+} // namespace zen

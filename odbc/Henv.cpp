@@ -1,0 +1,138 @@
+#include "odbc/Henv.h"
+
+#include "odbc/Hdbc.h"
+
+#include <memory>
+
+namespace zen {
+
+namespace {
+// The environment lives from first use to the end of the program. A plain pointer rather
+// than a function-local object so that Existing() can tell "gone" from "not yet".
+THenv* g_env = nullptr;
+bool g_envGone = false;
+
+struct EnvKeeper {
+    std::unique_ptr<THenv> env;
+    ~EnvKeeper() {
+        env.reset();
+        g_envGone = true;
+    }
+};
+} // namespace
+
+THenv& THenv::Instance() {
+    static EnvKeeper keeper;
+    if (!g_env) {
+        if (g_envGone) {
+            throw EODBCExpress("The ODBC environment is used after the end of the program.");
+        }
+        keeper.env.reset(new THenv());
+        g_env = keeper.env.get();
+        // Allocated after g_env is set: a failing allocation reports through the
+        // environment's own error object. The next use tries again.
+        g_env->Init();
+    }
+    return *g_env;
+}
+
+THenv* THenv::Existing() noexcept {
+    return g_env;
+}
+
+THenv::THenv() : THbase(nullptr) {
+    SetName("ODBCEnvironment");
+}
+
+THenv::~THenv() {
+    try {
+        Release();
+    } catch (...) {
+        // The program is ending; nothing more can be done with a failing release.
+    }
+    if (g_env == this) {
+        g_env = nullptr;
+    }
+}
+
+void THenv::ApplyPooling() {
+    if (pooling_ == cpDefault) {
+        return;
+    }
+    SQLUINTEGER wanted = pooling_ == cpOff            ? SQL_CP_OFF
+                         : pooling_ == cpOnePerDriver ? SQL_CP_ONE_PER_DRIVER
+                                                      : SQL_CP_ONE_PER_HENV;
+    SQLUINTEGER current = 0;
+    SQLRETURN rc = SQLGetEnvAttr(SQL_NULL_HENV, SQL_ATTR_CONNECTION_POOLING, &current, 0, nullptr);
+    if (SQL_SUCCEEDED(rc) && current != wanted) {
+        rc = SQLSetEnvAttr(SQL_NULL_HENV, SQL_ATTR_CONNECTION_POOLING,
+                           reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(wanted)), 0);
+        Check(rc);
+    }
+}
+
+bool THenv::Init() {
+    if (Allocated()) {
+        return true;
+    }
+    ApplyPooling();
+    SQLHENV h = SQL_NULL_HENV;
+    Check(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h));
+    henv_ = h;
+    SQLRETURN rc =
+        SQLSetEnvAttr(henv_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    if (!error_.Success(rc)) {
+        // Not left half set up: the handle goes before the error is raised.
+        try {
+            Check(rc);
+        } catch (...) {
+            SQLFreeHandle(SQL_HANDLE_ENV, henv_);
+            henv_ = SQL_NULL_HENV;
+            throw;
+        }
+    }
+    SetAllocated(true);
+    DoAfterInit();
+    return true;
+}
+
+bool THenv::Terminate() {
+    DoBeforeTerminate();
+    children_.TerminateAll();
+    return true;
+}
+
+void THenv::Release() {
+    if (!Allocated()) {
+        return;
+    }
+    Terminate();
+    Check(SQLFreeHandle(SQL_HANDLE_ENV, henv_));
+    henv_ = SQL_NULL_HENV;
+    SetAllocated(false);
+}
+
+void THenv::SetConnectionPooling(TConnectionPooling mode) {
+    if (mode == pooling_) {
+        return;
+    }
+    Release();
+    pooling_ = mode;
+    Init();
+}
+
+void THenv::TearDownQuietly(THdbc* dbc) {
+    struct QuietScope {
+        bool& flag;
+        bool previous;
+        explicit QuietScope(bool& f) : flag(f), previous(f) { flag = true; }
+        ~QuietScope() { flag = previous; }
+    } scope(quiet_);
+    if (dbc) {
+        dbc->Terminate();
+    } else {
+        children_.TerminateAll();
+    }
+}
+
+} // namespace zen
