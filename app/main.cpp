@@ -1,6 +1,34 @@
-#include <cstdio>
+#include "app/FMain.h"
+#include "app/ZenApplication.h"
+#include "toolkit/DateTime.h"
 
-int main() {
-    std::puts("Zendrato");
-    return 0;
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Without a window system Qt would abort with a message about plugins; say plainly why the
+// window cannot open instead.
+bool HaveDisplay() {
+    auto set = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v && *v;
+    };
+    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!HaveDisplay()) {
+        std::fprintf(stderr, "zendrato: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+                             "the window cannot open\n");
+        return 2;
+    }
+    zen::TZenApplication app(argc, argv);
+    zen::InitFormatSettingsFromLocale();
+    zen::TMain main;
+    main.show();
+    return app.exec();
 }

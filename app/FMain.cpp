@@ -1,0 +1,142 @@
+#include "app/FMain.h"
+
+#include "app/DateField.h"
+#include "app/ZenApplication.h"
+#include "dbutil/IniFile.h"
+#include "dbutil/StdProc.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace zen {
+
+namespace {
+
+constexpr const char* kSection = "Zendrato";
+constexpr int kFieldHeight = 21;
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+std::string S(const QString& s) {
+    return s.toStdString();
+}
+
+} // namespace
+
+TMain::TMain(QWidget* parent) : QWidget(parent) {
+    setObjectName("Main");
+    SetName("Main");
+    setWindowTitle("Zendrato");
+    // 439 x 345 is the outer size at 200, 108; the client area is that less a common
+    // frame (4 pixels a side) and caption (23 pixels).
+    move(200, 108);
+    setFixedSize(439 - 8, 345 - 27);
+    QFont font("Liberation Sans");
+    font.setPointSize(8);
+    setFont(font);
+
+    auto lineEdit = [this](const char* name, int x, int y, int width, int maxLength) {
+        auto* e = new QLineEdit(this);
+        e->setObjectName(name);
+        e->setGeometry(x, y, width, kFieldHeight);
+        if (maxLength > 0) {
+            e->setMaxLength(maxLength);
+        }
+        return e;
+    };
+    auto label = [this](QWidget* control, const char* text) {
+        auto* l = new QLabel(QString::fromUtf8(text), this);
+        l->setObjectName(control->objectName() + "Label");
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        int right = control->x() - 6;
+        int width = l->sizeHint().width();
+        l->setGeometry(right - width, control->y(), width, kFieldHeight);
+        l->setBuddy(control);
+    };
+
+    fPoslDog = lineEdit("fPoslDog", 136, 11, 33, 2);
+    fAlias = lineEdit("fAlias", 288, 11, 129, 0);
+    fAlias->setText("SQLTevrin"); // design-time text; start-up always replaces it
+    fReferent = lineEdit("fReferent", 136, 43, 33, 2);
+    fDatum = new TDateField(this);
+    fDatum->setObjectName("fDatum");
+    fDatum->lineEdit()->setObjectName("fDatumEdit");
+    fDatum->setGeometry(136, 75, 121, kFieldHeight);
+    fPath = lineEdit("fPath", 136, 205, 281, 0);
+    label(fPoslDog, "Poslovni dogodek:");
+    label(fAlias, "Baza tevrin:");
+    label(fReferent, "Referent:");
+    label(fDatum, "Datum izstavitve računov:");
+    label(fPath, "Pot do prenosne baze:");
+
+    ProgressBar = new QProgressBar(this);
+    ProgressBar->setObjectName("ProgressBar");
+    ProgressBar->setGeometry(16, 248, 401, 16);
+    ProgressBar->setRange(0, 100);
+    ProgressBar->setValue(0);
+    ProgressBar->setFocusPolicy(Qt::NoFocus);
+    ProgressBar->setTextVisible(false);
+
+    bPrenos = new QPushButton("Prenos", this);
+    bPrenos->setObjectName("bPrenos");
+    bPrenos->setGeometry(56, 280, 75, 25);
+    bKonec = new QPushButton("Konec", this);
+    bKonec->setObjectName("bKonec");
+    bKonec->setGeometry(304, 280, 75, 25);
+    connect(bPrenos, &QPushButton::clicked, this, [this] { bPrenosClick(); });
+    connect(bKonec, &QPushButton::clicked, this, [this] { bKonecClick(); });
+
+    QWidget::setTabOrder(fPoslDog, fAlias);
+    QWidget::setTabOrder(fAlias, fReferent);
+    QWidget::setTabOrder(fReferent, fDatum->lineEdit());
+    QWidget::setTabOrder(fDatum->lineEdit(), fPath);
+    QWidget::setTabOrder(fPath, bPrenos);
+    QWidget::setTabOrder(bPrenos, bKonec);
+
+    FormCreate();
+}
+
+TMain::~TMain() = default;
+
+QLabel* TMain::LabelFor(QWidget* control) const {
+    return findChild<QLabel*>(control->objectName() + "Label");
+}
+
+void TMain::FormCreate() {
+    OpenSettingsFile("Tevrin.INI");
+    fPoslDog->setText(Q(GetStringFromIniFile(kSection, "PoslDog", "")));
+    fAlias->setText(Q(GetStringFromIniFile(kSection, "Alias", "Lorvath")));
+    fReferent->setText(Q(GetStringFromIniFile(kSection, "Referent", "")));
+    fPath->setText(Q(GetStringFromIniFile(kSection, "Path", "")));
+}
+
+void TMain::FormClose() {
+    WriteStringToIniFile(kSection, "PoslDog", S(fPoslDog->text()));
+    WriteStringToIniFile(kSection, "Alias", S(fAlias->text()));
+    WriteStringToIniFile(kSection, "Referent", S(fReferent->text()));
+    WriteStringToIniFile(kSection, "Path", S(fPath->text()));
+}
+
+void TMain::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void TMain::bKonecClick() {
+    close();
+}
+
+void TMain::bPrenosClick() {
+    if (fPath->text().isEmpty() || fPoslDog->text().isEmpty() || fReferent->text().isEmpty()) {
+        ShowMessage(QString::fromUtf8(
+            "Poslovni dogodek, referenta in pot do podatkov moraš obvezno določiti !"));
+        return;
+    }
+}
+
+} // namespace zen

@@ -1,0 +1,49 @@
+#pragma once
+// The main window: the operator's five inputs for a transfer run, the progress bar, and the
+// buttons "Prenos" and "Konec". It owns the long-lived objects of the program and keeps four
+// of the inputs in the settings file from one start to the next.
+
+#include "toolkit/Component.h"
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace zen {
+
+class TDateField;
+
+class TMain : public QWidget, public TComponent {
+    Q_OBJECT
+public:
+    explicit TMain(QWidget* parent = nullptr);
+    ~TMain() override;
+    const char* ClassName() const noexcept override { return "TMain"; }
+
+    QLineEdit* fPoslDog;
+    QLineEdit* fAlias;
+    QLineEdit* fReferent;
+    TDateField* fDatum;
+    QLineEdit* fPath;
+    QProgressBar* ProgressBar;
+    QPushButton* bPrenos;
+    QPushButton* bKonec;
+
+    // The label in front of an input, for checks of the layout.
+    QLabel* LabelFor(QWidget* control) const;
+
+    void bPrenosClick();
+    void bKonecClick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormClose();
+};
+
+} // namespace zen

@@ -1,0 +1,42 @@
+#include "app/ZenApplication.h"
+
+#include "toolkit/Component.h"
+#include "toolkit/Exceptions.h"
+
+#include <QMessageBox>
+
+namespace zen {
+
+TZenApplication::TZenApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QString::fromStdString(Application().Title()));
+}
+
+bool TZenApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        ShowException(e);
+    } catch (...) {
+        ShowException(Exception("Unknown exception"));
+    }
+    return true;
+}
+
+void ShowException(const std::exception& e) {
+    if (dynamic_cast<const EAbort*>(&e)) {
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, QString::fromStdString(Application().Title()),
+                    QString::fromUtf8(e.what()), QMessageBox::Ok, QApplication::activeWindow());
+    box.setObjectName("ExceptionBox");
+    box.exec();
+}
+
+void ShowMessage(const QString& text) {
+    QMessageBox box(QMessageBox::Information, QString::fromStdString(Application().Title()), text,
+                    QMessageBox::Ok, QApplication::activeWindow());
+    box.setObjectName("MessageBox");
+    box.exec();
+}
+
+} // namespace zen

@@ -1,0 +1,194 @@
+#include "ModalCloser.h"
+#include "app/DateField.h"
+#include "app/FMain.h"
+#include "app/ZenApplication.h"
+#include "support/TestSupport.h"
+#include "toolkit/Exceptions.h"
+
+#include <QCalendarWidget>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+using namespace zen;
+
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char arg0[] = "app_tests";
+    static char* argv[] = {arg0, nullptr};
+    // Never destroyed: Qt's own teardown at exit is not ours to order.
+    static auto* app = new TZenApplication(argc, argv);
+    return *app;
+}
+
+std::string Ini(const test::TempHome& home) {
+    std::ifstream in(home.Path() / "Tevrin.INI");
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+} // namespace
+
+TEST(MainWindow, FirstStartHasEmptyFieldsAndTheDefaultDataSource) {
+    App();
+    test::TempHome home;
+    TMain w;
+    EXPECT_EQ(w.windowTitle(), "Zendrato");
+    EXPECT_EQ(w.fPoslDog->text(), "");
+    EXPECT_EQ(w.fReferent->text(), "");
+    EXPECT_EQ(w.fPath->text(), "");
+    EXPECT_EQ(w.fAlias->text(), "Lorvath");
+    EXPECT_EQ(w.fDatum->text(), "");
+}
+
+TEST(MainWindow, ControlsSitWhereTheOperatorExpectsThem) {
+    App();
+    test::TempHome home;
+    TMain w;
+    EXPECT_EQ(w.pos(), QPoint(200, 108));
+    EXPECT_EQ(w.fPoslDog->geometry().topLeft(), QPoint(136, 11));
+    EXPECT_EQ(w.fPoslDog->width(), 33);
+    EXPECT_EQ(w.fPoslDog->maxLength(), 2);
+    EXPECT_EQ(w.fAlias->geometry().topLeft(), QPoint(288, 11));
+    EXPECT_EQ(w.fAlias->width(), 129);
+    EXPECT_EQ(w.fReferent->geometry().topLeft(), QPoint(136, 43));
+    EXPECT_EQ(w.fReferent->maxLength(), 2);
+    EXPECT_EQ(w.fDatum->geometry(), QRect(136, 75, 121, 21));
+    EXPECT_EQ(w.fPath->geometry().topLeft(), QPoint(136, 205));
+    EXPECT_EQ(w.fPath->width(), 281);
+    EXPECT_EQ(w.ProgressBar->geometry(), QRect(16, 248, 401, 16));
+    EXPECT_EQ(w.ProgressBar->maximum(), 100);
+    EXPECT_EQ(w.bPrenos->geometry(), QRect(56, 280, 75, 25));
+    EXPECT_EQ(w.bKonec->geometry(), QRect(304, 280, 75, 25));
+    EXPECT_EQ(w.bPrenos->text(), "Prenos");
+    EXPECT_EQ(w.bKonec->text(), "Konec");
+
+    QLabel* datum = w.LabelFor(w.fDatum);
+    ASSERT_NE(datum, nullptr);
+    EXPECT_EQ(datum->text(), QString::fromUtf8("Datum izstavitve računov:"));
+    EXPECT_LE(datum->geometry().right(), w.fDatum->x());
+    EXPECT_EQ(w.LabelFor(w.fAlias)->text(), "Baza tevrin:");
+
+    // Tab order: the five inputs, then the two buttons.
+    w.show();
+    w.fPoslDog->setFocus();
+    std::vector<QWidget*> expected = {w.fAlias, w.fReferent, w.fDatum->lineEdit(),
+                                      w.fPath,  w.bPrenos,   w.bKonec};
+    QWidget* at = w.fPoslDog;
+    for (QWidget* next : expected) {
+        at = at->nextInFocusChain();
+        while (at->focusPolicy() == Qt::NoFocus || !at->isVisibleTo(&w)) {
+            at = at->nextInFocusChain();
+        }
+        EXPECT_EQ(at, next) << next->objectName().toStdString();
+    }
+}
+
+TEST(MainWindow, SettingsSurviveARestartUnchanged) {
+    App();
+    test::TempHome home;
+    {
+        TMain w;
+        w.fPoslDog->setText("A"); // one character stays one character
+        w.fAlias->setText("Tevrin2");
+        w.fReferent->setText("01");
+        w.fPath->setText("/srv/prenos/Prenos.DBF");
+        w.fDatum->setText("06. 12. 2026");
+        w.show();
+        QTest::mouseClick(w.bKonec, Qt::LeftButton);
+        EXPECT_FALSE(w.isVisible());
+    }
+    EXPECT_EQ(Ini(home), "[Zendrato]\nPoslDog=A\nAlias=Tevrin2\nReferent=01\n"
+                         "Path=/srv/prenos/Prenos.DBF\n");
+    TMain again;
+    EXPECT_EQ(again.fPoslDog->text(), "A");
+    EXPECT_EQ(again.fAlias->text(), "Tevrin2");
+    EXPECT_EQ(again.fReferent->text(), "01");
+    EXPECT_EQ(again.fPath->text(), "/srv/prenos/Prenos.DBF");
+    EXPECT_EQ(again.fDatum->text(), ""); // the date is never stored
+}
+
+TEST(MainWindow, TheCloseBoxSavesLikeKonec) {
+    App();
+    test::TempHome home;
+    {
+        TMain w;
+        w.fPoslDog->setText("IR");
+        w.fPath->setText("/tmp/čšž.dbf");
+        w.show();
+        w.close(); // what the window's close box does
+    }
+    TMain again;
+    EXPECT_EQ(again.fPoslDog->text(), "IR");
+    EXPECT_EQ(again.fPath->text(), QString::fromUtf8("/tmp/čšž.dbf"));
+    EXPECT_EQ(again.fAlias->text(), "Lorvath");
+}
+
+TEST(MainWindow, PrenosWithoutTheRequiredInputsOnlyTellsTheOperator) {
+    App();
+    test::TempHome home;
+    TMain w;
+    w.show();
+    test::ModalCloser closer;
+    const QString message = QString::fromUtf8(
+        "Poslovni dogodek, referenta in pot do podatkov moraš obvezno določiti !");
+    QTest::mouseClick(w.bPrenos, Qt::LeftButton);
+    w.fPath->setText("/tmp/x.dbf");
+    w.fPoslDog->setText("IR");
+    QTest::mouseClick(w.bPrenos, Qt::LeftButton); // clerk still missing
+    EXPECT_EQ(closer.texts, QStringList({message, message}));
+    EXPECT_EQ(w.ProgressBar->value(), 0);
+}
+
+TEST(MainWindow, CalendarPickWritesTheLocaleShortDate) {
+    App();
+    test::ScopedLocale sl("sl_SI.UTF-8");
+    ASSERT_TRUE(sl.Available());
+    test::TempHome home;
+    TMain w;
+    w.show();
+    w.fDatum->showCalendar();
+    w.fDatum->calendar()->setSelectedDate(QDate(2026, 12, 6));
+    emit w.fDatum->calendar()->activated(QDate(2026, 12, 6));
+    EXPECT_EQ(w.fDatum->text(), "06. 12. 2026");
+}
+
+TEST(MainWindow, AnExceptionLeavingAHandlerIsShownAndTheWindowStays) {
+    App();
+    test::TempHome home;
+    TMain w;
+    w.show();
+    test::ModalCloser closer;
+    QObject::connect(w.bPrenos, &QPushButton::clicked,
+                     [] { throw EDatabaseError("Baza ni na voljo"); });
+    w.fPath->setText("/x");
+    w.fPoslDog->setText("IR");
+    w.fReferent->setText("01");
+    QTest::mouseClick(w.bPrenos, Qt::LeftButton);
+    EXPECT_EQ(closer.texts, QStringList({"Baza ni na voljo"}));
+    EXPECT_TRUE(w.isVisible());
+}
+
+TEST(Program, WithoutADisplayItSaysSoInOneLine) {
+    std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " ZENDRATO_BIN " 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string out;
+    char buf[256];
+    while (fgets(buf, sizeof buf, p)) {
+        out += buf;
+    }
+    int status = pclose(p);
+    EXPECT_NE(WEXITSTATUS(status), 0);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+    EXPECT_NE(out.find("no display"), std::string::npos) << out;
+}

@@ -1,0 +1,21 @@
+#pragma once
+// Answers the modal message boxes that a handler opens, recording their texts, so that a
+// test can press a button whose handler shows a box and still go on.
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+namespace zen::test {
+
+class ModalCloser : public QObject {
+public:
+    ModalCloser();
+    QStringList texts;
+
+private:
+    void poll();
+    QTimer timer_;
+};
+
+} // namespace zen::test
