@@ -1,0 +1,633 @@
+#include "localtable/DbfFile.h"
+
+#include "toolkit/DateTime.h"
+#include "toolkit/Exceptions.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+
+namespace zen {
+
+namespace {
+
+// A table larger than this is not a transfer file; refusing it keeps a wrong path from
+// exhausting memory.
+constexpr uintmax_t kMaxFileSize = uintmax_t(1) << 30;
+
+uint32_t Le16(const unsigned char* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
+}
+uint32_t Le32(const unsigned char* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint32_t Be16(const unsigned char* p) {
+    return uint32_t(p[0]) << 8 | uint32_t(p[1]);
+}
+uint32_t Be32(const unsigned char* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+uint64_t Le64(const unsigned char* p) {
+    return uint64_t(Le32(p)) | uint64_t(Le32(p + 4)) << 32;
+}
+uint64_t Be64(const unsigned char* p) {
+    return uint64_t(Be32(p)) << 32 | uint64_t(Be32(p + 4));
+}
+
+bool KnownVersion(unsigned char v) {
+    switch (v) {
+    case 0x02: // FoxBASE
+    case 0x03: // dBase III / FoxPro, no memo
+    case 0x04: // dBase 7 (or IV), no memo
+    case 0x05: // dBase 5
+    case 0x30: // Visual FoxPro
+    case 0x31: // Visual FoxPro with auto-increment
+    case 0x32: // Visual FoxPro with varchar
+    case 0x43: // dBase IV SQL table
+    case 0x63: // dBase IV SQL system table
+    case 0x7B: // dBase IV with memo
+    case 0x83: // dBase III with memo
+    case 0x8B: // dBase IV with memo
+    case 0x8C: // dBase 7 with memo
+    case 0xCB: // dBase IV SQL table with memo
+    case 0xE5: // Clipper SIX with memo
+    case 0xF5: // FoxPro 2 with memo
+    case 0xFB: // FoxBASE with memo
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsFoxPro(unsigned char v) {
+    return v == 0x30 || v == 0x31 || v == 0x32 || v == 0xF5;
+}
+
+bool IsLevel7(unsigned char v) {
+    return (v & 0x07) == 0x04;
+}
+
+// The checks that need only the fixed 32-byte part of the header.
+bool PlausibleHeader(const unsigned char* h, uintmax_t fileSize) {
+    if (!KnownVersion(h[0])) {
+        return false;
+    }
+    unsigned month = h[2], day = h[3];
+    if (month > 12 || day > 31) {
+        return false;
+    }
+    uint32_t headerLength = Le16(h + 8), recordLength = Le16(h + 10);
+    return headerLength >= 33 && headerLength <= fileSize && recordLength >= 1;
+}
+
+std::string_view TrimRight(std::string_view s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+std::string_view Trim(std::string_view s) {
+    s = TrimRight(s);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\0')) {
+        s.remove_prefix(1);
+    }
+    return s;
+}
+
+bool AllOf(std::string_view s, char c) {
+    for (char x : s) {
+        if (x != c) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// dBase 7 keeps numbers so that they sort as bytes: the sign bit is flipped for integers,
+// and a double is stored with its sign bit set when positive and all bits inverted when
+// negative.
+double Level7Double(uint64_t bits) {
+    bits = (bits & (uint64_t(1) << 63)) ? bits & ~(uint64_t(1) << 63) : ~bits;
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    return d;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') {
+            x = char(x - 'a' + 'A');
+        }
+        if (y >= 'a' && y <= 'z') {
+            y = char(y - 'a' + 'A');
+        }
+        if (x != y) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<unsigned char> ReadWholeFile(const std::filesystem::path& path, const char* what) {
+    std::error_code ec;
+    auto status = std::filesystem::status(path, ec);
+    if (!std::filesystem::exists(status)) {
+        throw EInOutError(std::string(what) + " " + path.string() + " does not exist");
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        throw EInOutError(std::string(what) + " " + path.string() + " is not a file");
+    }
+    uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec) {
+        throw EInOutError("Cannot read " + path.string() + ": " + ec.message());
+    }
+    if (size > kMaxFileSize) {
+        throw EInOutError("File " + path.string() + " is too large for a dBase table");
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::vector<unsigned char> data(static_cast<size_t>(size));
+    if (!in || !in.read(reinterpret_cast<char*>(data.data()), std::streamsize(data.size()))) {
+        throw EInOutError("Cannot read " + path.string());
+    }
+    return data;
+}
+
+} // namespace
+
+// The memo file beside the table (.dbt for dBase, .fpt for FoxPro), read whole on first use.
+class TDbfFile::Memo {
+public:
+    Memo(std::filesystem::path path, std::vector<unsigned char> data, bool foxPro,
+         unsigned char version)
+        : path_(std::move(path)), data_(std::move(data)), foxPro_(foxPro) {
+        if (data_.size() < 512 && !(foxPro_ && data_.size() >= 8)) {
+            throw EDatabaseError("Memo file " + path_.string() + " is truncated");
+        }
+        if (foxPro_) {
+            blockSize_ = Be16(data_.data() + 6);
+        } else if (version != 0x83 && Le16(data_.data() + 20) != 0) {
+            blockSize_ = Le16(data_.data() + 20);
+        }
+        if (blockSize_ == 0) {
+            throw EDatabaseError("Memo file " + path_.string() + " has no block size");
+        }
+    }
+
+    const std::filesystem::path& Path() const { return path_; }
+
+    // The raw bytes of the memo starting at a block; empty on a fault, with `fault` set.
+    std::string_view Block(uint64_t block, std::string& fault) const {
+        uint64_t off = block * blockSize_;
+        if (block > data_.size() || off >= data_.size()) {
+            fault =
+                "memo block " + std::to_string(block) + " lies past the end of " + path_.string();
+            return {};
+        }
+        const unsigned char* p = data_.data() + off;
+        size_t left = data_.size() - static_cast<size_t>(off);
+        if (foxPro_) {
+            if (left < 8 || Be32(p + 4) > left - 8) {
+                fault = "memo block " + std::to_string(block) + " of " + path_.string() +
+                        " is truncated";
+                return {};
+            }
+            if (Be32(p) != 1) {
+                fault = "memo block " + std::to_string(block) + " holds binary data";
+                return {};
+            }
+            return {reinterpret_cast<const char*>(p + 8), Be32(p + 4)};
+        }
+        if (left >= 8 && p[0] == 0xFF && p[1] == 0xFF && p[2] == 0x08 && p[3] == 0x00) {
+            uint32_t len = Le32(p + 4); // counts the eight header bytes
+            if (len < 8 || len > left) {
+                fault = "memo block " + std::to_string(block) + " of " + path_.string() +
+                        " is truncated";
+                return {};
+            }
+            return {reinterpret_cast<const char*>(p + 8), len - 8};
+        }
+        // dBase III: the text runs to an end-of-file mark.
+        const void* end = std::memchr(p, 0x1A, left);
+        size_t len = end ? static_cast<size_t>(static_cast<const unsigned char*>(end) - p) : left;
+        return {reinterpret_cast<const char*>(p), len};
+    }
+
+private:
+    std::filesystem::path path_;
+    std::vector<unsigned char> data_;
+    bool foxPro_;
+    uint32_t blockSize_ = 512;
+};
+
+TDbfFile::TDbfFile(const std::filesystem::path& path) : path_(path) {
+    data_ = ReadWholeFile(path, "File");
+    ParseHeader();
+}
+
+TDbfFile::~TDbfFile() = default;
+
+bool TDbfFile::LooksLikeDbf(const std::filesystem::path& path) {
+    std::error_code ec;
+    uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec || size < 32) {
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    unsigned char h[32];
+    if (!in.read(reinterpret_cast<char*>(h), sizeof h)) {
+        return false;
+    }
+    return PlausibleHeader(h, size);
+}
+
+void TDbfFile::Fail(const std::string& fault) const {
+    throw EDatabaseError("dBase table " + path_.string() + ": " + fault);
+}
+
+void TDbfFile::FailValue(size_t record, const TDbfField& f, const std::string& fault) const {
+    size_t physical = (records_[record] - headerLength_) / recordLength_ + 1;
+    Fail("record " + std::to_string(physical) + ", field " + f.Name + ": " + fault);
+}
+
+void TDbfFile::ParseHeader() {
+    if (data_.size() < 32 || !PlausibleHeader(data_.data(), data_.size())) {
+        throw EDatabaseError("File " + path_.string() + " is not a dBase table");
+    }
+    const unsigned char* h = data_.data();
+    version_ = h[0];
+    headerLength_ = Le16(h + 8);
+    recordLength_ = Le16(h + 10);
+    if (h[15] != 0) {
+        Fail("the table is encrypted");
+    }
+    std::string codePage = DbfLanguageDriverCodePage(h[29]);
+    if (codePage.empty()) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "0x%02X", h[29]);
+        Fail(std::string("unknown language driver ") + buf);
+    }
+    decoder_ = std::make_unique<TCodePageDecoder>(codePage);
+
+    // dBase 7 keeps a longer header with 48-byte field descriptors; a file whose version
+    // byte suggests it but whose descriptors do not fit is read the older way.
+    bool parsed = IsLevel7(version_) && headerLength_ > 68 && ParseDescriptors(68, 48, 32, true);
+    if (!parsed && !ParseDescriptors(32, 32, 11, false)) {
+        Fail("the field descriptors do not match the header length " +
+             std::to_string(headerLength_) + " and record length " + std::to_string(recordLength_));
+    }
+
+    uint64_t promised = Le32(h + 4);
+    uint64_t held = (data_.size() - headerLength_) / recordLength_;
+    if (promised > held) {
+        Fail("the file is truncated: the header promises " + std::to_string(promised) +
+             " records, the file holds " + std::to_string(held));
+    }
+    records_.reserve(static_cast<size_t>(promised));
+    for (uint64_t i = 0; i < promised; ++i) {
+        size_t off = headerLength_ + static_cast<size_t>(i) * recordLength_;
+        unsigned char flag = data_[off];
+        if (flag == '*') {
+            continue;
+        }
+        if (flag != ' ') {
+            Fail("record " + std::to_string(i + 1) + " is damaged (no deletion flag)");
+        }
+        records_.push_back(off + 1);
+    }
+}
+
+bool TDbfFile::ParseDescriptors(size_t start, size_t size, size_t nameLength, bool level7) {
+    fields_.clear();
+    nullFlags_.reset();
+    size_t pos = start;
+    size_t offset = 0;
+    int nullBits = 0;
+    while (pos < headerLength_ && data_[pos] != 0x0D) {
+        if (pos + size > headerLength_) {
+            return false;
+        }
+        const unsigned char* d = data_.data() + pos;
+        size_t typeAt = level7 ? 32 : 11;
+        size_t lenAt = level7 ? 33 : 16;
+        TDbfField f;
+        std::string_view rawName(reinterpret_cast<const char*>(d), nameLength);
+        rawName = rawName.substr(0, rawName.find('\0'));
+        while (!rawName.empty() && rawName.back() == ' ') {
+            rawName.remove_suffix(1);
+        }
+        if (rawName.empty()) {
+            return false;
+        }
+        for (unsigned char c : rawName) {
+            if (c <= 0x20 || c == 0x7F) {
+                return false;
+            }
+        }
+        f.Name = decoder_->Decode(rawName);
+        f.Type = static_cast<char>(d[typeAt]);
+        f.Size = d[lenAt];
+        f.Decimals = d[lenAt + 1];
+        unsigned char flags = level7 ? 0 : d[18];
+        bool foxPro = IsFoxPro(version_);
+        switch (f.Type) {
+        case 'C':
+            // FoxPro and Clipper keep long texts' high length byte in the decimals byte.
+            f.Size += f.Decimals * 256;
+            f.Decimals = 0;
+            f.DataType = ftString;
+            break;
+        case 'N':
+        case 'F':
+            f.DataType = ftFloat;
+            break;
+        case 'D':
+            if (f.Size != 8) {
+                return false;
+            }
+            f.DataType = ftDate;
+            break;
+        case 'L':
+            if (f.Size != 1) {
+                return false;
+            }
+            f.DataType = ftBoolean;
+            break;
+        case 'M':
+            if (f.Size != 10 && f.Size != 4) {
+                return false;
+            }
+            f.DataType = ftMemo;
+            break;
+        case 'I':
+        case '+':
+            if (f.Size != 4) {
+                return false;
+            }
+            f.DataType = ftInteger;
+            break;
+        case 'B':
+            // A double in FoxPro, a binary memo in dBase.
+            f.DataType = f.Size == 8 ? ftFloat : ftUnknown;
+            break;
+        case 'O':
+        case 'Y':
+        case 'T':
+            if (f.Size != 8) {
+                return false;
+            }
+            f.DataType = f.Type == 'O' ? ftFloat : f.Type == 'Y' ? ftCurrency : ftDateTime;
+            break;
+        case '0': // Visual FoxPro's hidden _NullFlags
+        case '@':
+        case 'G':
+        case 'P':
+        case 'V':
+        case 'Q':
+        case 'W':
+            f.DataType = ftUnknown;
+            break;
+        default:
+            return false;
+        }
+        if (f.Size == 0) {
+            return false;
+        }
+        f.Offset = offset;
+        offset += static_cast<size_t>(f.Size);
+        if (foxPro && f.Type == '0') {
+            // Visual FoxPro's hidden _NullFlags: not a field of the table for its readers.
+            nullFlags_ = std::move(f);
+            pos += size;
+            continue;
+        }
+        if (foxPro) {
+            // Varchar fields take a bit of their own for their length, before the null bit.
+            if (f.Type == 'V' || f.Type == 'Q') {
+                ++nullBits;
+            }
+            if (flags & 0x02) {
+                f.NullBit = nullBits++;
+            }
+        }
+        fields_.push_back(std::move(f));
+        pos += size;
+    }
+    if (fields_.empty() || offset + 1 > recordLength_) {
+        return false;
+    }
+    if (nullBits > 0 && (!nullFlags_ || nullFlags_->Size * 8 < nullBits)) {
+        return false;
+    }
+    return true;
+}
+
+int TDbfFile::FieldIndex(std::string_view name) const {
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        if (EqualsNoCase(fields_[i].Name, name)) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+std::string_view TDbfFile::Raw(size_t record, const TDbfField& f) const {
+    // Offsets and sizes were checked against the record length, and every live record
+    // lies wholly inside the data.
+    return {reinterpret_cast<const char*>(data_.data() + records_.at(record) + f.Offset),
+            static_cast<size_t>(f.Size)};
+}
+
+bool TDbfFile::FlaggedNull(size_t record, const TDbfField& f) const {
+    if (f.NullBit < 0 || !nullFlags_) {
+        return false;
+    }
+    std::string_view flags = Raw(record, *nullFlags_);
+    return (static_cast<unsigned char>(flags[size_t(f.NullBit) / 8]) >> (f.NullBit % 8)) & 1;
+}
+
+TDbfValue TDbfFile::Value(size_t record, size_t field) const {
+    const TDbfField& f = fields_.at(field);
+    std::string_view raw = Raw(record, f);
+    const auto* u = reinterpret_cast<const unsigned char*>(raw.data());
+    TDbfValue v;
+    v.Kind = f.DataType;
+    if (FlaggedNull(record, f)) {
+        return v;
+    }
+    switch (f.Type) {
+    case 'C': {
+        std::string_view text = TrimRight(raw);
+        try {
+            v.Text = decoder_->Decode(text);
+        } catch (const EConvertError& e) {
+            FailValue(record, f, e.Message());
+        }
+        v.IsNull = v.Text.empty();
+        return v;
+    }
+    case 'N':
+    case 'F': {
+        std::string_view text = Trim(raw);
+        if (text.empty()) {
+            return v;
+        }
+        std::string_view digits = text.front() == '+' ? text.substr(1) : text;
+        auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v.Number);
+        if (ec != std::errc() || end != digits.data() + digits.size() || !std::isfinite(v.Number)) {
+            FailValue(record, f, "'" + std::string(text) + "' is not a valid number");
+        }
+        v.IsNull = false;
+        return v;
+    }
+    case 'D': {
+        if (AllOf(raw, ' ') || AllOf(raw, '0') || AllOf(raw, '\0')) {
+            return v;
+        }
+        int parts[3] = {0, 0, 0};
+        const size_t widths[3] = {4, 2, 2};
+        size_t at = 0;
+        for (int i = 0; i < 3; ++i) {
+            auto [end, ec] =
+                std::from_chars(raw.data() + at, raw.data() + at + widths[i], parts[i]);
+            if (ec != std::errc() || end != raw.data() + at + widths[i]) {
+                FailValue(record, f, "'" + std::string(raw) + "' is not a valid date");
+            }
+            at += widths[i];
+        }
+        if (!TryEncodeDate(parts[0], parts[1], parts[2], v.Number)) {
+            FailValue(record, f, "'" + std::string(raw) + "' is not a valid date");
+        }
+        v.IsNull = false;
+        return v;
+    }
+    case 'L':
+        switch (raw[0]) {
+        case 'T':
+        case 't':
+        case 'Y':
+        case 'y':
+            v.Number = 1;
+            break;
+        case 'F':
+        case 'f':
+        case 'N':
+        case 'n':
+            v.Number = 0;
+            break;
+        case ' ':
+        case '?':
+        case '\0':
+            return v;
+        default:
+            FailValue(record, f, "'" + std::string(raw) + "' is not a valid logical value");
+        }
+        v.IsNull = false;
+        return v;
+    case 'I':
+    case '+': {
+        uint32_t bits = IsLevel7(version_) ? Be32(u) ^ 0x80000000u : Le32(u);
+        v.Number = static_cast<int32_t>(bits);
+        v.IsNull = false;
+        return v;
+    }
+    case 'B':
+    case 'O':
+        if (f.DataType != ftFloat) {
+            break;
+        }
+        if (f.Type == 'O') {
+            v.Number = Level7Double(Be64(u));
+        } else {
+            uint64_t bits = Le64(u);
+            std::memcpy(&v.Number, &bits, sizeof v.Number);
+        }
+        v.IsNull = false;
+        return v;
+    case 'Y':
+        v.Number = static_cast<double>(static_cast<int64_t>(Le64(u))) / 10000.0;
+        v.IsNull = false;
+        return v;
+    case 'T': {
+        uint32_t day = Le32(u), ms = Le32(u + 4);
+        if (day == 0 && ms == 0) {
+            return v;
+        }
+        // Julian day number 2415019 is 30 December 1899, the toolkit's day zero.
+        v.Number = (double(day) - 2415019.0) + double(ms) / 86400000.0;
+        v.IsNull = false;
+        return v;
+    }
+    case 'M':
+        return ReadMemo(record, f, raw);
+    default:
+        break;
+    }
+    FailValue(record, f, std::string("fields of type '") + f.Type + "' cannot be read");
+}
+
+TDbfValue TDbfFile::ReadMemo(size_t record, const TDbfField& f, std::string_view raw) const {
+    TDbfValue v;
+    v.Kind = ftMemo;
+    uint64_t block = 0;
+    if (f.Size == 4) {
+        block = Le32(reinterpret_cast<const unsigned char*>(raw.data()));
+    } else {
+        std::string_view digits = Trim(raw);
+        if (!digits.empty()) {
+            auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), block);
+            if (ec != std::errc() || end != digits.data() + digits.size()) {
+                FailValue(record, f, "'" + std::string(digits) + "' is not a memo block number");
+            }
+        }
+    }
+    if (block == 0) {
+        return v;
+    }
+    if (!memoTried_) {
+        memoTried_ = true;
+        bool foxPro = IsFoxPro(version_);
+        const char* exts[] = {".dbt", ".DBT", ".fpt", ".FPT"};
+        for (const char* ext : exts) {
+            bool foxExt = ext[1] == 'f' || ext[1] == 'F';
+            std::filesystem::path candidate = path_;
+            candidate.replace_extension(ext);
+            std::error_code ec;
+            if (foxExt == foxPro && std::filesystem::is_regular_file(candidate, ec)) {
+                try {
+                    memo_ = std::make_unique<Memo>(candidate, ReadWholeFile(candidate, "Memo file"),
+                                                   foxPro, version_);
+                } catch (const Exception& e) {
+                    memoFault_ = e.Message();
+                }
+                break;
+            }
+        }
+        if (!memo_ && memoFault_.empty()) {
+            memoFault_ = "the memo file is missing";
+        }
+    }
+    if (!memo_) {
+        FailValue(record, f, memoFault_);
+    }
+    std::string fault;
+    std::string_view bytes = memo_->Block(block, fault);
+    if (!fault.empty()) {
+        FailValue(record, f, fault);
+    }
+    try {
+        v.Text = decoder_->Decode(TrimRight(bytes));
+    } catch (const EConvertError& e) {
+        FailValue(record, f, e.Message());
+    }
+    v.IsNull = v.Text.empty();
+    return v;
+}
+
+} // namespace zen

@@ -1,0 +1,90 @@
+#pragma once
+// Read-only access to a dBase table (dBase III, IV and 7, FoxBASE, FoxPro and Visual
+// FoxPro headers). The whole file is read and checked when the object is made; field
+// values are decoded when asked for, so that one unreadable value spoils only its own
+// reading. The file is untrusted input: every offset is checked against what was read.
+
+#include "localtable/CodePage.h"
+#include "toolkit/FieldTypes.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zen {
+
+struct TDbfField {
+    std::string Name; // as stored (usually upper case)
+    char Type = 0;    // the descriptor's type letter
+    int Size = 0;     // bytes in the record
+    int Decimals = 0;
+    size_t Offset = 0;               // from the start of the record, past the deletion flag
+    TFieldType DataType = ftUnknown; // ftUnknown: the file opens, reading the field fails
+    int NullBit = -1;                // Visual FoxPro: bit in the _NullFlags field, -1 when none
+};
+
+// One field of one record. Null for blank numbers, dates and logicals and for fields
+// marked null; dates are TDateTime values in Number.
+struct TDbfValue {
+    TFieldType Kind = ftUnknown;
+    bool IsNull = true;
+    std::string Text; // ftString and ftMemo, UTF-8
+    double Number = 0;
+};
+
+class TDbfFile {
+public:
+    // Reads and checks the file. EInOutError when it cannot be read, EDatabaseError when
+    // it is not a dBase table or is damaged; the message names the file and the fault.
+    explicit TDbfFile(const std::filesystem::path& path);
+    ~TDbfFile();
+    TDbfFile(const TDbfFile&) = delete;
+    TDbfFile& operator=(const TDbfFile&) = delete;
+
+    // Whether the first bytes of a file look like a dBase header (the version byte and a
+    // plausible header and record length); says nothing about the rest of the file.
+    static bool LooksLikeDbf(const std::filesystem::path& path);
+
+    const std::filesystem::path& Path() const { return path_; }
+    unsigned char Version() const { return version_; }
+    const std::string& CodePage() const { return decoder_->CodePage(); }
+    const std::vector<TDbfField>& Fields() const { return fields_; }
+    // Index of the field with this name (ASCII case ignored), -1 when there is none.
+    int FieldIndex(std::string_view name) const;
+    // Records not marked deleted, in the file's order.
+    size_t RecordCount() const { return records_.size(); }
+    // EDatabaseError / EConvertError naming the file, record and field when the stored
+    // value cannot be read.
+    TDbfValue Value(size_t record, size_t field) const;
+
+private:
+    class Memo;
+
+    void ParseHeader();
+    bool ParseDescriptors(size_t start, size_t size, size_t nameLength, bool level7);
+    [[noreturn]] void Fail(const std::string& fault) const;
+    [[noreturn]] void FailValue(size_t record, const TDbfField& f, const std::string& fault) const;
+    std::string_view Raw(size_t record, const TDbfField& f) const;
+    bool FlaggedNull(size_t record, const TDbfField& f) const;
+    TDbfValue ReadMemo(size_t record, const TDbfField& f, std::string_view raw) const;
+
+    std::filesystem::path path_;
+    std::vector<unsigned char> data_;
+    unsigned char version_ = 0;
+    size_t headerLength_ = 0;
+    size_t recordLength_ = 0;
+    std::vector<TDbfField> fields_;
+    std::optional<TDbfField> nullFlags_; // Visual FoxPro's hidden _NullFlags field
+    std::vector<size_t> records_;        // offsets of live records in data_
+    std::unique_ptr<TCodePageDecoder> decoder_;
+    mutable std::unique_ptr<Memo> memo_;
+    mutable bool memoTried_ = false;
+    mutable std::string memoFault_;
+};
+
+} // namespace zen
