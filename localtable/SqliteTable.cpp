@@ -1,0 +1,768 @@
+#include "localtable/SqliteTable.h"
+
+#include "toolkit/Exceptions.h"
+#include "toolkit/Text.h"
+
+#include <charconv>
+#include <cmath>
+#include <sqlite3.h>
+
+namespace zen {
+
+namespace {
+
+// The definitions of the file's table, kept beside it.
+constexpr const char* kFieldsTable = "ZenFields";
+constexpr const char* kIndexesTable = "ZenIndexes";
+
+enum class Storage { Integer, Real, Text, None };
+
+Storage StorageOf(TFieldType type) {
+    switch (type) {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftBoolean:
+    case ftLargeint:
+    case ftAutoInc:
+        return Storage::Integer;
+    case ftFloat:
+    case ftCurrency:
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+        return Storage::Real;
+    case ftString:
+    case ftFixedChar:
+    case ftWideString:
+    case ftMemo:
+    case ftFmtMemo:
+        return Storage::Text;
+    default:
+        return Storage::None;
+    }
+}
+
+bool IsSizedText(TFieldType type) {
+    return type == ftString || type == ftFixedChar || type == ftWideString;
+}
+
+void IntegerRange(TFieldType type, int64_t& lo, int64_t& hi) {
+    switch (type) {
+    case ftSmallint:
+        lo = INT16_MIN, hi = INT16_MAX;
+        return;
+    case ftWord:
+        lo = 0, hi = UINT16_MAX;
+        return;
+    case ftBoolean:
+        lo = 0, hi = 1;
+        return;
+    case ftInteger:
+    case ftAutoInc:
+        lo = INT32_MIN, hi = INT32_MAX;
+        return;
+    default:
+        lo = INT64_MIN, hi = INT64_MAX;
+        return;
+    }
+}
+
+std::string Quote(const std::string& identifier) {
+    std::string q = "\"";
+    for (char c : identifier) {
+        q += c;
+        if (c == '"') {
+            q += '"';
+        }
+    }
+    return q + "\"";
+}
+
+// The declared column type; informative only, the stored definitions are what counts.
+std::string DeclaredType(const TLocalField& f) {
+    switch (f.DataType) {
+    case ftAutoInc:
+        return "INTEGER PRIMARY KEY AUTOINCREMENT";
+    case ftSmallint:
+        return "SMALLINT";
+    case ftFloat:
+        return "FLOAT";
+    case ftDateTime:
+        return "DATETIME";
+    case ftMemo:
+    case ftFmtMemo:
+        return "TEXT";
+    default:
+        break;
+    }
+    if (IsSizedText(f.DataType)) {
+        return "VARCHAR(" + std::to_string(f.Size) + ")";
+    }
+    return StorageOf(f.DataType) == Storage::Integer ? "INTEGER" : "REAL";
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    return AsciiUpper(a) == AsciiUpper(b);
+}
+
+std::vector<std::string> SplitNames(const std::string& text) {
+    std::vector<std::string> names;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(';', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        if (end > start) {
+            names.push_back(text.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return names;
+}
+
+// SQLite's NOCASE folds ASCII letters to lower case.
+std::string AsciiLower(const std::string& text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
+// SQLite's order of values: null, then numbers by value, then texts byte by byte.
+int CompareValues(const TLocalValue& a, const TLocalValue& b, bool noCase) {
+    auto rank = [](const TLocalValue& v) {
+        return v.index() == 0 ? 0 : std::holds_alternative<std::string>(v) ? 2 : 1;
+    };
+    int ra = rank(a), rb = rank(b);
+    if (ra != rb || ra == 0) {
+        return ra < rb ? -1 : ra > rb ? 1 : 0;
+    }
+    if (ra == 1) {
+        if (std::holds_alternative<int64_t>(a) && std::holds_alternative<int64_t>(b)) {
+            int64_t x = std::get<int64_t>(a), y = std::get<int64_t>(b);
+            return x < y ? -1 : x > y ? 1 : 0;
+        }
+        auto num = [](const TLocalValue& v) -> long double {
+            return std::holds_alternative<int64_t>(v) ? (long double)std::get<int64_t>(v)
+                                                      : (long double)std::get<double>(v);
+        };
+        long double x = num(a), y = num(b);
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
+    const std::string& x = std::get<std::string>(a);
+    const std::string& y = std::get<std::string>(b);
+    int c = noCase ? AsciiLower(x).compare(AsciiLower(y)) : x.compare(y);
+    return c < 0 ? -1 : c > 0 ? 1 : 0;
+}
+
+} // namespace
+
+std::string JoinFieldNames(const std::vector<std::string>& names) {
+    std::string out;
+    for (const auto& n : names) {
+        out += (out.empty() ? "" : ";") + n;
+    }
+    return out;
+}
+
+// The connection and the prepared statements that live as long as it.
+struct TSqliteTable::Db {
+    sqlite3* handle = nullptr;
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_stmt* update = nullptr;
+    sqlite3_stmt* remove = nullptr;
+    ~Db() {
+        sqlite3_finalize(insert);
+        sqlite3_finalize(update);
+        sqlite3_finalize(remove);
+        sqlite3_close(handle);
+    }
+};
+
+namespace {
+
+class Statement {
+public:
+    Statement(sqlite3* db, const std::string& sql, const std::string& context) {
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK) {
+            std::string msg = sqlite3_errmsg(db);
+            sqlite3_finalize(stmt_);
+            throw EDatabaseError(context + ": " + msg);
+        }
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    sqlite3_stmt* get() const { return stmt_; }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+void Bind(sqlite3_stmt* s, int index, const TLocalValue& v) {
+    if (auto* i = std::get_if<int64_t>(&v)) {
+        sqlite3_bind_int64(s, index, *i);
+    } else if (auto* d = std::get_if<double>(&v)) {
+        sqlite3_bind_double(s, index, *d);
+    } else if (auto* t = std::get_if<std::string>(&v)) {
+        sqlite3_bind_text(s, index, t->data(), static_cast<int>(t->size()), SQLITE_TRANSIENT);
+    } else {
+        sqlite3_bind_null(s, index);
+    }
+}
+
+TLocalValue Column(sqlite3_stmt* s, int index, Storage storage) {
+    switch (sqlite3_column_type(s, index)) {
+    case SQLITE_NULL:
+        return {};
+    default:
+        break;
+    }
+    switch (storage) {
+    case Storage::Integer:
+        return int64_t{sqlite3_column_int64(s, index)};
+    case Storage::Real:
+        return sqlite3_column_double(s, index);
+    default: {
+        auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, index));
+        return std::string(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(s, index)));
+    }
+    }
+}
+
+std::string ColumnText(sqlite3_stmt* s, int index) {
+    TLocalValue v = Column(s, index, Storage::Text);
+    return std::holds_alternative<std::string>(v) ? std::get<std::string>(v) : std::string();
+}
+
+// Runs one statement without results.
+void Exec(sqlite3* db, const std::string& sql, const std::string& context) {
+    char* err = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+        std::string msg = err ? err : sqlite3_errmsg(db);
+        sqlite3_free(err);
+        throw EDatabaseError(context + ": " + msg);
+    }
+}
+
+void Step(sqlite3_stmt* s, sqlite3* db, const std::string& context) {
+    int rc = sqlite3_step(s);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        std::string msg = sqlite3_errmsg(db);
+        sqlite3_reset(s);
+        if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
+            throw EDatabaseError("Key violation in " + context);
+        }
+        throw EDatabaseError(context + ": " + msg);
+    }
+}
+
+sqlite3* OpenFile(const std::filesystem::path& file, bool create, const std::string& context) {
+    sqlite3* db = nullptr;
+    int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    if (sqlite3_open_v2(file.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+        std::string msg = db ? sqlite3_errmsg(db) : "out of memory";
+        sqlite3_close(db);
+        throw EDatabaseError(context + ": cannot open " + file.string() + ": " + msg);
+    }
+    sqlite3_busy_timeout(db, 2000);
+    sqlite3_extended_result_codes(db, 1);
+    // Every row is its own commit; with a write-ahead log and NORMAL syncing a commit does
+    // not wait for the disk, yet the file stays consistent after a crash.
+    try {
+        Exec(db, "PRAGMA journal_mode=WAL", context);
+        Exec(db, "PRAGMA synchronous=NORMAL", context);
+    } catch (...) {
+        sqlite3_close(db);
+        throw;
+    }
+    return db;
+}
+
+// Rolls back unless committed.
+class Transaction {
+public:
+    Transaction(sqlite3* db, const std::string& context) : db_(db), context_(context) {
+        Exec(db_, "BEGIN IMMEDIATE", context_);
+    }
+    ~Transaction() {
+        if (!done_) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+    }
+    void Commit() {
+        Exec(db_, "COMMIT", context_);
+        done_ = true;
+    }
+
+private:
+    sqlite3* db_;
+    std::string context_;
+    bool done_ = false;
+};
+
+struct DbCloser {
+    void operator()(sqlite3* db) const { sqlite3_close(db); }
+};
+
+} // namespace
+
+void TSqliteTable::Create(const std::filesystem::path& file, const std::string& name,
+                          const std::vector<TLocalField>& fields,
+                          const std::vector<TLocalIndex>& indexes) {
+    std::string context = "Table '" + name + "'";
+    if (fields.empty()) {
+        throw EDatabaseError(context + ": no fields defined");
+    }
+    std::string columns;
+    int autoIncs = 0;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const TLocalField& f = fields[i];
+        if (f.Name.empty()) {
+            throw EDatabaseError(context + ": a field has no name");
+        }
+        if (StorageOf(f.DataType) == Storage::None) {
+            throw EDatabaseError(context + ": field '" + f.Name + "' has a type that " +
+                                 "local tables do not keep");
+        }
+        if (IsSizedText(f.DataType) && f.Size <= 0) {
+            throw EDatabaseError(context + ": field '" + f.Name + "' needs a size");
+        }
+        for (size_t j = 0; j < i; ++j) {
+            if (SameName(fields[j].Name, f.Name)) {
+                throw EDatabaseError(context + ": duplicate field name '" + f.Name + "'");
+            }
+        }
+        if (f.DataType == ftAutoInc && ++autoIncs > 1) {
+            throw EDatabaseError(context + ": only one auto-increment field is allowed");
+        }
+        columns += (i ? ", " : "") + Quote(f.Name) + " " + DeclaredType(f);
+    }
+    std::vector<std::string> indexSql;
+    int primaries = 0;
+    for (const TLocalIndex& ix : indexes) {
+        if (ix.Fields.empty()) {
+            throw EDatabaseError(context + ": index '" + ix.Name + "' has no fields");
+        }
+        if (ix.Options & ixExpression) {
+            throw EDatabaseError(context + ": expression indexes are not supported");
+        }
+        if ((ix.Options & ixPrimary) && ++primaries > 1) {
+            throw EDatabaseError(context + ": only one primary index is allowed");
+        }
+        std::string cols;
+        for (const std::string& fieldName : ix.Fields) {
+            bool known = false;
+            for (const TLocalField& f : fields) {
+                known = known || SameName(f.Name, fieldName);
+            }
+            if (!known) {
+                throw EDatabaseError(context + ": index '" + ix.Name + "' names unknown field '" +
+                                     fieldName + "'");
+            }
+            cols += (cols.empty() ? "" : ", ") + Quote(fieldName) +
+                    ((ix.Options & ixCaseInsensitive) ? " COLLATE NOCASE" : "") +
+                    ((ix.Options & ixDescending) ? " DESC" : "");
+        }
+        // Tables and indexes share one name space in SQLite, and an index is often named
+        // after its table: prefix the SQL name.
+        bool unique = ix.Options & (ixPrimary | ixUnique);
+        indexSql.push_back(std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " +
+                           Quote(name + "$" + ix.Name) + " ON " + Quote(name) + " (" + cols + ")");
+    }
+
+    std::unique_ptr<sqlite3, DbCloser> db(OpenFile(file, true, context));
+    Transaction tx(db.get(), context);
+    Exec(db.get(), "DROP TABLE IF EXISTS " + Quote(name), context);
+    Exec(db.get(),
+         std::string("CREATE TABLE IF NOT EXISTS ") + Quote(kFieldsTable) +
+             " (\"TableName\" TEXT, \"Pos\" INTEGER, \"Name\" TEXT, \"Type\" INTEGER, "
+             "\"Size\" INTEGER)",
+         context);
+    Exec(db.get(),
+         std::string("CREATE TABLE IF NOT EXISTS ") + Quote(kIndexesTable) +
+             " (\"TableName\" TEXT, \"Name\" TEXT, \"Fields\" TEXT, \"Options\" INTEGER)",
+         context);
+    for (const char* meta : {kFieldsTable, kIndexesTable}) {
+        Statement del(db.get(), std::string("DELETE FROM ") + Quote(meta) + " WHERE TableName = ?",
+                      context);
+        Bind(del.get(), 1, name);
+        Step(del.get(), db.get(), context);
+    }
+    Exec(db.get(), "CREATE TABLE " + Quote(name) + " (" + columns + ")", context);
+    for (const std::string& sql : indexSql) {
+        Exec(db.get(), sql, context);
+    }
+    Statement addField(
+        db.get(), std::string("INSERT INTO ") + Quote(kFieldsTable) + " VALUES (?, ?, ?, ?, ?)",
+        context);
+    for (size_t i = 0; i < fields.size(); ++i) {
+        sqlite3_reset(addField.get());
+        Bind(addField.get(), 1, name);
+        Bind(addField.get(), 2, int64_t(i));
+        Bind(addField.get(), 3, fields[i].Name);
+        Bind(addField.get(), 4, int64_t(fields[i].DataType));
+        Bind(addField.get(), 5, int64_t(IsSizedText(fields[i].DataType) ? fields[i].Size : 0));
+        Step(addField.get(), db.get(), context);
+    }
+    Statement addIndex(db.get(),
+                       std::string("INSERT INTO ") + Quote(kIndexesTable) + " VALUES (?, ?, ?, ?)",
+                       context);
+    for (const TLocalIndex& ix : indexes) {
+        sqlite3_reset(addIndex.get());
+        Bind(addIndex.get(), 1, name);
+        Bind(addIndex.get(), 2, ix.Name);
+        Bind(addIndex.get(), 3, JoinFieldNames(ix.Fields));
+        Bind(addIndex.get(), 4, int64_t(ix.Options));
+        Step(addIndex.get(), db.get(), context);
+    }
+    tx.Commit();
+}
+
+TSqliteTable::TSqliteTable(const std::filesystem::path& file, const std::string& name)
+    : file_(file), name_(name), db_(std::make_unique<Db>()) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) {
+        throw EDatabaseError("Table '" + name + "' does not exist (" + file.string() + ")");
+    }
+    db_->handle = OpenFile(file, false, "Table '" + name + "'");
+    Statement exists(db_->handle, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?",
+                     "Table '" + name + "' (" + file.string() + ")");
+    Bind(exists.get(), 1, name);
+    if (sqlite3_step(exists.get()) != SQLITE_ROW) {
+        throw EDatabaseError("Table '" + name + "' does not exist (" + file.string() + ")");
+    }
+    LoadDefinitions();
+}
+
+TSqliteTable::~TSqliteTable() = default;
+
+void TSqliteTable::Fail(const std::string& what) const {
+    throw EDatabaseError("Table '" + name_ + "': " + what);
+}
+
+sqlite3_stmt* TSqliteTable::Prepare(const std::string& sql) {
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db_->handle, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(s);
+        Fail(sqlite3_errmsg(db_->handle));
+    }
+    return s;
+}
+
+void TSqliteTable::LoadDefinitions() {
+    if (!LoadStoredDefinitions()) {
+        InferDefinitions();
+    }
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        if (fields_[i].DataType == ftAutoInc) {
+            autoInc_ = static_cast<int>(i);
+        }
+    }
+    if (const TLocalIndex* primary = Primary()) {
+        orderNoCase_ = primary->Options & ixCaseInsensitive;
+        orderDescending_ = primary->Options & ixDescending;
+        for (const std::string& n : primary->Fields) {
+            for (size_t i = 0; i < fields_.size(); ++i) {
+                if (SameName(fields_[i].Name, n)) {
+                    orderFields_.push_back(i);
+                    break;
+                }
+            }
+        }
+    }
+}
+
+// The definitions written by Create, when they still match the table's columns.
+bool TSqliteTable::LoadStoredDefinitions() {
+    std::string context = "Table '" + name_ + "'";
+    Statement meta(db_->handle,
+                   "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '" +
+                       std::string(kFieldsTable) + "'",
+                   context);
+    if (sqlite3_step(meta.get()) != SQLITE_ROW) {
+        return false;
+    }
+    Statement cols(db_->handle, "SELECT name FROM pragma_table_info(?)", context);
+    Bind(cols.get(), 1, name_);
+    std::vector<std::string> columns;
+    while (sqlite3_step(cols.get()) == SQLITE_ROW) {
+        columns.push_back(ColumnText(cols.get(), 0));
+    }
+    Statement f(db_->handle,
+                std::string("SELECT Name, Type, Size FROM ") + Quote(kFieldsTable) +
+                    " WHERE TableName = ? ORDER BY Pos",
+                context);
+    Bind(f.get(), 1, name_);
+    std::vector<TLocalField> fields;
+    while (sqlite3_step(f.get()) == SQLITE_ROW) {
+        TLocalField lf;
+        TLocalValue fieldName = Column(f.get(), 0, Storage::Text);
+        if (!std::holds_alternative<std::string>(fieldName)) {
+            return false;
+        }
+        lf.Name = std::get<std::string>(fieldName);
+        int64_t type = sqlite3_column_int64(f.get(), 1);
+        lf.DataType = type >= 0 && type <= ftDataSet ? TFieldType(type) : ftUnknown;
+        lf.Size = static_cast<int>(sqlite3_column_int64(f.get(), 2));
+        if (StorageOf(lf.DataType) == Storage::None || lf.Size < 0) {
+            return false;
+        }
+        fields.push_back(lf);
+    }
+    if (fields.size() != columns.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].Name != columns[i]) {
+            return false;
+        }
+    }
+    Statement ix(db_->handle,
+                 std::string("SELECT Name, Fields, Options FROM ") + Quote(kIndexesTable) +
+                     " WHERE TableName = ?",
+                 context);
+    Bind(ix.get(), 1, name_);
+    while (sqlite3_step(ix.get()) == SQLITE_ROW) {
+        TLocalIndex li;
+        li.Name = ColumnText(ix.get(), 0);
+        li.Fields = SplitNames(ColumnText(ix.get(), 1));
+        li.Options = static_cast<TIndexOptions>(sqlite3_column_int64(ix.get(), 2));
+        indexes_.push_back(li);
+    }
+    fields_ = std::move(fields);
+    return true;
+}
+
+// A table that another program made (no stored definitions): the kinds are read from the
+// declared column types.
+void TSqliteTable::InferDefinitions() {
+    Statement cols(db_->handle, "SELECT name, type, pk FROM pragma_table_info(?)",
+                   "Table '" + name_ + "'");
+    Bind(cols.get(), 1, name_);
+    while (sqlite3_step(cols.get()) == SQLITE_ROW) {
+        TLocalField f;
+        f.Name = ColumnText(cols.get(), 0);
+        std::string type = AsciiUpper(ColumnText(cols.get(), 1));
+        bool pk = sqlite3_column_int64(cols.get(), 2) != 0;
+        auto has = [&](const char* s) { return type.find(s) != std::string::npos; };
+        if (has("CHAR")) {
+            f.DataType = ftString;
+            f.Size = 255;
+            size_t open = type.find('(');
+            if (open != std::string::npos) {
+                int size = 0;
+                auto [end, ec] =
+                    std::from_chars(type.data() + open + 1, type.data() + type.size(), size);
+                if (ec == std::errc() && size > 0) {
+                    f.Size = size;
+                }
+            }
+        } else if (has("SMALLINT")) {
+            f.DataType = ftSmallint;
+        } else if (has("INT")) {
+            f.DataType = pk && type == "INTEGER" ? ftAutoInc : ftInteger;
+        } else if (has("DATE") || has("TIME")) {
+            f.DataType = ftDateTime;
+        } else if (has("REAL") || has("FLOA") || has("DOUB") || has("NUM") || has("DEC")) {
+            f.DataType = ftFloat;
+        } else {
+            f.DataType = ftMemo;
+        }
+        fields_.push_back(f);
+    }
+    if (fields_.empty()) {
+        Fail("the table has no columns");
+    }
+}
+
+const TLocalIndex* TSqliteTable::Primary() const {
+    for (const TLocalIndex& ix : indexes_) {
+        if (ix.Options & ixPrimary) {
+            return &ix;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<TLocalRow> TSqliteTable::ReadAll() {
+    std::string sql = "SELECT rowid";
+    for (const TLocalField& f : fields_) {
+        sql += ", " + Quote(f.Name);
+    }
+    sql += " FROM " + Quote(name_) + " ORDER BY ";
+    for (size_t i : orderFields_) {
+        sql += Quote(fields_[i].Name) + (orderNoCase_ ? " COLLATE NOCASE" : "") +
+               (orderDescending_ ? " DESC" : "") + ", ";
+    }
+    sql += "rowid";
+    Statement s(db_->handle, sql, "Table '" + name_ + "'");
+    std::vector<TLocalRow> rows;
+    int rc;
+    while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
+        TLocalRow row;
+        row.RowId = sqlite3_column_int64(s.get(), 0);
+        row.Values.reserve(fields_.size());
+        for (size_t i = 0; i < fields_.size(); ++i) {
+            row.Values.push_back(Column(s.get(), int(i) + 1, StorageOf(fields_[i].DataType)));
+        }
+        rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE) {
+        Fail(sqlite3_errmsg(db_->handle));
+    }
+    return rows;
+}
+
+TLocalValue TSqliteTable::Fit(size_t field, const TLocalValue& value) const {
+    const TLocalField& f = fields_.at(field);
+    if (value.index() == 0) {
+        return value;
+    }
+    switch (StorageOf(f.DataType)) {
+    case Storage::Text: {
+        const std::string* text = std::get_if<std::string>(&value);
+        if (!text) {
+            Fail("field '" + f.Name + "' takes only texts");
+        }
+        return IsSizedText(f.DataType) ? Utf8Left(*text, size_t(f.Size)) : *text;
+    }
+    case Storage::Integer: {
+        int64_t v;
+        if (auto* i = std::get_if<int64_t>(&value)) {
+            v = *i;
+        } else if (auto* d = std::get_if<double>(&value);
+                   d && std::trunc(*d) == *d && std::fabs(*d) < 9.2e18) {
+            v = static_cast<int64_t>(*d);
+        } else {
+            Fail("field '" + f.Name + "' takes only whole numbers");
+        }
+        int64_t lo, hi;
+        IntegerRange(f.DataType, lo, hi);
+        if (v < lo || v > hi) {
+            Fail("value " + std::to_string(v) + " is out of range for field '" + f.Name + "'");
+        }
+        return v;
+    }
+    case Storage::Real: {
+        double v;
+        if (auto* i = std::get_if<int64_t>(&value)) {
+            v = static_cast<double>(*i);
+        } else if (auto* d = std::get_if<double>(&value)) {
+            v = *d;
+        } else {
+            Fail("field '" + f.Name + "' takes only numbers");
+        }
+        if (!std::isfinite(v)) {
+            Fail("field '" + f.Name + "' cannot keep an infinite or undefined number");
+        }
+        return v;
+    }
+    default:
+        Fail("field '" + f.Name + "' cannot be written");
+    }
+}
+
+TLocalRow TSqliteTable::Insert(std::vector<TLocalValue> values) {
+    if (values.size() != fields_.size()) {
+        Fail("a row needs " + std::to_string(fields_.size()) + " values");
+    }
+    TLocalRow row;
+    for (size_t i = 0; i < values.size(); ++i) {
+        row.Values.push_back(int(i) == autoInc_ ? TLocalValue{} : Fit(i, values[i]));
+    }
+    if (!db_->insert) {
+        std::string cols, params;
+        for (size_t i = 0; i < fields_.size(); ++i) {
+            if (int(i) != autoInc_) {
+                cols += (cols.empty() ? "" : ", ") + Quote(fields_[i].Name);
+                params += params.empty() ? "?" : ", ?";
+            }
+        }
+        db_->insert = Prepare(cols.empty() ? "INSERT INTO " + Quote(name_) + " DEFAULT VALUES"
+                                           : "INSERT INTO " + Quote(name_) + " (" + cols +
+                                                 ") VALUES (" + params + ")");
+    }
+    sqlite3_stmt* s = db_->insert;
+    sqlite3_reset(s);
+    sqlite3_clear_bindings(s);
+    int param = 1;
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        if (int(i) != autoInc_) {
+            Bind(s, param++, row.Values[i]);
+        }
+    }
+    Step(s, db_->handle, "table '" + name_ + "'");
+    sqlite3_reset(s);
+    row.RowId = sqlite3_last_insert_rowid(db_->handle);
+    if (autoInc_ >= 0) {
+        row.Values[size_t(autoInc_)] = row.RowId;
+    }
+    return row;
+}
+
+TLocalRow TSqliteTable::Update(const TLocalRow& original) {
+    if (original.Values.size() != fields_.size()) {
+        Fail("a row needs " + std::to_string(fields_.size()) + " values");
+    }
+    TLocalRow row;
+    row.RowId = original.RowId;
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        row.Values.push_back(int(i) == autoInc_ ? TLocalValue{original.RowId}
+                                                : Fit(i, original.Values[i]));
+    }
+    if (!db_->update) {
+        std::string sets;
+        for (size_t i = 0; i < fields_.size(); ++i) {
+            if (int(i) != autoInc_) {
+                sets += (sets.empty() ? "" : ", ") + Quote(fields_[i].Name) + " = ?";
+            }
+        }
+        if (sets.empty()) {
+            return row;
+        }
+        db_->update = Prepare("UPDATE " + Quote(name_) + " SET " + sets + " WHERE rowid = ?");
+    }
+    sqlite3_stmt* s = db_->update;
+    sqlite3_reset(s);
+    int param = 1;
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        if (int(i) != autoInc_) {
+            Bind(s, param++, row.Values[i]);
+        }
+    }
+    sqlite3_bind_int64(s, param, row.RowId);
+    Step(s, db_->handle, "table '" + name_ + "'");
+    sqlite3_reset(s);
+    if (sqlite3_changes(db_->handle) == 0) {
+        Fail("the row to update no longer exists");
+    }
+    return row;
+}
+
+void TSqliteTable::Delete(int64_t rowId) {
+    if (!db_->remove) {
+        db_->remove = Prepare("DELETE FROM " + Quote(name_) + " WHERE rowid = ?");
+    }
+    sqlite3_reset(db_->remove);
+    sqlite3_bind_int64(db_->remove, 1, rowId);
+    Step(db_->remove, db_->handle, "table '" + name_ + "'");
+    sqlite3_reset(db_->remove);
+}
+
+bool TSqliteTable::Before(const TLocalRow& a, const TLocalRow& b) const {
+    for (size_t i : orderFields_) {
+        int c = CompareValues(a.Values.at(i), b.Values.at(i), orderNoCase_);
+        if (c != 0) {
+            return orderDescending_ ? c > 0 : c < 0;
+        }
+    }
+    return a.RowId < b.RowId;
+}
+
+} // namespace zen
