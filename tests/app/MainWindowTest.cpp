@@ -192,3 +192,20 @@ TEST(Program, WithoutADisplayItSaysSoInOneLine) {
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
     EXPECT_NE(out.find("no display"), std::string::npos) << out;
 }
+
+TEST(MainWindow, ASettingsFileThatCannotBeWrittenIsLoggedAndTheWindowStillCloses) {
+    App();
+    test::TempHome home;
+    // A directory where the settings file should be: it reads as missing and cannot be
+    // replaced.
+    std::filesystem::create_directories(home.Path() / "Tevrin.INI");
+    {
+        TMain w;
+        EXPECT_EQ(w.fAlias->text(), "Lorvath");
+        w.fPoslDog->setText("IR");
+        w.show();
+        EXPECT_TRUE(w.close());
+        EXPECT_FALSE(w.isVisible());
+    }
+    EXPECT_TRUE(std::filesystem::exists(home.Path() / "c" / "TevrinError"));
+}

@@ -1,4 +1,9 @@
 #include "toolkit/Component.h"
+#include "support/TestSupport.h"
+#include "toolkit/Exceptions.h"
+#include "toolkit/Home.h"
+
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 #include <vector>
@@ -54,4 +59,17 @@ TEST(Component, LoadingEndsInLoadedForEveryChild) {
     EXPECT_TRUE(child->loaded);
     EXPECT_TRUE(owner.loaded);
     EXPECT_FALSE(child->IsLoading());
+}
+
+TEST(Home, AMissingHomeDirectoryIsCreatedWithItsAliasAndDrive) {
+    test::TempHome temp;
+    auto nested = temp.Path() / "not" / "yet";
+    setenv("ZENDRATO_HOME", nested.c_str(), 1);
+    EXPECT_EQ(ZendratoHome(), nested);
+    EXPECT_TRUE(std::filesystem::is_directory(nested));
+    EXPECT_EQ(AliasDirectory("tevrintemp"), nested / "TevrinTemp");
+    EXPECT_EQ(MapWindowsPath("C:\\TevrinError"), nested / "c" / "TevrinError");
+    EXPECT_TRUE(std::filesystem::is_directory(nested / "c"));
+    EXPECT_EQ(MapWindowsPath("/srv/Prenos.DBF"), std::filesystem::path("/srv/Prenos.DBF"));
+    EXPECT_THROW(AliasDirectory("Other"), EDatabaseError);
 }
