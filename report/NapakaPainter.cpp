@@ -1,0 +1,185 @@
+#include "report/NapakaPainter.h"
+
+#include "toolkit/Exceptions.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPen>
+#include <QPrinter>
+#include <QStringList>
+#include <QTextLayout>
+#include <QTextOption>
+#include <algorithm>
+
+namespace zen {
+
+using namespace napaka;
+
+namespace {
+
+// Arial where it is installed, otherwise its metric twin; both carry the Central European
+// letters.
+QFont ReportFont(double points) {
+    QFont font;
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points);
+    return font;
+}
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+class TReportPainter {
+public:
+    explicit TReportPainter(QPrinter& printer)
+        : printer_(printer), dotsPerMm_(printer.resolution() / 25.4),
+          text_(ReportFont(kTextPoints)), title_(ReportFont(kTitlePoints)),
+          textMetrics_(text_, &printer), titleMetrics_(title_, &printer) {}
+
+    void Paint(const std::vector<TNapakaRow>& rows);
+
+private:
+    double Px(double mm) const { return mm * dotsPerMm_; }
+    double Mm(double px) const { return px / dotsPerMm_; }
+
+    // The lines a word-wrapped field of this width breaks its text into. A word wider than
+    // the field is broken inside, so no part of it runs past the field's right edge.
+    QStringList Wrap(const QString& text, double widthMm) const;
+    double LineHeight() const { return Mm(textMetrics_.lineSpacing()); }
+    double RowHeight(const TNapakaRow& row) const;
+
+    void DrawText(const QString& text, const QFontMetricsF& metrics, double leftMm, double topMm);
+    void DrawField(const QString& text, double leftMm, double widthMm, double topMm);
+    void DrawRule(double topMm);
+    void DrawBand(const TPlacedBand& band, const std::vector<TNapakaRow>& rows);
+
+    QPrinter& printer_;
+    QPainter painter_;
+    double dotsPerMm_;
+    QFont text_;
+    QFont title_;
+    QFontMetricsF textMetrics_;
+    QFontMetricsF titleMetrics_;
+};
+
+QStringList TReportPainter::Wrap(const QString& text, double widthMm) const {
+    QStringList lines;
+    QTextLayout layout(text, text_, &printer_);
+    QTextOption option(Qt::AlignLeft);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(Px(widthMm));
+        lines << text.mid(line.textStart(), line.textLength());
+    }
+    layout.endLayout();
+    return lines;
+}
+
+double TReportPainter::RowHeight(const TNapakaRow& row) const {
+    const auto lines =
+        std::max(Wrap(Q(row.StRac), kStRacWidth).size(), Wrap(Q(row.Napaka), kNapakaWidth).size());
+    const double needed = static_cast<double>(lines) * LineHeight();
+    return kDetailHeight + std::max(0.0, needed - kFieldHeight);
+}
+
+// Places the text's top (its ascent line) at topMm, as a label box would.
+void TReportPainter::DrawText(const QString& text, const QFontMetricsF& metrics, double leftMm,
+                              double topMm) {
+    painter_.drawText(QPointF(Px(leftMm), Px(topMm) + metrics.ascent()), text);
+}
+
+void TReportPainter::DrawField(const QString& text, double leftMm, double widthMm, double topMm) {
+    double y = topMm;
+    for (const QString& line : Wrap(text, widthMm)) {
+        DrawText(line, textMetrics_, leftMm, y);
+        y += LineHeight();
+    }
+}
+
+void TReportPainter::DrawRule(double topMm) {
+    const double y = Px(topMm + kRuleHeight / 2);
+    painter_.drawLine(QPointF(0, y), QPointF(Px(kBandWidth), y));
+}
+
+void TReportPainter::DrawBand(const TPlacedBand& band, const std::vector<TNapakaRow>& rows) {
+    const double top = band.Top;
+    switch (band.Band) {
+    case TBand::Title: {
+        painter_.setFont(title_);
+        const QString title = QString::fromUtf8(kTitle);
+        const double width = Mm(titleMetrics_.horizontalAdvance(title));
+        DrawText(title, titleMetrics_, (kBandWidth - width) / 2, top + kTitleTop);
+        painter_.setFont(text_);
+        break;
+    }
+    case TBand::ColumnHeader:
+        DrawRule(top + kHeaderRuleTop);
+        DrawText(QString::fromUtf8(kStRacLabel), textMetrics_, kStRacLabelLeft, top + kLabelTop);
+        DrawText(QString::fromUtf8(kNapakaLabel), textMetrics_, kNapakaLabelLeft, top + kLabelTop);
+        DrawRule(top + kHeaderRule2Top);
+        break;
+    case TBand::Detail: {
+        const TNapakaRow& row = rows.at(static_cast<size_t>(band.Row));
+        DrawField(Q(row.StRac), kStRacLeft, kStRacWidth, top + kFieldTop);
+        DrawField(Q(row.Napaka), kNapakaLeft, kNapakaWidth, top + kFieldTop);
+        break;
+    }
+    case TBand::Summary:
+        DrawRule(top + kSummaryRuleTop);
+        break;
+    }
+}
+
+void TReportPainter::Paint(const std::vector<TNapakaRow>& rows) {
+    std::vector<double> heights;
+    heights.reserve(rows.size());
+    for (const TNapakaRow& row : rows) {
+        heights.push_back(RowHeight(row));
+    }
+    const double pageHeight = printer_.pageLayout().paintRect(QPageLayout::Millimeter).height();
+    const std::vector<TPage> pages = PlanPages(pageHeight, heights);
+
+    if (!painter_.begin(&printer_)) {
+        throw EInOutError("Poročila \"Napake prenosa\" ni mogoče izrisati na '" +
+                          printer_.outputFileName().toStdString() + "'");
+    }
+    QPen pen(Qt::black, Px(kRulePen));
+    pen.setCapStyle(Qt::FlatCap);
+    painter_.setPen(pen);
+    painter_.setFont(text_);
+    for (size_t i = 0; i < pages.size(); ++i) {
+        if (i > 0 && !printer_.newPage()) {
+            painter_.end();
+            throw EInOutError("Poročila \"Napake prenosa\" ni mogoče nadaljevati na novi strani");
+        }
+        for (const TPlacedBand& band : pages[i]) {
+            DrawBand(band, rows);
+        }
+    }
+    if (!painter_.end()) {
+        throw EInOutError("Poročila \"Napake prenosa\" ni mogoče dokončati");
+    }
+}
+
+} // namespace
+
+void SetupNapakaPrinter(QPrinter& printer) {
+    printer.setDocName(QString::fromUtf8(kTitle));
+    printer.setFullPage(false);
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait,
+                                      QMarginsF(kMargin, kMargin, kMargin, kMargin),
+                                      QPageLayout::Millimeter));
+}
+
+void PaintNapakaReport(QPrinter& printer, const std::vector<TNapakaRow>& rows) {
+    TReportPainter(printer).Paint(rows);
+}
+
+} // namespace zen
