@@ -190,8 +190,10 @@ void THdbc::ApplyConnectAttr(SQLINTEGER attribute, SQLUINTEGER value) {
     if (!Allocated()) {
         return;
     }
-    SQLUINTEGER current = 0;
-    SQLRETURN rc = SQLGetConnectAttr(hdbc_, attribute, &current, 0, nullptr);
+    // Read into a full-width buffer: some driver managers write SQLULEN for 32-bit
+    // attributes.
+    SQLULEN current = 0;
+    SQLRETURN rc = SQLGetConnectAttr(hdbc_, attribute, &current, sizeof current, nullptr);
     if (SQL_SUCCEEDED(rc) && current != value) {
         Check(SQLSetConnectAttr(hdbc_, attribute, IntAttr(value), 0));
     }

@@ -62,8 +62,9 @@ void THenv::ApplyPooling() {
     SQLUINTEGER wanted = pooling_ == cpOff            ? SQL_CP_OFF
                          : pooling_ == cpOnePerDriver ? SQL_CP_ONE_PER_DRIVER
                                                       : SQL_CP_ONE_PER_HENV;
-    SQLUINTEGER current = 0;
-    SQLRETURN rc = SQLGetEnvAttr(SQL_NULL_HENV, SQL_ATTR_CONNECTION_POOLING, &current, 0, nullptr);
+    SQLULEN current = 0; // full width, as for the connection attributes
+    SQLRETURN rc = SQLGetEnvAttr(SQL_NULL_HENV, SQL_ATTR_CONNECTION_POOLING, &current,
+                                 sizeof current, nullptr);
     if (SQL_SUCCEEDED(rc) && current != wanted) {
         rc = SQLSetEnvAttr(SQL_NULL_HENV, SQL_ATTR_CONNECTION_POOLING,
                            reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(wanted)), 0);

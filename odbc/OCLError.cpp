@@ -49,6 +49,13 @@ TLinkWatch::~TLinkWatch() {
     }
 }
 
+// Class "08" is a connection exception. PostgreSQL reports a session that the server
+// ended (administrator or crash shutdown) as 57P01 or 57P02 instead: the link is just as
+// gone, and treating it so spares the operator a second failure before the reconnect.
+bool LinkLossState(const std::string& sqlState) noexcept {
+    return sqlState.compare(0, 2, "08") == 0 || sqlState == "57P01" || sqlState == "57P02";
+}
+
 EODBC::EODBC(THbase* source, SQLRETURN retCode, std::vector<TErrorRec> records)
     : EODBCExpress(std::string()), retCode_(retCode), records_(std::move(records)) {
     if (source) {
@@ -59,7 +66,7 @@ EODBC::EODBC(THbase* source, SQLRETURN retCode, std::vector<TErrorRec> records)
     }
     SetMessage(records_.front().message);
     for (const TErrorRec& r : records_) {
-        if (r.sqlState.compare(0, 2, "08") == 0) {
+        if (LinkLossState(r.sqlState)) {
             watch_ = std::make_shared<TLinkWatch>();
             watch_->source = source_ ? source_ : std::make_shared<TLiveRef>();
             break;

@@ -24,8 +24,11 @@ struct TErrorRec {
 
 struct TLinkWatch;
 
+// Whether an SQLSTATE reports a lost link.
+bool LinkLossState(const std::string& sqlState) noexcept;
+
 // A failing ODBC call. Its message is the first record's text; the record list is never
-// empty. When the records report a lost link (an SQLSTATE of class "08"), the affected
+// empty. When the records report a lost link (LinkLossState), the affected
 // connection is torn down once the last copy of the exception is gone, that is after the
 // handler that caught it has finished, so that the next use reconnects.
 class EODBC : public EODBCExpress {

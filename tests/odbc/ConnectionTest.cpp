@@ -1,0 +1,305 @@
+// The connection against both real drivers: choosing the connect call, connecting once,
+// refused logins, dependents released on disconnect, and a real lost link.
+
+#include "TestStatement.h"
+#include "odbc/OCL.h"
+#include "support/OdbcTestEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace zen {
+namespace {
+
+using test::OdbcTestEnv;
+using test::TestDriver;
+using test::TestStatement;
+
+static auto* const odbcEnv = test::RegisterOdbcTestEnv();
+
+struct EventCounts {
+    int beforeConnect = 0, afterConnect = 0, beforeDisconnect = 0, afterDisconnect = 0;
+    void Watch(THdbc& db) {
+        db.BeforeConnect = [this](TObject*) { ++beforeConnect; };
+        db.AfterConnect = [this](TObject*) { ++afterConnect; };
+        db.BeforeDisconnect = [this](TObject*) { ++beforeDisconnect; };
+        db.AfterDisconnect = [this](TObject*) { ++afterDisconnect; };
+    }
+};
+
+class ConnectionTest : public ::testing::TestWithParam<TestDriver> {
+protected:
+    void SetUp() override {
+        ZEN_REQUIRE_DRIVER(GetParam());
+        dsn = OdbcTestEnv::Get().Dsn(GetParam());
+        db = std::make_unique<THdbc>();
+        db->SetName("Database");
+        db->SetDataSource(dsn.dsn);
+        db->SetUserName(dsn.user);
+        db->SetPassword(dsn.password);
+        events.Watch(*db);
+    }
+    test::DsnInfo dsn;
+    std::unique_ptr<THdbc> db;
+    EventCounts events;
+};
+
+TEST_P(ConnectionTest, ConnectsOnceWithSQLConnectAndDisconnectsOnce) {
+    EXPECT_FALSE(db->UsesDriverConnect());
+    db->SetConnected(true);
+    db->SetConnected(true);
+    EXPECT_TRUE(db->Connected());
+    EXPECT_EQ(events.beforeConnect, 1);
+    EXPECT_EQ(events.afterConnect, 1);
+
+    // The connection really works: the driver answers.
+    EXPECT_EQ(db->InfoString(SQL_DBMS_NAME),
+              GetParam() == TestDriver::SQLite ? "SQLite" : "PostgreSQL");
+
+    db->SetConnected(false);
+    db->SetConnected(false);
+    EXPECT_FALSE(db->Connected());
+    EXPECT_TRUE(db->Allocated()) << "disconnecting keeps the handle";
+    EXPECT_EQ(events.beforeDisconnect, 1);
+    EXPECT_EQ(events.afterDisconnect, 1);
+}
+
+TEST_P(ConnectionTest, DriverNameSwitchesToSQLDriverConnectWithTheExactString) {
+    db->SetDriver("SQL Server");
+    EXPECT_TRUE(db->UsesDriverConnect());
+    std::string expected = "DSN=" + dsn.dsn + ";";
+    if (!dsn.user.empty()) {
+        expected += "UID=" + dsn.user + ";PWD=" + dsn.password + ";";
+    }
+    expected += "DRIVER=SQL Server;";
+    EXPECT_EQ(db->ConnectString(), expected);
+    // unixODBC takes the DSN when it comes before DRIVER, so the fixed driver name is
+    // harmless and the login goes through SQLDriverConnect.
+    db->Connect();
+    EXPECT_TRUE(db->Connected());
+    EXPECT_EQ(events.afterConnect, 1);
+}
+
+TEST_P(ConnectionTest, ExtraAttributesAndPromptAlsoSelectSQLDriverConnect) {
+    db->SetAttributes({"Timeout=100"});
+    EXPECT_TRUE(db->UsesDriverConnect());
+    EXPECT_EQ(db->ConnectString().substr(db->ConnectString().size() - 12), "Timeout=100;");
+    db->Connect();
+    EXPECT_TRUE(db->Connected());
+
+    THdbc other;
+    other.SetInfoPrompt(SQL_DRIVER_COMPLETE);
+    EXPECT_TRUE(other.UsesDriverConnect());
+}
+
+TEST_P(ConnectionTest, DisconnectReleasesStatementHandlesAndNextUseReallocates) {
+    TestStatement a(db.get()), b(db.get());
+    EXPECT_EQ(a.Exec("SELECT 1"), "1");
+    b.Init();
+    EXPECT_EQ(db->Children().Count(), 2);
+    int terminated = 0;
+    a.BeforeTerminate = [&](TObject*) { ++terminated; };
+
+    db->Disconnect();
+    EXPECT_FALSE(a.Allocated());
+    EXPECT_FALSE(b.Allocated());
+    EXPECT_TRUE(db->Children().Empty());
+    EXPECT_EQ(terminated, 1);
+
+    // Next use: a new handle, and the connection comes back on its own.
+    EXPECT_EQ(a.Exec("SELECT 2"), "2");
+    EXPECT_EQ(a.allocations, 2);
+    EXPECT_TRUE(db->Connected());
+    EXPECT_EQ(events.afterConnect, 2);
+}
+
+TEST_P(ConnectionTest, TerminateAndEnvironmentReleaseFreeDependentsFirst) {
+    TestStatement st(db.get());
+    st.Init();
+    db->Terminate();
+    EXPECT_FALSE(st.Allocated());
+    EXPECT_FALSE(db->Connected());
+    EXPECT_FALSE(db->Allocated());
+    EXPECT_FALSE(THenv::Instance().Children().Contains(db.get()));
+
+    st.Init();
+    ASSERT_TRUE(THenv::Instance().Children().Contains(db.get()));
+    THenv::Instance().Release();
+    EXPECT_FALSE(THenv::Instance().Allocated());
+    EXPECT_FALSE(st.Allocated());
+    EXPECT_FALSE(db->Allocated());
+
+    // Everything comes back on use.
+    EXPECT_EQ(st.Exec("SELECT 3"), "3");
+    EXPECT_TRUE(THenv::Instance().Allocated());
+}
+
+TEST_P(ConnectionTest, NonexistentDataSourceIsRefusedWithItsDiagnostics) {
+    db->SetDataSource("NoSuchSource");
+    try {
+        db->Connect();
+        FAIL() << "connected to a source that does not exist";
+    } catch (const EODBC& e) {
+        ASSERT_FALSE(e.Records().empty());
+        EXPECT_EQ(e.Message(), e.Records().front().message);
+        EXPECT_EQ(e.Records().front().sqlState, "IM002");
+        EXPECT_EQ(e.Source(), db.get());
+        EXPECT_EQ(e.RetCode(), SQL_ERROR);
+        EXPECT_STREQ(e.ClassName(), "EODBC");
+    }
+    EXPECT_FALSE(db->Connected());
+    EXPECT_EQ(events.beforeConnect, 1);
+    EXPECT_EQ(events.afterConnect, 0);
+}
+
+TEST_P(ConnectionTest, InformationQueries) {
+    std::string key = db->DriverKey();
+    EXPECT_NE(key.find(';'), std::string::npos);
+    EXPECT_EQ(key.substr(0, key.find(';')), db->InfoString(SQL_DBMS_NAME));
+    // Neither driver is in the table: both are sized from "Default".
+    EXPECT_EQ(db->FindDriverRec(key), nullptr);
+    EXPECT_EQ(db->DriverRec().name, "Default");
+
+    EXPECT_TRUE(db->FunctionSupported(SQL_API_SQLEXECDIRECT));
+    EXPECT_EQ(db->NoDescribeParam(), !db->FunctionSupported(SQL_API_SQLDESCRIBEPARAM));
+    EXPECT_GT(db->InfoInteger(SQL_MAX_CONCURRENT_ACTIVITIES) + 1, 0u);
+    EXPECT_EQ(db->InfoString(9999), "") << "an unknown information type is no error";
+
+    for (SQLUSMALLINT all : {SQL_API_ALL_FUNCTIONS, SQL_API_ODBC3_ALL_FUNCTIONS}) {
+        try {
+            db->FunctionSupported(all);
+            FAIL();
+        } catch (const EODBCExpress& e) {
+            EXPECT_STREQ(e.ClassName(), "EODBCExpress");
+            EXPECT_EQ(e.Message(),
+                      "Cannot return information for more than one function at a time.");
+        }
+    }
+}
+
+TEST_P(ConnectionTest, IsolationLevelIsAppliedOnTheOpenConnection) {
+    db->Connect();
+    auto level = [&] {
+        SQLULEN v = 0;
+        EXPECT_TRUE(SQL_SUCCEEDED(
+            SQLGetConnectAttr(db->Handle(), SQL_ATTR_TXN_ISOLATION, &v, sizeof v, nullptr)));
+        return v;
+    };
+    if (GetParam() == TestDriver::SQLite) {
+        // The driver knows only serializable and keeps it without failing the connect.
+        EXPECT_EQ(level(), static_cast<SQLULEN>(SQL_TXN_SERIALIZABLE));
+        return;
+    }
+    EXPECT_EQ(level(), static_cast<SQLULEN>(SQL_TXN_READ_COMMITTED));
+    db->SetIsolationLevel(SQL_TXN_SERIALIZABLE);
+    EXPECT_EQ(level(), static_cast<SQLULEN>(SQL_TXN_SERIALIZABLE));
+    EXPECT_EQ(db->IsolationLevel(), static_cast<SQLUINTEGER>(SQL_TXN_SERIALIZABLE));
+    db->SetIsolationLevel(SQL_TXN_READ_COMMITTED);
+    EXPECT_EQ(level(), static_cast<SQLULEN>(SQL_TXN_READ_COMMITTED));
+}
+
+TEST_P(ConnectionTest, HandledLinkLossTearsDownOnceAfterTheHandler) {
+    db->Connect();
+    TestStatement st(db.get());
+    st.Init();
+    int lost = 0;
+    THenv::Instance().Error().OnLinkLost = [&](THbase* source) {
+        ++lost;
+        EXPECT_EQ(source, &st);
+    };
+    try {
+        try {
+            // The records a driver gives when the server has gone.
+            throw EODBC(&st, SQL_ERROR, {{"08S01", 0, "Communication link failure"}});
+        } catch (const EODBC& caught) {
+            EODBC copy = caught; // a copy, and a rethrow: still one teardown
+            EXPECT_TRUE(copy.LinkLost());
+            EXPECT_TRUE(db->Connected()) << "nothing happens while the handler runs";
+            throw;
+        }
+    } catch (const EODBC& e) {
+        EXPECT_TRUE(db->Connected());
+        EXPECT_TRUE(e.LinkLost());
+    }
+    THenv::Instance().Error().OnLinkLost = nullptr;
+    EXPECT_EQ(lost, 1);
+    EXPECT_FALSE(db->Connected());
+    EXPECT_FALSE(db->Allocated());
+    EXPECT_FALSE(st.Allocated());
+    EXPECT_EQ(events.afterDisconnect, 1);
+    EXPECT_FALSE(THenv::Instance().Quiet());
+
+    EXPECT_EQ(st.Exec("SELECT 5"), "5");
+    EXPECT_TRUE(db->Connected());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothDrivers, ConnectionTest, ::testing::ValuesIn(OdbcTestEnv::Drivers()),
+                         [](const auto& info) { return OdbcTestEnv::Label(info.param); });
+
+// PostgreSQL only: a server that checks passwords, and a link that can really be cut.
+class PostgresTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ZEN_REQUIRE_DRIVER(TestDriver::PostgreSQL);
+        dsn = OdbcTestEnv::Get().Dsn(TestDriver::PostgreSQL);
+        db.SetDataSource(dsn.dsn);
+        db.SetUserName(dsn.user);
+        db.SetPassword(dsn.password);
+        events.Watch(db);
+    }
+    test::DsnInfo dsn;
+    THdbc db;
+    EventCounts events;
+};
+
+TEST_F(PostgresTest, WrongPasswordIsRefused) {
+    db.SetPassword("wrong");
+    for (bool driverConnect : {false, true}) {
+        db.SetDriver(driverConnect ? "SQL Server" : "");
+        try {
+            db.SetConnected(true);
+            FAIL() << "a wrong password was accepted";
+        } catch (const EODBC& e) {
+            EXPECT_EQ(e.Message(), e.Records().front().message);
+            EXPECT_EQ(e.Records().front().sqlState.size(), 5u);
+            EXPECT_NE(e.Message().find("password"), std::string::npos) << e.Message();
+        }
+        EXPECT_FALSE(db.Connected());
+        EXPECT_EQ(events.afterConnect, 0);
+    }
+    db.SetPassword(dsn.password);
+    db.Connect();
+    EXPECT_TRUE(db.Connected());
+}
+
+TEST_F(PostgresTest, TerminatedBackendIsALostLinkAndTheNextUseReconnects) {
+    TestStatement st(&db);
+    std::string pid = st.Exec("SELECT pg_backend_pid()");
+    ASSERT_FALSE(pid.empty());
+    OdbcTestEnv::Get().Exec(OdbcTestEnv::Get().PostgresAdmin(),
+                            {"SELECT pg_terminate_backend(" + pid + ")"});
+    bool raised = false;
+    std::string state;
+    try {
+        st.Exec("SELECT 1");
+    } catch (const EODBC& e) {
+        raised = true;
+        state = e.Records().front().sqlState;
+        EXPECT_TRUE(e.LinkLost()) << state << " " << e.Message();
+        EXPECT_TRUE(db.Connected()) << "torn down only after the handler";
+    }
+    ASSERT_TRUE(raised);
+    // The server says why it closed the session (57P01) where a vanished server gives 08S01.
+    EXPECT_TRUE(state == "57P01" || state.substr(0, 2) == "08") << state;
+    EXPECT_FALSE(db.Connected());
+    EXPECT_FALSE(st.Allocated());
+
+    std::string pid2 = st.Exec("SELECT pg_backend_pid()");
+    EXPECT_TRUE(db.Connected());
+    EXPECT_NE(pid2, pid);
+    EXPECT_EQ(events.afterConnect, 2);
+}
+
+} // namespace
+} // namespace zen

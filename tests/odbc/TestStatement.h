@@ -1,0 +1,90 @@
+#pragma once
+// A bare statement component for the connection tests: it allocates a raw statement
+// handle on a THdbc, joins the connection's dependents and checks its calls through the
+// environment's error object, as every statement does.
+
+#include "odbc/OCL.h"
+
+#include <string>
+
+namespace zen::test {
+
+class TestStatement : public THbase {
+public:
+    TestStatement(THdbc* dbc, TComponent* owner = nullptr) : THbase(owner), dbc_(dbc) {}
+    ~TestStatement() override {
+        try {
+            Terminate();
+        } catch (...) {
+        }
+    }
+
+    bool Init() override {
+        if (Allocated()) {
+            return true;
+        }
+        dbc_->Connect();
+        SQLHSTMT h = SQL_NULL_HSTMT;
+        SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, dbc_->Handle(), &h);
+        THenv::Instance().Error().Check(dbc_, rc);
+        hstmt_ = h;
+        SetAllocated(true);
+        dbc_->Children().Add(this);
+        ++allocations;
+        DoAfterInit();
+        return true;
+    }
+    bool Terminate() override {
+        DoBeforeTerminate();
+        if (!Allocated()) {
+            return true;
+        }
+        dbc_->Children().Remove(this);
+        SQLFreeHandle(SQL_HANDLE_STMT, hstmt_);
+        hstmt_ = SQL_NULL_HSTMT;
+        SetAllocated(false);
+        return true;
+    }
+    SQLSMALLINT HandleType() const noexcept override { return SQL_HANDLE_STMT; }
+    SQLHANDLE CurrentHandle() const noexcept override { return hstmt_; }
+    THdbc* LinkConnection() noexcept override { return dbc_; }
+
+    SQLHSTMT Handle() {
+        Init();
+        return hstmt_;
+    }
+    // Runs a statement; the first column of the first row as text.
+    std::string Exec(const std::string& sql) {
+        Init();
+        SQLFreeStmt(hstmt_, SQL_CLOSE);
+        std::string text = sql;
+        Check(SQLExecDirect(hstmt_, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS));
+        SQLSMALLINT columns = 0;
+        Check(SQLNumResultCols(hstmt_, &columns));
+        std::string result;
+        if (columns > 0) {
+            SQLRETURN rc = SQLFetch(hstmt_);
+            if (rc != SQL_NO_DATA) {
+                Check(rc);
+                char buf[256] = {};
+                SQLLEN ind = 0;
+                Check(SQLGetData(hstmt_, 1, SQL_C_CHAR, buf, sizeof buf, &ind));
+                if (ind != SQL_NULL_DATA) {
+                    result = buf;
+                }
+            }
+        }
+        SQLFreeStmt(hstmt_, SQL_CLOSE);
+        return result;
+    }
+    // Checks a return code the way the statement's own calls are checked.
+    void CheckCode(SQLRETURN rc) { Check(rc); }
+
+    int allocations = 0;
+
+private:
+    THdbc* dbc_;
+    SQLHSTMT hstmt_ = SQL_NULL_HSTMT;
+};
+
+} // namespace zen::test
