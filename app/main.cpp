@@ -1,10 +1,12 @@
 #include "app/FMain.h"
+#include "app/FormulaCheck.h"
 #include "app/ZenApplication.h"
 #include "toolkit/DateTime.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 
 namespace {
 
@@ -21,6 +23,10 @@ bool HaveDisplay() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The formula checker runs without a window system, so it goes before any Qt object.
+    if (zen::IsFormulaCheckCommand(argc, argv)) {
+        return zen::RunFormulaCheck(argc, argv, std::cout, std::cerr);
+    }
     if (!HaveDisplay()) {
         std::fprintf(stderr, "zendrato: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); "
                              "the window cannot open\n");
