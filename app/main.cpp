@@ -1,5 +1,6 @@
 #include "app/FMain.h"
 #include "app/FormulaCheck.h"
+#include "app/SignOn.h"
 #include "app/ZenApplication.h"
 #include "toolkit/DateTime.h"
 
@@ -26,6 +27,10 @@ int main(int argc, char** argv) {
     // The formula checker runs without a window system, so it goes before any Qt object.
     if (zen::IsFormulaCheckCommand(argc, argv)) {
         return zen::RunFormulaCheck(argc, argv, std::cout, std::cerr);
+    }
+    // Storing the SQL login needs no window either.
+    if (zen::IsSetLoginCommand(argc, argv)) {
+        return zen::RunSetLogin(argc, argv, std::cin, std::cerr);
     }
     if (!HaveDisplay()) {
         std::fprintf(stderr, "zendrato: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); "

@@ -1,0 +1,245 @@
+#include "app/SignOn.h"
+
+#include "app/Registry.h"
+#include "dbutil/ExceptionLog.h"
+#include "odbc/Hdbc.h"
+#include "toolkit/Component.h"
+
+#include <charconv>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <termios.h>
+#include <unistd.h>
+
+namespace zen {
+
+namespace {
+
+// A constant of the installation: decimal, 0 to 65535; anything else keeps the default.
+void ReadConstant(TRegistry& r, const char* name, uint16_t& value) {
+    if (!r.ValueExists(name)) {
+        return;
+    }
+    std::string text = r.ReadString(name);
+    unsigned v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec == std::errc() && end == text.data() + text.size() && !text.empty() && v <= 0xFFFF) {
+        value = static_cast<uint16_t>(v);
+    }
+}
+
+// Turns terminal echo off for its lifetime when standard input is a terminal.
+class NoEcho {
+public:
+    NoEcho() {
+        if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved_) == 0) {
+            termios quiet = saved_;
+            quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+            active_ = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+        }
+    }
+    ~NoEcho() {
+        if (active_) {
+            tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_);
+        }
+    }
+    bool Active() const { return active_; }
+    NoEcho(const NoEcho&) = delete;
+    NoEcho& operator=(const NoEcho&) = delete;
+
+private:
+    termios saved_{};
+    bool active_ = false;
+};
+
+} // namespace
+
+TScrambleKeys ScrambleKeys() {
+    TScrambleKeys keys;
+    try {
+        // A registry object of its own: the process's one keeps its open key.
+        TRegistry r;
+        r.SetRootKey(TRootKey::LocalMachine);
+        if (r.OpenKey(kScrambleKeyPath, false)) {
+            ReadConstant(r, "DecryptKey", keys.key);
+            ReadConstant(r, "DecryptMul", keys.mul);
+            ReadConstant(r, "DecryptAdd", keys.add);
+        }
+    } catch (const std::exception&) {
+        // An unreadable registry leaves the defaults.
+    }
+    return keys;
+}
+
+std::string ReadRegString(const std::string& key, const std::string& name,
+                          const std::string& defaultValue) {
+    try {
+        TRegistry& r = Registry();
+        r.CloseKey();
+        if (!r.OpenKey(key, true)) {
+            return defaultValue;
+        }
+        return r.ValueExists(name) ? r.ReadString(name) : defaultValue;
+    } catch (const std::exception&) {
+        return defaultValue;
+    }
+}
+
+bool ReadSqlLogin(std::string& userName, std::string& password) {
+    userName.clear();
+    password.clear();
+    try {
+        TRegistry& r = Registry();
+        r.SetRootKey(TRootKey::LocalMachine);
+        // From the root: a key left open by an earlier read would otherwise make "SOFTWARE"
+        // a key below it.
+        r.CloseKey();
+        r.OpenKey("SOFTWARE", true);
+        if (!r.OpenKey("Orvanel", false) && !r.OpenKey("Orvanel", true)) {
+            return false;
+        }
+        if (!r.OpenKey("SQL", false) && !r.OpenKey("SQL", true)) {
+            return false;
+        }
+        userName = ReadRegString(kLoginKeyPath, "UserName", "sa");
+        std::string stored = ReadRegString(kLoginKeyPath, "Password", "");
+        password = DecryptHex(stored, DecryptKey());
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+std::string DecryptHex(const std::string& hex, uint16_t startKey) {
+    // Half the length, a half rounded to the even count: of 2k+1 digits, k pairs are read
+    // when k is even, and k pairs plus the single last digit when k is odd.
+    size_t k = hex.size() / 2;
+    size_t n = hex.size() % 2 == 0 || k % 2 == 0 ? k : k + 1;
+    std::string bytes;
+    bytes.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        std::string digits = hex.substr(2 * i, 2);
+        const char* end = digits.data() + digits.size();
+        unsigned value = 0;
+        // Every character must be a digit: from_chars stops at the first that is not.
+        if (std::from_chars(digits.data(), end, value, 16).ptr != end) {
+            throw EConvertError("'" + digits + "' is not a valid hexadecimal number");
+        }
+        bytes += static_cast<char>(value);
+    }
+    return Decrypt(bytes, startKey);
+}
+
+namespace {
+// Appends to `out` byte by byte, so that a failure part-way leaves what was produced.
+void DecryptInto(const std::string& scrambled, uint16_t k, const TScrambleKeys& keys,
+                 std::string& out) {
+    out.reserve(out.size() + scrambled.size());
+    for (char ch : scrambled) {
+        auto c = static_cast<unsigned char>(ch);
+        out += static_cast<char>(c ^ (k >> 8));
+        // Advanced with the scrambled byte, so the same key sequence serves both ways.
+        k = static_cast<uint16_t>((static_cast<uint32_t>(c) + k) * keys.mul + keys.add);
+    }
+}
+} // namespace
+
+std::string Decrypt(const std::string& scrambled, uint16_t startKey, const TScrambleKeys& keys) {
+    std::string out;
+    DecryptInto(scrambled, startKey, keys, out);
+    return out;
+}
+
+std::string Decrypt(const std::string& scrambled, uint16_t startKey) {
+    std::string out;
+    try {
+        DecryptInto(scrambled, startKey, ScrambleKeys(), out);
+    } catch (const std::exception& e) {
+        LogException(e, &Application(), "Decrypt");
+    }
+    return out;
+}
+
+std::string Encrypt(const std::string& plain, uint16_t startKey, const TScrambleKeys& keys) {
+    std::string out;
+    out.reserve(plain.size());
+    uint16_t k = startKey;
+    for (char ch : plain) {
+        auto c = static_cast<unsigned char>(static_cast<unsigned char>(ch) ^ (k >> 8));
+        out += static_cast<char>(c);
+        k = static_cast<uint16_t>((static_cast<uint32_t>(c) + k) * keys.mul + keys.add);
+    }
+    return out;
+}
+
+std::string EncryptHex(const std::string& plain) {
+    static const char hex[] = "0123456789ABCDEF";
+    TScrambleKeys keys = ScrambleKeys();
+    std::string out;
+    for (char ch : Encrypt(plain, keys.key, keys)) {
+        auto c = static_cast<unsigned char>(ch);
+        out += hex[c >> 4];
+        out += hex[c & 15];
+    }
+    return out;
+}
+
+void SignOn(THdbc& database, const std::string& dataSource) {
+    std::string userName, password;
+    ReadSqlLogin(userName, password); // on failure the outputs still hold what was read
+    database.SetConnected(false);
+    database.SetDataSource(dataSource);
+    database.SetUserName(userName);
+    database.SetPassword(password);
+    database.SetConnected(true);
+}
+
+void StoreSqlLogin(const std::string& userName, const std::string& password) {
+    TRegistry r;
+    r.SetRootKey(TRootKey::LocalMachine);
+    if (!r.OpenKey(kLoginKeyPath, true)) {
+        throw ERegistryException(std::string("Ključa ") + kLoginKeyPath + " ni mogoče odpreti v " +
+                                 r.FilePath().string() + ".");
+    }
+    r.WriteString("UserName", userName);
+    r.WriteString("Password", EncryptHex(password));
+}
+
+bool IsSetLoginCommand(int argc, char** argv) {
+    return argc >= 2 && std::strcmp(argv[1], "--set-login") == 0;
+}
+
+int RunSetLogin(int argc, char** argv, std::istream& in, std::ostream& err) {
+    if (argc != 3 || argv[2][0] == '\0') {
+        err << "Uporaba: zendrato --set-login UPORABNIK (geslo se prebere s standardnega vhoda)\n";
+        return 2;
+    }
+    std::string password;
+    {
+        std::unique_ptr<NoEcho> noEcho;
+        if (&in == &std::cin) {
+            noEcho = std::make_unique<NoEcho>();
+            if (noEcho->Active()) {
+                err << "Geslo za " << argv[2] << ": " << std::flush;
+            }
+        }
+        std::getline(in, password);
+        if (noEcho && noEcho->Active()) {
+            err << "\n";
+        }
+    }
+    if (!password.empty() && password.back() == '\r') {
+        password.pop_back();
+    }
+    try {
+        StoreSqlLogin(argv[2], password);
+    } catch (const std::exception& e) {
+        err << "zendrato: " << e.what() << "\n";
+        return 1;
+    }
+    err << "Prijava za " << argv[2] << " je shranjena.\n";
+    return 0;
+}
+
+} // namespace zen

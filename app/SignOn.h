@@ -1,0 +1,65 @@
+#pragma once
+// Signing on to the Tevrin database: the SQL login kept in the registry under
+// "SOFTWARE\Orvanel\SQL", the unscrambling of its password, and the order in which a
+// transfer run reconfigures and opens the connection.
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+namespace zen {
+
+class THdbc;
+
+// The three scrambling constants of an installation: the start key, the multiplier and
+// the increment with which the stored password was scrambled. They are read from the
+// registry stand-in, root HKEY_LOCAL_MACHINE, key "SOFTWARE\Zendrato\Install", string values
+// "DecryptKey", "DecryptMul" and "DecryptAdd", each a decimal number from 0 to 65535. A
+// missing or unreadable value takes its default:
+//     DecryptKey = 47213, DecryptMul = 29867, DecryptAdd = 13849.
+struct TScrambleKeys {
+    uint16_t key = 47213;
+    uint16_t mul = 29867;
+    uint16_t add = 13849;
+};
+inline constexpr const char* kScrambleKeyPath = "SOFTWARE\\Zendrato\\Install";
+inline constexpr const char* kLoginKeyPath = "SOFTWARE\\Orvanel\\SQL";
+
+// The installation's constants (defaults where the registry has none).
+TScrambleKeys ScrambleKeys();
+inline uint16_t DecryptKey() {
+    return ScrambleKeys().key;
+}
+
+// Reads the login; true when both values were read and the password unscrambled. The
+// outputs hold whatever was assigned before a failure.
+bool ReadSqlLogin(std::string& userName, std::string& password);
+// The named value of a key below HKEY_LOCAL_MACHINE (keys created when missing), or the
+// default when the value is missing or anything fails.
+std::string ReadRegString(const std::string& key, const std::string& name,
+                          const std::string& defaultValue);
+
+// Hexadecimal digit pairs to bytes, then Decrypt. EConvertError for a non-hex character.
+std::string DecryptHex(const std::string& hex, uint16_t startKey);
+// Unscrambles with the installation's multiplier and increment; texts of any length.
+// Exceptions go to the exception log ("Decrypt"); the part produced so far is returned.
+std::string Decrypt(const std::string& scrambled, uint16_t startKey);
+// The same with explicit constants, and its inverse.
+std::string Decrypt(const std::string& scrambled, uint16_t startKey, const TScrambleKeys& keys);
+std::string Encrypt(const std::string& plain, uint16_t startKey, const TScrambleKeys& keys);
+// Encrypt with the installation's constants, as upper-case hexadecimal digit pairs.
+std::string EncryptHex(const std::string& plain);
+
+// A transfer run's sign-on: the registry login, then the connection closed, given the data
+// source, user name and password, and opened.
+void SignOn(THdbc& database, const std::string& dataSource);
+
+// Stores a login: "UserName" and the scrambled "Password" under "SOFTWARE\Orvanel\SQL".
+void StoreSqlLogin(const std::string& userName, const std::string& password);
+
+// `zendrato --set-login USER`: reads the password from `in` (without echo when it is a
+// terminal) and stores the login. Returns the process exit code.
+bool IsSetLoginCommand(int argc, char** argv);
+int RunSetLogin(int argc, char** argv, std::istream& in, std::ostream& err);
+
+} // namespace zen
