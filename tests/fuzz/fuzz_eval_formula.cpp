@@ -1,0 +1,21 @@
+// Any text given to the evaluator ends with a value and perhaps an error text, or with
+// EZeroDivide; nothing else may leave it, and an error text always comes with the value 0.
+
+#include "pricing/Formula.h"
+#include "toolkit/Exceptions.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string_view text(reinterpret_cast<const char*>(data), size);
+    try {
+        zen::TFormulaResult r = zen::EvalFormula(text);
+        if (!r.Error.empty() && r.Value != 0) {
+            __builtin_trap();
+        }
+    } catch (const zen::EZeroDivide&) {
+    }
+    return 0;
+}
