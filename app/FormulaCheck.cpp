@@ -191,12 +191,8 @@ bool IsCheckOption(std::string_view arg) {
 } // namespace
 
 bool IsFormulaCheckCommand(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (IsCheckOption(argv[i])) {
-            return true;
-        }
-    }
-    return false;
+    // Only the first argument decides, so that other commands keep their own arguments.
+    return argc >= 2 && IsCheckOption(argv[1]);
 }
 
 int RunFormulaCheck(int argc, char** argv, std::ostream& out, std::ostream& err) {

@@ -8,7 +8,7 @@
 namespace zen {
 
 // True when the command line is meant for the checker (or asks for help) rather than for
-// the window.
+// the window: its first argument is one of the checker's options.
 bool IsFormulaCheckCommand(int argc, char** argv);
 
 // Runs the checker: the amount with four decimals on the first line and the evaluator's
