@@ -220,6 +220,35 @@ const char* FieldTypeName(TFieldType type) {
     return i < sizeof names / sizeof names[0] ? names[i] : "Unknown";
 }
 
+int FieldDataSize(TFieldType type, int size) {
+    switch (type) {
+    case ftString:
+    case ftFixedChar:
+    case ftWideString:
+        return size * kMaxCharBytes + 1;
+    case ftSmallint:
+    case ftWord:
+    case ftBoolean:
+        return 2;
+    case ftInteger:
+    case ftAutoInc:
+    case ftDate:
+    case ftTime:
+        return 4;
+    case ftLargeint:
+    case ftFloat:
+    case ftCurrency:
+    case ftDateTime:
+        return 8;
+    case ftBytes:
+        return size;
+    case ftVarBytes:
+        return size + 2;
+    default:
+        return 0;
+    }
+}
+
 std::unique_ptr<TField> CreateFieldOfType(TFieldType type, int size) {
     switch (type) {
     case ftString:
@@ -634,15 +663,7 @@ TLargeintField::TLargeintField()
                     std::numeric_limits<int64_t>::max()) {}
 
 int TIntegerField::DataSize() const {
-    switch (DataType()) {
-    case ftSmallint:
-    case ftWord:
-        return 2;
-    case ftLargeint:
-        return 8;
-    default:
-        return 4;
-    }
+    return FieldDataSize(DataType(), Size());
 }
 
 void TIntegerField::SetRange(int64_t minValue, int64_t maxValue) {
@@ -1084,10 +1105,16 @@ void TBlobField::SetAsStringValue(const std::string& value) {
         Clear();
         return;
     }
+    TDataSet& ds = CheckDataSet();
+    // The stream writes straight into the record buffer, so the checks that SetData makes
+    // for other fields are made here.
     if (ReadOnly()) {
         throw EDatabaseError("Field '" + DisplayName() + "' cannot be modified");
     }
-    auto stream = CheckDataSet().CreateBlobStream(this, bmWrite);
+    if (ds.State() != dsEdit && ds.State() != dsInsert) {
+        throw EDatabaseError("Dataset not in edit or insert mode");
+    }
+    auto stream = ds.CreateBlobStream(this, bmWrite);
     stream->WriteBuffer(value.data(), static_cast<int64_t>(value.size()));
 }
 

@@ -46,6 +46,10 @@ enum TFieldKind { fkData, fkCalculated, fkLookup, fkInternalCalc };
 // The most bytes one character takes in UTF-8.
 constexpr int kMaxCharBytes = 4;
 
+// Bytes of a value of this type and size in a record buffer (see the header comment);
+// 0 for blobs and for types without a native form.
+int FieldDataSize(TFieldType type, int size);
+
 // The native date-time forms.
 struct TTimeStamp {
     int32_t Time = 0; // milliseconds since midnight
@@ -220,7 +224,7 @@ public:
     // type: ftString, ftFixedChar or ftWideString.
     explicit TStringField(int size = 20, TFieldType type = ftString);
     const char* ClassName() const noexcept override { return "TStringField"; }
-    int DataSize() const override { return Size() * kMaxCharBytes + 1; }
+    int DataSize() const override { return FieldDataSize(DataType(), Size()); }
     void SetSize(int size) override;
     // The text, false when null.
     bool GetValue(std::string& value) const;
@@ -406,7 +410,7 @@ class TBytesField : public TField {
 public:
     explicit TBytesField(int size = 16);
     const char* ClassName() const noexcept override { return "TBytesField"; }
-    int DataSize() const override { return Size(); }
+    int DataSize() const override { return FieldDataSize(DataType(), Size()); }
     void SetSize(int size) override;
 
 protected:
@@ -421,7 +425,6 @@ class TVarBytesField : public TBytesField {
 public:
     explicit TVarBytesField(int size = 16);
     const char* ClassName() const noexcept override { return "TVarBytesField"; }
-    int DataSize() const override { return Size() + 2; }
 
 protected:
     std::string GetAsString() const override;
