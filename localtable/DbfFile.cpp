@@ -231,6 +231,11 @@ TDbfFile::TDbfFile(const std::filesystem::path& path) : path_(path) {
     ParseHeader();
 }
 
+TDbfFile::TDbfFile(const std::filesystem::path& path, std::vector<unsigned char> data)
+    : path_(path), data_(std::move(data)) {
+    ParseHeader();
+}
+
 TDbfFile::~TDbfFile() = default;
 
 bool TDbfFile::LooksLikeDbf(const std::filesystem::path& path) {

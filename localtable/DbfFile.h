@@ -42,6 +42,9 @@ public:
     // Reads and checks the file. EInOutError when it cannot be read, EDatabaseError when
     // it is not a dBase table or is damaged; the message names the file and the fault.
     explicit TDbfFile(const std::filesystem::path& path);
+    // The same over bytes already read; path names the file in messages and leads to
+    // its memo file.
+    TDbfFile(const std::filesystem::path& path, std::vector<unsigned char> data);
     ~TDbfFile();
     TDbfFile(const TDbfFile&) = delete;
     TDbfFile& operator=(const TDbfFile&) = delete;

@@ -198,18 +198,17 @@ TEST_F(DbfDamage, AMissingMemoFileLeavesTheTableReadable) {
     EXPECT_NE(m.find("memo file is missing"), std::string::npos) << m;
 }
 
-// Every single-byte corruption of the header and the first record either opens (and then
+// Every single-byte corruption of the file either opens (and then
 // every value reads or raises) or raises: never a crash or a read out of bounds.
 TEST_F(DbfDamage, SingleByteCorruptionsNeverCrash) {
     std::filesystem::copy_file(Fixture("prenos.dbt"), home.Path() / "prenos.dbt");
     size_t opened = 0;
-    for (size_t pos = 0; pos < 420 && pos < original.size(); ++pos) {
+    for (size_t pos = 0; pos < original.size(); ++pos) {
         for (unsigned char b : {0x00, 0x0D, 0x2A, 0x39, 0xFF}) {
             auto bytes = original;
             bytes[pos] = b;
-            auto p = Copy(bytes);
             try {
-                TDbfFile f(p);
+                TDbfFile f(home.Path() / "prenos.dbf", bytes);
                 ++opened;
                 for (size_t r = 0; r < f.RecordCount(); ++r) {
                     for (size_t c = 0; c < f.Fields().size(); ++c) {

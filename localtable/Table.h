@@ -1,0 +1,122 @@
+#pragma once
+// TTable: a dataset over one local table. A dBase table (a name ending in .dbf, or a file
+// that starts with a dBase header) is read through the dBase reader and cannot be
+// changed; any other table is an SQLite file of its own (SqliteTable.h), kept in the
+// directory of the database alias, or at the table name's path when the database name is
+// empty. Rows are loaded on Open and kept in the primary index's order; posted rows take
+// their place in that order at once.
+
+#include "localtable/DbfFile.h"
+#include "localtable/SqliteTable.h"
+#include "toolkit/DataSet.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zen {
+
+class TTable : public TDataSet {
+public:
+    explicit TTable(TComponent* owner = nullptr);
+    ~TTable() override;
+
+    const char* ClassName() const noexcept override { return "TTable"; }
+
+    // Only while closed (EDatabaseError otherwise).
+    const std::string& TableName() const { return tableName_; }
+    void SetTableName(const std::string& name);
+    // A database alias ("TevrinTemp"), or empty when TableName is a path.
+    const std::string& DatabaseName() const { return databaseName_; }
+    void SetDatabaseName(const std::string& name);
+
+    // The file that holds the table (EDatabaseError for an unknown alias or no name).
+    std::filesystem::path TablePath() const;
+    // Whether TableName names a dBase table.
+    bool IsDbf() const;
+    // Whether the table is there to be opened.
+    bool Exists() const;
+
+    // Makes the table from FieldDefs and IndexDefs, replacing an existing table of that
+    // name and its rows. Only while closed; dBase tables cannot be created.
+    void CreateTable();
+
+    bool GetFieldData(TField* field, void* buffer) override;
+    void SetFieldData(TField* field, const void* buffer) override;
+    std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
+    bool BookmarkValid(const TBookmark& bookmark) override;
+
+protected:
+    TRecordBuffer AllocRecordBuffer() override;
+    void FreeRecordBuffer(TRecordBuffer& buffer) override;
+    TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool doCheck) override;
+    int GetRecordSize() override { return static_cast<int>(recordSize_); }
+    void InternalInitRecord(TRecordBuffer buffer) override;
+    void ClearCalcFields(TRecordBuffer buffer) override;
+    void GetBookmarkData(TRecordBuffer buffer, void* data) override;
+    void SetBookmarkData(TRecordBuffer buffer, const void* data) override;
+    TBookmarkFlag GetBookmarkFlag(TRecordBuffer buffer) override;
+    void SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) override;
+
+    void InternalOpen() override;
+    void InternalClose() override;
+    bool IsCursorOpen() const override { return dbf_ || sql_; }
+    void InternalInitFieldDefs() override;
+    void InternalFirst() override { current_ = -1; }
+    void InternalLast() override { current_ = static_cast<long>(Count()); }
+    void InternalGotoBookmark(const void* data) override;
+    void InternalSetToRecord(TRecordBuffer buffer) override;
+    void InternalRefresh() override;
+
+    void InternalPost() override;
+    void InternalAddRecord(TRecordBuffer buffer, bool append) override;
+    void InternalDelete() override;
+    void InternalEdit() override;
+    void InternalInsert() override;
+    void InternalCancel() override;
+    bool GetCanModify() override { return sql_ != nullptr; }
+    int GetRecordCount() override;
+    int GetRecNo() override;
+
+private:
+    friend class TTableBlobStream;
+
+    struct Layout {
+        std::vector<size_t> offsets; // of each field's slot: a flag byte, then the value
+        std::vector<size_t> sizes;   // of each field's value
+        size_t calcOffset = 0;       // of the calculated-field area
+    };
+
+    void OpenStorage();
+    void DescribeFields(TFieldDefs& defs) const;
+    void ComputeLayout();
+    size_t Count() const;
+    int DataIndex(const TField* field) const;
+    TRecordBuffer BufferForState() const;
+    void FillBuffer(TRecordBuffer buffer);
+    TLocalValue StoredValue(TRecordBuffer buffer, size_t field) const;
+    std::vector<TLocalValue> BufferValues(TRecordBuffer buffer) const;
+    void PlaceRow(TLocalRow row);
+    long FindRow(int64_t id) const;
+    void SetPendingMemo(size_t field, std::optional<std::string> value);
+
+    std::string tableName_;
+    std::string databaseName_;
+    std::unique_ptr<TDbfFile> dbf_;
+    std::unique_ptr<TSqliteTable> sql_;
+    std::vector<TLocalRow> rows_; // SQLite tables, in reading order
+    long current_ = -1;           // cursor: -1 before the first row, Count() after the last
+    Layout layout_;
+    size_t recordSize_ = 0;
+    TRecordBuffer filterBuffer_ = nullptr;
+    // Memo values given to the record being edited or inserted.
+    struct PendingMemo {
+        bool changed = false;
+        std::optional<std::string> value; // unset: null
+    };
+    std::vector<PendingMemo> pendingMemos_;
+};
+
+} // namespace zen

@@ -1,0 +1,300 @@
+// TTable over the local tables of a transfer run: the working table, the error table, the
+// exception log's table at a Windows path, and the transfer file itself.
+
+#include "localtable/Table.h"
+#include "support/TestSupport.h"
+#include "toolkit/Exceptions.h"
+#include "toolkit/Home.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace zen {
+namespace {
+
+std::filesystem::path Fixture(const std::string& name) {
+    return std::filesystem::path(__FILE__).parent_path() / "data" / name;
+}
+
+// The working table's re-creation as a transfer run does it: close, define, create, open.
+void RecreateWorkingTable(TTable& t) {
+    t.Close();
+    t.SetTableName("TVeskPrenosRac");
+    t.SetDatabaseName("TevrinTemp");
+    t.FieldDefs().Clear();
+    t.FieldDefs().Add("Placnik", ftString, 30);
+    t.FieldDefs().Add("Kupec", ftString, 30);
+    t.FieldDefs().Add("Ident", ftString, 16);
+    t.FieldDefs().Add("ZapSt", ftAutoInc);
+    t.FieldDefs().Add("Kolicina", ftFloat);
+    t.FieldDefs().Add("Cena", ftFloat);
+    t.FieldDefs().Add("StRac", ftString, 10);
+    t.IndexDefs().Clear();
+    t.IndexDefs().Add("TVeskPrenosRac", "Placnik;Kupec;Ident;ZapSt", ixPrimary);
+    t.CreateTable();
+    t.Open();
+}
+
+void AddWorking(TTable& t, const std::string& placnik, const std::string& kupec,
+                const std::string& ident, double kolicina) {
+    t.Append();
+    t.FieldByName("Placnik")->SetAsString(placnik);
+    t.FieldByName("Kupec")->SetAsString(kupec);
+    t.FieldByName("Ident")->SetAsString(ident);
+    t.FieldByName("Kolicina")->SetAsFloat(kolicina);
+    t.FieldByName("Cena")->SetAsFloat(0);
+    t.FieldByName("StRac")->SetAsString("R-" + std::to_string(int(kolicina)));
+    t.Post();
+}
+
+// "Placnik/Kolicina/ZapSt" of every row, in reading order.
+std::vector<std::string> Rows(TTable& t) {
+    std::vector<std::string> out;
+    for (t.First(); !t.Eof(); t.Next()) {
+        out.push_back(t.FieldByName("Placnik")->AsString() + "/" +
+                      t.FieldByName("Kolicina")->AsString() + "/" +
+                      t.FieldByName("ZapSt")->AsString());
+    }
+    return out;
+}
+
+class TableTest : public testing::Test {
+protected:
+    test::TempHome home;
+};
+
+TEST_F(TableTest, WorkingTableIsReadInPrimaryIndexOrderBeforeAndAfterReopening) {
+    test::ScopedLocale sl("sl_SI.UTF-8");
+    TTable t;
+    RecreateWorkingTable(t);
+    EXPECT_TRUE(std::filesystem::exists(AliasDirectory("TevrinTemp") / "TVeskPrenosRac.db"));
+    EXPECT_TRUE(t.IsEmpty());
+    AddWorking(t, "Zavod", "K", "A", 1);
+    AddWorking(t, "Ana", "K", "B", 2);
+    AddWorking(t, "Ana", "K", "A", 3);
+    AddWorking(t, "Šola", "K", "A", 4); // Š sorts after every ASCII letter
+    AddWorking(t, "Ana", "K", "A", 5);
+    EXPECT_EQ(t.FieldByName("ZapSt")->AsInteger(), 5) << "the posted row is current";
+    std::vector<std::string> expected = {"Ana/3/3", "Ana/5/5", "Ana/2/2", "Zavod/1/1", "Šola/4/4"};
+    EXPECT_EQ(Rows(t), expected);
+    EXPECT_EQ(t.RecordCount(), 5);
+    EXPECT_FALSE(t.IsEmpty());
+    t.Close();
+
+    TTable again;
+    again.SetTableName("TVeskPrenosRac");
+    again.SetDatabaseName("TevrinTemp");
+    again.Open();
+    EXPECT_EQ(again.FieldByName("Placnik")->Size(), 30);
+    EXPECT_EQ(again.FieldByName("ZapSt")->DataType(), ftAutoInc);
+    EXPECT_EQ(Rows(again), expected);
+    AddWorking(again, "Ana", "K", "A", 6);
+    EXPECT_EQ(again.FieldByName("ZapSt")->AsInteger(), 6);
+    again.First();
+    again.Next();
+    again.Next();
+    EXPECT_EQ(again.FieldByName("Kolicina")->AsFloat(), 6);
+}
+
+TEST_F(TableTest, TextsAreCutToTheirSizeInCharacters) {
+    TTable t;
+    RecreateWorkingTable(t);
+    std::string payer = "Čebelarsko društvo Črni vrh nad Idrijo"; // 38 characters
+    AddWorking(t, payer, "Kupec", "Ident", 1);
+    t.Close();
+    t.Open();
+    t.First();
+    EXPECT_EQ(t.FieldByName("Placnik")->AsString(), "Čebelarsko društvo Črni vrh na");
+    EXPECT_EQ(t.FieldByName("StRac")->AsString(), "R-1");
+}
+
+TEST_F(TableTest, ReCreationEmptiesTheTable) {
+    TTable t;
+    RecreateWorkingTable(t);
+    AddWorking(t, "A", "B", "C", 1);
+    EXPECT_THROW(t.CreateTable(), EDatabaseError) << "not while open";
+    RecreateWorkingTable(t);
+    EXPECT_TRUE(t.IsEmpty());
+    EXPECT_TRUE(t.Eof());
+    AddWorking(t, "A", "B", "C", 1);
+    EXPECT_EQ(t.FieldByName("ZapSt")->AsInteger(), 1);
+}
+
+TEST_F(TableTest, OpeningAMissingTableRaises) {
+    TTable t;
+    t.SetTableName("TVeskPrenosRac");
+    t.SetDatabaseName("TevrinTemp");
+    EXPECT_THROW(t.Open(), EDatabaseError);
+    EXPECT_FALSE(t.Active());
+    EXPECT_FALSE(t.Exists());
+    t.SetDatabaseName("");
+    t.SetTableName("c:\\TevrinError");
+    EXPECT_THROW(t.Open(), EDatabaseError);
+    t.SetTableName("c:\\Prenos\\PRENOS.DBF");
+    EXPECT_THROW(t.Open(), EInOutError);
+    t.SetDatabaseName("NoSuchAlias");
+    EXPECT_THROW(t.Open(), EDatabaseError);
+}
+
+// The error table is read right after the run fills it, without reopening.
+TEST_F(TableTest, ErrorRowsAreReadableRightAfterPosting) {
+    TTable t;
+    t.SetTableName("TPrenosNapaka");
+    t.SetDatabaseName("TevrinTemp");
+    t.FieldDefs().Add("ZapSt", ftAutoInc);
+    t.FieldDefs().Add("StRac", ftString, 10);
+    t.FieldDefs().Add("Napaka", ftString, 50);
+    t.IndexDefs().Add("TPrenosNapaka", "ZapSt", ixPrimary);
+    t.CreateTable();
+    t.Open();
+    const char* reasons[] = {"Stranka (Zadnja) ne obstaja !", "Artikel (X) ne obstaja !",
+                             "Stranka (Gradbeno podjetje Šentvid in Žabnica d.o) ne obstaja !"};
+    for (const char* r : reasons) {
+        t.Append();
+        t.FieldByName("StRac")->SetAsString("R-12345678901");
+        t.FieldByName("Napaka")->SetAsString(r);
+        t.Post();
+    }
+    t.First();
+    std::vector<std::string> got;
+    while (!t.Eof()) {
+        got.push_back(t.FieldByName("ZapSt")->AsString() + " " +
+                      t.FieldByName("Napaka")->AsString());
+        EXPECT_EQ(t.FieldByName("StRac")->AsString(), "R-12345678");
+        t.Next();
+    }
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0], "1 Stranka (Zadnja) ne obstaja !");
+    EXPECT_EQ(got[1], "2 Artikel (X) ne obstaja !");
+    // 63 characters: the end is lost.
+    EXPECT_EQ(got[2], "3 Stranka (Gradbeno podjetje Šentvid in Žabnica d.o)");
+}
+
+TEST_F(TableTest, ExceptionLogTableLivesAtTheMappedPathWithAMemo) {
+    TTable t;
+    t.SetTableName("c:\\TevrinError");
+    EXPECT_THROW(t.Open(), EDatabaseError);
+    t.Close();
+    t.FieldDefs().Clear();
+    t.FieldDefs().Add("Cas", ftDateTime);
+    t.FieldDefs().Add("FormName", ftString, 20);
+    t.FieldDefs().Add("BuildNo", ftSmallint);
+    t.FieldDefs().Add("Error", ftString, 255);
+    t.FieldDefs().Add("SenderProp", ftMemo);
+    t.IndexDefs().Clear();
+    t.CreateTable();
+    EXPECT_TRUE(std::filesystem::is_regular_file(home.Path() / "c" / "TevrinError"));
+    t.Open();
+    std::string details = "DatabaseName --> \r\nSQL --> SELECT * FROM Subjekt \r\n";
+    t.Append();
+    t.FieldByName("Cas")->SetAsDateTime(46000.5);
+    t.FieldByName("FormName")->SetAsString("Main");
+    t.FieldByName("BuildNo")->SetAsInteger(910);
+    t.FieldByName("Error")->SetAsString("Napaka");
+    t.FieldByName("SenderProp")->SetAsString(details);
+    EXPECT_EQ(t.FieldByName("SenderProp")->AsString(), details) << "readable while inserting";
+    t.Post();
+    t.Append();
+    t.FieldByName("FormName")->SetAsString("Drugo");
+    t.Post();
+    t.Close();
+
+    TTable r;
+    r.SetTableName("c:\\TevrinError");
+    r.Open();
+    EXPECT_EQ(r.RecordCount(), 2);
+    r.First();
+    EXPECT_DOUBLE_EQ(r.FieldByName("Cas")->AsDateTime(), 46000.5);
+    EXPECT_EQ(r.FieldByName("BuildNo")->AsInteger(), 910);
+    EXPECT_EQ(r.FieldByName("SenderProp")->AsString(), details);
+    EXPECT_THROW(r.FieldByName("BuildNo")->SetAsInteger(1), EDatabaseError) << "not editing";
+    r.Next();
+    EXPECT_EQ(r.FieldByName("FormName")->AsString(), "Drugo");
+    EXPECT_TRUE(r.FieldByName("SenderProp")->IsNull());
+    EXPECT_TRUE(r.FieldByName("Cas")->IsNull());
+
+    // Editing and deleting keep memory and file alike.
+    r.Edit();
+    r.FieldByName("SenderProp")->SetAsString("dodano");
+    r.FieldByName("BuildNo")->SetAsInteger(911);
+    r.Post();
+    r.First();
+    r.Delete();
+    EXPECT_EQ(r.RecordCount(), 1);
+    r.Close();
+    r.Open();
+    EXPECT_EQ(r.RecordCount(), 1);
+    EXPECT_EQ(r.FieldByName("SenderProp")->AsString(), "dodano");
+    EXPECT_EQ(r.FieldByName("BuildNo")->AsInteger(), 911);
+    r.Edit();
+    EXPECT_THROW(r.FieldByName("BuildNo")->SetAsInteger(40000), Exception);
+    r.Cancel();
+}
+
+TEST_F(TableTest, TransferFileOpensReadOnlyThroughTheDbaseReader) {
+    test::ScopedLocale sl("sl_SI.UTF-8");
+    ASSERT_TRUE(sl.Available());
+    TTable t;
+    t.SetTableName(Fixture("prenos.dbf").string());
+    EXPECT_TRUE(t.IsDbf());
+    t.Open();
+    EXPECT_EQ(t.RecordCount(), 3);
+    std::vector<std::string> strank;
+    double kolicina = 0;
+    for (t.First(); !t.Eof(); t.Next()) {
+        strank.push_back(t.FieldByName("Stranka")->AsString());
+        kolicina += t.FieldByName("Kolicina")->AsFloat();
+    }
+    EXPECT_EQ(strank, (std::vector<std::string>{"Čebelarstvo Žužek", "Šola Škofja Loka",
+                                                "Mlekarna Ždrale"}));
+    EXPECT_DOUBLE_EQ(kolicina, 103.625);
+    t.First();
+    EXPECT_DOUBLE_EQ(t.FieldByName("Cena")->AsFloat(), 12.3456);
+    EXPECT_EQ(t.FieldByName("Opomba")->AsString(), "Opomba s črkami čšž ČŠŽ");
+    EXPECT_DOUBLE_EQ(t.FieldByName("Datum")->AsDateTime(), EncodeDate(2024, 3, 1));
+    t.Next();
+    EXPECT_TRUE(t.FieldByName("Cena")->IsNull());
+    EXPECT_EQ(t.FieldByName("Cena")->AsFloat(), 0);
+    EXPECT_THROW(t.Append(), EDatabaseError);
+    EXPECT_THROW(t.FieldByName("Missing"), EDatabaseError);
+    EXPECT_EQ(t.FieldByName("Stranka")->AsString(), "Šola Škofja Loka") << "still on its row";
+}
+
+TEST_F(TableTest, TransferFileIsKnownByItsHeaderAndBadValuesFailOnlyWhenRead) {
+    auto bytes = [] {
+        std::ifstream in(Fixture("prenos.dbf"), std::ios::binary);
+        return std::vector<char>(std::istreambuf_iterator<char>(in), {});
+    }();
+    size_t cena = 289 + 1 + 40 + 16 + 10; // the first record's CENA
+    bytes.at(cena + 7) = 'x';
+    auto path = home.Path() / "prenos.txt";
+    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+
+    TTable t;
+    t.SetTableName(path.string());
+    EXPECT_TRUE(t.IsDbf());
+    t.Open();
+    t.First();
+    EXPECT_THROW(t.FieldByName("Cena")->AsFloat(), EDatabaseError);
+    EXPECT_EQ(t.FieldByName("StRac")->AsString(), "R-0001");
+    t.Next();
+    t.Next();
+    EXPECT_DOUBLE_EQ(t.FieldByName("Cena")->AsFloat(), 0.5);
+
+    // A transfer file that is broken cannot be opened, and the table stays closed.
+    auto broken = home.Path() / "broken.dbf";
+    std::ofstream(broken, std::ios::binary).write(bytes.data(), 400);
+    TTable b;
+    b.SetTableName(broken.string());
+    try {
+        b.Open();
+        ADD_FAILURE() << "opened a truncated file";
+    } catch (const EDatabaseError& e) {
+        EXPECT_NE(std::string(e.what()).find("broken.dbf"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(b.Active());
+}
+
+} // namespace
+} // namespace zen
