@@ -123,6 +123,21 @@ void TDataSet::SetActive(bool on) {
         DoBeforeOpen();
         OpenCursor();
         SetState(dsBrowse);
+        // The first row is read in browse state, so that filter and calculation handlers
+        // see an open dataset.
+        try {
+            ClearBuffers();
+            GetNextRecord();
+            bof_ = true;
+        } catch (...) {
+            SetState(dsInactive);
+            try {
+                CloseCursor();
+            } catch (...) {
+            }
+            throw;
+        }
+        DataEvent(deDataSetChange, 0);
         DoAfterOpen();
         if (!IsEmpty()) {
             DoAfterScroll();
@@ -159,8 +174,6 @@ void TDataSet::OpenCursor() {
         buffers_[0] = AllocRecordBuffer();
         buffers_[1] = AllocRecordBuffer();
         ClearBuffers();
-        GetNextRecord();
-        bof_ = true;
     } catch (...) {
         // Leave nothing half open: the dataset stays closed.
         state_ = dsInactive;
@@ -371,7 +384,7 @@ void TDataSet::BindFields(bool binding) {
 // --- Calculated and lookup fields ------------------------------------------------------
 
 void TDataSet::GetCalcFields(TRecordBuffer buffer) {
-    if (calcFieldsSize_ <= 0 && !OnCalcFields) {
+    if (calcFieldsSize_ <= 0) {
         return;
     }
     TDataSetState saved = SetTempState(dsCalcFields);
@@ -613,6 +626,7 @@ void TDataSet::SetRecNo(int value) {
 }
 
 void TDataSet::Resync(TResyncMode mode) {
+    CheckActive();
     if (mode & rmExact) {
         cursorMoved_ = true;
         if (GetRecord(buffers_[1], gmCurrent, true) != grOK) {

@@ -22,9 +22,13 @@
 //   (ActiveBuffer, CalcBuffer in dsCalcFields, ...). SetFieldData of a data field calls
 //   field->Validate(buffer) before storing, and afterwards DataEvent(deFieldChange, field)
 //   unless the state is dsCalcFields, dsFilter or dsNewValue.
-// - Editing: InternalPost (write the active buffer: state tells insert from edit),
-//   InternalAddRecord, InternalDelete, and optionally InternalEdit / InternalInsert /
-//   InternalCancel / InternalRefresh.
+// - Editing: InternalPost (write the active buffer: state tells insert from edit; a new
+//   record's bookmark flag says where it goes: bfEOF appended, bfBOF first, bfInserted
+//   before the row of its bookmark), InternalAddRecord, InternalDelete, and optionally
+//   InternalEdit / InternalInsert / InternalCancel / InternalRefresh. Afterwards the base
+//   re-reads the record where the cursor stands (Resync), else the next or the prior one.
+// - InternalClose must cope with a dataset whose InternalOpen failed half way: the base
+//   closes at once after a failed open.
 // Optional: GetRecordCount, GetRecNo / SetRecNo, GetCanModify, Locate / Lookup (the base
 // scans with First / Next), FindRecord, CreateBlobStream (needed for blob fields).
 
