@@ -6,3 +6,4 @@
 #include "odbc/Hdbc.h"
 #include "odbc/Henv.h"
 #include "odbc/OCLError.h"
+#include "odbc/Hstmt.h"

@@ -1,0 +1,197 @@
+#include "odbc/Catalog.h"
+
+#include "toolkit/Text.h"
+
+namespace zen {
+
+namespace {
+
+std::string TrimBlanks(const std::string& s) {
+    size_t b = s.find_first_not_of(' ');
+    if (b == std::string::npos) {
+        return {};
+    }
+    size_t e = s.find_last_not_of(' ');
+    return s.substr(b, e - b + 1);
+}
+
+// A pattern argument: NULL when empty (an empty string would match nothing).
+SQLCHAR* Arg(std::string& s) {
+    return s.empty() ? nullptr : reinterpret_cast<SQLCHAR*>(s.data());
+}
+SQLSMALLINT ArgLength(const std::string& s) {
+    return s.empty() ? 0 : static_cast<SQLSMALLINT>(s.size());
+}
+
+} // namespace
+
+std::string ProcedureBaseName(const std::string& reported) {
+    return TrimBlanks(reported.substr(0, reported.find(';')));
+}
+
+TCatalogProcedure::TCatalogProcedure(TOECatalog* catalog, std::string owner, std::string name,
+                                     SQLSMALLINT type, std::string remarks)
+    : catalog_(catalog), owner_(std::move(owner)), name_(std::move(name)), type_(type),
+      remarks_(std::move(remarks)) {}
+
+const TCatalogColumns& TCatalogProcedure::Columns() {
+    if (columnsStale_) {
+        columns_ = catalog_->ReadColumns(owner_, name_);
+        columnsStale_ = false;
+    }
+    return columns_;
+}
+
+std::vector<std::string> TCatalogProcedure::ColumnNames() {
+    std::vector<std::string> names;
+    for (const TCatalogColumn& c : Columns()) {
+        names.push_back(c.ColumnName);
+    }
+    return names;
+}
+
+TOECatalog::TOECatalog(TComponent* owner) : TComponent(owner), stmt_(std::make_unique<THstmt>()) {
+    if (owner) {
+        for (int i = 0; i < owner->ComponentCount(); ++i) {
+            if (auto* dbc = dynamic_cast<THdbc*>(owner->Components(i))) {
+                SetHdbc(dbc);
+                break;
+            }
+        }
+    }
+}
+
+TOECatalog::~TOECatalog() {
+    procedures_.clear();
+    stmt_.reset();
+}
+
+void TOECatalog::SetHdbc(THdbc* hdbc) {
+    if (hdbc_ && hdbc_ != hdbc) {
+        RemoveFreeNotification(hdbc_);
+        hdbc_->RemoveFreeNotification(this);
+    }
+    hdbc_ = hdbc;
+    if (hdbc_) {
+        FreeNotification(hdbc_);
+    }
+    stmt_->SetHdbc(hdbc);
+    proceduresStale_ = true;
+    tablesStale_ = true;
+}
+
+void TOECatalog::Notification(TComponent* component, TOperation operation) {
+    TComponent::Notification(component, operation);
+    if (operation == TOperation::opRemove && component == hdbc_) {
+        hdbc_ = nullptr;
+        proceduresStale_ = true;
+        tablesStale_ = true;
+    } else if (operation == TOperation::opInsert && !hdbc_ && Owner() &&
+               component->Owner() == Owner()) {
+        if (auto* dbc = dynamic_cast<THdbc*>(component)) {
+            SetHdbc(dbc);
+        }
+    }
+}
+
+void TOECatalog::SetTableOwner(const std::string& v) {
+    tablesStale_ = tablesStale_ || v != tableOwner_;
+    tableOwner_ = v;
+}
+
+void TOECatalog::SetTableName(const std::string& v) {
+    tablesStale_ = tablesStale_ || v != tableName_;
+    tableName_ = v;
+}
+
+void TOECatalog::SetTableType(TTableTypes v) {
+    tablesStale_ = tablesStale_ || v != tableType_;
+    tableType_ = v;
+}
+
+void TOECatalog::SetProcedureOwner(const std::string& v) {
+    proceduresStale_ = proceduresStale_ || v != procedureOwner_;
+    procedureOwner_ = v;
+}
+
+void TOECatalog::SetProcedureName(const std::string& v) {
+    proceduresStale_ = proceduresStale_ || v != procedureName_;
+    procedureName_ = v;
+}
+
+const TCatalogProcedures& TOECatalog::Procedures() {
+    if (proceduresStale_) {
+        RefreshProcedures();
+        proceduresStale_ = false;
+    }
+    return procedures_;
+}
+
+TCatalogProcedure* TOECatalog::FindProcedure(const std::string& owner, const std::string& name) {
+    std::string wantOwner = AsciiUpper(TrimBlanks(owner));
+    std::string wantName = AsciiUpper(TrimBlanks(name));
+    for (const auto& p : Procedures()) {
+        if (AsciiUpper(p->Name()) == wantName &&
+            (wantOwner.empty() || AsciiUpper(p->Owner()) == wantOwner)) {
+            return p.get();
+        }
+    }
+    return nullptr;
+}
+
+void TOECatalog::RefreshProcedures() {
+    if (!hdbc_) {
+        throw EODBCExpress("Property Hdbc of " + Name() + " not set.");
+    }
+    procedureOwner_ = TrimBlanks(procedureOwner_);
+    procedureName_ = TrimBlanks(procedureName_);
+    std::string owner = procedureOwner_;
+    std::string name = procedureName_;
+    // A fresh handle: no result set or binding of an earlier call is left on it.
+    stmt_->Terminate();
+    stmt_->ExecuteCatalog([&](SQLHSTMT h) {
+        return SQLProcedures(h, nullptr, 0, Arg(owner), ArgLength(owner), Arg(name),
+                             ArgLength(name));
+    });
+    // The list is replaced only once the new one is complete.
+    TCatalogProcedures list;
+    while (stmt_->FetchNext()) {
+        list.push_back(std::make_unique<TCatalogProcedure>(
+            this, stmt_->ColAsString(2), ProcedureBaseName(stmt_->ColAsString(3)),
+            static_cast<SQLSMALLINT>(stmt_->ColAsInteger(8)), stmt_->ColAsString(7)));
+    }
+    procedures_ = std::move(list);
+}
+
+TCatalogColumns TOECatalog::ReadColumns(const std::string& procOwner, const std::string& procName) {
+    if (!hdbc_) {
+        throw EODBCExpress("Property Hdbc of " + Name() + " not set.");
+    }
+    std::string owner = procOwner;
+    std::string name = procName;
+    stmt_->Terminate();
+    stmt_->ExecuteCatalog([&](SQLHSTMT h) {
+        return SQLProcedureColumns(h, nullptr, 0, Arg(owner), ArgLength(owner),
+                                   reinterpret_cast<SQLCHAR*>(name.data()),
+                                   static_cast<SQLSMALLINT>(name.size()), nullptr, 0);
+    });
+    TCatalogColumns columns;
+    THstmt& s = *stmt_;
+    while (s.FetchNext()) {
+        TCatalogColumn c;
+        c.ColumnName = s.ColAsString(4);
+        c.ColumnType = static_cast<SQLSMALLINT>(s.ColAsInteger(5));
+        c.DataType = static_cast<SQLSMALLINT>(s.ColAsInteger(6));
+        c.TypeName = s.ColAsString(7);
+        c.ColumnSize = s.ColAsInteger(8);
+        c.DecimalDigits = static_cast<SQLSMALLINT>(s.ColAsInteger(10));
+        c.Radix = static_cast<SQLSMALLINT>(s.ColAsInteger(11));
+        c.Nullable = static_cast<SQLSMALLINT>(s.ColAsInteger(12));
+        c.Remarks = s.ColAsString(13);
+        c.DefaultValue = s.ColAsString(14);
+        columns.push_back(std::move(c));
+    }
+    return columns;
+}
+
+} // namespace zen

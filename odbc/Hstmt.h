@@ -1,0 +1,348 @@
+#pragma once
+// An ODBC statement: its SQL text with named parameters, parameter binding, preparing and
+// executing, long parameter data sent in pieces, row counts; and its result side: columns
+// bound into arrays of RowSetSize rows, fetching in any direction, bookmarks, long columns
+// read in pieces into memory streams, and typed access to every column value.
+
+#include "odbc/Hdbc.h"
+#include "odbc/HstmtTypes.h"
+#include "toolkit/Stream.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zen {
+
+class THstmt;
+
+using TConfirmEvent = std::function<bool(TObject* sender, const std::string& defaultMsg)>;
+using TStatementEvent = std::function<void(TObject* sender, uint16_t operation, std::string& sql)>;
+using TRowCountEvent = std::function<long(TObject* sender)>;
+
+// One bound result column with its row arrays.
+struct TColumnRec {
+    SQLSMALLINT cType = SQL_C_BINARY;
+    SQLSMALLINT sqlType = 0;
+    SQLLEN elementSize = 0; // bytes of one row's element; 0 when not bound
+    std::vector<unsigned char> data;
+    std::vector<SQLLEN> indicators;
+    bool isLong = false;
+    std::unique_ptr<TMemoryStream> stream;
+    bool longRead = false;
+    bool ignored = false;
+    bool primary = false;
+    SQLULEN columnSize = 0;
+    SQLSMALLINT decimalDigits = 0;
+    SQLSMALLINT nullable = SQL_NULLABLE_UNKNOWN;
+};
+
+// One bound parameter. The indicators live here; the value belongs to the caller.
+struct TParamRec {
+    SQLUSMALLINT number = 0;
+    SQLSMALLINT cType = 0;
+    SQLSMALLINT sqlType = 0;
+    SQLPOINTER value = nullptr;
+    std::vector<SQLLEN> indicators;
+    SQLULEN arraySize = 0;
+    SQLULEN columnSize = 0;
+    SQLSMALLINT decimalDigits = 0;
+    SQLSMALLINT nullable = SQL_NULLABLE_UNKNOWN;
+};
+
+class THstmt : public THbase {
+public:
+    explicit THstmt(TComponent* owner = nullptr);
+    ~THstmt() override;
+    const char* ClassName() const noexcept override { return "THstmt"; }
+
+    // ---- Lifecycle ----------------------------------------------------------------------
+    // Connects the connection, allocates the handle and applies the cursor settings.
+    bool Init() override;
+    // Closes and frees the handle; the next use allocates a new one.
+    bool Terminate() override;
+    SQLSMALLINT HandleType() const noexcept override { return SQL_HANDLE_STMT; }
+    SQLHANDLE CurrentHandle() const noexcept override { return hstmt_; }
+    THdbc* LinkConnection() noexcept override { return hdbc_; }
+    void BeforeRaise() noexcept override;
+
+    SQLHSTMT Handle() {
+        Init();
+        return hstmt_;
+    }
+
+    // Closes the cursor, drops every parameter and column binding, unprepares.
+    virtual void Close();
+    // Closes the cursor only (SQLFreeStmt SQL_CLOSE); bindings stay.
+    virtual void CloseCursor();
+    void Prepare();
+    void Execute();
+    bool Prepared() const noexcept { return prepared_; }
+    bool Executed() const noexcept { return executed_; }
+
+    // Runs a catalog function on a fresh result set of this statement, as Execute does
+    // for SQL: the call gets the handle and its result is checked.
+    void ExecuteCatalog(const std::function<SQLRETURN(SQLHSTMT)>& call);
+
+    // ---- Properties ---------------------------------------------------------------------
+    THdbc* Hdbc() const noexcept { return hdbc_; }
+    // Terminates the statement, then takes the connection.
+    void SetHdbc(THdbc* hdbc);
+    const std::string& SQL() const noexcept { return sql_; }
+    void SetSQL(const std::string& sql);
+    SQLULEN ConcurrencyType() const noexcept { return concurrency_; }
+    void SetConcurrencyType(SQLULEN value);
+    // After the statement is allocated this is the cursor type the driver gives, which may
+    // differ from the one asked for (a keyset cursor may come back static).
+    SQLULEN CursorType() const noexcept { return cursorType_; }
+    void SetCursorType(SQLULEN value);
+    SQLULEN RowSetSize() const noexcept { return rowSetSize_; }
+    void SetRowSetSize(SQLULEN value);
+    bool SkipByPosition() const noexcept { return skipByPosition_; }
+    void SetSkipByPosition(bool on);
+    bool SkipByCursor() const noexcept { return skipByCursor_; }
+    void SetSkipByCursor(bool on);
+    bool BindBookmarks() const noexcept { return bindBookmarks_; }
+    void SetBindBookmarks(bool on) noexcept { bindBookmarks_ = on; }
+    SQLLEN BlobSize() const noexcept { return blobSize_; }
+    // Values of 1024 and below are ignored.
+    void SetBlobSize(SQLLEN value) noexcept;
+    bool BlobDeferral() const noexcept { return blobDeferral_; }
+    void SetBlobDeferral(bool on) noexcept { blobDeferral_ = on; }
+    TBlobPlacement BlobPlacement() const noexcept { return blobPlacement_; }
+    void SetBlobPlacement(TBlobPlacement v) noexcept { blobPlacement_ = v; }
+    bool ExecAsync() const noexcept { return execAsync_; }
+    void SetExecAsync(bool on) noexcept { execAsync_ = on; }
+    TEmptyToNull EmptyStringToNull() const noexcept { return emptyToNull_; }
+    void SetEmptyStringToNull(TEmptyToNull v) noexcept { emptyToNull_ = v; }
+    TStringTrimming StringTrimming() const noexcept { return trimming_; }
+    void SetStringTrimming(TStringTrimming v) noexcept { trimming_ = v; }
+    bool BindByName() const noexcept { return bindByName_; }
+    void SetBindByName(bool on) noexcept { bindByName_ = on; }
+    TRowCountMethod RowCountMethod() const noexcept { return rowCountMethod_; }
+    void SetRowCountMethod(TRowCountMethod v) noexcept { rowCountMethod_ = v; }
+    TNoRowsAffected NoRowsAffected() const noexcept { return noRowsAffected_; }
+    void SetNoRowsAffected(TNoRowsAffected v) noexcept { noRowsAffected_ = v; }
+
+    // SQL_ATTR_MAX_ROWS of the handle.
+    SQLULEN MaxRows();
+    void SetMaxRows(SQLULEN value);
+
+    // The SQL_*_CURSOR_ATTRIBUTES1 mask of the cursor type in effect.
+    SQLUINTEGER CursorCapabilities() const noexcept { return cursorCaps_; }
+
+    // ---- Events -------------------------------------------------------------------------
+    TNotifyEvent BeforePrepare, AfterPrepare, BeforeExecute, AfterExecute, BeforeFetch, AfterFetch;
+    TConfirmEvent OnInsert, OnUpdate, OnDelete, OnRefresh;
+    TStatementEvent OnStatement;
+    TRowCountEvent OnRowCount;
+
+    // ---- Parameters ---------------------------------------------------------------------
+    // The names of the parameters of SQL, in order.
+    std::vector<std::string> ParamNames();
+    // 1-based number of the first parameter of that name (case-insensitive);
+    // EODBCExpress "Token NAME not found in SQL statement." otherwise.
+    int ParamByName(const std::string& name);
+    // Direction of the next bind: SQL_PARAM_INPUT, _INPUT_OUTPUT or _OUTPUT (anything else
+    // is ignored); back to SQL_PARAM_INPUT after every bind.
+    SQLSMALLINT ParamType() const noexcept { return paramType_; }
+    void SetParamType(SQLSMALLINT direction) noexcept;
+    void BindParamMain(SQLUSMALLINT number, SQLSMALLINT cType, SQLULEN arraySize,
+                       SQLSMALLINT nullable, SQLSMALLINT decimalDigits, SQLULEN columnSize,
+                       SQLSMALLINT sqlType, SQLPOINTER value);
+    // Binds one value, sized by SQLDescribeParam when the driver can describe the
+    // prepared statement, else by the driver's limits. A null value binds NULL.
+    void BindParam(SQLUSMALLINT number, SQLSMALLINT cType, SQLSMALLINT sqlType, SQLPOINTER value);
+    // Binds long data kept in memory (text or binary) of `size` bytes; empty is NULL.
+    // The memory must stay valid until the statement has executed.
+    void BindParamLong(SQLUSMALLINT number, const void* data, SQLLEN size, bool binary);
+    void BindParamStream(SQLUSMALLINT number, TMemoryStream& stream, bool binary);
+    // The length of element 1 of a parameter (-1 for NULL), data-at-execution decoded.
+    SQLLEN ParamSize(SQLUSMALLINT number) const;
+    void SetParamSize(SQLUSMALLINT number, SQLLEN size);
+    const TParamRec* FindParam(SQLUSMALLINT number) const;
+    // Whether long parameter data goes to the driver in pieces.
+    bool LongDataByParts();
+
+    // ---- Execution results ---------------------------------------------------------------
+    SQLLEN NumRowsAffected();
+    SQLULEN NumRowsFetched() const noexcept { return rowsFetched_; }
+    // The number of rows SQL gives, by RowCountMethod.
+    long RowCount();
+
+    // ---- Result columns -----------------------------------------------------------------
+    // Describes and binds the columns of the result set, once until Close.
+    void BindCols();
+    int NumCols() const noexcept { return static_cast<int>(columns_.size()); }
+    const std::vector<std::string>& ColNames() const noexcept { return colNames_; }
+    // 1-based; EODBCExpress "Identifier NAME not found in result set." otherwise.
+    int ColByName(const std::string& name);
+    SQLSMALLINT ColCType(int col) const;
+    SQLSMALLINT ColSqlType(int col) const;
+    bool ColIsLong(int col) const;
+    SQLULEN ColColumnSize(int col) const;
+    SQLSMALLINT ColDecimalDigits(int col) const;
+    SQLSMALLINT ColNullable(int col) const;
+    bool ColPrimary(int col) const;
+    void SetColPrimary(int col, bool on);
+    // Bytes per row of a bound column's element (0 when not bound).
+    SQLLEN ColElementSize(int col) const;
+
+    // ---- Fetching -----------------------------------------------------------------------
+    bool Fetch(SQLSMALLINT direction, SQLLEN offset);
+    bool FetchFirst() { return Fetch(SQL_FETCH_FIRST, 0); }
+    bool FetchNext() { return Fetch(SQL_FETCH_NEXT, 0); }
+    bool FetchLast() { return Fetch(SQL_FETCH_LAST, 0); }
+    bool FetchPrev() { return Fetch(SQL_FETCH_PRIOR, 0); }
+    bool FetchAbsolute(SQLLEN row) { return Fetch(SQL_FETCH_ABSOLUTE, row); }
+    bool FetchBookmark(const std::vector<unsigned char>& bookmark);
+    // The bookmark of row 1; empty when the cursor has none or row 1 is not valid.
+    std::vector<unsigned char> GetBookmark();
+    SQLLEN BookmarkLength() const noexcept { return bookmarkLength_; }
+    SQLUSMALLINT RowStatus(SQLULEN row) const;
+    bool RowValid(SQLULEN row) const;
+    // The pending write-back operation of a row (TRowFlag bits); 0 out of range.
+    uint16_t RowFlags(SQLULEN row) const;
+    void SetRowFlags(SQLULEN row, uint16_t flags);
+
+    // Reads a long column of a row into its stream; the total length, -1 for NULL.
+    SQLLEN ReadLongData(int col, SQLULEN row = 1);
+
+    // ---- Column values (row 1 unless given) ----------------------------------------------
+    bool ColIsNull(int col, SQLULEN row = 1) const;
+    bool ColIgnored(int col, SQLULEN row = 1) const;
+    SQLLEN ColDataSize(int col, SQLULEN row = 1) const;
+    std::string ColAsString(int col, SQLULEN row = 1);
+    double ColAsDouble(int col, SQLULEN row = 1) const;
+    int32_t ColAsInteger(int col, SQLULEN row = 1) const;
+    int64_t ColAsInt64(int col, SQLULEN row = 1) const;
+    TDateTimeRec ColAsDateTimeRec(int col, SQLULEN row = 1) const;
+    // The element itself (long columns: the stream's bytes, read first).
+    const void* ColMemory(int col, SQLULEN row = 1);
+    // Long columns only (nullptr otherwise); read first when BlobDeferral is set.
+    TMemoryStream* ColStream(int col, SQLULEN row = 1);
+
+    void SetColString(int col, const std::string& text, SQLULEN row = 1);
+    void SetColDouble(int col, double value, SQLULEN row = 1);
+    void SetColInteger(int col, int32_t value, SQLULEN row = 1);
+    void SetColInt64(int col, int64_t value, SQLULEN row = 1);
+    void SetColDateTimeRec(int col, const TDateTimeRec& value, SQLULEN row = 1);
+    void SetColStream(int col, TMemoryStream& stream, SQLULEN row = 1);
+    void SetColNull(int col, SQLULEN row = 1);
+    // On: the column is left out of the row's write-back (indicator SQL_COLUMN_IGNORE).
+    void SetColIgnored(int col, bool on, SQLULEN row = 1);
+
+    // ---- Row write-back (the writing itself lives with the datasets' editing) ------------
+    const std::string& TargetTable() const noexcept { return targetTable_; }
+    void SetTargetTable(const std::string& table) { targetTable_ = table; }
+    const std::string& TableOwner() const noexcept { return tableOwner_; }
+    const std::string& TableName() const noexcept { return tableName_; }
+    virtual void InsertRow();
+    virtual void UpdateRow(SQLULEN row);
+    virtual void DeleteRow(SQLULEN row);
+    virtual void RefreshRow(SQLULEN row);
+
+protected:
+    virtual void DoBeforePrepare();
+    virtual void DoAfterPrepare();
+    virtual void DoBeforeExecute();
+    virtual void DoAfterExecute();
+    virtual void DoBeforeFetch();
+    virtual void DoAfterFetch();
+    // The OnRowCount result; -1 when it is not assigned.
+    virtual long DoRowCount();
+
+    void Notification(TComponent* component, TOperation operation) override;
+
+    // Checks a return code (raises EODBC on failure) and says whether the call succeeded,
+    // for the case that the error object was told to drop the exception.
+    bool Checked(SQLRETURN rc);
+
+    // Write-back statements (insert, update, delete, refresh), made on first use.
+    enum TWriteBack { wbInsert, wbUpdate, wbDelete, wbRefresh };
+    THstmt& WriteBackStmt(TWriteBack kind);
+    void MarkWriteBackUnprepared() noexcept;
+    void SetTableOwnerAndName(const std::string& owner, const std::string& name) {
+        tableOwner_ = owner;
+        tableName_ = name;
+    }
+
+private:
+    // Attributes.
+    void ApplyConcurrency();
+    void ApplyCursorType();
+    void ApplyRowSetSize();
+    void RefreshCursorCaps();
+    bool ApplyStmtAttr(SQLINTEGER attr, SQLULEN& value);
+
+    // Execution.
+    SQLRETURN RunMaybeAsync(const std::function<SQLRETURN()>& call);
+    SQLRETURN SendLongData();
+    TParamRec* ParamRecord(SQLUSMALLINT number);
+    void RebindParamsOn(THstmt& other) const;
+    long CountBySelect(const std::string& text);
+    long CountByTraversal();
+    void FreeColumns() noexcept;
+
+    // Columns.
+    TColumnRec* Column(int col);
+    const TColumnRec* Column(int col) const;
+    // The column's element of a row, or nullptr outside the columns and rows.
+    TColumnRec* Element(int col, SQLULEN row, unsigned char*& element);
+    const TColumnRec* Element(int col, SQLULEN row, const unsigned char*& element) const;
+    SQLLEN ReadLongPieces(int col, TColumnRec& c);
+    void StoreText(TColumnRec& c, SQLULEN row, const std::string& text, int col);
+    void ApplyEmptyToNull(TColumnRec& c, SQLULEN row, const std::string& stored);
+
+    SQLHSTMT hstmt_ = SQL_NULL_HSTMT;
+    THdbc* hdbc_ = nullptr;
+    SQLHDESC ipd_ = SQL_NULL_HDESC;
+    bool prepared_ = false;
+    bool executed_ = false;
+    bool asyncOn_ = false;
+    SQLSMALLINT paramType_ = SQL_PARAM_INPUT;
+
+    std::string sql_;
+    SQLULEN concurrency_ = SQL_CONCUR_READ_ONLY;
+    SQLULEN cursorType_ = SQL_CURSOR_FORWARD_ONLY;
+    SQLULEN rowSetSize_ = 1;
+    bool skipByPosition_ = false;
+    bool skipByCursor_ = false;
+    bool bindBookmarks_ = false;
+    SQLLEN blobSize_ = 32768;
+    bool blobDeferral_ = false;
+    TBlobPlacement blobPlacement_ = bpDetect;
+    bool execAsync_ = false;
+    TEmptyToNull emptyToNull_ = enNever;
+    TStringTrimming trimming_ = stTrimTrailing;
+    bool bindByName_ = false;
+    TRowCountMethod rowCountMethod_ = rcFunction;
+    TNoRowsAffected noRowsAffected_ = nrByUpdate;
+    SQLUINTEGER cursorCaps_ = 0;
+
+    std::vector<std::string> paramNames_;
+    std::vector<std::unique_ptr<TParamRec>> params_;
+    SQLULEN paramSetSize_ = 1;
+
+    std::vector<std::string> colNames_;
+    std::vector<TColumnRec> columns_;
+    std::vector<SQLUSMALLINT> rowStatus_;
+    std::vector<uint16_t> rowFlags_;
+    std::vector<unsigned char> bookmarks_;
+    std::vector<SQLLEN> bookmarkIndicators_;
+    std::vector<unsigned char> fetchBookmark_;
+    SQLLEN bookmarkLength_ = 4;
+    SQLULEN rowsFetched_ = 0;
+    bool columnsBound_ = false;
+    bool hasLongColumns_ = false;
+
+    std::string targetTable_;
+    std::string tableOwner_;
+    std::string tableName_;
+    std::array<std::unique_ptr<THstmt>, 4> writeBack_;
+};
+
+} // namespace zen

@@ -1,0 +1,433 @@
+// The statement's result side: describing and binding columns, fetching, bookmarks, row
+// status and flags, and long columns read in pieces.
+
+#include "odbc/Hstmt.h"
+
+#include "toolkit/Text.h"
+
+#include <algorithm>
+#include <cstring>
+#include <strings.h>
+
+namespace zen {
+
+namespace {
+
+// A character or binary column that does not tell its size gets this many; a wider one
+// than the second figure is read as a long column, so that one row set's buffers stay
+// reasonable. (A driver cuts a value longer than its element with a warning; it never
+// writes past the element.)
+constexpr SQLULEN kUnknownColumnSize = 255;
+constexpr SQLULEN kMaxBoundColumnSize = 65535;
+
+SQLULEN BoundSize(SQLULEN columnSize) {
+    return columnSize == 0 ? kUnknownColumnSize : columnSize;
+}
+
+SQLSMALLINT NarrowType(SQLSMALLINT sqlType) {
+    switch (sqlType) {
+    case SQL_WCHAR:
+        return SQL_CHAR;
+    case SQL_WVARCHAR:
+        return SQL_VARCHAR;
+    case SQL_WLONGVARCHAR:
+        return SQL_LONGVARCHAR;
+    case SQL_GUID:
+        return SQL_BINARY;
+    // ODBC 2 codes, should a driver still report them.
+    case SQL_DATE:
+        return SQL_TYPE_DATE;
+    case SQL_TIME:
+        return SQL_TYPE_TIME;
+    case SQL_TIMESTAMP:
+        return SQL_TYPE_TIMESTAMP;
+    default:
+        return sqlType;
+    }
+}
+
+} // namespace
+
+void THstmt::BindCols() {
+    if (columnsBound_) {
+        return;
+    }
+    SQLHSTMT h = Handle();
+    SQLLEN count = 0;
+    if (!SQL_SUCCEEDED(SQLColAttribute(h, 0, SQL_DESC_COUNT, nullptr, 0, nullptr, &count))) {
+        // Some drivers (SQLite's) refuse column 0 even for the count.
+        SQLSMALLINT n = 0;
+        if (!Checked(SQLNumResultCols(h, &n))) {
+            return;
+        }
+        count = n;
+    }
+    FreeColumns();
+    const SQLULEN rows = rowSetSize_;
+    columns_.reserve(static_cast<size_t>(count));
+    colNames_.reserve(static_cast<size_t>(count));
+    for (SQLUSMALLINT col = 1; col <= count; ++col) {
+        SQLCHAR name[256] = {0};
+        SQLSMALLINT nameLength = 0;
+        TColumnRec c;
+        Check(SQLDescribeCol(h, col, name, sizeof name, &nameLength, &c.sqlType, &c.columnSize,
+                             &c.decimalDigits, &c.nullable));
+        colNames_.emplace_back(reinterpret_cast<const char*>(name));
+        c.sqlType = NarrowType(c.sqlType);
+        // A character or binary column too wide to bind row by row is read like a long
+        // one, in pieces, rather than cut to the widest element we bind.
+        if (c.columnSize > kMaxBoundColumnSize) {
+            if (c.sqlType == SQL_CHAR || c.sqlType == SQL_VARCHAR) {
+                c.sqlType = SQL_LONGVARCHAR;
+            } else if (c.sqlType == SQL_BINARY || c.sqlType == SQL_VARBINARY) {
+                c.sqlType = SQL_LONGVARBINARY;
+            }
+        }
+        bool isUnsigned = false;
+        if (c.sqlType == SQL_INTEGER || c.sqlType == SQL_SMALLINT || c.sqlType == SQL_TINYINT ||
+            c.sqlType == SQL_BIGINT) {
+            SQLLEN u = 0;
+            if (SQL_SUCCEEDED(
+                    SQLColAttribute(h, col, SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &u))) {
+                isUnsigned = u != 0;
+            }
+        }
+        bool bind = true;
+        switch (c.sqlType) {
+        case SQL_CHAR:
+        case SQL_VARCHAR:
+            c.cType = SQL_C_CHAR;
+            // Up to four UTF-8 bytes a character, and the terminator.
+            c.elementSize = static_cast<SQLLEN>(BoundSize(c.columnSize) * 4 + 1);
+            break;
+        case SQL_NUMERIC:
+        case SQL_DECIMAL:
+        case SQL_FLOAT:
+        case SQL_DOUBLE:
+            c.cType = SQL_C_DOUBLE;
+            c.elementSize = sizeof(SQLDOUBLE);
+            break;
+        case SQL_REAL:
+            c.cType = SQL_C_FLOAT;
+            c.elementSize = sizeof(SQLREAL);
+            break;
+        case SQL_INTEGER:
+            c.cType = isUnsigned ? SQL_C_ULONG : SQL_C_SLONG;
+            c.elementSize = sizeof(SQLINTEGER);
+            break;
+        case SQL_SMALLINT:
+            c.cType = isUnsigned ? SQL_C_USHORT : SQL_C_SSHORT;
+            c.elementSize = sizeof(SQLSMALLINT);
+            break;
+        case SQL_TINYINT:
+            c.cType = isUnsigned ? SQL_C_UTINYINT : SQL_C_STINYINT;
+            c.elementSize = 1;
+            break;
+        case SQL_BIGINT:
+            c.cType = isUnsigned ? SQL_C_UBIGINT : SQL_C_SBIGINT;
+            c.elementSize = sizeof(SQLBIGINT);
+            break;
+        case SQL_BIT:
+            c.cType = SQL_C_BIT;
+            c.elementSize = 1;
+            break;
+        case SQL_TYPE_DATE:
+            c.cType = SQL_C_TYPE_DATE;
+            c.elementSize = sizeof(SQL_DATE_STRUCT);
+            break;
+        case SQL_TYPE_TIME:
+            c.cType = SQL_C_TYPE_TIME;
+            c.elementSize = sizeof(SQL_TIME_STRUCT);
+            break;
+        case SQL_TYPE_TIMESTAMP:
+            c.cType = SQL_C_TYPE_TIMESTAMP;
+            c.elementSize = sizeof(SQL_TIMESTAMP_STRUCT);
+            break;
+        case SQL_BINARY:
+        case SQL_VARBINARY:
+            c.cType = SQL_C_BINARY;
+            c.elementSize = static_cast<SQLLEN>(BoundSize(c.columnSize));
+            break;
+        case SQL_LONGVARCHAR:
+        case SQL_LONGVARBINARY:
+            c.cType = c.sqlType == SQL_LONGVARCHAR ? SQL_C_CHAR : SQL_C_BINARY;
+            c.isLong = true;
+            c.stream = std::make_unique<TMemoryStream>();
+            hasLongColumns_ = true;
+            bind = false;
+            break;
+        default:
+            c.cType = SQL_C_BINARY;
+            bind = false;
+            break;
+        }
+        c.indicators.assign(rows, 0);
+        c.indicators[0] = SQL_NULL_DATA;
+        if (bind) {
+            c.data.assign(static_cast<size_t>(c.elementSize) * rows, 0);
+        }
+        columns_.push_back(std::move(c));
+        if (bind) {
+            TColumnRec& b = columns_.back();
+            Check(SQLBindCol(h, col, b.cType, b.data.data(), b.elementSize, b.indicators.data()));
+        }
+    }
+    rowStatus_.assign(rows, SQL_ROW_NOROW);
+    rowStatus_[0] = SQL_ROW_SUCCESS;
+    rowFlags_.assign(rows, 0);
+    if (cursorCaps_ & SQL_CA1_BOOKMARK) {
+        SQLLEN length = 0;
+        if (SQL_SUCCEEDED(
+                SQLColAttribute(h, 0, SQL_DESC_OCTET_LENGTH, nullptr, 0, nullptr, &length)) &&
+            length > 0) {
+            bookmarkLength_ = length;
+        }
+        if (bindBookmarks_) {
+            bookmarks_.assign(static_cast<size_t>(bookmarkLength_) * rows, 0);
+            bookmarkIndicators_.assign(rows, 0);
+            if (!SQL_SUCCEEDED(SQLBindCol(h, 0, SQL_C_VARBOOKMARK, bookmarks_.data(),
+                                          bookmarkLength_, bookmarkIndicators_.data()))) {
+                // A driver that gives bookmarks but cannot bind them (SQLite's) still
+                // gives each row's on request.
+                bookmarks_.clear();
+                bookmarkIndicators_.clear();
+                bindBookmarks_ = false;
+            }
+        }
+    }
+    if (rows > 1) {
+        // Long columns of a row set are read only when asked for, row by row.
+        hasLongColumns_ = false;
+    }
+    SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, rowStatus_.data(), 0);
+    columnsBound_ = true;
+}
+
+int THstmt::ColByName(const std::string& name) {
+    BindCols();
+    for (size_t i = 0; i < colNames_.size(); ++i) {
+        if (strcasecmp(colNames_[i].c_str(), name.c_str()) == 0) {
+            return static_cast<int>(i + 1);
+        }
+    }
+    throw EODBCExpress("Identifier " + name + " not found in result set.");
+}
+
+TColumnRec* THstmt::Column(int col) {
+    return col >= 1 && col <= NumCols() ? &columns_[static_cast<size_t>(col - 1)] : nullptr;
+}
+
+const TColumnRec* THstmt::Column(int col) const {
+    return col >= 1 && col <= NumCols() ? &columns_[static_cast<size_t>(col - 1)] : nullptr;
+}
+
+SQLSMALLINT THstmt::ColCType(int col) const {
+    const TColumnRec* c = Column(col);
+    return c ? c->cType : 0;
+}
+
+SQLSMALLINT THstmt::ColSqlType(int col) const {
+    const TColumnRec* c = Column(col);
+    return c ? c->sqlType : 0;
+}
+
+bool THstmt::ColIsLong(int col) const {
+    const TColumnRec* c = Column(col);
+    return c && c->isLong;
+}
+
+SQLULEN THstmt::ColColumnSize(int col) const {
+    const TColumnRec* c = Column(col);
+    return c ? c->columnSize : 0;
+}
+
+SQLSMALLINT THstmt::ColDecimalDigits(int col) const {
+    const TColumnRec* c = Column(col);
+    return c ? c->decimalDigits : 0;
+}
+
+SQLSMALLINT THstmt::ColNullable(int col) const {
+    const TColumnRec* c = Column(col);
+    return c ? c->nullable : SQL_NULLABLE_UNKNOWN;
+}
+
+bool THstmt::ColPrimary(int col) const {
+    const TColumnRec* c = Column(col);
+    return c && c->primary;
+}
+
+void THstmt::SetColPrimary(int col, bool on) {
+    if (TColumnRec* c = Column(col)) {
+        c->primary = on;
+    }
+}
+
+SQLLEN THstmt::ColElementSize(int col) const {
+    const TColumnRec* c = Column(col);
+    return c ? static_cast<SQLLEN>(c->data.empty() ? 0 : c->elementSize) : 0;
+}
+
+// ---- Fetching ------------------------------------------------------------------------------
+
+bool THstmt::Fetch(SQLSMALLINT direction, SQLLEN offset) {
+    Init();
+    DoBeforeFetch();
+    BindCols();
+    SQLRETURN rc = direction == SQL_FETCH_NEXT && hdbc_->CursorLib() == SQL_CUR_USE_DRIVER
+                       ? SQLFetch(hstmt_)
+                       : SQLFetchScroll(hstmt_, direction, offset);
+    std::fill(rowFlags_.begin(), rowFlags_.end(), 0);
+    if (rc == SQL_NO_DATA) {
+        rowsFetched_ = 0;
+        return false;
+    }
+    if (!Checked(rc)) {
+        return false;
+    }
+    if (hasLongColumns_) {
+        for (size_t i = 0; i < columns_.size(); ++i) {
+            TColumnRec& c = columns_[i];
+            if (!c.isLong) {
+                continue;
+            }
+            c.longRead = false;
+            if (blobDeferral_) {
+                c.indicators[0] = SQL_NULL_DATA;
+            } else {
+                ReadLongData(static_cast<int>(i + 1), 1);
+            }
+        }
+    }
+    DoAfterFetch();
+    return true;
+}
+
+bool THstmt::FetchBookmark(const std::vector<unsigned char>& bookmark) {
+    // Our own copy: the driver reads it during the fetch, whatever the caller does.
+    fetchBookmark_ = bookmark;
+    fetchBookmark_.resize(static_cast<size_t>(bookmarkLength_), 0);
+    Check(SQLSetStmtAttr(Handle(), SQL_ATTR_FETCH_BOOKMARK_PTR, fetchBookmark_.data(),
+                         static_cast<SQLINTEGER>(bookmarkLength_)));
+    return Fetch(SQL_FETCH_BOOKMARK, 0);
+}
+
+std::vector<unsigned char> THstmt::GetBookmark() {
+    if (!(cursorCaps_ & SQL_CA1_BOOKMARK) || !RowValid(1)) {
+        return {};
+    }
+    std::vector<unsigned char> block(static_cast<size_t>(bookmarkLength_), 0);
+    if (bindBookmarks_ && !bookmarks_.empty()) {
+        std::memcpy(block.data(), bookmarks_.data(), block.size());
+        return block;
+    }
+    if (!SQL_SUCCEEDED(SQLSetPos(hstmt_, 1, SQL_POSITION, SQL_LOCK_NO_CHANGE))) {
+        return {};
+    }
+    SQLLEN indicator = 0;
+    if (!Checked(
+            SQLGetData(hstmt_, 0, SQL_C_VARBOOKMARK, block.data(), bookmarkLength_, &indicator))) {
+        return {};
+    }
+    return block;
+}
+
+SQLUSMALLINT THstmt::RowStatus(SQLULEN row) const {
+    return row >= 1 && row <= rowStatus_.size() ? rowStatus_[row - 1] : SQL_ROW_NOROW;
+}
+
+bool THstmt::RowValid(SQLULEN row) const {
+    switch (RowStatus(row)) {
+    case SQL_ROW_SUCCESS:
+    case SQL_ROW_UPDATED:
+    case SQL_ROW_ADDED:
+    case SQL_ROW_SUCCESS_WITH_INFO:
+        return true;
+    default:
+        return false;
+    }
+}
+
+uint16_t THstmt::RowFlags(SQLULEN row) const {
+    return row >= 1 && row <= rowFlags_.size() ? rowFlags_[row - 1] & 0x0F : 0;
+}
+
+void THstmt::SetRowFlags(SQLULEN row, uint16_t flags) {
+    if (row >= 1 && row <= rowFlags_.size()) {
+        uint16_t& f = rowFlags_[row - 1];
+        f = static_cast<uint16_t>((f & ~0x0F) | (flags & 0x0F));
+    }
+}
+
+// ---- Long columns --------------------------------------------------------------------------
+
+SQLLEN THstmt::ReadLongData(int col, SQLULEN row) {
+    TColumnRec* c = Column(col);
+    if (!c || !c->isLong || row < 1 || row > rowSetSize_ || row > c->indicators.size()) {
+        return 0;
+    }
+    SQLLEN& indicator = c->indicators[row - 1];
+    if (rowSetSize_ == 1) {
+        if (!c->longRead) {
+            indicator = ReadLongPieces(col, *c);
+            c->longRead = true;
+        }
+        return indicator;
+    }
+    if (!(cursorCaps_ & SQL_CA1_POS_POSITION)) {
+        return indicator;
+    }
+    if (!RowValid(row)) {
+        return -1;
+    }
+    Check(SQLSetPos(hstmt_, static_cast<SQLSETPOSIROW>(row), SQL_POSITION, SQL_LOCK_NO_CHANGE));
+    try {
+        indicator = ReadLongPieces(col, *c);
+    } catch (const EODBC& e) {
+        if (e.RetCode() != SQL_NO_DATA) {
+            throw;
+        }
+    }
+    return indicator;
+}
+
+SQLLEN THstmt::ReadLongPieces(int col, TColumnRec& c) {
+    const bool text = c.cType == SQL_C_CHAR;
+    // One reused buffer; room for the terminator that a text piece carries.
+    std::vector<unsigned char> buffer(static_cast<size_t>(blobSize_) + 1);
+    const SQLLEN bufferLength = blobSize_ + (text ? 1 : 0);
+    SQLLEN total = 0;
+    SQLRETURN rc = SQLGetData(hstmt_, static_cast<SQLUSMALLINT>(col), c.cType, buffer.data(),
+                              bufferLength, &total);
+    Check(rc);
+    c.stream->Clear();
+    if (rc == SQL_NO_DATA) {
+        return -1;
+    }
+    if (total == SQL_NO_TOTAL) {
+        throw EODBCExpress(
+            "Unable to retrieve blob.  You may have to increase the BlobSize property.");
+    }
+    if (total == SQL_NULL_DATA) {
+        return -1;
+    }
+    SQLLEN received = std::min(total, blobSize_);
+    c.stream->Write(buffer.data(), received);
+    while (rc == SQL_SUCCESS_WITH_INFO && received < total) {
+        SQLLEN remaining = 0;
+        rc = SQLGetData(hstmt_, static_cast<SQLUSMALLINT>(col), c.cType, buffer.data(),
+                        bufferLength, &remaining);
+        if (rc == SQL_NO_DATA) {
+            break;
+        }
+        Check(rc);
+        // What this call put in the buffer: all that remained, or a full piece.
+        SQLLEN piece = remaining == SQL_NO_TOTAL ? blobSize_ : std::min(remaining, blobSize_);
+        piece = std::min(piece, total - received);
+        c.stream->Write(buffer.data(), piece);
+        received += piece;
+    }
+    c.stream->SetPosition(0);
+    return total;
+}
+
+} // namespace zen

@@ -1,0 +1,553 @@
+// Typed access to the statement's column values: reading an element of any row as text,
+// number, date-time record, memory or stream, and writing it from the same.
+
+#include "odbc/ColumnText.h"
+#include "odbc/Hstmt.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+namespace zen {
+
+namespace {
+
+template <typename T> T Load(const unsigned char* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+template <typename T> void Put(unsigned char* p, T v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+bool IsIntegerCType(SQLSMALLINT cType) {
+    switch (cType) {
+    case SQL_C_SLONG:
+    case SQL_C_ULONG:
+    case SQL_C_SSHORT:
+    case SQL_C_USHORT:
+    case SQL_C_STINYINT:
+    case SQL_C_UTINYINT:
+    case SQL_C_SBIGINT:
+    case SQL_C_UBIGINT:
+    case SQL_C_BIT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+template <typename T> bool Fits(int64_t v) {
+    return v >= static_cast<int64_t>(std::numeric_limits<T>::min()) &&
+           static_cast<uint64_t>(v) <= static_cast<uint64_t>(std::numeric_limits<T>::max());
+}
+
+} // namespace
+
+TColumnRec* THstmt::Element(int col, SQLULEN row, unsigned char*& element) {
+    const unsigned char* e = nullptr;
+    auto* c = const_cast<TColumnRec*>(std::as_const(*this).Element(col, row, e));
+    element = const_cast<unsigned char*>(e);
+    return c;
+}
+
+const TColumnRec* THstmt::Element(int col, SQLULEN row, const unsigned char*& element) const {
+    element = nullptr;
+    const TColumnRec* c = Column(col);
+    if (!c || row < 1 || row > c->indicators.size()) {
+        return nullptr;
+    }
+    if (!c->data.empty()) {
+        element = c->data.data() + (row - 1) * static_cast<size_t>(c->elementSize);
+    }
+    return c;
+}
+
+// ---- Reading -------------------------------------------------------------------------------
+
+bool THstmt::ColIsNull(int col, SQLULEN row) const {
+    const unsigned char* e;
+    const TColumnRec* c = Element(col, row, e);
+    return !c || c->indicators[row - 1] == SQL_NULL_DATA;
+}
+
+bool THstmt::ColIgnored(int col, SQLULEN row) const {
+    const unsigned char* e;
+    const TColumnRec* c = Element(col, row, e);
+    return c && (c->ignored || c->indicators[row - 1] == SQL_COLUMN_IGNORE);
+}
+
+SQLLEN THstmt::ColDataSize(int col, SQLULEN row) const {
+    const unsigned char* e;
+    const TColumnRec* c = Element(col, row, e);
+    if (!c) {
+        return 0;
+    }
+    SQLLEN indicator = c->indicators[row - 1];
+    if (c->isLong && indicator >= 0) {
+        return static_cast<SQLLEN>(c->stream->Size());
+    }
+    return indicator;
+}
+
+std::string THstmt::ColAsString(int col, SQLULEN row) {
+    const unsigned char* e;
+    const TColumnRec* c = Element(col, row, e);
+    if (!c) {
+        return {};
+    }
+    if (c->isLong) {
+        if (ReadLongData(col, row) < 0) {
+            return {};
+        }
+        const std::vector<char>& bytes = c->stream->Bytes();
+        return TrimText(std::string_view(bytes.data(), bytes.size()), trimming_);
+    }
+    SQLLEN indicator = c->indicators[row - 1];
+    if (indicator == SQL_NULL_DATA || !e) {
+        return {};
+    }
+    std::string s;
+    switch (c->cType) {
+    case SQL_C_CHAR: {
+        // A value the driver had to cut reports its whole length: never read past the
+        // element's terminator.
+        size_t room = static_cast<size_t>(c->elementSize) - 1;
+        size_t length = indicator >= 0 ? std::min(static_cast<size_t>(indicator), room)
+                                       : strnlen(reinterpret_cast<const char*>(e), room);
+        s.assign(reinterpret_cast<const char*>(e), length);
+        break;
+    }
+    case SQL_C_DOUBLE:
+        s = FormatFloatSci(Load<double>(e));
+        break;
+    case SQL_C_FLOAT:
+        s = FormatFloatSci(Load<float>(e));
+        break;
+    case SQL_C_SLONG:
+        s = std::to_string(Load<int32_t>(e));
+        break;
+    case SQL_C_ULONG:
+        s = std::to_string(Load<uint32_t>(e));
+        break;
+    case SQL_C_SSHORT:
+        s = std::to_string(Load<int16_t>(e));
+        break;
+    case SQL_C_USHORT:
+        s = std::to_string(Load<uint16_t>(e));
+        break;
+    case SQL_C_STINYINT:
+        s = std::to_string(Load<int8_t>(e));
+        break;
+    case SQL_C_UTINYINT:
+        s = std::to_string(Load<uint8_t>(e));
+        break;
+    case SQL_C_SBIGINT:
+        s = std::to_string(Load<int64_t>(e));
+        break;
+    case SQL_C_UBIGINT:
+        s = std::to_string(Load<uint64_t>(e));
+        break;
+    case SQL_C_BIT:
+        s = e[0] ? "1" : "0";
+        break;
+    case SQL_C_TYPE_DATE:
+        s = FormatDateText(Load<SQL_DATE_STRUCT>(e));
+        break;
+    case SQL_C_TYPE_TIME:
+        s = FormatTimeText(Load<SQL_TIME_STRUCT>(e));
+        break;
+    case SQL_C_TYPE_TIMESTAMP:
+        s = FormatTimestampText(Load<SQL_TIMESTAMP_STRUCT>(e));
+        break;
+    default:
+        break;
+    }
+    return TrimText(s, trimming_);
+}
+
+double THstmt::ColAsDouble(int col, SQLULEN row) const {
+    const unsigned char* e;
+    const TColumnRec* c = Element(col, row, e);
+    if (!c || c->isLong || !e || c->indicators[row - 1] == SQL_NULL_DATA) {
+        return 0;
+    }
+    switch (c->cType) {
+    case SQL_C_CHAR: {
+        size_t room = static_cast<size_t>(c->elementSize) - 1;
+        double v = 0;
+        return ParseDoubleText(std::string_view(reinterpret_cast<const char*>(e),
+                                                strnlen(reinterpret_cast<const char*>(e), room)),
+                               v)
+                   ? v
+                   : 0;
+    }
+    case SQL_C_DOUBLE:
+        return Load<double>(e);
+    case SQL_C_FLOAT:
+        return Load<float>(e);
+    case SQL_C_SBIGINT:
+        return static_cast<double>(Load<int64_t>(e));
+    case SQL_C_UBIGINT:
+        return static_cast<double>(Load<uint64_t>(e));
+    default:
+        return IsIntegerCType(c->cType) ? ColAsInteger(col, row) : 0;
+    }
+}
+
+int32_t THstmt::ColAsInteger(int col, SQLULEN row) const {
+    const unsigned char* e;
+    const TColumnRec* c = Element(col, row, e);
+    if (!c || c->isLong || !e || c->indicators[row - 1] == SQL_NULL_DATA) {
+        return 0;
+    }
+    switch (c->cType) {
+    case SQL_C_CHAR: {
+        size_t room = static_cast<size_t>(c->elementSize) - 1;
+        int64_t v = 0;
+        bool ok = ParseInt64Text(std::string_view(reinterpret_cast<const char*>(e),
+                                                  strnlen(reinterpret_cast<const char*>(e), room)),
+                                 v);
+        return ok && Fits<int32_t>(v) ? static_cast<int32_t>(v) : 0;
+    }
+    case SQL_C_DOUBLE:
+        return RoundToInt32(Load<double>(e));
+    case SQL_C_FLOAT:
+        return RoundToInt32(Load<float>(e));
+    case SQL_C_SLONG:
+        return Load<int32_t>(e);
+    case SQL_C_ULONG:
+        return static_cast<int32_t>(Load<uint32_t>(e));
+    case SQL_C_SSHORT:
+        return Load<int16_t>(e);
+    case SQL_C_USHORT:
+        return Load<uint16_t>(e);
+    case SQL_C_STINYINT:
+        return Load<int8_t>(e);
+    case SQL_C_UTINYINT:
+        return Load<uint8_t>(e);
+    case SQL_C_SBIGINT:
+    case SQL_C_UBIGINT:
+        return static_cast<int32_t>(static_cast<uint32_t>(Load<uint64_t>(e)));
+    case SQL_C_BIT:
+        return e[0] ? 1 : 0;
+    default:
+        return 0;
+    }
+}
+
+int64_t THstmt::ColAsInt64(int col, SQLULEN row) const {
+    const unsigned char* e;
+    const TColumnRec* c = Element(col, row, e);
+    if (c && !c->isLong && e && c->indicators[row - 1] != SQL_NULL_DATA &&
+        (c->cType == SQL_C_SBIGINT || c->cType == SQL_C_UBIGINT)) {
+        return Load<int64_t>(e);
+    }
+    return ColAsInteger(col, row);
+}
+
+TDateTimeRec THstmt::ColAsDateTimeRec(int col, SQLULEN row) const {
+    TDateTimeRec ts = ZeroDateTimeRec();
+    const unsigned char* e;
+    const TColumnRec* c = Element(col, row, e);
+    if (!c || c->isLong || !e || c->indicators[row - 1] == SQL_NULL_DATA) {
+        return ts;
+    }
+    switch (c->cType) {
+    case SQL_C_TYPE_DATE: {
+        auto d = Load<SQL_DATE_STRUCT>(e);
+        ts.year = d.year;
+        ts.month = d.month;
+        ts.day = d.day;
+        break;
+    }
+    case SQL_C_TYPE_TIME: {
+        auto t = Load<SQL_TIME_STRUCT>(e);
+        ts.hour = t.hour;
+        ts.minute = t.minute;
+        ts.second = t.second;
+        break;
+    }
+    case SQL_C_TYPE_TIMESTAMP:
+        ts = Load<SQL_TIMESTAMP_STRUCT>(e);
+        break;
+    default:
+        break;
+    }
+    return ts;
+}
+
+const void* THstmt::ColMemory(int col, SQLULEN row) {
+    unsigned char* e;
+    TColumnRec* c = Element(col, row, e);
+    if (!c) {
+        return nullptr;
+    }
+    if (c->isLong) {
+        ReadLongData(col, row);
+        return c->stream->Memory();
+    }
+    return e;
+}
+
+TMemoryStream* THstmt::ColStream(int col, SQLULEN row) {
+    unsigned char* e;
+    TColumnRec* c = Element(col, row, e);
+    if (!c || !c->isLong) {
+        return nullptr;
+    }
+    // A row set's long values are read row by row, on request.
+    if (blobDeferral_ || rowSetSize_ > 1) {
+        ReadLongData(col, row);
+    }
+    return c->stream.get();
+}
+
+// ---- Writing -------------------------------------------------------------------------------
+
+void THstmt::StoreText(TColumnRec& c, SQLULEN row, const std::string& text, int col) {
+    unsigned char* e =
+        c.data.empty() ? nullptr : c.data.data() + (row - 1) * static_cast<size_t>(c.elementSize);
+    if (!e) {
+        return;
+    }
+    SQLLEN& indicator = c.indicators[row - 1];
+    const std::string& name = colNames_[static_cast<size_t>(col - 1)];
+    auto tooLong = [&] {
+        return EODBCExpress("A value of " + std::to_string(text.size()) +
+                            " bytes does not fit column " + name + " (" +
+                            std::to_string(c.columnSize) + ").");
+    };
+    auto invalid = [&](const char* kind) {
+        return EConvertError("'" + text + "' is not a valid " + kind + " for column " + name + ".");
+    };
+    switch (c.cType) {
+    case SQL_C_CHAR:
+        if (static_cast<SQLLEN>(text.size()) > c.elementSize - 1) {
+            throw tooLong();
+        }
+        std::memcpy(e, text.c_str(), text.size() + 1);
+        indicator = static_cast<SQLLEN>(text.size());
+        return;
+    case SQL_C_BINARY:
+        if (static_cast<SQLLEN>(text.size()) > c.elementSize) {
+            throw tooLong();
+        }
+        std::memcpy(e, text.data(), text.size());
+        indicator = static_cast<SQLLEN>(text.size());
+        return;
+    default:
+        break;
+    }
+    // A number, date or time column has no empty value: an empty text is NULL there.
+    if (text.find_first_not_of(' ') == std::string::npos) {
+        indicator = SQL_NULL_DATA;
+        return;
+    }
+    switch (c.cType) {
+    case SQL_C_DOUBLE:
+    case SQL_C_FLOAT: {
+        double v = 0;
+        if (!ParseDoubleText(text, v)) {
+            throw invalid("number");
+        }
+        if (c.cType == SQL_C_FLOAT && std::isfinite(v) &&
+            std::fabs(v) > std::numeric_limits<float>::max()) {
+            throw invalid("number");
+        }
+        c.cType == SQL_C_DOUBLE ? Put(e, v) : Put(e, static_cast<float>(v));
+        break;
+    }
+    case SQL_C_TYPE_DATE: {
+        SQL_DATE_STRUCT d{};
+        if (!ParseDateText(text, d)) {
+            throw invalid("date");
+        }
+        Put(e, d);
+        break;
+    }
+    case SQL_C_TYPE_TIME: {
+        SQL_TIME_STRUCT t{};
+        if (!ParseTimeText(text, t)) {
+            throw invalid("time");
+        }
+        Put(e, t);
+        break;
+    }
+    case SQL_C_TYPE_TIMESTAMP: {
+        TDateTimeRec ts{};
+        if (!ParseTimestampText(text, ts)) {
+            throw invalid("date and time");
+        }
+        Put(e, ts);
+        break;
+    }
+    default: {
+        int64_t v = 0;
+        if (!IsIntegerCType(c.cType) || !ParseInt64Text(text, v)) {
+            throw invalid("whole number");
+        }
+        bool fits = true;
+        switch (c.cType) {
+        case SQL_C_SLONG:
+            fits = Fits<int32_t>(v) && (Put(e, static_cast<int32_t>(v)), true);
+            break;
+        case SQL_C_ULONG:
+            fits = Fits<uint32_t>(v) && (Put(e, static_cast<uint32_t>(v)), true);
+            break;
+        case SQL_C_SSHORT:
+            fits = Fits<int16_t>(v) && (Put(e, static_cast<int16_t>(v)), true);
+            break;
+        case SQL_C_USHORT:
+            fits = Fits<uint16_t>(v) && (Put(e, static_cast<uint16_t>(v)), true);
+            break;
+        case SQL_C_STINYINT:
+            fits = Fits<int8_t>(v) && (Put(e, static_cast<int8_t>(v)), true);
+            break;
+        case SQL_C_UTINYINT:
+            fits = Fits<uint8_t>(v) && (Put(e, static_cast<uint8_t>(v)), true);
+            break;
+        case SQL_C_BIT:
+            Put(e, static_cast<unsigned char>(v != 0));
+            break;
+        default: // 64-bit
+            Put(e, v);
+            break;
+        }
+        if (!fits) {
+            throw EConvertError(text + " is out of range for column " + name + ".");
+        }
+        break;
+    }
+    }
+    indicator = c.elementSize;
+}
+
+void THstmt::ApplyEmptyToNull(TColumnRec& c, SQLULEN row, const std::string& stored) {
+    if (stored.empty() && (emptyToNull_ == enAlways ||
+                           (emptyToNull_ == enIfNullable && c.nullable == SQL_NULLABLE))) {
+        c.indicators[row - 1] = SQL_NULL_DATA;
+    }
+}
+
+void THstmt::SetColString(int col, const std::string& text, SQLULEN row) {
+    unsigned char* e;
+    TColumnRec* c = Element(col, row, e);
+    if (!c) {
+        return;
+    }
+    std::string stored = TrimText(text, trimming_);
+    if (c->isLong) {
+        c->stream->Clear();
+        c->stream->Write(stored.data(), static_cast<int64_t>(stored.size()));
+        c->stream->SetPosition(0);
+        c->indicators[row - 1] = static_cast<SQLLEN>(stored.size());
+        // What was written is the value now; a later read must not fetch the old one.
+        c->longRead = true;
+    } else {
+        StoreText(*c, row, stored, col);
+    }
+    ApplyEmptyToNull(*c, row, stored);
+}
+
+void THstmt::SetColDouble(int col, double value, SQLULEN row) {
+    unsigned char* e;
+    TColumnRec* c = Element(col, row, e);
+    if (!c || c->isLong || !e) {
+        return;
+    }
+    // Numbers go into number columns as they are, without a detour through text that
+    // would cut them to fifteen digits.
+    if (c->cType == SQL_C_DOUBLE) {
+        Put(e, value);
+        c->indicators[row - 1] = c->elementSize;
+    } else if (IsIntegerCType(c->cType) && std::isfinite(value)) {
+        double r = std::nearbyint(value);
+        if (r < -9223372036854775808.0 || r >= 9223372036854775808.0) {
+            throw EConvertError(FormatFloatSci(value) + " is out of range for column " +
+                                colNames_[static_cast<size_t>(col - 1)] + ".");
+        }
+        SetColInt64(col, static_cast<int64_t>(r), row);
+    } else {
+        SetColString(col, FormatFloatSci(value), row);
+    }
+}
+
+void THstmt::SetColInteger(int col, int32_t value, SQLULEN row) {
+    SetColInt64(col, value, row);
+}
+
+void THstmt::SetColInt64(int col, int64_t value, SQLULEN row) {
+    unsigned char* e;
+    TColumnRec* c = Element(col, row, e);
+    if (!c || c->isLong || !e) {
+        return;
+    }
+    if (c->cType == SQL_C_DOUBLE) {
+        Put(e, static_cast<double>(value));
+        c->indicators[row - 1] = c->elementSize;
+        return;
+    }
+    // Integer columns take the decimal text, with its range check; the rest store the text.
+    std::string text = std::to_string(value);
+    if (IsIntegerCType(c->cType) || c->cType == SQL_C_FLOAT) {
+        StoreText(*c, row, text, col);
+    } else {
+        SetColString(col, text, row);
+    }
+}
+
+void THstmt::SetColDateTimeRec(int col, const TDateTimeRec& value, SQLULEN row) {
+    unsigned char* e;
+    TColumnRec* c = Element(col, row, e);
+    if (!c || c->isLong || !e) {
+        return;
+    }
+    switch (c->cType) {
+    case SQL_C_TYPE_DATE:
+        SetColString(col, FormatDateText(SQL_DATE_STRUCT{value.year, value.month, value.day}), row);
+        break;
+    case SQL_C_TYPE_TIME:
+        SetColString(col, FormatTimeText(SQL_TIME_STRUCT{value.hour, value.minute, value.second}),
+                     row);
+        break;
+    default:
+        SetColString(col, FormatTimestampText(value), row);
+        break;
+    }
+}
+
+void THstmt::SetColStream(int col, TMemoryStream& stream, SQLULEN row) {
+    unsigned char* e;
+    TColumnRec* c = Element(col, row, e);
+    if (!c || !c->isLong) {
+        return;
+    }
+    c->stream->Clear();
+    c->stream->Write(stream.Memory(), stream.Size());
+    c->stream->SetPosition(0);
+    c->indicators[row - 1] = static_cast<SQLLEN>(stream.Size());
+    c->longRead = true;
+}
+
+void THstmt::SetColNull(int col, SQLULEN row) {
+    unsigned char* e;
+    if (TColumnRec* c = Element(col, row, e)) {
+        c->indicators[row - 1] = SQL_NULL_DATA;
+    }
+}
+
+void THstmt::SetColIgnored(int col, bool on, SQLULEN row) {
+    unsigned char* e;
+    if (TColumnRec* c = Element(col, row, e)) {
+        c->ignored = on;
+        if (on) {
+            c->indicators[row - 1] = SQL_COLUMN_IGNORE;
+        }
+    }
+}
+
+} // namespace zen

@@ -1,0 +1,4 @@
+#pragma once
+// Catalog queries over an ODBC connection.
+
+#include "odbc/Catalog.h"

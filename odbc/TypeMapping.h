@@ -1,0 +1,27 @@
+#pragma once
+// The type tables between SQL types, C buffer types and the toolkit's field types that the
+// statement and the datasets share.
+
+#include "odbc/HstmtTypes.h"
+#include "toolkit/FieldTypes.h"
+
+namespace zen {
+
+// The field type of a result column of the given SQL type. Small and tiny integers give
+// ftSmallint when they are bound signed, ftWord otherwise.
+TFieldType FieldTypeOfSqlType(SQLSMALLINT sqlType, bool boundSigned);
+
+// The C type a parameter of the given field type is bound as.
+SQLSMALLINT CTypeOfFieldType(TFieldType fieldType);
+
+// The SQL type that goes with a parameter's C type (99 when there is none).
+SQLSMALLINT SqlTypeOfCType(SQLSMALLINT cType);
+
+// Bytes of one value of a C type; 256 for text and binary, 0 when unknown.
+SQLLEN CTypeSize(SQLSMALLINT cType);
+
+// Parameter directions between the datasets and ODBC.
+TParamType ParamTypeOfOdbc(SQLSMALLINT direction);
+SQLSMALLINT OdbcOfParamType(TParamType type);
+
+} // namespace zen
