@@ -1,0 +1,285 @@
+#include "toolkit/Params.h"
+
+#include "toolkit/Exceptions.h"
+#include "toolkit/Field.h"
+#include "toolkit/FieldDefs.h"
+
+#include <cstring>
+#include <limits>
+
+namespace zen {
+
+namespace {
+
+bool IsTextParam(TFieldType t) {
+    return t == ftString || t == ftFixedChar || t == ftWideString || t == ftMemo || t == ftFmtMemo;
+}
+
+bool IsByteParam(TFieldType t) {
+    return t == ftBytes || t == ftBlob || t == ftGraphic || t == ftParadoxOle || t == ftDBaseOle ||
+           t == ftTypedBinary;
+}
+
+template <class T> void Store(void* p, T v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+template <class T> T Load(const void* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+std::string TrimBlanks(const std::string& s) {
+    size_t b = s.find_first_not_of(' ');
+    if (b == std::string::npos) {
+        return "";
+    }
+    return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
+} // namespace
+
+void TParam::SetValue(const TVariant& value) {
+    if (value.IsArray()) {
+        throw EVariantError("Parameter '" + name_ + "' cannot take an array value");
+    }
+    if (dataType_ == ftUnknown) {
+        switch (value.VarType()) {
+        case varSmallint:
+            dataType_ = ftSmallint;
+            break;
+        case varInteger:
+            dataType_ = ftInteger;
+            break;
+        case varInt64:
+            dataType_ = ftLargeint;
+            break;
+        case varDouble:
+            dataType_ = ftFloat;
+            break;
+        case varCurrency:
+            dataType_ = ftCurrency;
+            break;
+        case varString:
+            dataType_ = ftString;
+            break;
+        case varBoolean:
+            dataType_ = ftBoolean;
+            break;
+        case varDate:
+            dataType_ = ftDateTime;
+            break;
+        default:
+            break;
+        }
+    }
+    value_ = value.IsClear() ? TVariant::Null() : value;
+}
+
+int TParam::GetDataSize() const {
+    if (IsNull()) {
+        return 0;
+    }
+    size_t bytes = 0;
+    if (IsTextParam(dataType_)) {
+        bytes = AsString().size() + 1;
+    } else if (IsByteParam(dataType_)) {
+        bytes = AsString().size();
+    } else if (dataType_ == ftVarBytes) {
+        bytes = AsString().size() + 2;
+    } else {
+        return FieldDataSize(dataType_, 0);
+    }
+    if (bytes > static_cast<size_t>(std::numeric_limits<int>::max())) {
+        throw EConvertError("The value of parameter '" + name_ + "' is too long");
+    }
+    return static_cast<int>(bytes);
+}
+
+void TParam::GetData(void* buffer) const {
+    if (IsNull()) {
+        return;
+    }
+    auto* p = static_cast<char*>(buffer);
+    auto checked = [&](int64_t lo, int64_t hi) {
+        int64_t v = AsLargeInt();
+        if (v < lo || v > hi) {
+            throw EConvertError("'" + std::to_string(v) + "' is not a valid value for parameter '" +
+                                name_ + "'");
+        }
+        return v;
+    };
+    if (IsTextParam(dataType_) || IsByteParam(dataType_)) {
+        std::string s = AsString();
+        std::memcpy(p, s.data(), s.size());
+        if (IsTextParam(dataType_)) {
+            p[s.size()] = '\0';
+        }
+        return;
+    }
+    switch (dataType_) {
+    case ftVarBytes: {
+        std::string s = AsString();
+        if (s.size() > 65535) {
+            throw EConvertError("The value of parameter '" + name_ + "' is too long");
+        }
+        Store<uint16_t>(p, static_cast<uint16_t>(s.size()));
+        std::memcpy(p + 2, s.data(), s.size());
+        break;
+    }
+    case ftSmallint:
+        Store<int16_t>(p, static_cast<int16_t>(checked(-32768, 32767)));
+        break;
+    case ftWord:
+        Store<uint16_t>(p, static_cast<uint16_t>(checked(0, 65535)));
+        break;
+    case ftBoolean:
+        Store<int16_t>(p, AsBoolean() ? 1 : 0);
+        break;
+    case ftInteger:
+    case ftAutoInc:
+        Store<int32_t>(p, AsInteger());
+        break;
+    case ftLargeint:
+        Store<int64_t>(p, AsLargeInt());
+        break;
+    case ftFloat:
+    case ftCurrency:
+        Store<double>(p, AsFloat());
+        break;
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+        DateTimeToNative(dataType_, AsDateTime(), p);
+        break;
+    default:
+        break;
+    }
+}
+
+void TParam::SetData(const void* buffer, int size) {
+    const auto* p = static_cast<const char*>(buffer);
+    auto n = static_cast<size_t>(size < 0 ? 0 : size);
+    if (IsTextParam(dataType_)) {
+        value_ = TVariant(std::string(p, strnlen(p, n)));
+        return;
+    }
+    if (IsByteParam(dataType_)) {
+        value_ = TVariant(std::string(p, n));
+        return;
+    }
+    if (dataType_ == ftVarBytes) {
+        size_t len = n < 2 ? 0 : std::min<size_t>(Load<uint16_t>(p), n - 2);
+        value_ = TVariant(std::string(n < 2 ? p : p + 2, len));
+        return;
+    }
+    int need = FieldDataSize(dataType_, 0);
+    if (need == 0) {
+        return;
+    }
+    if (size < need) {
+        throw EDatabaseError("Parameter '" + name_ + "' needs " + std::to_string(need) +
+                             " bytes, given " + std::to_string(size));
+    }
+    switch (dataType_) {
+    case ftSmallint:
+        value_ = TVariant(Load<int16_t>(p));
+        break;
+    case ftWord:
+        value_ = TVariant(int32_t{Load<uint16_t>(p)});
+        break;
+    case ftBoolean:
+        value_ = TVariant(Load<int16_t>(p) != 0);
+        break;
+    case ftInteger:
+    case ftAutoInc:
+        value_ = TVariant(Load<int32_t>(p));
+        break;
+    case ftLargeint:
+        value_ = TVariant(Load<int64_t>(p));
+        break;
+    case ftFloat:
+        value_ = TVariant(Load<double>(p));
+        break;
+    case ftCurrency:
+        value_ = TVariant(Currency::FromDouble(Load<double>(p)));
+        break;
+    default: // the date-time forms
+        value_ = TVariant::FromDateTime(NativeToDateTime(dataType_, p));
+        break;
+    }
+}
+
+void TParam::AssignField(const TField& field) {
+    name_ = field.FieldName();
+    AssignFieldValue(field, field.AsVariant());
+}
+
+void TParam::AssignFieldValue(const TField& field, const TVariant& value) {
+    dataType_ = field.DataType() == ftAutoInc ? ftInteger : field.DataType();
+    value_ = value.IsClear() ? TVariant::Null() : value;
+}
+
+TParam& TParams::Items(int i) {
+    if (i < 0 || i >= Count()) {
+        throw EListError("Parameter index out of bounds (" + std::to_string(i) + ")");
+    }
+    return *items_[static_cast<size_t>(i)];
+}
+
+const TParam& TParams::Items(int i) const {
+    return const_cast<TParams*>(this)->Items(i);
+}
+
+TParam& TParams::CreateParam(TFieldType dataType, const std::string& name, TParamType paramType) {
+    items_.push_back(std::make_unique<TParam>(name, dataType, paramType));
+    return *items_.back();
+}
+
+void TParams::RemoveParam(const TParam* param) {
+    std::erase_if(items_, [param](const auto& p) { return p.get() == param; });
+}
+
+TParam* TParams::FindParam(const std::string& name) {
+    std::string wanted = TrimBlanks(name);
+    for (auto& p : items_) {
+        if (SameName(TrimBlanks(p->Name()), wanted)) {
+            return p.get();
+        }
+    }
+    return nullptr;
+}
+
+const TParam* TParams::FindParam(const std::string& name) const {
+    return const_cast<TParams*>(this)->FindParam(name);
+}
+
+TParam& TParams::ParamByName(const std::string& name) {
+    TParam* p = FindParam(name);
+    if (!p) {
+        throw EDatabaseError("Parameter '" + name + "' not found");
+    }
+    return *p;
+}
+
+void TParams::Assign(const TParams& source) {
+    if (&source == this) {
+        return;
+    }
+    Clear();
+    for (const auto& p : source.items_) {
+        items_.push_back(std::make_unique<TParam>(*p));
+    }
+}
+
+void TParams::AssignValues(const TParams& source) {
+    for (const auto& p : source.items_) {
+        if (TParam* mine = FindParam(p->Name())) {
+            mine->SetDataType(p->DataType());
+            mine->SetValue(p->Value());
+        }
+    }
+}
+
+} // namespace zen
