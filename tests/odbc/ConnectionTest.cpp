@@ -301,5 +301,29 @@ TEST_F(PostgresTest, TerminatedBackendIsALostLinkAndTheNextUseReconnects) {
     EXPECT_EQ(events.afterConnect, 2);
 }
 
+TEST_F(PostgresTest, ALostLinkWhoseErrorIsDroppedIsTornDownAtTheNextConnect) {
+    TestStatement st(&db);
+    std::string pid = st.Exec("SELECT pg_backend_pid()");
+    OdbcTestEnv::Get().Exec(OdbcTestEnv::Get().PostgresAdmin(),
+                            {"SELECT pg_terminate_backend(" + pid + ")"});
+    TODBCError& err = THenv::Instance().Error();
+    int dropped = 0;
+    err.OnError = [&](THbase*, const EODBC&) {
+        ++dropped;
+        return false;
+    };
+    EXPECT_NO_THROW(st.Exec("SELECT 1"));
+    err.OnError = nullptr;
+    EXPECT_GE(dropped, 1);
+    // Nothing is torn down under the running statement.
+    EXPECT_TRUE(db.Connected());
+    EXPECT_TRUE(st.Allocated());
+
+    db.Connect();
+    EXPECT_TRUE(db.Connected());
+    EXPECT_FALSE(st.Allocated()) << "the old session's statements went with it";
+    EXPECT_NE(st.Exec("SELECT pg_backend_pid()"), pid);
+}
+
 } // namespace
 } // namespace zen

@@ -4,13 +4,16 @@
 #include <sqlext.h>
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sstream>
 #include <stdexcept>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -184,17 +187,30 @@ void OdbcTestEnv::SetUp() {
         throw std::runtime_error("mkdtemp failed");
     }
     dir_ = tmpl;
+    StartWatchdog();
     pgPort_ = FreePort();
     WriteIniFiles();
-    if (withPostgres_) {
-        StartPostgres();
-    } else {
+    if (!withPostgres_) {
         problem_ = "this test executable runs without PostgreSQL";
     }
 }
 
+bool OdbcTestEnv::PostgresRunning() {
+    if (withPostgres_ && !pgTried_) {
+        pgTried_ = true;
+        StartPostgres();
+    }
+    return pgRunning_;
+}
+
 void OdbcTestEnv::TearDown() {
     StopPostgres();
+    if (watchdogPipe_ >= 0) {
+        close(watchdogPipe_); // the watchdog removes the directory now
+        watchdogPipe_ = -1;
+        int status = 0;
+        waitpid(watchdogPid_, &status, 0);
+    }
     std::error_code ec;
     fs::remove_all(dir_, ec);
 }
@@ -245,8 +261,8 @@ void OdbcTestEnv::StartPostgres() {
     std::string data = (pgDir_ / "data").string();
     std::string log = (pgDir_ / "server.log").string();
     if (Run(bin + "/initdb -D " + data + " -U postgres --pwfile=" + (pgDir_ / "pwfile").string() +
-                " --auth=scram-sha-256 -E UTF8 --no-locale >" + (pgDir_ / "initdb.log").string() +
-                " 2>&1",
+                " --auth=scram-sha-256 -E UTF8 --no-locale --no-sync >" +
+                (pgDir_ / "initdb.log").string() + " 2>&1",
             user) != 0) {
         problem_ = "initdb failed: " + ReadFile(pgDir_ / "initdb.log");
         return;
@@ -269,6 +285,43 @@ void OdbcTestEnv::StartPostgres() {
         problem_ = e.what();
         StopPostgres();
     }
+}
+
+// A test process that crashes must not leave its server running nor its files behind: a
+// child process waits for the end of a pipe that only this process holds, and when the pipe
+// closes (in TearDown, or because the process died) it stops the server if one runs and
+// removes the directory.
+void OdbcTestEnv::StartWatchdog() {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        return;
+    }
+    std::string data = (dir_ / "pg" / "data").string();
+    std::string stop = std::string(kPgBin) + "/pg_ctl -D " + data + " -m immediate -w stop";
+    if (geteuid() == 0) {
+        stop = "runuser -u nobody -- " + stop;
+    }
+    std::string full = "if [ -f " + data + "/postmaster.pid ]; then " + stop +
+                       " >/dev/null 2>&1; fi; rm -rf " + dir_.string();
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[1]);
+        char c;
+        while (read(fds[0], &c, 1) != 0) {
+            if (errno != EINTR) {
+                break;
+            }
+        }
+        execl("/bin/sh", "sh", "-c", full.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[0]);
+    if (pid < 0) {
+        close(fds[1]);
+        return;
+    }
+    watchdogPid_ = pid;
+    watchdogPipe_ = fds[1];
 }
 
 void OdbcTestEnv::StopPostgres() {

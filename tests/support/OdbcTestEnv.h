@@ -44,8 +44,9 @@ public:
     DsnInfo Dsn(TestDriver driver) const;
     // The PostgreSQL server's superuser, for administrative statements in tests.
     DsnInfo PostgresAdmin() const;
-    // Whether the PostgreSQL cluster is running; when not, Problem() says why.
-    bool PostgresRunning() const { return pgRunning_; }
+    // Starts the PostgreSQL cluster on first call (executables or test processes that
+    // never ask do not pay for it); whether it runs. When not, Problem() says why.
+    bool PostgresRunning();
     const std::string& Problem() const { return problem_; }
     const std::filesystem::path& Dir() const { return dir_; }
 
@@ -61,11 +62,15 @@ private:
     void WriteIniFiles();
     void StartPostgres();
     void StopPostgres();
+    void StartWatchdog();
 
     std::filesystem::path dir_;
     std::filesystem::path pgDir_;
     int pgPort_ = 0;
     bool pgRunning_ = false;
+    bool pgTried_ = false;
+    int watchdogPid_ = -1;
+    int watchdogPipe_ = -1;
     std::string problem_;
     bool withPostgres_ = true;
     friend OdbcTestEnv* RegisterOdbcTestEnv(bool);
