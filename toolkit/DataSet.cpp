@@ -650,9 +650,12 @@ void TDataSet::Resync(TResyncMode mode) {
 void TDataSet::Refresh() {
     CheckBrowseMode();
     DoBeforeRefresh();
-    cursorMoved_ = true;
-    UpdateCursorPos();
-    InternalRefresh();
+    // An empty view has no row to re-read; Resync still looks for one.
+    if (recordCount_ > 0) {
+        cursorMoved_ = true;
+        UpdateCursorPos();
+        InternalRefresh();
+    }
     Resync(0);
     DoAfterRefresh();
 }

@@ -555,8 +555,8 @@ TStringField::TStringField(int size, TFieldType type) : TField(type) {
 
 void TStringField::SetSize(int size) {
     if (size < 1 || size > kMaxStringSize) {
-        throw EDatabaseError("Invalid size " + std::to_string(size) + " for string field '" +
-                             FieldName() + "'");
+        throw EDatabaseError("Invalid size " + std::to_string(size) + " for string field" +
+                             (FieldName().empty() ? "" : " '" + FieldName() + "'"));
     }
     TField::SetSize(size);
 }
@@ -1032,8 +1032,8 @@ TVarBytesField::TVarBytesField(int size) : TBytesField(ftVarBytes, size) {}
 
 void TBytesField::SetSize(int size) {
     if (size < 1 || size > kMaxStringSize) {
-        throw EDatabaseError("Invalid size " + std::to_string(size) + " for byte field '" +
-                             FieldName() + "'");
+        throw EDatabaseError("Invalid size " + std::to_string(size) + " for byte field" +
+                             (FieldName().empty() ? "" : " '" + FieldName() + "'"));
     }
     TField::SetSize(size);
 }

@@ -248,7 +248,7 @@ protected:
     void SetAsDateTimeValue(TDateTime value) override;
 };
 
-// Common ground of the integer fields: the value as 64-bit, range-checked on writing.
+// Common ground of the integer and floating-point fields.
 class TNumericField : public TField {
 public:
     using TField::TField;

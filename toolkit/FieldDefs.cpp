@@ -66,7 +66,12 @@ std::vector<std::string> SplitFieldNames(const std::string& names) {
 }
 
 TField* TFieldDef::CreateField(TDataSet& dataSet) const {
-    auto field = CreateFieldOfType(dataType_, size_);
+    std::unique_ptr<TField> field;
+    try {
+        field = CreateFieldOfType(dataType_, size_);
+    } catch (const EDatabaseError& e) {
+        throw EDatabaseError(std::string(e.what()) + " '" + name_ + "'");
+    }
     field->SetFieldName(name_);
     field->SetRequired(required_);
     return dataSet.AddField(std::move(field));

@@ -461,6 +461,17 @@ TEST(DataSetTest, PersistentFieldsMustMatchTheirDefinitions) {
     EXPECT_THROW(ds.Open(), EDatabaseError);
     EXPECT_FALSE(ds.Active());
 
+    TMemDataSet sizeless;
+    sizeless.FieldDefs().Add("NAZIV", ftString, 0);
+    try {
+        sizeless.Open();
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_STREQ(e.what(), "Invalid size 0 for string field 'NAZIV'");
+    }
+    EXPECT_FALSE(sizeless.Active());
+    EXPECT_EQ(sizeless.FieldCount(), 0);
+
     TMemDataSet typed;
     typed.FieldDefs().Add("ID", ftString, 4);
     auto id = std::make_unique<TIntegerField>();
