@@ -51,13 +51,8 @@ std::vector<std::string> TCatalogProcedure::ColumnNames() {
 }
 
 TOECatalog::TOECatalog(TComponent* owner) : TComponent(owner), stmt_(std::make_unique<THstmt>()) {
-    if (owner) {
-        for (int i = 0; i < owner->ComponentCount(); ++i) {
-            if (auto* dbc = dynamic_cast<THdbc*>(owner->Components(i))) {
-                SetHdbc(dbc);
-                break;
-            }
-        }
+    if (THdbc* dbc = FirstConnection(owner)) {
+        SetHdbc(dbc);
     }
 }
 

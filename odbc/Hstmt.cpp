@@ -29,14 +29,18 @@ void ProcessPendingMessages() {
 
 } // namespace
 
-THstmt::THstmt(TComponent* owner) : THbase(owner) {
-    if (owner) {
-        for (int i = 0; i < owner->ComponentCount(); ++i) {
-            if (auto* dbc = dynamic_cast<THdbc*>(owner->Components(i))) {
-                SetHdbc(dbc);
-                break;
-            }
+THdbc* FirstConnection(const TComponent* owner) {
+    for (int i = 0; owner && i < owner->ComponentCount(); ++i) {
+        if (auto* dbc = dynamic_cast<THdbc*>(owner->Components(i))) {
+            return dbc;
         }
+    }
+    return nullptr;
+}
+
+THstmt::THstmt(TComponent* owner) : THbase(owner) {
+    if (THdbc* dbc = FirstConnection(owner)) {
+        SetHdbc(dbc);
     }
 }
 

@@ -19,6 +19,10 @@ namespace zen {
 
 class THstmt;
 
+// The first connection among an owner's components: where a statement or catalog made
+// with that owner takes its connection from.
+THdbc* FirstConnection(const TComponent* owner);
+
 using TConfirmEvent = std::function<bool(TObject* sender, const std::string& defaultMsg)>;
 using TStatementEvent = std::function<void(TObject* sender, uint16_t operation, std::string& sql)>;
 using TRowCountEvent = std::function<long(TObject* sender)>;

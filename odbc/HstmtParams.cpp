@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <strings.h>
+#include <utility>
 
 namespace zen {
 
@@ -41,12 +42,7 @@ void THstmt::SetParamType(SQLSMALLINT direction) noexcept {
 }
 
 TParamRec* THstmt::ParamRecord(SQLUSMALLINT number) {
-    for (auto& p : params_) {
-        if (p->number == number) {
-            return p.get();
-        }
-    }
-    return nullptr;
+    return const_cast<TParamRec*>(std::as_const(*this).FindParam(number));
 }
 
 const TParamRec* THstmt::FindParam(SQLUSMALLINT number) const {

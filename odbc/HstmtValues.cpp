@@ -40,6 +40,48 @@ bool IsIntegerCType(SQLSMALLINT cType) {
     }
 }
 
+// An integer element widened to 64 bits (an unsigned 64-bit value keeps its bits); false
+// for any other C type.
+bool LoadWhole(SQLSMALLINT cType, const unsigned char* e, int64_t& v) {
+    switch (cType) {
+    case SQL_C_SLONG:
+        v = Load<int32_t>(e);
+        return true;
+    case SQL_C_ULONG:
+        v = Load<uint32_t>(e);
+        return true;
+    case SQL_C_SSHORT:
+        v = Load<int16_t>(e);
+        return true;
+    case SQL_C_USHORT:
+        v = Load<uint16_t>(e);
+        return true;
+    case SQL_C_STINYINT:
+        v = Load<int8_t>(e);
+        return true;
+    case SQL_C_UTINYINT:
+        v = Load<uint8_t>(e);
+        return true;
+    case SQL_C_SBIGINT:
+    case SQL_C_UBIGINT:
+        v = Load<int64_t>(e);
+        return true;
+    case SQL_C_BIT:
+        v = e[0] ? 1 : 0;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The text of a character element. A value the driver had to cut reports its whole
+// length: never read past the element's terminator.
+std::string_view ElementChars(const TColumnRec& c, const unsigned char* e, SQLLEN indicator) {
+    size_t room = static_cast<size_t>(c.elementSize) - 1;
+    const char* p = reinterpret_cast<const char*>(e);
+    return {p, indicator >= 0 ? std::min(static_cast<size_t>(indicator), room) : strnlen(p, room)};
+}
+
 template <typename T> bool Fits(int64_t v) {
     return v >= static_cast<int64_t>(std::numeric_limits<T>::min()) &&
            static_cast<uint64_t>(v) <= static_cast<uint64_t>(std::numeric_limits<T>::max());
@@ -111,48 +153,16 @@ std::string THstmt::ColAsString(int col, SQLULEN row) {
         return {};
     }
     std::string s;
+    int64_t whole = 0;
     switch (c->cType) {
-    case SQL_C_CHAR: {
-        // A value the driver had to cut reports its whole length: never read past the
-        // element's terminator.
-        size_t room = static_cast<size_t>(c->elementSize) - 1;
-        size_t length = indicator >= 0 ? std::min(static_cast<size_t>(indicator), room)
-                                       : strnlen(reinterpret_cast<const char*>(e), room);
-        s.assign(reinterpret_cast<const char*>(e), length);
+    case SQL_C_CHAR:
+        s = ElementChars(*c, e, indicator);
         break;
-    }
     case SQL_C_DOUBLE:
         s = FormatFloatSci(Load<double>(e));
         break;
     case SQL_C_FLOAT:
         s = FormatFloatSci(Load<float>(e));
-        break;
-    case SQL_C_SLONG:
-        s = std::to_string(Load<int32_t>(e));
-        break;
-    case SQL_C_ULONG:
-        s = std::to_string(Load<uint32_t>(e));
-        break;
-    case SQL_C_SSHORT:
-        s = std::to_string(Load<int16_t>(e));
-        break;
-    case SQL_C_USHORT:
-        s = std::to_string(Load<uint16_t>(e));
-        break;
-    case SQL_C_STINYINT:
-        s = std::to_string(Load<int8_t>(e));
-        break;
-    case SQL_C_UTINYINT:
-        s = std::to_string(Load<uint8_t>(e));
-        break;
-    case SQL_C_SBIGINT:
-        s = std::to_string(Load<int64_t>(e));
-        break;
-    case SQL_C_UBIGINT:
-        s = std::to_string(Load<uint64_t>(e));
-        break;
-    case SQL_C_BIT:
-        s = e[0] ? "1" : "0";
         break;
     case SQL_C_TYPE_DATE:
         s = FormatDateText(Load<SQL_DATE_STRUCT>(e));
@@ -164,6 +174,10 @@ std::string THstmt::ColAsString(int col, SQLULEN row) {
         s = FormatTimestampText(Load<SQL_TIMESTAMP_STRUCT>(e));
         break;
     default:
+        if (LoadWhole(c->cType, e, whole)) {
+            s = c->cType == SQL_C_UBIGINT ? std::to_string(static_cast<uint64_t>(whole))
+                                          : std::to_string(whole);
+        }
         break;
     }
     return TrimText(s, trimming_);
@@ -175,26 +189,19 @@ double THstmt::ColAsDouble(int col, SQLULEN row) const {
     if (!c || c->isLong || !e || c->indicators[row - 1] == SQL_NULL_DATA) {
         return 0;
     }
+    double v = 0;
+    int64_t whole = 0;
     switch (c->cType) {
-    case SQL_C_CHAR: {
-        size_t room = static_cast<size_t>(c->elementSize) - 1;
-        double v = 0;
-        return ParseDoubleText(std::string_view(reinterpret_cast<const char*>(e),
-                                                strnlen(reinterpret_cast<const char*>(e), room)),
-                               v)
-                   ? v
-                   : 0;
-    }
+    case SQL_C_CHAR:
+        return ParseDoubleText(ElementChars(*c, e, c->indicators[row - 1]), v) ? v : 0;
     case SQL_C_DOUBLE:
         return Load<double>(e);
     case SQL_C_FLOAT:
         return Load<float>(e);
-    case SQL_C_SBIGINT:
-        return static_cast<double>(Load<int64_t>(e));
     case SQL_C_UBIGINT:
         return static_cast<double>(Load<uint64_t>(e));
     default:
-        return IsIntegerCType(c->cType) ? ColAsInteger(col, row) : 0;
+        return LoadWhole(c->cType, e, whole) ? static_cast<double>(whole) : 0;
     }
 }
 
@@ -204,38 +211,22 @@ int32_t THstmt::ColAsInteger(int col, SQLULEN row) const {
     if (!c || c->isLong || !e || c->indicators[row - 1] == SQL_NULL_DATA) {
         return 0;
     }
+    int64_t whole = 0;
     switch (c->cType) {
-    case SQL_C_CHAR: {
-        size_t room = static_cast<size_t>(c->elementSize) - 1;
-        int64_t v = 0;
-        bool ok = ParseInt64Text(std::string_view(reinterpret_cast<const char*>(e),
-                                                  strnlen(reinterpret_cast<const char*>(e), room)),
-                                 v);
-        return ok && Fits<int32_t>(v) ? static_cast<int32_t>(v) : 0;
-    }
+    case SQL_C_CHAR:
+        return ParseInt64Text(ElementChars(*c, e, c->indicators[row - 1]), whole) &&
+                       Fits<int32_t>(whole)
+                   ? static_cast<int32_t>(whole)
+                   : 0;
     case SQL_C_DOUBLE:
         return RoundToInt32(Load<double>(e));
     case SQL_C_FLOAT:
         return RoundToInt32(Load<float>(e));
-    case SQL_C_SLONG:
-        return Load<int32_t>(e);
-    case SQL_C_ULONG:
-        return static_cast<int32_t>(Load<uint32_t>(e));
-    case SQL_C_SSHORT:
-        return Load<int16_t>(e);
-    case SQL_C_USHORT:
-        return Load<uint16_t>(e);
-    case SQL_C_STINYINT:
-        return Load<int8_t>(e);
-    case SQL_C_UTINYINT:
-        return Load<uint8_t>(e);
-    case SQL_C_SBIGINT:
-    case SQL_C_UBIGINT:
-        return static_cast<int32_t>(static_cast<uint32_t>(Load<uint64_t>(e)));
-    case SQL_C_BIT:
-        return e[0] ? 1 : 0;
     default:
-        return 0;
+        // Wider values keep their low 32 bits.
+        return LoadWhole(c->cType, e, whole)
+                   ? static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(whole)))
+                   : 0;
     }
 }
 
