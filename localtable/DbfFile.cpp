@@ -427,6 +427,10 @@ bool TDbfFile::ParseDescriptors(size_t start, size_t size, size_t nameLength, bo
     if (fields_.empty() || offset + 1 > recordLength_) {
         return false;
     }
+    // The longer dBase 7 layout is taken only when its descriptors end where they should.
+    if (level7 && (pos >= headerLength_ || data_[pos] != 0x0D)) {
+        return false;
+    }
     if (nullBits > 0 && (!nullFlags_ || nullFlags_->Size * 8 < nullBits)) {
         return false;
     }

@@ -103,7 +103,7 @@ TEST(DbfFile, KnowsTheCodePageOfItsLanguageDriver) {
 TEST(DbfFile, ReadsVisualFoxProTypesAndNullFlags) {
     TDbfFile f(Fixture("foxpro.dbf"));
     ASSERT_EQ(f.RecordCount(), 2u);
-    EXPECT_EQ(f.Fields().size(), 6u) << "_NullFlags is hidden";
+    EXPECT_EQ(f.Fields().size(), 7u) << "_NullFlags is hidden";
     EXPECT_EQ(ValueOf(f, 0, "Naziv").Text, "Žiga");
     EXPECT_EQ(ValueOf(f, 0, "Stevilo").Number, -42);
     EXPECT_EQ(ValueOf(f, 0, "Stevilo").Kind, ftInteger);
@@ -114,6 +114,10 @@ TEST(DbfFile, ReadsVisualFoxProTypesAndNullFlags) {
     EXPECT_TRUE(ValueOf(f, 1, "Cas").IsNull);
     EXPECT_TRUE(ValueOf(f, 0, "Prazno").IsNull);
     EXPECT_EQ(ValueOf(f, 1, "Prazno").Text, "ima");
+    EXPECT_EQ(ValueOf(f, 0, "Opis").Kind, ftMemo);
+    EXPECT_EQ(ValueOf(f, 0, "Opis").Text.substr(0, 21), "Zapisek o Žigi: dolg");
+    EXPECT_EQ(ValueOf(f, 0, "Opis").Text.size(), 16u + 1 + 5 * 40 - 1) << "blanks trimmed";
+    EXPECT_TRUE(ValueOf(f, 1, "Opis").IsNull);
 }
 
 TEST(DbfFile, OpensATableWithoutRecords) {
@@ -189,6 +193,13 @@ TEST_F(DbfDamage, AnUnreadableValueSpoilsOnlyItsOwnReading) {
     EXPECT_NE(m.find("not a valid number"), std::string::npos) << m;
     EXPECT_EQ(ValueOf(f, 0, "Stranka").Text, "Čebelarstvo Žužek");
     EXPECT_DOUBLE_EQ(ValueOf(f, 2, "Cena").Number, 0.5);
+
+    // A byte that Windows-1250 leaves undefined.
+    bytes.at(289 + 1 + 3) = 0x81;
+    TDbfFile g(Copy(bytes));
+    m = FailureOf<EDatabaseError>([&] { ValueOf(g, 0, "Stranka"); });
+    EXPECT_NE(m.find("record 1, field STRANKA"), std::string::npos) << m;
+    EXPECT_NE(m.find("CP1250"), std::string::npos) << m;
 }
 
 TEST_F(DbfDamage, AMissingMemoFileLeavesTheTableReadable) {
@@ -198,17 +209,19 @@ TEST_F(DbfDamage, AMissingMemoFileLeavesTheTableReadable) {
     EXPECT_NE(m.find("memo file is missing"), std::string::npos) << m;
 }
 
-// Every single-byte corruption of the file either opens (and then
+// Every single-byte corruption of a file (and of its memo file) either opens (and then
 // every value reads or raises) or raises: never a crash or a read out of bounds.
 TEST_F(DbfDamage, SingleByteCorruptionsNeverCrash) {
-    std::filesystem::copy_file(Fixture("prenos.dbt"), home.Path() / "prenos.dbt");
-    size_t opened = 0;
-    for (size_t pos = 0; pos < original.size(); ++pos) {
-        for (unsigned char b : {0x00, 0x0D, 0x2A, 0x39, 0xFF}) {
-            auto bytes = original;
-            bytes[pos] = b;
+    for (const char* name : {"prenos", "foxpro"}) {
+        std::string memoExt = std::string(name) == "foxpro" ? ".fpt" : ".dbt";
+        auto table = ReadBytes(Fixture(std::string(name) + ".dbf"));
+        auto memo = ReadBytes(Fixture(name + memoExt));
+        auto dbfPath = home.Path() / (std::string(name) + ".dbf");
+        auto memoPath = home.Path() / (name + memoExt);
+        size_t opened = 0;
+        auto readAll = [&](const std::vector<unsigned char>& bytes) {
             try {
-                TDbfFile f(home.Path() / "prenos.dbf", bytes);
+                TDbfFile f(dbfPath, bytes);
                 ++opened;
                 for (size_t r = 0; r < f.RecordCount(); ++r) {
                     for (size_t c = 0; c < f.Fields().size(); ++c) {
@@ -220,9 +233,27 @@ TEST_F(DbfDamage, SingleByteCorruptionsNeverCrash) {
                 }
             } catch (const Exception&) {
             }
+        };
+        WriteBytes(memoPath, memo);
+        for (size_t pos = 0; pos < table.size(); ++pos) {
+            for (unsigned char b : {0x00, 0x0D, 0x2A, 0x39, 0xFF}) {
+                auto bytes = table;
+                bytes[pos] = b;
+                readAll(bytes);
+            }
         }
+        // The memo file is read once per table object: damage its header and the starts
+        // of its blocks, where lengths and block numbers live.
+        for (size_t pos = 0; pos < memo.size(); pos += pos < 32 || pos % 64 < 8 ? 1 : 64 - 8) {
+            auto bytes = memo;
+            bytes[pos] = 0xFF;
+            WriteBytes(memoPath, bytes);
+            readAll(table);
+        }
+        std::filesystem::remove(memoPath);
+        readAll(table);
+        EXPECT_GT(opened, table.size()) << name;
     }
-    EXPECT_GT(opened, 0u);
 }
 
 } // namespace

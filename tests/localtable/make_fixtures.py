@@ -60,12 +60,12 @@ def foxpro_file(name):
     remove(name)
     table = dbf.Table(
         path(name + ".dbf"),
-        "NAZIV C(20); STEVILO I; DVOJNO B; ZNESEK Y; CAS T; PRAZNO C(10) NULL",
+        "NAZIV C(20); STEVILO I; DVOJNO B; ZNESEK Y; CAS T; PRAZNO C(10) NULL; OPIS M",
         codepage="cp1250", dbf_type="vfp")
     table.open(dbf.READ_WRITE)
     table.append(("Žiga", -42, 3.25, 1234.5678, datetime.datetime(2024, 5, 6, 12, 30, 0),
-                  None))
-    table.append(("Ana", 7, -0.5, -1, None, "ima"))
+                  None, "Zapisek o Žigi: " + "dolg " * 40))
+    table.append(("Ana", 7, -0.5, -1, None, "ima", ""))
     table.close()
 
 
