@@ -1,7 +1,8 @@
 #pragma once
 // A variant value: what field values, lookup keys and lookup results are passed around as
-// when their type is only known at run time. Conversions are locale-independent: numbers
-// are read and written with "." whatever the C locale says.
+// when their type is only known at run time. Numbers are read and written with "."
+// whatever the C locale says; date-times as text follow the toolkit's format settings
+// (FormatSettings()), the one place where the operator's conventions apply.
 //
 // Typed comparison (VarSameValue, VarCompare): two texts compare byte for byte; numbers
 // (integers, doubles, currency, date-times, Booleans) compare numerically; a number and a
