@@ -268,9 +268,11 @@ std::string THdbc::InfoString(SQLUSMALLINT infoType) {
 
 SQLUINTEGER THdbc::InfoInteger(SQLUSMALLINT infoType) {
     Connect();
-    SQLUINTEGER value = 0;
+    // Room for the widest integer answer (SQLULEN), so that a type answered at full width
+    // cannot overrun; the 16- and 32-bit answers land in the low bytes of the zeroed value.
+    SQLULEN value = 0;
     SQLRETURN rc = SQLGetInfo(hdbc_, infoType, &value, sizeof value, nullptr);
-    return SQL_SUCCEEDED(rc) ? value : 0;
+    return SQL_SUCCEEDED(rc) ? static_cast<SQLUINTEGER>(value) : 0;
 }
 
 std::string THdbc::DriverKey() {

@@ -8,6 +8,7 @@
 
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 
 namespace zen {
@@ -49,6 +50,9 @@ std::vector<TNapakaRow> TNapaka::Rows() {
     if (!table_) {
         throw EInvalidOperation("Poročilo \"Napake prenosa\" ni vezano na tabelo napak");
     }
+    if (!table_->Active()) {
+        throw EInvalidOperation("Tabela napak za poročilo \"Napake prenosa\" ni odprta");
+    }
     std::vector<TNapakaRow> rows;
     TField* stRac = table_->FieldByName("StRac");
     TField* napaka = table_->FieldByName("Napaka");
@@ -79,6 +83,11 @@ bool TNapaka::Show(QWidget* parent) {
                                                    QString::fromUtf8(e.what()));
                          }
                      });
+    // The page at its own size, not fitted to the window.
+    if (auto* view = preview.findChild<QPrintPreviewWidget*>()) {
+        view->setZoomMode(QPrintPreviewWidget::CustomZoom);
+        view->setZoomFactor(1.0);
+    }
     preview.exec();
     return true;
 }

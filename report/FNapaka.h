@@ -30,8 +30,7 @@ public:
     TDataSet* DataSet() const { return table_; }
 
     // The error rows from the first to the last, in the table's order; the table is left
-    // on its first row. EInvalidOperation without a table; a closed table raises as the
-    // dataset does.
+    // on its first row. EInvalidOperation without a table or when it is closed.
     std::vector<TNapakaRow> Rows();
 
     // Goes to the table's first row and opens the modal print preview; returns when the

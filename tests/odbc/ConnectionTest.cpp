@@ -234,8 +234,103 @@ TEST_P(ConnectionTest, HandledLinkLossTearsDownOnceAfterTheHandler) {
     EXPECT_TRUE(db->Connected());
 }
 
+TEST_P(ConnectionTest, CursorLibDisconnectsFirstAndIsApplied) {
+    db->Connect();
+    db->SetCursorLib(SQL_CUR_USE_DRIVER);
+    EXPECT_FALSE(db->Connected());
+    EXPECT_EQ(events.afterDisconnect, 1);
+    db->Connect();
+    SQLULEN v = 99;
+    ASSERT_TRUE(SQL_SUCCEEDED(
+        SQLGetConnectAttr(db->Handle(), SQL_ATTR_ODBC_CURSORS, &v, sizeof v, nullptr)));
+    EXPECT_EQ(v, static_cast<SQLULEN>(SQL_CUR_USE_DRIVER));
+}
+
+TEST_P(ConnectionTest, ChangingThePoolingModeReleasesEveryConnection) {
+    TestStatement st(db.get());
+    st.Init();
+    db->SetConnectionPooling(cpOff);
+    EXPECT_EQ(db->ConnectionPooling(), cpOff);
+    EXPECT_EQ(THenv::Instance().ConnectionPooling(), cpOff);
+    EXPECT_FALSE(db->Allocated());
+    EXPECT_FALSE(st.Allocated());
+    EXPECT_TRUE(THenv::Instance().Allocated());
+    EXPECT_EQ(st.Exec("SELECT 7"), "7");
+    db->SetConnectionPooling(cpOff); // unchanged: nothing happens
+    EXPECT_TRUE(st.Allocated());
+    db->SetConnectionPooling(cpDefault);
+    EXPECT_FALSE(st.Allocated());
+
+    // Read from a stored form, the mode waits for the connection's next Init.
+    TComponent form;
+    auto* stored = new THdbc(&form);
+    form.BeginLoading();
+    stored->SetConnectionPooling(cpOnePerDriver);
+    EXPECT_EQ(THenv::Instance().ConnectionPooling(), cpDefault);
+    EXPECT_EQ(stored->ConnectionPooling(), cpOnePerDriver);
+    form.EndLoading();
+    stored->Init();
+    EXPECT_EQ(THenv::Instance().ConnectionPooling(), cpOnePerDriver);
+    // The process-wide setting back to no pooling, then the mode that leaves it alone.
+    THenv::Instance().SetConnectionPooling(cpOff);
+    THenv::Instance().SetConnectionPooling(cpDefault);
+}
+
 INSTANTIATE_TEST_SUITE_P(BothDrivers, ConnectionTest, ::testing::ValuesIn(OdbcTestEnv::Drivers()),
                          [](const auto& info) { return OdbcTestEnv::Label(info.param); });
+
+TEST(DriverTable, ThirteenRowsWithTheirOverrides) {
+    THdbc db;
+    const auto& t = db.DriverTable();
+    ASSERT_EQ(t.size(), 13u);
+    EXPECT_EQ(t.front().name, "Default");
+    EXPECT_EQ(t.front().charSize, 255u);
+    EXPECT_EQ(t.front().longvarcharSize, 2147483647u);
+    EXPECT_EQ(t.front().decimalPrecision, 15u);
+    EXPECT_EQ(t.front().timestampSize, 19u);
+    EXPECT_EQ(t.front().timestampScale, 0);
+    const TDriverRec* r = db.FindDriverRec("DBASE;ODBCJT32.DLL");
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->charSize, 254u);
+    EXPECT_EQ(r->varbinarySize, 254u);
+    EXPECT_EQ(r->longvarcharSize, 1073741823u);
+    EXPECT_EQ(r->longvarbinarySize, 1073741823u);
+    EXPECT_EQ(r->decimalPrecision, 15u);
+    r = db.FindDriverRec("SQL Server;sysybnt.dll");
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->varcharSize, 30u);
+    EXPECT_EQ(r->varbinarySize, 8u);
+    EXPECT_EQ(r->timestampSize, 23u);
+    EXPECT_EQ(r->timestampScale, 3);
+    EXPECT_EQ(r->charSize, 255u);
+    r = db.FindDriverRec("Adaptive Server Anywhere;dbodbc6w.dll");
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->binarySize, 32767u);
+    EXPECT_EQ(r->timestampScale, 6);
+    EXPECT_EQ(t.back().name, "FoxPro;odbcjt32.dll");
+    EXPECT_EQ(db.FindDriverRec("SQLite;libsqlite3odbc.so"), nullptr);
+}
+
+TEST(ConnectionProperties, DefaultsAndTheFixedVersion) {
+    THdbc db;
+    EXPECT_FALSE(db.Connected());
+    EXPECT_FALSE(db.Allocated());
+    EXPECT_EQ(db.IsolationLevel(), static_cast<SQLUINTEGER>(SQL_TXN_READ_COMMITTED));
+    EXPECT_EQ(db.InfoPrompt(), SQL_DRIVER_NOPROMPT);
+    EXPECT_EQ(db.CursorLib(), static_cast<SQLUINTEGER>(SQL_CUR_USE_DRIVER));
+    EXPECT_EQ(db.Version(), "5.05");
+    db.SetVersion("6.0");
+    EXPECT_EQ(db.Version(), "5.05");
+    db.SetDataSource("x");
+    db.SetUserName("u");
+    db.SetDriver("SQL Server");
+    EXPECT_EQ(db.ConnectString(), "DSN=x;UID=u;DRIVER=SQL Server;") << "no PWD pair";
+    db.SetPassword("p");
+    db.SetAttributes({"APP=Zendrato", "WSID=pc1"});
+    EXPECT_EQ(db.ConnectString(), "DSN=x;UID=u;PWD=p;DRIVER=SQL Server;APP=Zendrato;WSID=pc1;");
+    db.SetConnected(false); // closed already: nothing happens
+    EXPECT_FALSE(db.Allocated());
+}
 
 // PostgreSQL only: a server that checks passwords, and a link that can really be cut.
 class PostgresTest : public ::testing::Test {

@@ -1,0 +1,37 @@
+#pragma once
+// The transfer error table TPrenosNapaka: one row for every transfer record that a run
+// could not use, with the record's invoice number and the reason, in the order logged.
+// Each run re-creates it empty, so one run's errors never reach the next run's report.
+
+#include <string>
+
+namespace zen {
+
+class TDataSet;
+class TTable;
+
+inline constexpr const char* kNapakaTableName = "TPrenosNapaka";
+inline constexpr const char* kNapakaAlias = "TevrinTemp";
+inline constexpr int kNapakaStRacSize = 10;
+inline constexpr int kNapakaNapakaSize = 50;
+
+// Points a closed table object at TPrenosNapaka in the "TevrinTemp" alias.
+void SetupPrenosNapaka(TTable& tbNapaka);
+
+// Closes the table, defines ZapSt (auto-increment), StRac (string, 10), Napaka (string,
+// 50) and the primary index "TPrenosNapaka" over ZapSt, creates the table anew (an
+// existing one and its rows are replaced) and opens it.
+void RecreatePrenosNapaka(TTable& tbNapaka);
+
+// Logs one error: appends a row whose StRac is the field StRac of the transfer file's
+// current record and whose Napaka is the reason, and posts it. Texts longer than their
+// field are cut to its size in characters. A failure raises after dropping the unposted
+// row, so the table is left as it was before the call.
+void FillNapaka(TDataSet& tbNapaka, const TDataSet& tbRac, const std::string& reason);
+
+// The three reasons: "Stranka (" + value + ") ne obstaja !" and the like.
+std::string NapakaStranka(const std::string& stranka);
+std::string NapakaPlacnik(const std::string& placnik);
+std::string NapakaArtikel(const std::string& artikel);
+
+} // namespace zen
