@@ -271,6 +271,8 @@ bool THstmt::ApplyStmtAttr(SQLINTEGER attr, SQLULEN& value) {
         return true;
     }
     if (!Checked(SQLSetStmtAttr(hstmt_, attr, UlenAttr(value), 0))) {
+        // Keep what the driver has: row arrays sized for anything else could be overrun.
+        value = current;
         return false;
     }
     if (SQL_SUCCEEDED(SQLGetStmtAttr(hstmt_, attr, &current, 0, nullptr))) {

@@ -93,6 +93,28 @@ TEST_P(StatementTest, ExecutesWithTwoBoundParametersPreparedAndDirect) {
               "1");
 }
 
+TEST_P(StatementTest, ExecutesParameterArraysAndUpdatesThatTouchNothing) {
+    auto ins = Stmt("INSERT INTO PoslDog (PoslDog, Naziv) VALUES (:k, :n)");
+    ins->Prepare();
+    // Text arrays have 256-byte elements.
+    char keys[3][256] = {"B1", "B2", "B3"};
+    char names[3][256] = {"Ena", "Dva", "Tri"};
+    ins->BindParamMain(1, SQL_C_CHAR, 3, SQL_NULLABLE_UNKNOWN, 0, 2, SQL_VARCHAR, keys);
+    ins->BindParamMain(2, SQL_C_CHAR, 3, SQL_NULLABLE_UNKNOWN, 0, 30, SQL_VARCHAR, names);
+    ins->Execute();
+    EXPECT_EQ(OdbcTestEnv::Get().Scalar(dsn, "SELECT Count(*) FROM PoslDog"), "3");
+    EXPECT_EQ(OdbcTestEnv::Get().Scalar(dsn, "SELECT Naziv FROM PoslDog WHERE PoslDog = 'B3'"),
+              "Tri");
+    EXPECT_THROW(
+        ins->BindParamMain(1, SQL_C_CHAR, 3, SQL_NULLABLE_UNKNOWN, 0, 0, SQL_LONGVARCHAR, keys),
+        EODBCExpress);
+
+    auto upd = Stmt("UPDATE PoslDog SET Naziv = 'x' WHERE PoslDog = 'none'");
+    upd->Execute(); // no row: not an error
+    EXPECT_TRUE(upd->Executed());
+    EXPECT_EQ(upd->NumRowsAffected(), 0);
+}
+
 TEST_P(StatementTest, ReadsEveryColumnKindAsTextNumberAndDateTime) {
     test::ScopedLocale sl("sl_SI.UTF-8");
     ASSERT_TRUE(sl.Available());
