@@ -241,6 +241,10 @@ bool TextToBool(const std::string& text) {
     throw EConvertError("'" + text + "' is not a valid boolean value");
 }
 
+void TVariant::OutOfRange(const std::string& text) {
+    NotAnInteger(text);
+}
+
 TVariant TVariant::Null() {
     TVariant v;
     v.type_ = varNull;

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -40,6 +41,13 @@ public:
     TVariant(int16_t v) : type_(varSmallint), value_(int64_t{v}) {}
     TVariant(int32_t v) : type_(varInteger), value_(int64_t{v}) {}
     TVariant(int64_t v) : type_(varInt64), value_(v) {}
+    // Other integer types (unsigned, long long, size_t) as a 64-bit integer; EConvertError
+    // for an unsigned value above the 64-bit signed range.
+    template <class T>
+    requires(std::is_integral_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char> &&
+             !std::is_same_v<T, int16_t> && !std::is_same_v<T, int32_t> &&
+             !std::is_same_v<T, int64_t> && (sizeof(T) > 2 || std::is_unsigned_v<T>)) TVariant(T v)
+        : type_(varInt64), value_(CheckedInt64(v)) {}
     TVariant(double v) : type_(varDouble), value_(v) {}
     TVariant(Currency v) : type_(varCurrency), value_(v) {}
     TVariant(std::string v) : type_(varString), value_(std::move(v)) {}
@@ -81,6 +89,16 @@ public:
     friend bool operator==(const TVariant& a, const TVariant& b);
 
 private:
+    template <class T> static int64_t CheckedInt64(T v) {
+        if constexpr (std::is_unsigned_v<T> && sizeof(T) >= sizeof(int64_t)) {
+            if (v > static_cast<T>(INT64_MAX)) {
+                OutOfRange(std::to_string(v));
+            }
+        }
+        return static_cast<int64_t>(v);
+    }
+    [[noreturn]] static void OutOfRange(const std::string& text);
+
     using Storage = std::variant<std::monostate, int64_t, double, Currency, std::string, bool,
                                  std::vector<TVariant>>;
     TVarType type_ = varEmpty;

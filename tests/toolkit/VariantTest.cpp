@@ -88,6 +88,13 @@ TEST(VariantTest, ConversionFailuresNameTheText) {
     EXPECT_EQ(TVariant::Null().AsInteger(), 0);
 }
 
+TEST(VariantTest, OtherIntegerTypesBecome64Bit) {
+    EXPECT_EQ(TVariant(std::string("abc").size()).VarType(), varInt64);
+    EXPECT_EQ(TVariant(3000000000u).AsInt64(), 3000000000);
+    EXPECT_EQ(TVariant(static_cast<unsigned short>(7)).AsInteger(), 7);
+    EXPECT_THROW(TVariant(UINT64_MAX), EConvertError);
+}
+
 TEST(VariantTest, TextNumberParsing) {
     double d;
     int64_t i;
