@@ -8,7 +8,7 @@ namespace zen::test {
 NapakaTables::NapakaTables()
     : napaka_(std::make_unique<TTable>()), rac_(std::make_unique<TTable>()) {
     SetupPrenosNapaka(*napaka_);
-    rac_->SetTableName((TestDataDir() / "data" / "napake.dbf").string());
+    rac_->SetTableName((std::filesystem::path(NAPAKA_TEST_DATA) / "napake.dbf").string());
 }
 
 NapakaTables::~NapakaTables() = default;

@@ -99,7 +99,7 @@ TEST(PrenosNapaka, TransferFileWithoutStRacRaisesAndLogsNothing) {
     test::NapakaTables t;
     RecreatePrenosNapaka(t.Napaka());
     TTable rac;
-    rac.SetTableName((test::TestDataDir() / "data" / "bez_strac.dbf").string());
+    rac.SetTableName((std::filesystem::path(NAPAKA_TEST_DATA) / "bez_strac.dbf").string());
     rac.Open();
     EXPECT_THROW(FillNapaka(t.Napaka(), rac, NapakaStranka("A")), EDatabaseError);
     EXPECT_EQ(t.Napaka().State(), dsBrowse);
