@@ -546,3 +546,75 @@ TEST(DataSetTest, ReadOnlyDatasetRefusesChanges) {
     EXPECT_THROW(ds.Delete(), EDatabaseError);
     EXPECT_EQ(ds.State(), dsBrowse);
 }
+
+TEST(DataSetTest, EditingCornerCases) {
+    TMemDataSet ds;
+    MakeArticles(ds, {});
+    // Edit on an empty dataset starts an insert.
+    ds.Edit();
+    EXPECT_EQ(ds.State(), dsInsert);
+    ds.FieldByName("ID")->SetAsInteger(1);
+    ds.Post();
+    EXPECT_EQ(ds.StoredRows(), 1);
+    EXPECT_FALSE(ds.Eof());
+
+    // Delete while editing deletes the row being edited.
+    ds.AppendRecord({TVariant(2), TVariant("B")});
+    ds.Edit();
+    ds.FieldByName("NAZIV")->SetAsString("changed");
+    ds.Delete();
+    EXPECT_EQ(ds.State(), dsBrowse);
+    EXPECT_EQ(Ids(ds), (std::vector<int>{1}));
+
+    // Delete of a record being inserted just drops it.
+    ds.Insert();
+    ds.FieldByName("ID")->SetAsInteger(9);
+    ds.Delete();
+    EXPECT_EQ(ds.StoredRows(), 1);
+
+    // ClearFields empties the record being edited; several values go in at once.
+    ds.First();
+    ds.Edit();
+    ds.ClearFields();
+    EXPECT_TRUE(ds.FieldByName("ID")->IsNull());
+    ds.SetFieldValues("ID;NAZIV", TVariant::Array({TVariant(3), TVariant("C")}));
+    EXPECT_THROW(ds.SetFieldValues("ID;NAZIV", TVariant(3)), EDatabaseError);
+    ds.Post();
+    TVariant v = ds.FieldValues("NAZIV;ID");
+    EXPECT_EQ(v[0].AsString(), "C");
+    EXPECT_EQ(v[1].AsInteger(), 3);
+
+    // Closing drops a pending insert.
+    ds.Append();
+    ds.FieldByName("ID")->SetAsInteger(4);
+    ds.Close();
+    ds.Open();
+    EXPECT_EQ(ds.StoredRows(), 1);
+}
+
+TEST(DataSetTest, AutoCalcFieldsCanBeSwitchedOff) {
+    TMemDataSet ds;
+    ds.FieldDefs().Add("A", ftInteger);
+    ds.FieldDefs()[0].CreateField(ds);
+    TField* twice = ds.AddField(std::make_unique<TIntegerField>());
+    twice->SetFieldName("TWICE");
+    twice->SetCalculated(true);
+    int calcs = 0;
+    ds.OnCalcFields = [&](TDataSet& d) {
+        ++calcs;
+        if (!d.FieldByName("A")->IsNull()) {
+            d.FieldByName("TWICE")->SetAsInteger(2 * d.FieldByName("A")->AsInteger());
+        }
+    };
+    ds.SetAutoCalcFields(false);
+    ds.Open();
+    ds.AppendRecord({TVariant(2)});
+    EXPECT_EQ(twice->AsInteger(), 4);
+    ds.Edit();
+    calcs = 0;
+    ds.FieldByName("A")->SetAsInteger(5);
+    EXPECT_EQ(calcs, 0);
+    EXPECT_EQ(twice->AsInteger(), 4);
+    ds.Post();
+    EXPECT_EQ(twice->AsInteger(), 10);
+}
