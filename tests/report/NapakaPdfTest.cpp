@@ -55,6 +55,8 @@ TEST_F(NapakaPdf, TitleLabelsAndRowsWithSloveneLettersInLoggingOrder) {
                               {"R-1", "Plačnik (Šola) ne obstaja !"},
                               {"R-3", "Artikel (ŠČŽ-čšž) ne obstaja !"}});
     EXPECT_EQ(test::PdfPageCount(Pdf()), 1);
+    EXPECT_NE(test::RunCommand("pdfinfo '" + Pdf().string() + "'").find("612 x 792 pts (letter)"),
+              std::string::npos);
     ASSERT_TRUE(Find(words, "Napake"));
     ASSERT_TRUE(Find(words, "prenosa"));
     ASSERT_TRUE(Find(words, "Račun"));
