@@ -2,6 +2,9 @@
 
 #include "odbc/ErrorDialog.h"
 
+#include <QApplication>
+#include <odbcinst.h>
+
 #include <cstdint>
 #include <strings.h>
 
@@ -108,6 +111,17 @@ bool THdbc::UsesDriverConnect() const {
     return infoPrompt_ != SQL_DRIVER_NOPROMPT || !driver_.empty() || !attributes_.empty();
 }
 
+// The environment's window if one is set, else the application's active window, else none.
+QWidget* THdbc::DialogParent() const {
+    if (THenv* env = THenv::Existing(); env && env->Window()) {
+        return env->Window();
+    }
+    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        return QApplication::activeWindow();
+    }
+    return nullptr;
+}
+
 void THdbc::Connect() {
     if (linkLostPending_) {
         linkLostPending_ = false;
@@ -124,7 +138,10 @@ void THdbc::Connect() {
         std::string in = ConnectString();
         SQLCHAR out[256] = {};
         SQLSMALLINT outLength = 0;
-        auto window = reinterpret_cast<SQLHWND>(THenv::Instance().Window());
+        // unixODBC expects its own window record, not a bare window, for driver dialogs.
+        ODBCINSTWND parent{};
+        parent.hWnd = reinterpret_cast<HWND>(DialogParent());
+        SQLHWND window = parent.hWnd ? reinterpret_cast<SQLHWND>(&parent) : nullptr;
         rc = SQLDriverConnect(hdbc_, window, Chars(in), SQL_NTS, out, sizeof out, &outLength,
                               infoPrompt_);
     } else {

@@ -102,6 +102,7 @@ protected:
     void Loaded() override;
 
 private:
+    QWidget* DialogParent() const;
     void ApplyConnectAttr(SQLINTEGER attribute, SQLUINTEGER value);
     void ApplyCursorLib();
     void ApplyIsolationLevel();

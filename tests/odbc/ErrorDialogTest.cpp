@@ -116,9 +116,14 @@ TEST(ConnectionLoading, StoredConnectedConnectsAtTheEndOfLoading) {
     db->SetName("Database");
     form.BeginLoading();
     db->SetDataSource(test::OdbcTestEnv::Get().Dsn(test::TestDriver::SQLite).dsn);
+    db->SetDriver("SQL Server"); // through SQLDriverConnect, with a parent window at hand
     db->SetConnected(true);
     EXPECT_FALSE(db->Connected()) << "only remembered while loading";
+    QWidget window;
+    window.show();
+    THenv::Instance().SetWindow(&window);
     form.EndLoading();
+    THenv::Instance().SetWindow(nullptr);
     EXPECT_TRUE(db->Connected());
 }
 
