@@ -49,14 +49,10 @@ THstmt::~THstmt() {
         Terminate();
     } catch (...) {
         // A destructor cannot report: release what is left without checks.
-        if (hstmt_ != SQL_NULL_HSTMT) {
-            SQLFreeHandle(SQL_HANDLE_STMT, hstmt_);
-            hstmt_ = SQL_NULL_HSTMT;
-        }
         if (hdbc_) {
             hdbc_->Children().Remove(this);
         }
-        SetAllocated(false);
+        ReleaseHandle();
     }
 }
 
@@ -111,11 +107,7 @@ bool THstmt::Terminate() {
         Close();
     } catch (...) {
         // The handle goes all the same, so that the next use starts afresh.
-        SQLFreeHandle(SQL_HANDLE_STMT, hstmt_);
-        hstmt_ = SQL_NULL_HSTMT;
-        ipd_ = SQL_NULL_HDESC;
-        asyncOn_ = false;
-        SetAllocated(false);
+        ReleaseHandle();
         throw;
     }
     SQLRETURN rc = SQLFreeHandle(SQL_HANDLE_STMT, hstmt_);
@@ -127,10 +119,24 @@ bool THstmt::Terminate() {
         return false;
     }
     hstmt_ = SQL_NULL_HSTMT;
+    ReleaseHandle();
+    return true;
+}
+
+void THstmt::ReleaseHandle() noexcept {
+    FreeColumns();
+    params_.clear();
+    paramNames_.clear();
+    paramSetSize_ = 1;
+    prepared_ = false;
+    executed_ = false;
+    if (hstmt_ != SQL_NULL_HSTMT) {
+        SQLFreeHandle(SQL_HANDLE_STMT, hstmt_);
+        hstmt_ = SQL_NULL_HSTMT;
+    }
     ipd_ = SQL_NULL_HDESC;
     asyncOn_ = false;
     SetAllocated(false);
-    return true;
 }
 
 void THstmt::BeforeRaise() noexcept {

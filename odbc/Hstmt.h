@@ -290,6 +290,8 @@ private:
     long CountBySelect(const std::string& text);
     long CountByTraversal();
     void FreeColumns() noexcept;
+    // Frees the handle without checks and forgets every binding made on it.
+    void ReleaseHandle() noexcept;
 
     // Columns.
     TColumnRec* Column(int col);

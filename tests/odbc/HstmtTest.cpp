@@ -81,7 +81,10 @@ TEST_P(StatementTest, ExecutesWithTwoBoundParametersPreparedAndDirect) {
     auto sel = Stmt("SELECT Naziv FROM PoslDog WHERE PoslDog > :lo AND Naziv <> ':b' "
                     "ORDER BY PoslDog");
     char lo[3] = "A0";
-    sel->BindParam(1, SQL_C_CHAR, SQL_VARCHAR, lo); // not prepared: sized from the driver limits
+    sel->BindParam(1, SQL_C_CHAR, SQL_VARCHAR, lo);
+    // Not prepared: sized from the driver limits ("Default" for both drivers).
+    EXPECT_EQ(sel->FindParam(1)->columnSize, 255u);
+    EXPECT_EQ(sel->FindParam(1)->nullable, SQL_NULLABLE_UNKNOWN);
     sel->Execute();
     EXPECT_EQ(sel->ParamNames(), std::vector<std::string>{"lo"});
     ASSERT_TRUE(sel->FetchNext());
@@ -91,6 +94,18 @@ TEST_P(StatementTest, ExecutesWithTwoBoundParametersPreparedAndDirect) {
     EXPECT_FALSE(sel->FetchNext());
     EXPECT_EQ(OdbcTestEnv::Get().Scalar(dsn, "SELECT Count(*) FROM PoslDog WHERE Naziv IS NULL"),
               "1");
+
+    // Named binding skips the description; the values still arrive.
+    auto named = Stmt("UPDATE PoslDog SET Naziv = :naziv WHERE PoslDog = :pd");
+    named->SetBindByName(true);
+    named->Prepare();
+    std::strcpy(naziv, "Imenovano");
+    named->BindParam(1, SQL_C_CHAR, SQL_VARCHAR, naziv);
+    named->BindParam(2, SQL_C_CHAR, SQL_VARCHAR, pd);
+    EXPECT_EQ(named->FindParam(2)->columnSize, 255u);
+    named->Execute();
+    EXPECT_EQ(OdbcTestEnv::Get().Scalar(dsn, "SELECT Naziv FROM PoslDog WHERE PoslDog = 'A3'"),
+              "Imenovano");
 }
 
 TEST_P(StatementTest, ExecutesParameterArraysAndUpdatesThatTouchNothing) {
