@@ -310,6 +310,54 @@ struct DbCloser {
     void operator()(sqlite3* db) const { sqlite3_close(db); }
 };
 
+// Whether a file exists but is not a sound SQLite database.
+bool IsDamaged(const std::filesystem::path& file) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec) || std::filesystem::file_size(file, ec) == 0) {
+        return false;
+    }
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    std::unique_ptr<sqlite3, DbCloser> db(raw);
+    if (rc != SQLITE_OK) {
+        return false; // not readable: a fault of its own, not damage
+    }
+    sqlite3_stmt* s = nullptr;
+    bool damaged = true;
+    if (sqlite3_prepare_v2(db.get(), "PRAGMA quick_check", -1, &s, nullptr) == SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_ROW) {
+        const unsigned char* result = sqlite3_column_text(s, 0);
+        damaged = !result || std::string(reinterpret_cast<const char*>(result)) != "ok";
+    }
+    sqlite3_finalize(s);
+    return damaged;
+}
+
+// Renames a damaged file to "<name>.damaged" (or .damaged2, ...), its write-ahead log with
+// it, so that a new table can take its place.
+void MoveAside(const std::filesystem::path& file) {
+    std::filesystem::path target;
+    for (int n = 1;; ++n) {
+        target = file;
+        target += n == 1 ? ".damaged" : ".damaged" + std::to_string(n);
+        if (!std::filesystem::exists(target)) {
+            break;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(file, target, ec);
+    if (ec) {
+        throw EDatabaseError("Cannot move the damaged file " + file.string() +
+                             " aside: " + ec.message());
+    }
+    std::filesystem::path wal = file, shm = file;
+    wal += "-wal";
+    shm += "-shm";
+    std::filesystem::path walTarget = target;
+    walTarget += "-wal";
+    std::filesystem::rename(wal, walTarget, ec);
+    std::filesystem::remove(shm, ec);
+}
 } // namespace
 
 void TSqliteTable::Create(const std::filesystem::path& file, const std::string& name,
@@ -376,52 +424,66 @@ void TSqliteTable::Create(const std::filesystem::path& file, const std::string& 
                            Quote(name + "$" + ix.Name) + " ON " + Quote(name) + " (" + cols + ")");
     }
 
-    std::unique_ptr<sqlite3, DbCloser> db(OpenFile(file, true, context));
-    Transaction tx(db.get(), context);
-    Exec(db.get(), "DROP TABLE IF EXISTS " + Quote(name), context);
-    Exec(db.get(),
-         std::string("CREATE TABLE IF NOT EXISTS ") + Quote(kFieldsTable) +
-             " (\"TableName\" TEXT, \"Pos\" INTEGER, \"Name\" TEXT, \"Type\" INTEGER, "
-             "\"Size\" INTEGER)",
-         context);
-    Exec(db.get(),
-         std::string("CREATE TABLE IF NOT EXISTS ") + Quote(kIndexesTable) +
-             " (\"TableName\" TEXT, \"Name\" TEXT, \"Fields\" TEXT, \"Options\" INTEGER)",
-         context);
-    for (const char* meta : {kFieldsTable, kIndexesTable}) {
-        Statement del(db.get(), std::string("DELETE FROM ") + Quote(meta) + " WHERE TableName = ?",
-                      context);
-        Bind(del.get(), 1, name);
-        Step(del.get(), db.get(), context);
+    auto write = [&] {
+        std::unique_ptr<sqlite3, DbCloser> db(OpenFile(file, true, context));
+        Transaction tx(db.get(), context);
+        Exec(db.get(), "DROP TABLE IF EXISTS " + Quote(name), context);
+        Exec(db.get(),
+             std::string("CREATE TABLE IF NOT EXISTS ") + Quote(kFieldsTable) +
+                 " (\"TableName\" TEXT, \"Pos\" INTEGER, \"Name\" TEXT, \"Type\" INTEGER, "
+                 "\"Size\" INTEGER)",
+             context);
+        Exec(db.get(),
+             std::string("CREATE TABLE IF NOT EXISTS ") + Quote(kIndexesTable) +
+                 " (\"TableName\" TEXT, \"Name\" TEXT, \"Fields\" TEXT, \"Options\" INTEGER)",
+             context);
+        for (const char* meta : {kFieldsTable, kIndexesTable}) {
+            Statement del(db.get(),
+                          std::string("DELETE FROM ") + Quote(meta) + " WHERE TableName = ?",
+                          context);
+            Bind(del.get(), 1, name);
+            Step(del.get(), db.get(), context);
+        }
+        Exec(db.get(), "CREATE TABLE " + Quote(name) + " (" + columns + ")", context);
+        for (const std::string& sql : indexSql) {
+            Exec(db.get(), sql, context);
+        }
+        Statement addField(
+            db.get(), std::string("INSERT INTO ") + Quote(kFieldsTable) + " VALUES (?, ?, ?, ?, ?)",
+            context);
+        for (size_t i = 0; i < fields.size(); ++i) {
+            sqlite3_reset(addField.get());
+            Bind(addField.get(), 1, name);
+            Bind(addField.get(), 2, int64_t(i));
+            Bind(addField.get(), 3, fields[i].Name);
+            Bind(addField.get(), 4, int64_t(fields[i].DataType));
+            Bind(addField.get(), 5, int64_t(IsSizedText(fields[i].DataType) ? fields[i].Size : 0));
+            Step(addField.get(), db.get(), context);
+        }
+        Statement addIndex(
+            db.get(), std::string("INSERT INTO ") + Quote(kIndexesTable) + " VALUES (?, ?, ?, ?)",
+            context);
+        for (const TLocalIndex& ix : indexes) {
+            sqlite3_reset(addIndex.get());
+            Bind(addIndex.get(), 1, name);
+            Bind(addIndex.get(), 2, ix.Name);
+            Bind(addIndex.get(), 3, JoinFieldNames(ix.Fields));
+            Bind(addIndex.get(), 4, int64_t(ix.Options));
+            Step(addIndex.get(), db.get(), context);
+        }
+        tx.Commit();
+    };
+    try {
+        write();
+    } catch (const EDatabaseError&) {
+        // A damaged file would stop every later run; re-creating is what replaces it, so
+        // move it aside (nothing is deleted) and make the table anew.
+        if (!IsDamaged(file)) {
+            throw;
+        }
+        MoveAside(file);
+        write();
     }
-    Exec(db.get(), "CREATE TABLE " + Quote(name) + " (" + columns + ")", context);
-    for (const std::string& sql : indexSql) {
-        Exec(db.get(), sql, context);
-    }
-    Statement addField(
-        db.get(), std::string("INSERT INTO ") + Quote(kFieldsTable) + " VALUES (?, ?, ?, ?, ?)",
-        context);
-    for (size_t i = 0; i < fields.size(); ++i) {
-        sqlite3_reset(addField.get());
-        Bind(addField.get(), 1, name);
-        Bind(addField.get(), 2, int64_t(i));
-        Bind(addField.get(), 3, fields[i].Name);
-        Bind(addField.get(), 4, int64_t(fields[i].DataType));
-        Bind(addField.get(), 5, int64_t(IsSizedText(fields[i].DataType) ? fields[i].Size : 0));
-        Step(addField.get(), db.get(), context);
-    }
-    Statement addIndex(db.get(),
-                       std::string("INSERT INTO ") + Quote(kIndexesTable) + " VALUES (?, ?, ?, ?)",
-                       context);
-    for (const TLocalIndex& ix : indexes) {
-        sqlite3_reset(addIndex.get());
-        Bind(addIndex.get(), 1, name);
-        Bind(addIndex.get(), 2, ix.Name);
-        Bind(addIndex.get(), 3, JoinFieldNames(ix.Fields));
-        Bind(addIndex.get(), 4, int64_t(ix.Options));
-        Step(addIndex.get(), db.get(), context);
-    }
-    tx.Commit();
 }
 
 TSqliteTable::TSqliteTable(const std::filesystem::path& file, const std::string& name)

@@ -225,12 +225,17 @@ std::filesystem::path TTable::TablePath() const {
     if (tableName_.empty()) {
         DatabaseError("No table name given");
     }
+    std::filesystem::path p;
     if (databaseName_.empty()) {
-        return MapWindowsPath(tableName_);
+        p = MapWindowsPath(tableName_);
+    } else {
+        p = AliasDirectory(databaseName_) / tableName_;
+        if (!p.has_extension()) {
+            p += ".db";
+        }
     }
-    std::filesystem::path p = AliasDirectory(databaseName_) / tableName_;
-    if (!p.has_extension()) {
-        p += ".db";
+    if (p.stem().empty()) {
+        DatabaseError("Invalid table name '" + tableName_ + "'");
     }
     return p;
 }

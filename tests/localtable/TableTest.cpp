@@ -121,6 +121,25 @@ TEST_F(TableTest, ReCreationEmptiesTheTable) {
     EXPECT_EQ(t.FieldByName("ZapSt")->AsInteger(), 1);
 }
 
+// A table file that is no database any more is moved aside, not lost, when the table is
+// re-created; until then opening it raises.
+TEST_F(TableTest, ReCreationMovesADamagedFileAside) {
+    auto path = AliasDirectory("TevrinTemp") / "TVeskPrenosRac.db";
+    std::ofstream(path, std::ios::binary) << "not a database, but someone's data";
+    TTable t;
+    t.SetTableName("TVeskPrenosRac");
+    t.SetDatabaseName("TevrinTemp");
+    EXPECT_THROW(t.Open(), EDatabaseError);
+    RecreateWorkingTable(t);
+    AddWorking(t, "A", "B", "C", 1);
+    EXPECT_EQ(t.RecordCount(), 1);
+    auto aside = path;
+    aside += ".damaged";
+    std::ifstream in(aside);
+    std::string kept((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(kept, "not a database, but someone's data");
+}
+
 TEST_F(TableTest, OpeningAMissingTableRaises) {
     TTable t;
     t.SetTableName("TVeskPrenosRac");
@@ -135,6 +154,12 @@ TEST_F(TableTest, OpeningAMissingTableRaises) {
     EXPECT_THROW(t.Open(), EInOutError);
     t.SetDatabaseName("NoSuchAlias");
     EXPECT_THROW(t.Open(), EDatabaseError);
+    t.SetDatabaseName("TevrinTemp");
+    for (const char* name : {"", "/"}) {
+        t.SetTableName(name);
+        EXPECT_THROW(t.Open(), EDatabaseError) << name;
+        EXPECT_THROW(t.CreateTable(), EDatabaseError) << name;
+    }
 }
 
 // The error table is read right after the run fills it, without reopening.
