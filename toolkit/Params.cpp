@@ -158,6 +158,31 @@ void TParam::GetData(void* buffer) const {
     }
 }
 
+int TParam::GetData(void* buffer, int size) const {
+    int need = GetDataSize();
+    if (need <= size) {
+        GetData(buffer);
+        return need;
+    }
+    auto* p = static_cast<char*>(buffer);
+    if (IsTextParam(dataType_) && size > 0) {
+        std::string s = AsString();
+        auto n = static_cast<size_t>(size - 1);
+        while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) {
+            --n; // s[n] continues a character that would be split
+        }
+        std::memcpy(p, s.data(), n);
+        p[n] = '\0';
+        return static_cast<int>(n + 1);
+    }
+    if (IsByteParam(dataType_) && size > 0) {
+        std::memcpy(p, AsString().data(), static_cast<size_t>(size));
+        return size;
+    }
+    throw EConvertError("The value of parameter '" + name_ + "' does not fit " +
+                        std::to_string(size < 0 ? 0 : size) + " bytes");
+}
+
 void TParam::SetData(const void* buffer, int size) {
     const auto* p = static_cast<const char*>(buffer);
     auto n = static_cast<size_t>(size < 0 ? 0 : size);

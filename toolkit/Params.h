@@ -70,6 +70,10 @@ public:
     // Writes the native form (GetDataSize bytes); nothing for null. Values that do not fit
     // the type raise EConvertError.
     void GetData(void* buffer) const;
+    // The same into a buffer of size bytes, never past its end: a longer text is cut at a
+    // character boundary and keeps its terminator, longer bytes are cut; a fixed-size
+    // value that does not fit raises EConvertError. Returns the bytes written.
+    int GetData(void* buffer, int size) const;
     // Reads the native form from size bytes (texts end at their terminator or at size).
     void SetData(const void* buffer, int size);
 

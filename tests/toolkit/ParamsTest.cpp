@@ -37,6 +37,19 @@ TEST(ParamsTest, NativeFormsAndSizes) {
     std::memcpy(&day, buf, 4);
     EXPECT_EQ(day, 693594 + static_cast<int32_t>(EncodeDate(2026, 12, 7)));
 
+    // A buffer that is too small is never overrun; a text keeps whole characters.
+    TParam longText("t", ftString);
+    longText.SetAsString("ščx");
+    char small4[4] = {'?', '?', '?', '?'};
+    EXPECT_EQ(longText.GetData(small4, 4), 3);
+    EXPECT_STREQ(small4, "\xC5\xA1");
+    EXPECT_EQ(longText.GetData(buf, 16), 6);
+    EXPECT_STREQ(buf, "ščx");
+    int32_t tiny;
+    TParam wide("w", ftLargeint);
+    wide.SetAsLargeInt(1);
+    EXPECT_THROW(wide.GetData(&tiny, 4), EConvertError);
+
     TParam nothing("n", ftInteger);
     EXPECT_TRUE(nothing.IsNull());
     EXPECT_EQ(nothing.GetDataSize(), 0);
