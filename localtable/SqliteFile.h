@@ -1,0 +1,75 @@
+#pragma once
+// The SQLite plumbing of the local tables: statements, transactions, values in and out,
+// and the handling of a damaged table file.
+
+#include "localtable/SqliteTable.h"
+
+#include <filesystem>
+#include <sqlite3.h>
+#include <string>
+
+namespace zen::lite {
+
+// How a field kind is kept in SQLite.
+enum class Storage { Integer, Real, Text, None };
+
+// An identifier in double quotes, quotes inside it doubled.
+std::string Quote(const std::string& identifier);
+void Bind(sqlite3_stmt* s, int index, const TLocalValue& v);
+TLocalValue Column(sqlite3_stmt* s, int index, Storage storage);
+// A column's text, "" for null.
+std::string ColumnText(sqlite3_stmt* s, int index);
+// Runs one statement without results; EDatabaseError with the context in front.
+void Exec(sqlite3* db, const std::string& sql, const std::string& context);
+// Steps a statement; EDatabaseError "Key violation in <context>" for a constraint.
+void Step(sqlite3_stmt* s, sqlite3* db, const std::string& context);
+// Opens (or creates) a file in write-ahead-log mode.
+sqlite3* OpenFile(const std::filesystem::path& file, bool create, const std::string& context);
+// Whether a file exists but is not a sound SQLite database.
+bool IsDamaged(const std::filesystem::path& file);
+// Renames a damaged file to "<name>.damaged" (or .damaged2, ...), its write-ahead log with
+// it, so that a new table can take its place.
+void MoveAside(const std::filesystem::path& file);
+
+// A prepared statement, finalized with the object; EDatabaseError when it cannot be
+// prepared.
+class Statement {
+public:
+    Statement(sqlite3* db, const std::string& sql, const std::string& context);
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    sqlite3_stmt* get() const { return stmt_; }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+// Rolls back unless committed.
+class Transaction {
+public:
+    Transaction(sqlite3* db, const std::string& context) : db_(db), context_(context) {
+        Exec(db_, "BEGIN IMMEDIATE", context_);
+    }
+    ~Transaction() {
+        if (!done_) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+    }
+    void Commit() {
+        Exec(db_, "COMMIT", context_);
+        done_ = true;
+    }
+
+private:
+    sqlite3* db_;
+    std::string context_;
+    bool done_ = false;
+};
+
+// Closes a connection held in a std::unique_ptr.
+struct DbCloser {
+    void operator()(sqlite3* db) const { sqlite3_close(db); }
+};
+
+} // namespace zen::lite
