@@ -25,9 +25,8 @@ protected:
     void InsertPoslDog(int count) {
         std::vector<std::string> sql;
         for (int i = 0; i < count; ++i) {
-            char key[3];
-            std::snprintf(key, sizeof key, "%02d", i);
-            sql.push_back(std::string("INSERT INTO PoslDog (PoslDog, Naziv) VALUES ('") + key +
+            std::string key = (i < 10 ? "0" : "") + std::to_string(i);
+            sql.push_back("INSERT INTO PoslDog (PoslDog, Naziv) VALUES ('" + key +
                           "', 'N" + std::to_string(i % 5) + "')");
         }
         Exec(sql);
