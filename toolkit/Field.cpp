@@ -75,6 +75,12 @@ bool TryParseTime(const std::string& text, TDateTime& out) {
         if (i == start) {
             return false;
         }
+        if (count == 3) {
+            // Milliseconds are a fraction of a second: ".5" is 500.
+            for (size_t d = i - start; d < 3; ++d) {
+                v *= 10;
+            }
+        }
         parts[count++] = v;
         if (i == text.size()) {
             break;

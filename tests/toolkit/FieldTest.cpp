@@ -183,6 +183,8 @@ TEST_F(FieldTest, DatesAndTimes) {
 
     F("T")->SetAsString("13:45:30");
     EXPECT_DOUBLE_EQ(F("T")->AsDateTime(), EncodeTime(13, 45, 30, 0));
+    F("T")->SetAsString("13:45:30.5");
+    EXPECT_DOUBLE_EQ(F("T")->AsDateTime(), EncodeTime(13, 45, 30, 500));
     EXPECT_THROW(F("T")->SetAsString("25:00"), EConvertError);
     EXPECT_THROW(F("T")->SetAsString("12:00 x"), EConvertError);
 
