@@ -29,8 +29,11 @@
 //   re-reads the record where the cursor stands (Resync), else the next or the prior one.
 // - InternalClose must cope with a dataset whose InternalOpen failed half way: the base
 //   closes at once after a failed open.
+// - The destructor calls Destroying() and SetActive(false) while the overrides exist.
 // Optional: GetRecordCount, GetRecNo / SetRecNo, GetCanModify, Locate / Lookup (the base
-// scans with First / Next), FindRecord, CreateBlobStream (needed for blob fields).
+// reads the rows from the first into the work buffer without moving the current record),
+// FindRecord, CreateBlobStream (needed for blob fields), SetFiltered / SetOnFilterRecord
+// (the base only keeps the setting; a dataset whose rows depend on it reads them again).
 
 #include "toolkit/Component.h"
 #include "toolkit/DataSource.h"
