@@ -22,23 +22,15 @@ SQLCHAR* Chars(std::string& s) {
 THdbc::THdbc(TComponent* owner) : THbase(owner), driverTable_(BuildDriverTable()) {}
 
 THdbc::~THdbc() {
+    // A destructor cannot report, so the teardown runs quiet: statements, disconnect and
+    // handle are released in order even where the driver complains.
     try {
-        Terminate();
-    } catch (...) {
-        // A destructor cannot report; the handle is released without checks instead.
-        if (Allocated()) {
-            if (connected_) {
-                SQLDisconnect(hdbc_);
-            }
-            SQLFreeHandle(SQL_HANDLE_DBC, hdbc_);
-            hdbc_ = SQL_NULL_HDBC;
-            connected_ = false;
-            SetAllocated(false);
-            children_.Clear();
-            if (THenv* env = THenv::Existing()) {
-                env->Children().Remove(this);
-            }
+        if (THenv* env = THenv::Existing()) {
+            env->TearDownQuietly(this);
+        } else {
+            Terminate(); // the environment's end already released this connection
         }
+    } catch (...) {
     }
 }
 
