@@ -618,3 +618,93 @@ TEST(DataSetTest, AutoCalcFieldsCanBeSwitchedOff) {
     ds.Post();
     EXPECT_EQ(twice->AsInteger(), 10);
 }
+
+// Random editing and moving, checked step by step against a plain list of ids.
+TEST(DataSetTest, RandomOperationsAgreeWithAListModel) {
+    TMemDataSet ds;
+    MakeArticles(ds, {});
+    std::vector<int> model;
+    int cur = -1;
+    int nextId = 1;
+    unsigned seed = 12345;
+    auto rnd = [&](int n) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int>((seed >> 16) % static_cast<unsigned>(n));
+    };
+    for (int step = 0; step < 3000; ++step) {
+        int n = static_cast<int>(model.size());
+        int op = rnd(9);
+        SCOPED_TRACE("step " + std::to_string(step) + " op " + std::to_string(op));
+        switch (op) {
+        case 0:
+            ds.Append();
+            ds.FieldByName("ID")->SetAsInteger(nextId);
+            ds.Post();
+            model.push_back(nextId++);
+            cur = static_cast<int>(model.size()) - 1;
+            break;
+        case 1: {
+            ds.Insert();
+            ds.FieldByName("ID")->SetAsInteger(nextId);
+            ds.Post();
+            int at = cur < 0 ? 0 : cur;
+            model.insert(model.begin() + at, nextId++);
+            cur = at;
+            break;
+        }
+        case 2:
+            if (n > 0 && rnd(3) == 0) {
+                ds.Delete();
+                model.erase(model.begin() + cur);
+                n = static_cast<int>(model.size());
+                cur = n == 0 ? -1 : std::min(cur, n - 1);
+            }
+            break;
+        case 3:
+            ds.Next();
+            if (n > 0 && cur < n - 1) {
+                ++cur;
+            }
+            break;
+        case 4:
+            ds.Prior();
+            if (cur > 0) {
+                --cur;
+            }
+            break;
+        case 5:
+            ds.First();
+            cur = n > 0 ? 0 : -1;
+            break;
+        case 6:
+            ds.Last();
+            cur = n - 1;
+            break;
+        case 7:
+            if (n > 0) {
+                int target = rnd(n);
+                ASSERT_TRUE(ds.Locate("ID", TVariant(model[static_cast<size_t>(target)]), 0));
+                cur = target;
+            }
+            break;
+        case 8:
+            if (n > 0) {
+                ds.Edit();
+                ds.FieldByName("NAZIV")->SetAsString("e" + std::to_string(step));
+                if (rnd(2) == 0) {
+                    ds.Post();
+                } else {
+                    ds.Cancel();
+                }
+            }
+            break;
+        }
+        ASSERT_EQ(ds.StoredRows(), static_cast<int>(model.size()));
+        ASSERT_EQ(ds.IsEmpty(), model.empty());
+        if (!model.empty()) {
+            ASSERT_EQ(ds.FieldByName("ID")->AsInteger(), model[static_cast<size_t>(cur)]);
+            ASSERT_EQ(ds.RecNo(), cur + 1);
+        }
+    }
+    EXPECT_EQ(Ids(ds), model);
+}
