@@ -80,6 +80,10 @@ double DivT(double x, double y) {
     return Guarded<double>("DivT", 0.0, [&] { return y == 0.0 ? 0.0 : x / y; });
 }
 
+TVariant LesserOf(const TVariant& x, const TVariant& y) {
+    return Guarded<TVariant>("Max", TVariant(), [&] { return VarCompare(x, y) <= 0 ? x : y; });
+}
+
 std::string GetStringFromIniFile(const std::string& section, const std::string& key,
                                  const std::string& defaultValue) {
     return Guarded<std::string>("GetStringFromIniFile", std::string(), [&] {

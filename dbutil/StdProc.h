@@ -5,6 +5,7 @@
 
 #include "toolkit/DateTime.h"
 #include "toolkit/Money.h"
+#include "toolkit/Variant.h"
 
 #include <string>
 
@@ -20,6 +21,9 @@ double RoundStep();
 // Rounds to the run-wide step; a remainder of 0.44444445 step or more rounds away from 0.
 Currency RoundT(Currency value);
 double DivT(double x, double y);
+// The lesser of two values by typed comparison: x when x <= y, else y. Logged as "Max",
+// the name it has always had in the log; an empty value after a failure.
+TVariant LesserOf(const TVariant& x, const TVariant& y);
 
 // The settings file "Tevrin.INI"; these read and write the process's one settings object.
 std::string GetStringFromIniFile(const std::string& section, const std::string& key,

@@ -78,3 +78,17 @@ TEST(StdProc, DivTAndChangeCharacter) {
     EXPECT_EQ(ChangeCharacter("čšž,", ',', '.'), "čšž.");
     EXPECT_TRUE(test::ReadExceptionLog().empty()); // DivT(5, 0) is no error
 }
+
+TEST(StdProc, LesserOfComparesTypedAndLogsUnderMax) {
+    test::TempHome home;
+    EXPECT_EQ(LesserOf(TVariant(3), TVariant(2)).AsInteger(), 2);
+    EXPECT_EQ(LesserOf(TVariant(2), TVariant(2.0)).VarType(), TVariant(2).VarType());
+    EXPECT_EQ(LesserOf(TVariant(std::string("10")), TVariant(9)).AsInteger(), 9);
+    EXPECT_EQ(LesserOf(TVariant(std::string("Ab")), TVariant(std::string("B"))).AsString(), "Ab");
+    EXPECT_TRUE(test::ReadExceptionLog().empty());
+    EXPECT_TRUE(LesserOf(TVariant(std::string("12a")), TVariant(1)).IsEmpty());
+    auto rows = test::ReadExceptionLog();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].operation, "Max");
+    EXPECT_EQ(rows[0].exceptObject, "EConvertError");
+}
