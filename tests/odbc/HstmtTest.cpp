@@ -26,8 +26,8 @@ protected:
         std::vector<std::string> sql;
         for (int i = 0; i < count; ++i) {
             std::string key = (i < 10 ? "0" : "") + std::to_string(i);
-            sql.push_back("INSERT INTO PoslDog (PoslDog, Naziv) VALUES ('" + key +
-                          "', 'N" + std::to_string(i % 5) + "')");
+            sql.push_back("INSERT INTO PoslDog (PoslDog, Naziv) VALUES ('" + key + "', 'N" +
+                          std::to_string(i % 5) + "')");
         }
         Exec(sql);
     }
@@ -44,6 +44,16 @@ TEST(StatementParams, NamesAreFoundCaseInsensitivelyAndMissingOnesNamedInCapital
     } catch (const EODBCExpress& e) {
         EXPECT_STREQ(e.what(), "Token X not found in SQL statement.");
     }
+    // The defaults the datasets rely on; a row set of 0 rows is ignored.
+    EXPECT_EQ(s.ConcurrencyType(), SQL_CONCUR_READ_ONLY);
+    EXPECT_EQ(s.CursorType(), SQL_CURSOR_FORWARD_ONLY);
+    s.SetRowSetSize(0);
+    EXPECT_EQ(s.RowSetSize(), 1u);
+    EXPECT_EQ(s.BlobPlacement(), bpDetect);
+    EXPECT_EQ(s.EmptyStringToNull(), enNever);
+    EXPECT_EQ(s.StringTrimming(), stTrimTrailing);
+    EXPECT_EQ(s.RowCountMethod(), rcFunction);
+    EXPECT_EQ(s.NoRowsAffected(), unsigned(nrByUpdate));
     s.SetBlobSize(1000);
     EXPECT_EQ(s.BlobSize(), 32768);
     s.SetBlobSize(1025);
