@@ -706,5 +706,6 @@ TEST(DataSetTest, RandomOperationsAgreeWithAListModel) {
             ASSERT_EQ(ds.RecNo(), cur + 1);
         }
     }
+    EXPECT_GT(model.size(), 100u);
     EXPECT_EQ(Ids(ds), model);
 }
