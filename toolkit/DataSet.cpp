@@ -772,12 +772,20 @@ void TDataSet::PrepareInsert(bool append) {
     InternalInsert();
 }
 
-void TDataSet::AbandonInsert() {
+// Brings the cursor back to the row the record being edited came from. When that row is
+// gone (deleted meanwhile), the first row stands in: an abandoned edit must still end.
+void TDataSet::ReturnCursorFromEdit() {
     cursorMoved_ = true;
     try {
         UpdateCursorPos();
-    } catch (...) {
+    } catch (const Exception&) {
+        cursorMoved_ = false;
+        InternalFirst();
     }
+}
+
+void TDataSet::AbandonInsert() {
+    ReturnCursorFromEdit();
     SetState(dsBrowse);
     Resync(0);
 }
@@ -857,8 +865,7 @@ void TDataSet::Cancel() {
     }
     DataEvent(deCheckBrowseMode, 0);
     DoBeforeCancel();
-    cursorMoved_ = true;
-    UpdateCursorPos();
+    ReturnCursorFromEdit();
     if (state_ == dsEdit) {
         InternalCancel();
     }

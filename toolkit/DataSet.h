@@ -383,6 +383,7 @@ private:
     void BeginInsertAppend();
     void PrepareInsert(bool append);
     void EndInsertAppend();
+    void ReturnCursorFromEdit();
     void AbandonInsert();
     void AddRecord(const std::vector<TVariant>& values, bool append);
     void PostRecord();

@@ -592,6 +592,27 @@ TEST(DataSetTest, EditingCornerCases) {
     EXPECT_EQ(ds.StoredRows(), 1);
 }
 
+TEST(DataSetTest, CancelEndsEvenWhenTheRowHasGoneMeanwhile) {
+    TMemDataSet ds;
+    MakeArticles(ds, {{1, "A"}, {2, "B"}, {3, "C"}});
+    ds.First();
+    ds.Next();
+    ds.Edit();
+    ds.FieldByName("NAZIV")->SetAsString("x");
+    ds.DropStoredRow(1);
+    ds.Cancel();
+    EXPECT_EQ(ds.State(), dsBrowse);
+    EXPECT_EQ(ds.FieldByName("ID")->AsInteger(), 1);
+
+    ds.Last();
+    ds.Insert(); // before row 3, which then goes
+    ds.DropStoredRow(1);
+    ds.Cancel();
+    EXPECT_EQ(ds.State(), dsBrowse);
+    EXPECT_EQ(ds.FieldByName("ID")->AsInteger(), 1);
+    EXPECT_EQ(Ids(ds), (std::vector<int>{1}));
+}
+
 TEST(DataSetTest, AutoCalcFieldsCanBeSwitchedOff) {
     TMemDataSet ds;
     ds.FieldDefs().Add("A", ftInteger);

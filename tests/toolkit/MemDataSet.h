@@ -21,6 +21,8 @@ public:
     void SetReadOnly(bool on) { readOnly_ = on; }
     // How many rows are stored (filter or not).
     int StoredRows() const { return static_cast<int>(rows_.size()); }
+    // Another user's delete: the row goes without the dataset being told.
+    void DropStoredRow(int index) { rows_.erase(rows_.begin() + index); }
     void SetFiltered(bool on) override;
 
     bool GetFieldData(TField* field, void* buffer) override;
