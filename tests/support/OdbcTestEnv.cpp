@@ -347,7 +347,15 @@ DsnInfo OdbcTestEnv::PostgresAdmin() const {
             "PostgreSQL"};
 }
 
+// A test that did not ask for the server first still finds it running.
+void OdbcTestEnv::EnsureServer(const DsnInfo& dsn) {
+    if (dsn.driver == TestDriver::PostgreSQL) {
+        PostgresRunning();
+    }
+}
+
 void OdbcTestEnv::Exec(const DsnInfo& dsn, const std::vector<std::string>& statements) {
+    EnsureServer(dsn);
     RawConnection c(dsn);
     for (const std::string& s : statements) {
         c.Exec(s);
@@ -355,6 +363,7 @@ void OdbcTestEnv::Exec(const DsnInfo& dsn, const std::vector<std::string>& state
 }
 
 std::string OdbcTestEnv::Scalar(const DsnInfo& dsn, const std::string& query) {
+    EnsureServer(dsn);
     RawConnection c(dsn);
     return c.Exec(query);
 }

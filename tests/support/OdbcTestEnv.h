@@ -63,6 +63,7 @@ private:
     void StartPostgres();
     void StopPostgres();
     void StartWatchdog();
+    void EnsureServer(const DsnInfo& dsn);
 
     std::filesystem::path dir_;
     std::filesystem::path pgDir_;
