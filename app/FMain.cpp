@@ -1,9 +1,12 @@
 #include "app/FMain.h"
 
-#include "app/DateField.h"
+#include "app/DateEdit.h"
 #include "app/ZenApplication.h"
 #include "dbutil/IniFile.h"
 #include "dbutil/StdProc.h"
+#include "localtable/Table.h"
+#include "odbc/Hdbc.h"
+#include "transfer/PrenosNapaka.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -63,7 +66,7 @@ TMain::TMain(QWidget* parent) : QWidget(parent) {
     fAlias = lineEdit("fAlias", 288, 11, 129, 0);
     fAlias->setText("SQLTevrin"); // design-time text; start-up always replaces it
     fReferent = lineEdit("fReferent", 136, 43, 33, 2);
-    fDatum = new TDateField(this);
+    fDatum = new TDateEdit(this);
     fDatum->setObjectName("fDatum");
     fDatum->lineEdit()->setObjectName("fDatumEdit");
     fDatum->setGeometry(136, 75, 121, kFieldHeight);
@@ -97,6 +100,21 @@ TMain::TMain(QWidget* parent) : QWidget(parent) {
     QWidget::setTabOrder(fDatum->lineEdit(), fPath);
     QWidget::setTabOrder(fPath, bPrenos);
     QWidget::setTabOrder(bPrenos, bKonec);
+
+    Database = new THdbc(this);
+    Database->SetName("Database");
+    Database->SetDriver("SQL Server");
+    Database->SetDataSource("MSOrvanel");
+    tbRac = new TTable(this);
+    tbRac->SetName("tbRac");
+    tbRac->SetTableName("Prenos.DBF");
+    tbNapaka = new TTable(this);
+    tbNapaka->SetName("tbNapaka");
+    SetupPrenosNapaka(*tbNapaka);
+    tbRacPoz = new TTable(this);
+    tbRacPoz->SetName("tbRacPoz");
+    tbRacPoz->SetDatabaseName("TevrinTemp");
+    tbRacPoz->SetTableName("TVeskPrenosRac");
 
     FormCreate();
 }

@@ -14,7 +14,9 @@ class QPushButton;
 
 namespace zen {
 
-class TDateField;
+class TDateEdit;
+class THdbc;
+class TTable;
 
 class TMain : public QWidget, public TComponent {
     Q_OBJECT
@@ -26,11 +28,17 @@ public:
     QLineEdit* fPoslDog;
     QLineEdit* fAlias;
     QLineEdit* fReferent;
-    TDateField* fDatum;
+    TDateEdit* fDatum;
     QLineEdit* fPath;
     QProgressBar* ProgressBar;
     QPushButton* bPrenos;
     QPushButton* bKonec;
+
+    // Non-visual objects, owned by the window as their component owner.
+    THdbc* Database;
+    TTable* tbRac;    // the transfer file
+    TTable* tbNapaka; // TPrenosNapaka, the transfer error table
+    TTable* tbRacPoz; // TVeskPrenosRac, the working table
 
     // The label in front of an input, for checks of the layout.
     QLabel* LabelFor(QWidget* control) const;

@@ -2,6 +2,8 @@
 #include "app/FormulaCheck.h"
 #include "app/SignOn.h"
 #include "app/ZenApplication.h"
+#include "localtable/Table.h"
+#include "report/FNapaka.h"
 #include "toolkit/DateTime.h"
 
 #include <cstdio>
@@ -40,6 +42,8 @@ int main(int argc, char** argv) {
     zen::TZenApplication app(argc, argv);
     zen::InitFormatSettingsFromLocale();
     zen::TMain main;
+    // The error report lives as long as the window whose error table it shows.
+    zen::TNapaka napaka(nullptr, main.tbNapaka);
     main.show();
     return app.exec();
 }

@@ -1,7 +1,9 @@
 #include "ModalCloser.h"
-#include "app/DateField.h"
+#include "app/DateEdit.h"
 #include "app/FMain.h"
 #include "app/ZenApplication.h"
+#include "localtable/Table.h"
+#include "odbc/Hdbc.h"
 #include "support/TestSupport.h"
 #include "toolkit/Exceptions.h"
 
@@ -48,6 +50,22 @@ TEST(MainWindow, FirstStartHasEmptyFieldsAndTheDefaultDataSource) {
     EXPECT_EQ(w.fPath->text(), "");
     EXPECT_EQ(w.fAlias->text(), "Lorvath");
     EXPECT_EQ(w.fDatum->text(), "");
+}
+
+TEST(MainWindow, OwnsTheConnectionAndTheThreeLocalTables) {
+    App();
+    test::TempHome home;
+    TMain w;
+    EXPECT_EQ(w.FindComponent("Database"), w.Database);
+    EXPECT_EQ(w.Database->Driver(), "SQL Server");
+    EXPECT_FALSE(w.Database->Connected());
+    EXPECT_EQ(w.FindComponent("tbRac"), w.tbRac);
+    EXPECT_EQ(w.tbRac->TableName(), "Prenos.DBF");
+    EXPECT_EQ(w.tbNapaka->DatabaseName(), "TevrinTemp");
+    EXPECT_EQ(w.tbNapaka->TableName(), "TPrenosNapaka");
+    EXPECT_EQ(w.tbRacPoz->DatabaseName(), "TevrinTemp");
+    EXPECT_EQ(w.tbRacPoz->TableName(), "TVeskPrenosRac");
+    EXPECT_FALSE(w.tbRacPoz->Active());
 }
 
 TEST(MainWindow, ControlsSitWhereTheOperatorExpectsThem) {

@@ -11,10 +11,10 @@ class QCalendarWidget;
 
 namespace zen {
 
-class TDateField : public QWidget {
+class TDateEdit : public QWidget {
     Q_OBJECT
 public:
-    explicit TDateField(QWidget* parent = nullptr);
+    explicit TDateEdit(QWidget* parent = nullptr);
 
     QString text() const;
     void setText(const QString& text);

@@ -1,4 +1,4 @@
-#include "app/DateField.h"
+#include "app/DateEdit.h"
 
 #include "toolkit/DateTime.h"
 
@@ -10,7 +10,7 @@
 
 namespace zen {
 
-TDateField::TDateField(QWidget* parent) : QWidget(parent) {
+TDateEdit::TDateEdit(QWidget* parent) : QWidget(parent) {
     edit_ = new QLineEdit(this);
     button_ = new QToolButton(this);
     button_->setArrowType(Qt::DownArrow);
@@ -27,20 +27,20 @@ TDateField::TDateField(QWidget* parent) : QWidget(parent) {
     auto* popupLayout = new QVBoxLayout(popup_);
     popupLayout->setContentsMargins(0, 0, 0, 0);
     popupLayout->addWidget(calendar_);
-    connect(button_, &QToolButton::clicked, this, &TDateField::showCalendar);
-    connect(calendar_, &QCalendarWidget::clicked, this, &TDateField::pick);
-    connect(calendar_, &QCalendarWidget::activated, this, &TDateField::pick);
+    connect(button_, &QToolButton::clicked, this, &TDateEdit::showCalendar);
+    connect(calendar_, &QCalendarWidget::clicked, this, &TDateEdit::pick);
+    connect(calendar_, &QCalendarWidget::activated, this, &TDateEdit::pick);
 }
 
-QString TDateField::text() const {
+QString TDateEdit::text() const {
     return edit_->text();
 }
 
-void TDateField::setText(const QString& text) {
+void TDateEdit::setText(const QString& text) {
     edit_->setText(text);
 }
 
-void TDateField::showCalendar() {
+void TDateEdit::showCalendar() {
     // Open on the typed date when there is one, else on today.
     TDateTime typed;
     int y, m, d;
@@ -56,7 +56,7 @@ void TDateField::showCalendar() {
     calendar_->setFocus();
 }
 
-void TDateField::pick(const QDate& date) {
+void TDateEdit::pick(const QDate& date) {
     TDateTime value;
     if (TryEncodeDate(date.year(), date.month(), date.day(), value)) {
         edit_->setText(QString::fromStdString(DateToStr(value)));
