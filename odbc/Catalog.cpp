@@ -62,14 +62,8 @@ TOECatalog::~TOECatalog() {
 }
 
 void TOECatalog::SetHdbc(THdbc* hdbc) {
-    if (hdbc_ && hdbc_ != hdbc) {
-        RemoveFreeNotification(hdbc_);
-        hdbc_->RemoveFreeNotification(this);
-    }
+    WatchConnection(this, hdbc_, hdbc);
     hdbc_ = hdbc;
-    if (hdbc_) {
-        FreeNotification(hdbc_);
-    }
     stmt_->SetHdbc(hdbc);
     proceduresStale_ = true;
     tablesStale_ = true;
@@ -77,15 +71,13 @@ void TOECatalog::SetHdbc(THdbc* hdbc) {
 
 void TOECatalog::Notification(TComponent* component, TOperation operation) {
     TComponent::Notification(component, operation);
-    if (operation == TOperation::opRemove && component == hdbc_) {
+    THdbc* next = FollowConnection(this, hdbc_, component, operation);
+    if (!next && hdbc_) {
         hdbc_ = nullptr;
         proceduresStale_ = true;
         tablesStale_ = true;
-    } else if (operation == TOperation::opInsert && !hdbc_ && Owner() &&
-               component->Owner() == Owner()) {
-        if (auto* dbc = dynamic_cast<THdbc*>(component)) {
-            SetHdbc(dbc);
-        }
+    } else if (next != hdbc_) {
+        SetHdbc(next);
     }
 }
 

@@ -38,6 +38,28 @@ THdbc* FirstConnection(const TComponent* owner) {
     return nullptr;
 }
 
+void WatchConnection(TComponent* self, THdbc* from, THdbc* to) {
+    if (from && from != to) {
+        self->RemoveFreeNotification(from);
+        from->RemoveFreeNotification(self);
+    }
+    if (to) {
+        self->FreeNotification(to);
+    }
+}
+
+THdbc* FollowConnection(const TComponent* self, THdbc* current, TComponent* component,
+                        TOperation operation) {
+    if (operation == TOperation::opRemove && component == current) {
+        return nullptr;
+    }
+    if (operation == TOperation::opInsert && !current && self->Owner() &&
+        component->Owner() == self->Owner()) {
+        return dynamic_cast<THdbc*>(component);
+    }
+    return current;
+}
+
 THstmt::THstmt(TComponent* owner) : THbase(owner) {
     if (THdbc* dbc = FirstConnection(owner)) {
         SetHdbc(dbc);
@@ -186,13 +208,12 @@ void THstmt::FreeColumns() noexcept {
 
 void THstmt::Notification(TComponent* component, TOperation operation) {
     THbase::Notification(component, operation);
-    if (operation == TOperation::opRemove && component == hdbc_) {
+    THdbc* next = FollowConnection(this, hdbc_, component, operation);
+    if (!next) {
+        // Going: it has terminated this statement already.
         hdbc_ = nullptr;
-    } else if (operation == TOperation::opInsert && !hdbc_ && Owner() &&
-               component->Owner() == Owner()) {
-        if (auto* dbc = dynamic_cast<THdbc*>(component)) {
-            SetHdbc(dbc);
-        }
+    } else if (next != hdbc_) {
+        SetHdbc(next);
     }
 }
 
@@ -200,15 +221,8 @@ void THstmt::Notification(TComponent* component, TOperation operation) {
 
 void THstmt::SetHdbc(THdbc* hdbc) {
     Terminate();
-    if (hdbc_ && hdbc_ != hdbc) {
-        RemoveFreeNotification(hdbc_);
-        hdbc_->RemoveFreeNotification(this);
-    }
+    WatchConnection(this, hdbc_, hdbc);
     hdbc_ = hdbc;
-    if (hdbc_) {
-        // We hear of its destruction even when it belongs to another owner.
-        FreeNotification(hdbc_);
-    }
     for (auto& wb : writeBack_) {
         if (wb) {
             wb->SetHdbc(hdbc);

@@ -22,6 +22,13 @@ class THstmt;
 // The first connection among an owner's components: where a statement or catalog made
 // with that owner takes its connection from.
 THdbc* FirstConnection(const TComponent* owner);
+// Moves `self`'s destruction watch from one connection to another, so that a component
+// hears of its connection's going whoever owns that connection.
+void WatchConnection(TComponent* self, THdbc* from, THdbc* to);
+// For a component that follows its owner's connections: the connection it uses after a
+// notification (nullptr once its own is going, a newly added one when it had none).
+THdbc* FollowConnection(const TComponent* self, THdbc* current, TComponent* component,
+                        TOperation operation);
 
 using TConfirmEvent = std::function<bool(TObject* sender, const std::string& defaultMsg)>;
 using TStatementEvent = std::function<void(TObject* sender, uint16_t operation, std::string& sql)>;
