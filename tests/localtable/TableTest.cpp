@@ -97,6 +97,27 @@ TEST_F(TableTest, WorkingTableIsReadInPrimaryIndexOrderBeforeAndAfterReopening) 
     EXPECT_EQ(again.FieldByName("Kolicina")->AsFloat(), 6);
 }
 
+TEST_F(TableTest, FilteringAndLocatingSeeTheRowsInIndexOrder) {
+    TTable t;
+    RecreateWorkingTable(t);
+    AddWorking(t, "Zavod", "K", "A", 1);
+    AddWorking(t, "Ana", "K", "B", 2);
+    AddWorking(t, "Ana", "K", "A", 3);
+    ASSERT_TRUE(t.Locate("Placnik;Ident", TVariant::Array({"Ana", "B"}), 0));
+    EXPECT_EQ(t.FieldByName("ZapSt")->AsInteger(), 2);
+    EXPECT_FALSE(t.Locate("Placnik", TVariant("Nihče"), 0));
+    EXPECT_EQ(t.FieldByName("ZapSt")->AsInteger(), 2) << "a failed locate stays put";
+
+    t.SetOnFilterRecord([](TDataSet& ds, bool& accept) {
+        accept = ds.FieldByName("Placnik")->AsString() == "Ana";
+    });
+    t.SetFiltered(true);
+    std::vector<std::string> rows = Rows(t);
+    EXPECT_EQ(rows, (std::vector<std::string>{"Ana/3/3", "Ana/2/2"}));
+    t.SetFiltered(false);
+    EXPECT_EQ(Rows(t).size(), 3u);
+}
+
 TEST_F(TableTest, TextsAreCutToTheirSizeInCharacters) {
     TTable t;
     RecreateWorkingTable(t);
