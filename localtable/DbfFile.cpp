@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <system_error>
@@ -167,7 +168,8 @@ public:
     Memo(std::filesystem::path path, std::vector<unsigned char> data, bool foxPro,
          unsigned char version)
         : path_(std::move(path)), data_(std::move(data)), foxPro_(foxPro) {
-        if (data_.size() < 512 && !(foxPro_ && data_.size() >= 8)) {
+        // Both kinds of memo file begin with a 512-byte header block.
+        if (data_.size() < 512) {
             throw EDatabaseError("Memo file " + path_.string() + " is truncated");
         }
         if (foxPro_) {
