@@ -2,6 +2,7 @@
 
 #include "toolkit/DateTime.h"
 #include "toolkit/Exceptions.h"
+#include "toolkit/FieldDefs.h"
 
 #include <charconv>
 #include <cmath>
@@ -115,25 +116,6 @@ double Level7Double(uint64_t bits) {
     double d;
     std::memcpy(&d, &bits, sizeof d);
     return d;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') {
-            x = char(x - 'a' + 'A');
-        }
-        if (y >= 'a' && y <= 'z') {
-            y = char(y - 'a' + 'A');
-        }
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
 }
 
 std::vector<unsigned char> ReadWholeFile(const std::filesystem::path& path, const char* what) {
@@ -441,7 +423,7 @@ bool TDbfFile::ParseDescriptors(size_t start, size_t size, size_t nameLength, bo
 
 int TDbfFile::FieldIndex(std::string_view name) const {
     for (size_t i = 0; i < fields_.size(); ++i) {
-        if (EqualsNoCase(fields_[i].Name, name)) {
+        if (SameName(fields_[i].Name, std::string(name))) {
             return static_cast<int>(i);
         }
     }

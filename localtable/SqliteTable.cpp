@@ -2,6 +2,7 @@
 
 #include "localtable/SqliteFile.h"
 #include "toolkit/Exceptions.h"
+#include "toolkit/FieldDefs.h"
 #include "toolkit/Text.h"
 
 #include <charconv>
@@ -90,26 +91,6 @@ std::string DeclaredType(const TLocalField& f) {
         return "VARCHAR(" + std::to_string(f.Size) + ")";
     }
     return StorageOf(f.DataType) == Storage::Integer ? "INTEGER" : "REAL";
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-    return AsciiUpper(a) == AsciiUpper(b);
-}
-
-std::vector<std::string> SplitNames(const std::string& text) {
-    std::vector<std::string> names;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find(';', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        if (end > start) {
-            names.push_back(text.substr(start, end - start));
-        }
-        start = end + 1;
-    }
-    return names;
 }
 
 // SQLite's NOCASE folds ASCII letters to lower case.
@@ -407,7 +388,7 @@ bool TSqliteTable::LoadStoredDefinitions() {
     while (sqlite3_step(ix.get()) == SQLITE_ROW) {
         TLocalIndex li;
         li.Name = ColumnText(ix.get(), 0);
-        li.Fields = SplitNames(ColumnText(ix.get(), 1));
+        li.Fields = SplitFieldNames(ColumnText(ix.get(), 1));
         li.Options = static_cast<TIndexOptions>(sqlite3_column_int64(ix.get(), 2));
         indexes_.push_back(li);
     }
