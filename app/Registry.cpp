@@ -1,6 +1,7 @@
 #include "app/Registry.h"
 
 #include "toolkit/Home.h"
+#include "toolkit/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,19 +16,6 @@
 namespace zen {
 
 namespace {
-
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (x < 0x80 && y < 0x80 ? std::tolower(x) != std::tolower(y) : x != y) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::string JoinPath(const std::vector<std::string>& parts) {
     std::string s;

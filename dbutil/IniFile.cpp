@@ -2,6 +2,7 @@
 
 #include "toolkit/Exceptions.h"
 #include "toolkit/Home.h"
+#include "toolkit/Text.h"
 
 #include <cctype>
 #include <cstdio>
@@ -13,19 +14,6 @@
 namespace zen {
 
 namespace {
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::string_view Trim(std::string_view s) {
     size_t b = 0, e = s.size();

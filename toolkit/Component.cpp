@@ -1,4 +1,5 @@
 #include "toolkit/Component.h"
+#include "toolkit/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -37,11 +38,7 @@ TComponent* TComponent::FindComponent(const std::string& name) const {
         return nullptr;
     }
     for (TComponent* c : components_) {
-        if (c->name_.size() == name.size() &&
-            std::equal(name.begin(), name.end(), c->name_.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) ==
-                       std::tolower(static_cast<unsigned char>(b));
-            })) {
+        if (SameName(c->name_, name)) {
             return c;
         }
     }

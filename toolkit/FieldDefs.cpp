@@ -8,10 +8,6 @@ namespace zen {
 
 namespace {
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 template <class List> auto& At(List& items, int i, const char* what) {
     if (i < 0 || static_cast<size_t>(i) >= items.size()) {
         throw EListError(std::string(what) + " index out of bounds (" + std::to_string(i) + ")");
@@ -29,18 +25,6 @@ template <class List> int IndexByName(const List& items, const std::string& name
 }
 
 } // namespace
-
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::vector<std::string> SplitFieldNames(const std::string& names) {
     std::vector<std::string> out;

@@ -3,6 +3,7 @@
 // independently of) the field objects that read and write them.
 
 #include "toolkit/FieldTypes.h"
+#include "toolkit/Text.h"
 
 #include <memory>
 #include <string>
@@ -116,7 +117,5 @@ private:
 
 // Splits a ";"-separated list of names, trimming blanks round each and dropping empty ones.
 std::vector<std::string> SplitFieldNames(const std::string& names);
-// ASCII case-insensitive equality, the rule for field and index names.
-bool SameName(const std::string& a, const std::string& b);
 
 } // namespace zen

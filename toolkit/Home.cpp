@@ -1,6 +1,7 @@
 #include "toolkit/Home.h"
 
 #include "toolkit/Exceptions.h"
+#include "toolkit/Text.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -20,19 +21,6 @@ std::filesystem::path Ensure(const std::filesystem::path& dir) {
     return dir;
 }
 
-bool EqualsNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 std::filesystem::path ZendratoHome() {
@@ -47,7 +35,7 @@ std::filesystem::path ZendratoHome() {
 }
 
 std::filesystem::path AliasDirectory(const std::string& alias) {
-    if (EqualsNoCase(alias, "TevrinTemp")) {
+    if (SameName(alias, "TevrinTemp")) {
         return Ensure(ZendratoHome() / "TevrinTemp");
     }
     throw EDatabaseError("Unknown database: " + alias);
