@@ -1,6 +1,7 @@
 #include "app/ZenApplication.h"
 
 #include "toolkit/Component.h"
+#include "toolkit/DataSet.h"
 #include "toolkit/Exceptions.h"
 
 #include <QMessageBox>
@@ -9,6 +10,9 @@ namespace zen {
 
 TZenApplication::TZenApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QString::fromStdString(Application().Title()));
+    // Faults that no caller can take, such as one raised while a dataset filters, are
+    // shown like any other that leaves an event handler.
+    SetApplicationExceptionHandler([](const std::exception& e) { ShowException(e); });
 }
 
 bool TZenApplication::notify(QObject* receiver, QEvent* event) {

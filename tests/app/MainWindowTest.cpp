@@ -5,6 +5,7 @@
 #include "localtable/Table.h"
 #include "odbc/Hdbc.h"
 #include "support/TestSupport.h"
+#include "toolkit/DataSet.h"
 #include "toolkit/Exceptions.h"
 
 #include <QCalendarWidget>
@@ -194,6 +195,13 @@ TEST(MainWindow, AnExceptionLeavingAHandlerIsShownAndTheWindowStays) {
     QTest::mouseClick(w.bPrenos, Qt::LeftButton);
     EXPECT_EQ(closer.texts, QStringList({"Baza ni na voljo"}));
     EXPECT_TRUE(w.isVisible());
+}
+
+TEST(MainWindow, FaultsThatNoCallerCanTakeAreShownToo) {
+    App();
+    test::ModalCloser closer;
+    HandleApplicationException(EConvertError("'x' is not a valid floating point value"));
+    EXPECT_EQ(closer.texts, QStringList({"'x' is not a valid floating point value"}));
 }
 
 TEST(Program, WithoutADisplayItSaysSoInOneLine) {
