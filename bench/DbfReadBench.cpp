@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <iconv.h>
@@ -65,7 +66,7 @@ public:
         size_t outLeft = out.size();
         iconv(cd_, nullptr, nullptr, nullptr, nullptr);
         if (iconv(cd_, &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) {
-            throw std::runtime_error("iconv: " + std::string(bytes) + ": " + std::to_string(errno));
+            throw std::runtime_error("iconv: " + std::string(bytes) + ": " + std::strerror(errno));
         }
         out.resize(out.size() - outLeft);
         return out;
@@ -118,7 +119,7 @@ void WriteTransferFile(const std::filesystem::path& path) {
     std::tm today{};
     localtime_r(&now, &today);
     file[0] = 0x03;
-    file[1] = char(today.tm_year % 100);
+    file[1] = char(today.tm_year); // years since 1900
     file[2] = char(today.tm_mon + 1);
     file[3] = char(today.tm_mday);
     PutLe32(file, 4, kRecords);
