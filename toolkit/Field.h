@@ -419,6 +419,8 @@ protected:
     TVariant GetAsVariant() const override;
     // Longer values are refused (EDatabaseError); shorter ones are padded with zeros.
     void SetAsStringValue(const std::string& value) override;
+    // EDatabaseError when the value has more bytes than the field.
+    void CheckFits(const std::string& value) const;
 };
 
 class TVarBytesField : public TBytesField {

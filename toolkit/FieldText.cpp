@@ -153,6 +153,14 @@ void TBytesField::SetSize(int size) {
     TField::SetSize(size);
 }
 
+void TBytesField::CheckFits(const std::string& value) const {
+    if (value.size() > static_cast<size_t>(Size())) {
+        throw EDatabaseError("Value of " + std::to_string(value.size()) +
+                             " bytes does not fit field '" + DisplayName() + "' of " +
+                             std::to_string(Size()));
+    }
+}
+
 std::string TBytesField::GetAsString() const {
     std::string buf(static_cast<size_t>(DataSize()), '\0');
     return GetData(buf.data()) ? buf : std::string();
@@ -163,11 +171,7 @@ TVariant TBytesField::GetAsVariant() const {
 }
 
 void TBytesField::SetAsStringValue(const std::string& value) {
-    if (value.size() > static_cast<size_t>(Size())) {
-        throw EDatabaseError("Value of " + std::to_string(value.size()) +
-                             " bytes does not fit field '" + DisplayName() + "' of " +
-                             std::to_string(Size()));
-    }
+    CheckFits(value);
     std::string buf(static_cast<size_t>(DataSize()), '\0');
     std::memcpy(buf.data(), value.data(), value.size());
     SetData(buf.data());
@@ -183,11 +187,7 @@ std::string TVarBytesField::GetAsString() const {
 }
 
 void TVarBytesField::SetAsStringValue(const std::string& value) {
-    if (value.size() > static_cast<size_t>(Size())) {
-        throw EDatabaseError("Value of " + std::to_string(value.size()) +
-                             " bytes does not fit field '" + DisplayName() + "' of " +
-                             std::to_string(Size()));
-    }
+    CheckFits(value);
     std::string buf(static_cast<size_t>(DataSize()), '\0');
     Store<uint16_t>(buf.data(), static_cast<uint16_t>(value.size()));
     std::memcpy(buf.data() + 2, value.data(), value.size());
