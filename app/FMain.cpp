@@ -7,6 +7,7 @@
 #include "localtable/Table.h"
 #include "odbc/Hdbc.h"
 #include "transfer/PrenosNapaka.h"
+#include "transfer/VeskPrenosRac.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -113,8 +114,7 @@ TMain::TMain(QWidget* parent) : QWidget(parent) {
     SetupPrenosNapaka(*tbNapaka);
     tbRacPoz = new TTable(this);
     tbRacPoz->SetName("tbRacPoz");
-    tbRacPoz->SetDatabaseName("TevrinTemp");
-    tbRacPoz->SetTableName("TVeskPrenosRac");
+    DefineVeskPrenosRac(*tbRacPoz);
 
     FormCreate();
 }

@@ -8,6 +8,7 @@
 #include "bench/BenchSupport.h"
 #include "localtable/Table.h"
 #include "toolkit/Home.h"
+#include "transfer/VeskPrenosRac.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -73,25 +74,9 @@ void RemoveDatabase(const std::filesystem::path& file) {
     }
 }
 
-// The working table as a transfer run defines it.
-void DefineWorkingTable(TTable& t) {
-    t.SetTableName("TVeskPrenosRac");
-    t.SetDatabaseName("TevrinTemp");
-    t.FieldDefs().Clear();
-    t.FieldDefs().Add("Placnik", ftString, 30);
-    t.FieldDefs().Add("Kupec", ftString, 30);
-    t.FieldDefs().Add("Ident", ftString, 16);
-    t.FieldDefs().Add("ZapSt", ftAutoInc);
-    t.FieldDefs().Add("Kolicina", ftFloat);
-    t.FieldDefs().Add("Cena", ftFloat);
-    t.FieldDefs().Add("StRac", ftString, 10);
-    t.IndexDefs().Clear();
-    t.IndexDefs().Add("TVeskPrenosRac", "Placnik;Kupec;Ident;ZapSt", ixPrimary);
-}
-
 uint64_t ThroughTable(const std::vector<TRow>& rows, double& fill, double& read) {
     TTable t;
-    DefineWorkingTable(t);
+    DefineVeskPrenosRac(t);
     RemoveDatabase(t.TablePath());
     fill = TimeOnce([&] {
         t.CreateTable();

@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 #include "toolkit/Exceptions.h"
 #include "toolkit/Home.h"
+#include "transfer/VeskPrenosRac.h"
 
 #include <gtest/gtest.h>
 
@@ -15,25 +16,6 @@ namespace {
 
 std::filesystem::path Fixture(const std::string& name) {
     return std::filesystem::path(__FILE__).parent_path() / "data" / name;
-}
-
-// The working table's re-creation as a transfer run does it: close, define, create, open.
-void RecreateWorkingTable(TTable& t) {
-    t.Close();
-    t.SetTableName("TVeskPrenosRac");
-    t.SetDatabaseName("TevrinTemp");
-    t.FieldDefs().Clear();
-    t.FieldDefs().Add("Placnik", ftString, 30);
-    t.FieldDefs().Add("Kupec", ftString, 30);
-    t.FieldDefs().Add("Ident", ftString, 16);
-    t.FieldDefs().Add("ZapSt", ftAutoInc);
-    t.FieldDefs().Add("Kolicina", ftFloat);
-    t.FieldDefs().Add("Cena", ftFloat);
-    t.FieldDefs().Add("StRac", ftString, 10);
-    t.IndexDefs().Clear();
-    t.IndexDefs().Add("TVeskPrenosRac", "Placnik;Kupec;Ident;ZapSt", ixPrimary);
-    t.CreateTable();
-    t.Open();
 }
 
 void AddWorking(TTable& t, const std::string& placnik, const std::string& kupec,
@@ -67,7 +49,7 @@ protected:
 TEST_F(TableTest, WorkingTableIsReadInPrimaryIndexOrderBeforeAndAfterReopening) {
     test::ScopedLocale sl("sl_SI.UTF-8");
     TTable t;
-    RecreateWorkingTable(t);
+    RecreateVeskPrenosRac(t);
     EXPECT_TRUE(std::filesystem::exists(AliasDirectory("TevrinTemp") / "TVeskPrenosRac.db"));
     EXPECT_TRUE(t.IsEmpty());
     AddWorking(t, "Zavod", "K", "A", 1);
@@ -99,7 +81,7 @@ TEST_F(TableTest, WorkingTableIsReadInPrimaryIndexOrderBeforeAndAfterReopening) 
 
 TEST_F(TableTest, FilteringAndLocatingSeeTheRowsInIndexOrder) {
     TTable t;
-    RecreateWorkingTable(t);
+    RecreateVeskPrenosRac(t);
     AddWorking(t, "Zavod", "K", "A", 1);
     AddWorking(t, "Ana", "K", "B", 2);
     AddWorking(t, "Ana", "K", "A", 3);
@@ -120,7 +102,7 @@ TEST_F(TableTest, FilteringAndLocatingSeeTheRowsInIndexOrder) {
 
 TEST_F(TableTest, TextsAreCutToTheirSizeInCharacters) {
     TTable t;
-    RecreateWorkingTable(t);
+    RecreateVeskPrenosRac(t);
     std::string payer = "Čebelarsko društvo Črni vrh nad Idrijo"; // 38 characters
     AddWorking(t, payer, "Kupec", "Ident", 1);
     t.Close();
@@ -132,10 +114,10 @@ TEST_F(TableTest, TextsAreCutToTheirSizeInCharacters) {
 
 TEST_F(TableTest, ReCreationEmptiesTheTable) {
     TTable t;
-    RecreateWorkingTable(t);
+    RecreateVeskPrenosRac(t);
     AddWorking(t, "A", "B", "C", 1);
     EXPECT_THROW(t.CreateTable(), EDatabaseError) << "not while open";
-    RecreateWorkingTable(t);
+    RecreateVeskPrenosRac(t);
     EXPECT_TRUE(t.IsEmpty());
     EXPECT_TRUE(t.Eof());
     AddWorking(t, "A", "B", "C", 1);
@@ -151,7 +133,7 @@ TEST_F(TableTest, ReCreationMovesADamagedFileAside) {
     t.SetTableName("TVeskPrenosRac");
     t.SetDatabaseName("TevrinTemp");
     EXPECT_THROW(t.Open(), EDatabaseError);
-    RecreateWorkingTable(t);
+    RecreateVeskPrenosRac(t);
     AddWorking(t, "A", "B", "C", 1);
     EXPECT_EQ(t.RecordCount(), 1);
     auto aside = path;
