@@ -1,15 +1,23 @@
 #include "app/ZenApplication.h"
 
+#include "app/SloveneQt.h"
 #include "toolkit/Component.h"
 #include "toolkit/DataSet.h"
 #include "toolkit/Exceptions.h"
 
 #include <QMessageBox>
+#include <cstdio>
 
 namespace zen {
 
 TZenApplication::TZenApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QString::fromStdString(Application().Title()));
+    if (InstallSloveneQt(*this) == 0) {
+        std::fprintf(stderr,
+                     "zendrato: Qt's Slovene translation is not in %s (package "
+                     "qt6-translations-l10n); Qt's own texts stay English\n",
+                     qPrintable(QtTranslationsDir()));
+    }
     // Faults that no caller can take, such as one raised while a dataset filters, are
     // shown like any other that leaves an event handler.
     SetApplicationExceptionHandler([](const std::exception& e) { ShowException(e); });

@@ -1,7 +1,8 @@
 #pragma once
 // The application object: a QApplication whose event dispatch is the toolkit's default
 // handler. An exception that leaves an event handler (a button's click, a close) is shown
-// in a modal message box with its text; the window stays open.
+// in a modal message box with its text; the window stays open. Qt's own texts are Slovene
+// (SloveneQt.h).
 
 #include <QApplication>
 #include <QString>
