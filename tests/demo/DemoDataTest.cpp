@@ -12,7 +12,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
-#include <regex>
 #include <set>
 #include <sqlite3.h>
 #include <sstream>
@@ -84,7 +83,6 @@ bool MakeTransferFile(const std::filesystem::path& out, bool withoutPrices) {
 
 TEST(DemoData, LoadsIntoTheSchemaWithEveryTextWithinItsWidth) {
     Db db = LoadDemo();
-    const std::regex varchar(R"(VARCHAR\((\d+)\))", std::regex::icase);
     int checked = 0;
     for (const std::string& table : Query(db.get(), "SELECT name FROM sqlite_master WHERE type = "
                                                     "'table'")) {
@@ -92,13 +90,14 @@ TEST(DemoData, LoadsIntoTheSchemaWithEveryTextWithinItsWidth) {
                                                       "pragma_table_info('" +
                                                           table + "')")) {
             std::string name = col.substr(0, col.find('|')), type = col.substr(col.find('|') + 1);
-            std::smatch m;
-            if (!std::regex_match(type, m, varchar)) {
+            // SQLite keeps the declared type as written: "VARCHAR(40)".
+            if (type.rfind("VARCHAR(", 0) != 0) {
                 continue;
             }
+            int width = std::stoi(type.substr(8));
             auto longest =
                 Query(db.get(), "SELECT COALESCE(MAX(LENGTH(\"" + name + "\")), 0) FROM " + table);
-            EXPECT_LE(std::stoi(longest.at(0)), std::stoi(m[1])) << table << "." << name;
+            EXPECT_LE(std::stoi(longest.at(0)), width) << table << "." << name;
             ++checked;
         }
     }
