@@ -144,7 +144,10 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
 }
 
 void OpenSettingsFile(const std::string& name) {
-    g_settings = std::make_unique<TIniFile>(ZendratoHome() / name);
+    // The object exists even when the home cannot be made: its reads then give the
+    // defaults and its writes fail, as for any file that cannot be reached.
+    g_settings = std::make_unique<TIniFile>(HomePath() / name);
+    ZendratoHome();
 }
 
 TIniFile& SettingsFile() {
