@@ -3,6 +3,7 @@
 #include "toolkit/DateTime.h"
 #include "toolkit/Exceptions.h"
 #include "toolkit/FieldDefs.h"
+#include "toolkit/Text.h"
 
 #include <charconv>
 #include <cmath>
@@ -10,6 +11,8 @@
 #include <cstring>
 #include <fstream>
 #include <system_error>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace zen {
 
@@ -453,27 +456,26 @@ bool TDbfFile::ParseDescriptors(size_t start, size_t size, size_t nameLength, bo
 }
 
 void TDbfFile::RenameDuplicateFields() {
-    auto taken = [this](const std::string& name, size_t except) {
-        for (size_t i = 0; i < fields_.size(); ++i) {
-            if (i != except && SameName(fields_[i].Name, name)) {
-                return true;
-            }
-        }
-        return false;
-    };
-    for (size_t i = 1; i < fields_.size(); ++i) {
-        bool repeated = false;
-        for (size_t j = 0; j < i && !repeated; ++j) {
-            repeated = SameName(fields_[j].Name, fields_[i].Name);
-        }
-        if (!repeated) {
+    // Names compare as SameName does: by their ASCII upper case.
+    std::unordered_set<std::string> all;
+    for (const TDbfField& f : fields_) {
+        all.insert(AsciiUpper(f.Name));
+    }
+    std::unordered_set<std::string> seen;
+    std::unordered_map<std::string, int> next; // the number to try next for a name
+    for (TDbfField& f : fields_) {
+        std::string key = AsciiUpper(f.Name);
+        if (seen.insert(key).second) {
             continue;
         }
+        int& n = next.try_emplace(key, 2).first->second;
         std::string name;
-        for (int n = 2; name.empty() || taken(name, i); ++n) {
-            name = fields_[i].Name + "_" + std::to_string(n);
-        }
-        fields_[i].Name = name;
+        do {
+            name = f.Name + "_" + std::to_string(n++);
+        } while (all.count(AsciiUpper(name)));
+        f.Name = name;
+        all.insert(AsciiUpper(name));
+        seen.insert(AsciiUpper(name));
     }
 }
 
