@@ -1,11 +1,14 @@
 #include "app/FMain.h"
 
 #include "app/DateEdit.h"
+#include "app/TypingLimit.h"
 #include "app/ZenApplication.h"
+#include "dbutil/ExceptionLog.h"
 #include "dbutil/IniFile.h"
 #include "dbutil/StdProc.h"
 #include "localtable/Table.h"
 #include "odbc/Hdbc.h"
+#include "toolkit/Exceptions.h"
 #include "transfer/PrenosNapaka.h"
 #include "transfer/VeskPrenosRac.h"
 
@@ -49,7 +52,7 @@ TMain::TMain(QWidget* parent) : QWidget(parent) {
         e->setObjectName(name);
         e->setGeometry(x, y, width, kFieldHeight);
         if (maxLength > 0) {
-            e->setMaxLength(maxLength);
+            new TTypingLimit(e, maxLength); // owned by the field
         }
         return e;
     };
@@ -126,11 +129,26 @@ QLabel* TMain::LabelFor(QWidget* control) const {
 }
 
 void TMain::FormCreate() {
-    OpenSettingsFile("Tevrin.INI");
+    try {
+        OpenSettingsFile("Tevrin.INI");
+    } catch (const std::exception& e) {
+        // The window opens all the same, with the defaults; the operator is told once it
+        // shows, since nothing typed now can be kept.
+        LogException(e, &Application(), "FormCreate");
+        startupProblem_ =
+            "Mape s podatki programa ni mogoče ustvariti, zato se nastavitve ne bodo shranile.\n" +
+            std::string(e.what());
+    }
     fPoslDog->setText(Q(GetStringFromIniFile(kSection, "PoslDog", "")));
     fAlias->setText(Q(GetStringFromIniFile(kSection, "Alias", "Lorvath")));
     fReferent->setText(Q(GetStringFromIniFile(kSection, "Referent", "")));
     fPath->setText(Q(GetStringFromIniFile(kSection, "Path", "")));
+}
+
+void TMain::ShowStartupProblem() {
+    if (!startupProblem_.empty()) {
+        ShowException(EInOutError(startupProblem_));
+    }
 }
 
 void TMain::FormClose() {

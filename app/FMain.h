@@ -6,6 +6,7 @@
 #include "toolkit/Component.h"
 
 #include <QWidget>
+#include <string>
 
 class QLabel;
 class QLineEdit;
@@ -46,12 +47,19 @@ public:
     void bPrenosClick();
     void bKonecClick();
 
+    // Why start-up could not go as usual (the home directory cannot be created), or empty.
+    const std::string& StartupProblem() const { return startupProblem_; }
+    // Shows that problem in a message box, once the window is on screen.
+    void ShowStartupProblem();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void FormCreate();
     void FormClose();
+
+    std::string startupProblem_;
 };
 
 } // namespace zen

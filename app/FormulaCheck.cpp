@@ -3,6 +3,7 @@
 #include "pricing/FormulaPrice.h"
 #include "toolkit/DateTime.h"
 #include "toolkit/Exceptions.h"
+#include "toolkit/Home.h"
 #include "toolkit/Text.h"
 
 #include <charconv>
@@ -176,7 +177,8 @@ void PrintHelp(std::ostream& out) {
            "(Slovene) when the formula is malformed, or the error that made the pricing use 0.\n"
            "The pricing itself ignores that text and uses the amount printed.\n"
            "\n"
-           "Exit status: 0 without an error text, 1 with one, 2 on a usage error.\n";
+           "Exit status: 0 without an error text, 1 with one, 2 on a usage error or when the\n"
+           "program's directory cannot be created.\n";
 }
 
 bool IsCheckOption(std::string_view arg) {
@@ -206,6 +208,13 @@ int RunFormulaCheck(int argc, char** argv, std::ostream& out, std::ostream& err)
     if (args.Help) {
         PrintHelp(out);
         return 0;
+    }
+    // The pricing logs its failures in the home directory; without one they would vanish.
+    try {
+        ZendratoHome();
+    } catch (const std::exception& e) {
+        err << "zendrato: " << e.what() << "\n";
+        return 2;
     }
     std::setlocale(LC_ALL, "");
     InitFormatSettingsFromLocale();

@@ -13,8 +13,9 @@ bool IsFormulaCheckCommand(int argc, char** argv);
 
 // Runs the checker: the amount with four decimals on the first line and the evaluator's
 // error text, when there is one, on the second. Returns the exit status: 0 without an
-// error text, 1 with one, 2 on a usage error (usage on `err`). Takes the locale from the
-// environment, as the program does.
+// error text, 1 with one, 2 on a usage error (usage on `err`) or when the home directory,
+// where failures are logged, cannot be created (one line on `err`). Takes the locale from
+// the environment, as the program does.
 int RunFormulaCheck(int argc, char** argv, std::ostream& out, std::ostream& err);
 
 } // namespace zen

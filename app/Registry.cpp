@@ -1,17 +1,15 @@
 #include "app/Registry.h"
 
+#include "toolkit/FileReplace.h"
 #include "toolkit/Home.h"
 #include "toolkit/Text.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
+#include <sys/stat.h>
 
 namespace zen {
 
@@ -149,6 +147,11 @@ bool RegFile::Unescape(const std::string& s, size_t from, size_t to, std::string
 }
 
 void RegFile::Load() {
+    // A file written before it was kept private (or copied in by hand) is made so now.
+    struct stat st;
+    if (::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0) {
+        ::chmod(path_.c_str(), st.st_mode & 0700);
+    }
     std::ifstream in(path_, std::ios::binary);
     if (!in) {
         if (std::filesystem::exists(path_)) {
@@ -225,35 +228,11 @@ void RegFile::Save() const {
             text += Escape(nv.first) + "=" + Escape(nv.second) + "\n";
         }
     }
-    std::filesystem::path tmp = path_;
-    tmp += ".tmp" + std::to_string(getpid());
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        throw ERegistryException("Cannot write the registry file " + path_.string() + ": " +
-                                 std::strerror(errno) + ".");
-    }
-    const char* p = text.data();
-    size_t left = text.size();
-    bool ok = true;
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (!ok || std::rename(tmp.c_str(), path_.c_str()) != 0) {
-        int err = errno;
-        ::unlink(tmp.c_str());
-        throw ERegistryException("Cannot write the registry file " + path_.string() + ": " +
-                                 std::strerror(err) + ".");
+    // Owner only: the file holds the SQL password, and the scrambling is no secret.
+    try {
+        ReplaceFile(path_, text, 0600);
+    } catch (const EInOutError& e) {
+        throw ERegistryException(e.Message() + ".");
     }
 }
 

@@ -11,7 +11,9 @@
 // a backslash escapes "\\", "=" ("\="), line breaks ("\n", "\r") and other control
 // characters ("\xHH"); everything else is stored as UTF-8 unchanged. Every change rewrites
 // the file atomically (a temporary file renamed over it), so a crash never leaves it half
-// written. A file that cannot be parsed is never overwritten: reading it raises
+// written. The file holds the SQL password, so only its owner may read it: it is written
+// with mode 0600, and an older file that others could read is tightened when it is read.
+// A file that cannot be parsed is never overwritten: reading it raises
 // ERegistryException and so does every change.
 
 #include "toolkit/Exceptions.h"

@@ -4,6 +4,7 @@
 #include "dbutil/ExceptionLog.h"
 #include "odbc/Hdbc.h"
 #include "toolkit/Component.h"
+#include "toolkit/Home.h"
 
 #include <charconv>
 #include <cstring>
@@ -213,6 +214,13 @@ bool IsSetLoginCommand(int argc, char** argv) {
 int RunSetLogin(int argc, char** argv, std::istream& in, std::ostream& err) {
     if (argc != 3 || argv[2][0] == '\0') {
         err << "Uporaba: zendrato --set-login UPORABNIK (geslo se prebere s standardnega vhoda)\n";
+        return 2;
+    }
+    // Before the password is asked for: without a home there is nowhere to keep it.
+    try {
+        ZendratoHome();
+    } catch (const std::exception& e) {
+        err << "zendrato: " << e.what() << "\n";
         return 2;
     }
     std::string password;

@@ -39,11 +39,18 @@ int main(int argc, char** argv) {
                              "the window cannot open\n");
         return 2;
     }
-    zen::TZenApplication app(argc, argv);
-    zen::InitFormatSettingsFromLocale();
-    zen::TMain main;
-    // The error report lives as long as the window whose error table it shows.
-    zen::TNapaka napaka(nullptr, main.tbNapaka);
-    main.show();
-    return app.exec();
+    try {
+        zen::TZenApplication app(argc, argv);
+        zen::InitFormatSettingsFromLocale();
+        zen::TMain main;
+        // The error report lives as long as the window whose error table it shows.
+        zen::TNapaka napaka(nullptr, main.tbNapaka);
+        main.show();
+        main.ShowStartupProblem();
+        return app.exec();
+    } catch (const std::exception& e) {
+        // Whatever start-up could not survive is said in one line, not by an abort.
+        std::fprintf(stderr, "zendrato: %s\n", e.what());
+        return 2;
+    }
 }

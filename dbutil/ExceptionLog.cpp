@@ -1,6 +1,7 @@
 #include "dbutil/ExceptionLog.h"
 
 #include "dbutil/ExceptionLogDetails.h"
+#include "localtable/SqliteFile.h"
 #include "toolkit/Component.h"
 #include "toolkit/DateTime.h"
 #include "toolkit/Exceptions.h"
@@ -9,16 +10,23 @@
 
 #include <QApplication>
 #include <QWidget>
+#include <iterator>
 #include <memory>
 #include <sqlite3.h>
+#include <utility>
+#include <vector>
 
 namespace zen {
 
 namespace {
 
-// The log's columns in their fixed order; the text widths are in characters.
-constexpr const char* kCreate = "CREATE TABLE IF NOT EXISTS \"TevrinError\" ("
-                                "\"Cas\" REAL, "
+// The log's columns in their fixed order; the text widths are in characters. "Cas" holds
+// SQLite's date-time text, so that any reader of the file sees when it happened.
+constexpr const char* kColumns[] = {"Cas",        "FormName",  "ControlName",  "SenderName",
+                                    "ObjectName", "Operation", "ExceptObject", "BuildNo",
+                                    "Error",      "SenderProp"};
+constexpr const char* kCreate = "CREATE TABLE \"TevrinError\" ("
+                                "\"Cas\" DATETIME, "
                                 "\"FormName\" VARCHAR(20), "
                                 "\"ControlName\" VARCHAR(20), "
                                 "\"SenderName\" VARCHAR(20), "
@@ -28,6 +36,17 @@ constexpr const char* kCreate = "CREATE TABLE IF NOT EXISTS \"TevrinError\" ("
                                 "\"BuildNo\" SMALLINT, "
                                 "\"Error\" VARCHAR(255), "
                                 "\"SenderProp\" TEXT)";
+
+// Logs written before "Cas" was a date-time kept it as a day number (days since
+// 30 December 1899, Julian day 2415018.5); they are rewritten once in the current shape.
+constexpr const char* kUpgrade =
+    "ALTER TABLE \"TevrinError\" RENAME TO \"TevrinErrorOld\";"
+    "%CREATE%;"
+    "INSERT INTO \"TevrinError\" SELECT CASE WHEN typeof(\"Cas\") IN ('real', 'integer') "
+    "THEN strftime('%Y-%m-%d %H:%M:%f', \"Cas\" + 2415018.5) ELSE \"Cas\" END, "
+    "\"FormName\", \"ControlName\", \"SenderName\", \"ObjectName\", \"Operation\", "
+    "\"ExceptObject\", \"BuildNo\", \"Error\", \"SenderProp\" FROM \"TevrinErrorOld\";"
+    "DROP TABLE \"TevrinErrorOld\"";
 
 constexpr const char* kInsert =
     "INSERT INTO \"TevrinError\" (\"Cas\", \"FormName\", \"ControlName\", \"SenderName\", "
@@ -61,52 +80,127 @@ void ActiveNames(std::string& form, std::string& control) {
     }
 }
 
-void WriteRow(const std::exception& e, const TObject* sender, const std::string& operation) {
-    std::filesystem::path path = MapWindowsPath("c:\\TevrinError");
+using Db = std::unique_ptr<sqlite3, DbClose>;
+
+bool Damage(int rc) {
+    return rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT;
+}
+
+enum class TLogState { Ready, NotALog };
+
+// Makes sure the open file holds the log table in its current shape. NotALog when the file
+// is no SQLite database, is damaged, or holds a "TevrinError" of another shape.
+TLogState PrepareLog(sqlite3* db) {
+    sqlite3_stmt* raw = nullptr;
+    int rc = sqlite3_prepare_v2(db, "SELECT name, type FROM pragma_table_info('TevrinError')", -1,
+                                &raw, nullptr);
+    std::unique_ptr<sqlite3_stmt, StmtFinalize> info(raw);
+    std::vector<std::pair<std::string, std::string>> columns;
+    if (rc == SQLITE_OK) {
+        while ((rc = sqlite3_step(info.get())) == SQLITE_ROW) {
+            columns.emplace_back(lite::ColumnText(info.get(), 0),
+                                 AsciiUpper(lite::ColumnText(info.get(), 1)));
+        }
+    }
+    if (Damage(rc)) {
+        return TLogState::NotALog;
+    }
+    if (rc != SQLITE_DONE) {
+        throw EDatabaseError(std::string("Exception log: ") + sqlite3_errmsg(db));
+    }
+    if (columns.empty()) {
+        lite::Exec(db, kCreate, "Exception log");
+        return TLogState::Ready;
+    }
+    if (columns.size() != std::size(kColumns)) {
+        return TLogState::NotALog;
+    }
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (!SameName(columns[i].first, kColumns[i])) {
+            return TLogState::NotALog;
+        }
+    }
+    if (columns[0].second == "REAL") {
+        std::string upgrade = kUpgrade;
+        upgrade.replace(upgrade.find("%CREATE%"), 8, kCreate);
+        lite::Transaction t(db, "Exception log");
+        lite::Exec(db, upgrade, "Exception log");
+        t.Commit();
+    }
+    return TLogState::Ready;
+}
+
+Db OpenLog(const std::filesystem::path& path) {
     sqlite3* raw = nullptr;
     int rc =
         sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    std::unique_ptr<sqlite3, DbClose> db(raw);
+    Db db(raw);
     if (rc != SQLITE_OK) {
-        return;
+        throw EDatabaseError("Exception log: cannot open " + path.string());
     }
     sqlite3_busy_timeout(db.get(), 2000);
-    if (sqlite3_exec(db.get(), kCreate, nullptr, nullptr, nullptr) != SQLITE_OK) {
-        return;
+    if (PrepareLog(db.get()) == TLogState::NotALog) {
+        return nullptr;
     }
-    sqlite3_stmt* rawStmt = nullptr;
-    if (sqlite3_prepare_v2(db.get(), kInsert, -1, &rawStmt, nullptr) != SQLITE_OK) {
-        return;
-    }
-    std::unique_ptr<sqlite3_stmt, StmtFinalize> stmt(rawStmt);
+    return db;
+}
 
-    std::string form, control;
-    ActiveNames(form, control);
+struct TLogRow {
+    std::string cas, form, control, senderName, objectName, operation, exceptObject, error, details;
+};
+
+// False when the file proves damaged while the row is written.
+bool Append(sqlite3* db, const TLogRow& row) {
+    sqlite3_stmt* raw = nullptr;
+    int rc = sqlite3_prepare_v2(db, kInsert, -1, &raw, nullptr);
+    std::unique_ptr<sqlite3_stmt, StmtFinalize> stmt(raw);
+    if (rc == SQLITE_OK) {
+        BindText(stmt.get(), 1, row.cas, 0);
+        BindText(stmt.get(), 2, row.form, 20);
+        BindText(stmt.get(), 3, row.control, 20);
+        BindText(stmt.get(), 4, row.senderName, 20);
+        BindText(stmt.get(), 5, row.objectName, 100);
+        BindText(stmt.get(), 6, row.operation, 30);
+        BindText(stmt.get(), 7, row.exceptObject, 20);
+        sqlite3_bind_int(stmt.get(), 8, kBuildNo);
+        BindText(stmt.get(), 9, row.error, 255);
+        BindText(stmt.get(), 10, row.details, 0);
+        rc = sqlite3_step(stmt.get());
+    }
+    return !Damage(rc);
+}
+
+void WriteRow(const std::exception& e, const TObject* sender, const std::string& operation) {
+    TLogRow row;
+    row.cas = DateTimeToIso(Now());
+    ActiveNames(row.form, row.control);
     // Each part about the failing object is tried on its own: one that fails is left out.
-    std::string senderName, objectName, details;
     try {
-        senderName = sender ? sender->ClassName() : "";
+        row.senderName = sender ? sender->ClassName() : "";
     } catch (...) {
     }
     try {
         if (auto* component = dynamic_cast<const TComponent*>(sender)) {
-            objectName = component->Name();
+            row.objectName = component->Name();
         }
     } catch (...) {
     }
-    details = SenderDetails(sender);
+    row.details = SenderDetails(sender);
+    row.operation = operation;
+    row.exceptObject = ExceptionClassName(e);
+    row.error = e.what();
 
-    sqlite3_bind_double(stmt.get(), 1, Now());
-    BindText(stmt.get(), 2, form, 20);
-    BindText(stmt.get(), 3, control, 20);
-    BindText(stmt.get(), 4, senderName, 20);
-    BindText(stmt.get(), 5, objectName, 100);
-    BindText(stmt.get(), 6, operation, 30);
-    BindText(stmt.get(), 7, ExceptionClassName(e), 20);
-    sqlite3_bind_int(stmt.get(), 8, kBuildNo);
-    BindText(stmt.get(), 9, e.what(), 255);
-    BindText(stmt.get(), 10, details, 0);
-    sqlite3_step(stmt.get());
+    std::filesystem::path path = MapWindowsPath("c:\\TevrinError");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (Db db = OpenLog(path); db && Append(db.get(), row)) {
+            return;
+        }
+        if (attempt == 0) {
+            // A file that is not the log would swallow every later row: it is kept for
+            // whoever wants to look at it, and a new log takes its place.
+            lite::MoveAside(path);
+        }
+    }
 }
 
 } // namespace

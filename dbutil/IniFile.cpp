@@ -1,14 +1,12 @@
 #include "dbutil/IniFile.h"
 
 #include "toolkit/Exceptions.h"
+#include "toolkit/FileReplace.h"
 #include "toolkit/Home.h"
 #include "toolkit/Text.h"
 
 #include <cctype>
-#include <cstdio>
 #include <fstream>
-#include <sstream>
-#include <unistd.h>
 #include <vector>
 
 namespace zen {
@@ -138,31 +136,18 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
         }
     }
 
-    std::ostringstream text;
+    std::string text;
     for (const std::string& line : lines) {
-        text << line << '\n';
+        text += line + '\n';
     }
-    std::filesystem::path tmp = path_;
-    tmp += ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        out << text.str();
-        out.flush();
-        if (!out) {
-            out.close();
-            std::filesystem::remove(tmp, ec);
-            throw EInOutError("Cannot write " + path_.string());
-        }
-    }
-    std::filesystem::rename(tmp, path_, ec);
-    if (ec) {
-        std::filesystem::remove(tmp, ec);
-        throw EInOutError("Cannot write " + path_.string());
-    }
+    ReplaceFile(path_, text, 0666);
 }
 
 void OpenSettingsFile(const std::string& name) {
-    g_settings = std::make_unique<TIniFile>(ZendratoHome() / name);
+    // The object exists even when the home cannot be made: its reads then give the
+    // defaults and its writes fail, as for any file that cannot be reached.
+    g_settings = std::make_unique<TIniFile>(HomePath() / name);
+    ZendratoHome();
 }
 
 TIniFile& SettingsFile() {

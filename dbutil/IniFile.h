@@ -29,7 +29,9 @@ private:
 
 // The settings file "Tevrin.INI" in the home directory that stands in for the Windows
 // directory. OpenSettingsFile() creates the process's one settings object (the main
-// window does this first thing); SettingsFile() raises EInOutError before that.
+// window does this first thing) and the home directory; when the home cannot be created
+// it raises EInOutError, and the object is there all the same (reads give the defaults,
+// writes fail). SettingsFile() raises EInOutError before the object is made.
 void OpenSettingsFile(const std::string& name = "Tevrin.INI");
 TIniFile& SettingsFile();
 

@@ -7,6 +7,44 @@
 
 namespace zen {
 
+namespace {
+
+// Code pages that dBase files name but glibc's iconv does not know, decoded from a table of
+// their upper half (Unicode's mapping of Apple's Greek character set).
+constexpr const char* kMacGreek = "MAC-GREEK";
+constexpr char16_t kMacGreekUpper[128] = {
+    0x00C4, 0x00B9, 0x00B2, 0x00C9, 0x00B3, 0x00D6, 0x00DC, 0x0385, 0x00E0, 0x00E2, 0x00E4, 0x0384,
+    0x00A8, 0x00E7, 0x00E9, 0x00E8, 0x00EA, 0x00EB, 0x00A3, 0x2122, 0x00EE, 0x00EF, 0x2022, 0x00BD,
+    0x2030, 0x00F4, 0x00F6, 0x00A6, 0x20AC, 0x00F9, 0x00FB, 0x00FC, 0x2020, 0x0393, 0x0394, 0x0398,
+    0x039B, 0x039E, 0x03A0, 0x00DF, 0x00AE, 0x00A9, 0x03A3, 0x03AA, 0x00A7, 0x2260, 0x00B0, 0x00B7,
+    0x0391, 0x00B1, 0x2264, 0x2265, 0x00A5, 0x0392, 0x0395, 0x0396, 0x0397, 0x0399, 0x039A, 0x039C,
+    0x03A6, 0x03AB, 0x03A8, 0x03A9, 0x03AC, 0x039D, 0x00AC, 0x039F, 0x03A1, 0x2248, 0x03A4, 0x00AB,
+    0x00BB, 0x2026, 0x00A0, 0x03A5, 0x03A7, 0x0386, 0x0388, 0x0153, 0x2013, 0x2015, 0x201C, 0x201D,
+    0x2018, 0x2019, 0x00F7, 0x0389, 0x038A, 0x038C, 0x038E, 0x03AD, 0x03AE, 0x03AF, 0x03CC, 0x038F,
+    0x03CD, 0x03B1, 0x03B2, 0x03C8, 0x03B4, 0x03B5, 0x03C6, 0x03B3, 0x03B7, 0x03B9, 0x03BE, 0x03BA,
+    0x03BB, 0x03BC, 0x03BD, 0x03BF, 0x03C0, 0x03CE, 0x03C1, 0x03C3, 0x03C4, 0x03B8, 0x03C9, 0x03C2,
+    0x03C7, 0x03C5, 0x03B6, 0x03CA, 0x03CB, 0x0390, 0x03B0, 0x00AD,
+};
+
+const char16_t* BuiltInTable(const std::string& codePage) {
+    return codePage == kMacGreek ? kMacGreekUpper : nullptr;
+}
+
+void AppendUtf8(std::string& out, char16_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+} // namespace
+
 std::string DbfLanguageDriverCodePage(unsigned char driver) {
     switch (driver) {
     case 0x00: // unmarked
@@ -89,7 +127,7 @@ std::string DbfLanguageDriverCodePage(unsigned char driver) {
     case 0x97:
         return "MAC-CENTRALEUROPE";
     case 0x98:
-        return "MACGREEK";
+        return kMacGreek;
     case 0xC9:
         return "CP1251";
     case 0xCA:
@@ -103,7 +141,11 @@ std::string DbfLanguageDriverCodePage(unsigned char driver) {
     }
 }
 
-TCodePageDecoder::TCodePageDecoder(const std::string& codePage) : codePage_(codePage) {
+TCodePageDecoder::TCodePageDecoder(const std::string& codePage)
+    : codePage_(codePage), table_(BuiltInTable(codePage)) {
+    if (table_) {
+        return;
+    }
     iconv_t cd = iconv_open("UTF-8", codePage.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         throw EDatabaseError("Code page " + codePage + " is not supported");
@@ -112,10 +154,21 @@ TCodePageDecoder::TCodePageDecoder(const std::string& codePage) : codePage_(code
 }
 
 TCodePageDecoder::~TCodePageDecoder() {
-    iconv_close(static_cast<iconv_t>(cd_));
+    if (!table_) {
+        iconv_close(static_cast<iconv_t>(cd_));
+    }
 }
 
 std::string TCodePageDecoder::Decode(std::string_view bytes) const {
+    if (table_) {
+        std::string out;
+        out.reserve(bytes.size());
+        for (char b : bytes) {
+            auto u = static_cast<unsigned char>(b);
+            AppendUtf8(out, u < 0x80 ? char16_t(u) : table_[u - 0x80]);
+        }
+        return out;
+    }
     iconv_t cd = static_cast<iconv_t>(cd_);
     iconv(cd, nullptr, nullptr, nullptr, nullptr); // forget any state of an earlier call
     std::string out;

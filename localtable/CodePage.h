@@ -1,5 +1,6 @@
 #pragma once
-// Conversion of 8-bit texts from a file's code page into UTF-8 through iconv.
+// Conversion of 8-bit texts from a file's code page into UTF-8: through iconv, or through a
+// table of our own for the few code pages that iconv does not know.
 
 #include <string>
 #include <string_view>
@@ -15,7 +16,8 @@ std::string DbfLanguageDriverCodePage(unsigned char driver);
 // closed with the object.
 class TCodePageDecoder {
 public:
-    // EDatabaseError when iconv does not know the code page.
+    // EDatabaseError "Code page X is not supported" when neither iconv nor our tables know
+    // the code page.
     explicit TCodePageDecoder(const std::string& codePage);
     ~TCodePageDecoder();
     TCodePageDecoder(const TCodePageDecoder&) = delete;
@@ -27,7 +29,8 @@ public:
 
 private:
     std::string codePage_;
-    void* cd_; // iconv_t
+    const char16_t* table_ = nullptr; // upper half of a built-in single-byte code page
+    void* cd_ = nullptr;              // iconv_t, when there is no table
 };
 
 } // namespace zen

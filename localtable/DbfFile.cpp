@@ -3,6 +3,7 @@
 #include "toolkit/DateTime.h"
 #include "toolkit/Exceptions.h"
 #include "toolkit/FieldDefs.h"
+#include "toolkit/Text.h"
 
 #include <charconv>
 #include <cmath>
@@ -10,6 +11,8 @@
 #include <cstring>
 #include <fstream>
 #include <system_error>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace zen {
 
@@ -97,6 +100,20 @@ std::string_view Trim(std::string_view s) {
         s.remove_prefix(1);
     }
     return s;
+}
+
+// NUL is no character of a dBase text: writers that fill fields with NULs instead of
+// blanks leave them as padding, wherever in the field they stand. Dropping them keeps the
+// text the same whether it is read here or held as a C string further on.
+std::string WithoutNul(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (char c : s) {
+        if (c != '\0') {
+            out += c;
+        }
+    }
+    return out;
 }
 
 bool AllOf(std::string_view s, char c) {
@@ -262,15 +279,24 @@ void TDbfFile::ParseHeader() {
         std::snprintf(buf, sizeof buf, "0x%02X", h[29]);
         Fail(std::string("unknown language driver ") + buf);
     }
-    decoder_ = std::make_unique<TCodePageDecoder>(codePage);
+    try {
+        decoder_ = std::make_unique<TCodePageDecoder>(codePage);
+    } catch (const EDatabaseError& e) {
+        Fail(e.Message());
+    }
 
     // dBase 7 keeps a longer header with 48-byte field descriptors; a file whose version
     // byte suggests it but whose descriptors do not fit is read the older way.
-    bool parsed = IsLevel7(version_) && headerLength_ > 68 && ParseDescriptors(68, 48, 32, true);
-    if (!parsed && !ParseDescriptors(32, 32, 11, false)) {
-        Fail("the field descriptors do not match the header length " +
-             std::to_string(headerLength_) + " and record length " + std::to_string(recordLength_));
+    std::string fault;
+    bool parsed =
+        IsLevel7(version_) && headerLength_ > 68 && ParseDescriptors(68, 48, 32, true, fault);
+    if (!parsed && !ParseDescriptors(32, 32, 11, false, fault)) {
+        Fail(!fault.empty() ? fault
+                            : "the field descriptors do not match the header length " +
+                                  std::to_string(headerLength_) + " and record length " +
+                                  std::to_string(recordLength_));
     }
+    RenameDuplicateFields();
 
     uint64_t promised = Le32(h + 4);
     uint64_t held = (data_.size() - headerLength_) / recordLength_;
@@ -292,7 +318,9 @@ void TDbfFile::ParseHeader() {
     }
 }
 
-bool TDbfFile::ParseDescriptors(size_t start, size_t size, size_t nameLength, bool level7) {
+bool TDbfFile::ParseDescriptors(size_t start, size_t size, size_t nameLength, bool level7,
+                                std::string& fault) {
+    fault.clear();
     fields_.clear();
     nullFlags_.reset();
     size_t pos = start;
@@ -319,7 +347,13 @@ bool TDbfFile::ParseDescriptors(size_t start, size_t size, size_t nameLength, bo
                 return false;
             }
         }
-        f.Name = decoder_->Decode(rawName);
+        try {
+            f.Name = decoder_->Decode(rawName);
+        } catch (const EConvertError&) {
+            fault = "the name of field " + std::to_string(fields_.size() + 1) +
+                    " is not valid in code page " + decoder_->CodePage();
+            return false;
+        }
         f.Type = static_cast<char>(d[typeAt]);
         f.Size = d[lenAt];
         f.Decimals = d[lenAt + 1];
@@ -421,6 +455,30 @@ bool TDbfFile::ParseDescriptors(size_t start, size_t size, size_t nameLength, bo
     return true;
 }
 
+void TDbfFile::RenameDuplicateFields() {
+    // Names compare as SameName does: by their ASCII upper case.
+    std::unordered_set<std::string> all;
+    for (const TDbfField& f : fields_) {
+        all.insert(AsciiUpper(f.Name));
+    }
+    std::unordered_set<std::string> seen;
+    std::unordered_map<std::string, int> next; // the number to try next for a name
+    for (TDbfField& f : fields_) {
+        std::string key = AsciiUpper(f.Name);
+        if (seen.insert(key).second) {
+            continue;
+        }
+        int& n = next.try_emplace(key, 2).first->second;
+        std::string name;
+        do {
+            name = f.Name + "_" + std::to_string(n++);
+        } while (all.count(AsciiUpper(name)));
+        f.Name = name;
+        all.insert(AsciiUpper(name));
+        seen.insert(AsciiUpper(name));
+    }
+}
+
 int TDbfFile::FieldIndex(std::string_view name) const {
     for (size_t i = 0; i < fields_.size(); ++i) {
         if (SameName(fields_[i].Name, std::string(name))) {
@@ -456,7 +514,7 @@ TDbfValue TDbfFile::Value(size_t record, size_t field) const {
     }
     switch (f.Type) {
     case 'C': {
-        std::string_view text = TrimRight(raw);
+        std::string text = WithoutNul(TrimRight(raw));
         try {
             v.Text = decoder_->Decode(text);
         } catch (const EConvertError& e) {
@@ -615,7 +673,7 @@ TDbfValue TDbfFile::ReadMemo(size_t record, const TDbfField& f, std::string_view
         FailValue(record, f, fault);
     }
     try {
-        v.Text = decoder_->Decode(TrimRight(bytes));
+        v.Text = decoder_->Decode(WithoutNul(TrimRight(bytes)));
     } catch (const EConvertError& e) {
         FailValue(record, f, e.Message());
     }

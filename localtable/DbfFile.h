@@ -19,9 +19,11 @@
 namespace zen {
 
 struct TDbfField {
-    std::string Name; // as stored (usually upper case)
-    char Type = 0;    // the descriptor's type letter
-    int Size = 0;     // bytes in the record
+    // As stored (usually upper case). A name that an earlier field already has is read as
+    // "<name>_2" ("_3", ... when that is taken too), so that every field can be read by name.
+    std::string Name;
+    char Type = 0; // the descriptor's type letter
+    int Size = 0;  // bytes in the record
     int Decimals = 0;
     size_t Offset = 0;               // from the start of the record, past the deletion flag
     TFieldType DataType = ftUnknown; // ftUnknown: the file opens, reading the field fails
@@ -33,14 +35,15 @@ struct TDbfField {
 struct TDbfValue {
     TFieldType Kind = ftUnknown;
     bool IsNull = true;
-    std::string Text; // ftString and ftMemo, UTF-8
+    std::string Text; // ftString and ftMemo, UTF-8, without the NUL bytes of the file
     double Number = 0;
 };
 
 class TDbfFile {
 public:
     // Reads and checks the file. EInOutError when it cannot be read, EDatabaseError when
-    // it is not a dBase table or is damaged; the message names the file and the fault.
+    // it is not a dBase table, is damaged, or its code page or field names cannot be read;
+    // the message names the file and the fault.
     explicit TDbfFile(const std::filesystem::path& path);
     // The same over bytes already read; path names the file in messages and leads to
     // its memo file.
@@ -69,7 +72,11 @@ private:
     class Memo;
 
     void ParseHeader();
-    bool ParseDescriptors(size_t start, size_t size, size_t nameLength, bool level7);
+    // False when the descriptors do not fit this layout; `fault` says why when the reason
+    // is worth more than "they do not fit".
+    bool ParseDescriptors(size_t start, size_t size, size_t nameLength, bool level7,
+                          std::string& fault);
+    void RenameDuplicateFields();
     [[noreturn]] void Fail(const std::string& fault) const;
     [[noreturn]] void FailValue(size_t record, const TDbfField& f, const std::string& fault) const;
     std::string_view Raw(size_t record, const TDbfField& f) const;

@@ -1,5 +1,6 @@
 #include "localtable/SqliteFile.h"
 
+#include "toolkit/DateTime.h"
 #include "toolkit/Exceptions.h"
 
 #include <memory>
@@ -47,8 +48,16 @@ TLocalValue Column(sqlite3_stmt* s, int index, Storage storage) {
     switch (storage) {
     case Storage::Integer:
         return int64_t{sqlite3_column_int64(s, index)};
-    case Storage::Real:
+    case Storage::Real: {
+        // A date-time kept as SQLite's date text (the exception log's "Cas") reads as the
+        // day number it names.
+        TDateTime dt;
+        if (sqlite3_column_type(s, index) == SQLITE_TEXT &&
+            TryIsoToDateTime(ColumnText(s, index), dt)) {
+            return dt;
+        }
         return sqlite3_column_double(s, index);
+    }
     default: {
         auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, index));
         return std::string(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(s, index)));

@@ -2,9 +2,12 @@
 
 #include "toolkit/Exceptions.h"
 
+#include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <langinfo.h>
 
@@ -435,6 +438,70 @@ TDateTime StrToDate(const std::string& text, const TFormatSettings& fs) {
         throw EConvertError("'" + text + "' is not a valid date");
     }
     return out;
+}
+
+std::string DateTimeToIso(TDateTime dt) {
+    int y, mo, d, h, mi, sec, ms;
+    DecodeDate(dt, y, mo, d);
+    DecodeTime(dt, h, mi, sec, ms);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", y, mo, d, h, mi, sec, ms);
+    return buf;
+}
+
+bool TryIsoToDateTime(std::string_view text, TDateTime& out) {
+    size_t at = 0;
+    // A field of exactly `width` digits, after `sep` when one is given.
+    auto number = [&](char sep, size_t width, int& value) {
+        if (sep && (at >= text.size() || text[at++] != sep)) {
+            return false;
+        }
+        if (text.size() - at < width) {
+            return false;
+        }
+        auto [end, ec] = std::from_chars(text.data() + at, text.data() + at + width, value);
+        if (ec != std::errc() || end != text.data() + at + width) {
+            return false;
+        }
+        at += width;
+        return true;
+    };
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0, ms = 0;
+    TDateTime date = 0, time = 0;
+    if (!number(0, 4, y) || !number('-', 2, mo) || !number('-', 2, d) ||
+        !TryEncodeDate(y, mo, d, date)) {
+        return false;
+    }
+    if (at < text.size()) {
+        if (text[at] != ' ' && text[at] != 'T') {
+            return false;
+        }
+        ++at;
+        if (!number(0, 2, h) || !number(':', 2, mi)) {
+            return false;
+        }
+        if (at < text.size() && !number(':', 2, sec)) {
+            return false;
+        }
+        if (at < text.size()) {
+            if (text[at++] != '.' || at == text.size()) {
+                return false;
+            }
+            double scale = 100;
+            for (; at < text.size(); ++at, scale /= 10) {
+                if (text[at] < '0' || text[at] > '9') {
+                    return false;
+                }
+                ms += static_cast<int>((text[at] - '0') * scale);
+            }
+        }
+        if (!TryEncodeTime(h, mi, sec, std::min(ms, 999), time)) {
+            return false;
+        }
+    }
+    // Before day zero the time of day still counts forward from midnight.
+    out = date < 0 ? date - time : date + time;
+    return true;
 }
 
 } // namespace zen

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace zen {
 
@@ -51,5 +52,12 @@ std::string DateTimeToStr(TDateTime dt, const TFormatSettings& fs = FormatSettin
 TDateTime StrToDate(const std::string& text, const TFormatSettings& fs = FormatSettings());
 bool TryStrToDate(const std::string& text, TDateTime& out,
                   const TFormatSettings& fs = FormatSettings());
+
+// The text form of SQLite's date functions, "YYYY-MM-DD HH:MM:SS.SSS", which readers of a
+// database file show as a date-time.
+std::string DateTimeToIso(TDateTime dt);
+// Reads "YYYY-MM-DD", optionally followed by a blank or "T" and "HH:MM", ":SS" and a
+// fraction of a second; false for any other text.
+bool TryIsoToDateTime(std::string_view text, TDateTime& out);
 
 } // namespace zen

@@ -4,7 +4,10 @@
 #include "toolkit/Text.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace zen {
@@ -23,15 +26,35 @@ std::filesystem::path Ensure(const std::filesystem::path& dir) {
 
 } // namespace
 
-std::filesystem::path ZendratoHome() {
+std::filesystem::path HomePath() {
     if (const char* home = std::getenv("ZENDRATO_HOME"); home && *home) {
-        return Ensure(home);
+        return home;
     }
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
-        return Ensure(std::filesystem::path(xdg) / "zendrato");
+        return std::filesystem::path(xdg) / "zendrato";
     }
     const char* user = std::getenv("HOME");
-    return Ensure(std::filesystem::path(user && *user ? user : ".") / ".local/share/zendrato");
+    return std::filesystem::path(user && *user ? user : ".") / ".local/share/zendrato";
+}
+
+std::filesystem::path ZendratoHome() {
+    std::filesystem::path home = HomePath();
+    if (!home.has_filename()) {
+        home = home.parent_path(); // "dir/" names dir
+    }
+    std::error_code ec;
+    if (!std::filesystem::is_directory(home, ec)) {
+        if (home.has_parent_path()) {
+            std::filesystem::create_directories(home.parent_path(), ec); // mkdir says why not
+        }
+        // Owner only: the home holds the SQL login. A home that exists keeps its mode, which
+        // is its owner's choice.
+        if (::mkdir(home.c_str(), 0700) != 0 && errno != EEXIST) {
+            throw EInOutError("Cannot create directory " + home.string() + ": " +
+                              std::strerror(errno));
+        }
+    }
+    return Ensure(home);
 }
 
 std::filesystem::path AliasDirectory(const std::string& alias) {

@@ -8,8 +8,10 @@
 
 namespace zen {
 
-// The home directory, created when missing (EInOutError when that fails).
+// The home directory, created when missing with mode 0700 (EInOutError when that fails).
 std::filesystem::path ZendratoHome();
+// Where the home directory is, whether it exists or not.
+std::filesystem::path HomePath();
 
 // The directory an alias of the local table engine maps to, created when missing.
 // Only "TevrinTemp" is known; EDatabaseError for any other.

@@ -1,6 +1,7 @@
 #include "ModalCloser.h"
 #include "app/DateEdit.h"
 #include "app/FMain.h"
+#include "app/TypingLimit.h"
 #include "app/ZenApplication.h"
 #include "localtable/Table.h"
 #include "odbc/Hdbc.h"
@@ -18,6 +19,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/wait.h>
 
 using namespace zen;
 
@@ -76,11 +78,16 @@ TEST(MainWindow, ControlsSitWhereTheOperatorExpectsThem) {
     EXPECT_EQ(w.pos(), QPoint(200, 108));
     EXPECT_EQ(w.fPoslDog->geometry().topLeft(), QPoint(136, 11));
     EXPECT_EQ(w.fPoslDog->width(), 33);
-    EXPECT_EQ(w.fPoslDog->maxLength(), 2);
+    auto limit = [](QLineEdit* e) {
+        auto* v = dynamic_cast<const TTypingLimit*>(e->validator());
+        return v ? v->MaxLength() : 0;
+    };
+    EXPECT_EQ(limit(w.fPoslDog), 2);
     EXPECT_EQ(w.fAlias->geometry().topLeft(), QPoint(288, 11));
     EXPECT_EQ(w.fAlias->width(), 129);
     EXPECT_EQ(w.fReferent->geometry().topLeft(), QPoint(136, 43));
-    EXPECT_EQ(w.fReferent->maxLength(), 2);
+    EXPECT_EQ(limit(w.fReferent), 2);
+    EXPECT_EQ(w.fAlias->validator(), nullptr);
     EXPECT_EQ(w.fDatum->geometry(), QRect(136, 75, 121, 21));
     EXPECT_EQ(w.fPath->geometry().topLeft(), QPoint(136, 205));
     EXPECT_EQ(w.fPath->width(), 281);
@@ -234,4 +241,97 @@ TEST(MainWindow, ASettingsFileThatCannotBeWrittenIsLoggedAndTheWindowStillCloses
         EXPECT_FALSE(w.isVisible());
     }
     EXPECT_TRUE(std::filesystem::exists(home.Path() / "c" / "TevrinError"));
+}
+
+// The limit of two characters is for typing: a longer stored value comes back whole and is
+// written back unchanged.
+TEST(MainWindow, StoredValuesLongerThanTheTypingLimitAreKeptWhole) {
+    App();
+    test::TempHome home;
+    std::ofstream(home.Path() / "Tevrin.INI") << "[Zendrato]\nPoslDog=ABC\nReferent=Čšžđ\n";
+    {
+        TMain w;
+        EXPECT_EQ(w.fPoslDog->text(), "ABC");
+        EXPECT_EQ(w.fReferent->text(), QString::fromUtf8("Čšžđ"));
+        w.show();
+        w.close();
+    }
+    EXPECT_NE(Ini(home).find("PoslDog=ABC\n"), std::string::npos) << Ini(home);
+    EXPECT_NE(Ini(home).find("Referent=Čšžđ\n"), std::string::npos) << Ini(home);
+
+    TMain w;
+    w.show();
+    w.fPoslDog->end(false);
+    QTest::keyClicks(w.fPoslDog, "D");
+    EXPECT_EQ(w.fPoslDog->text(), "ABC") << "a long value cannot grow";
+    QTest::keyClick(w.fPoslDog, Qt::Key_Backspace);
+    EXPECT_EQ(w.fPoslDog->text(), "AB") << "but it can be shortened";
+    w.fPoslDog->clear();
+    QTest::keyClicks(w.fPoslDog, "XYZ");
+    EXPECT_EQ(w.fPoslDog->text(), "XY");
+    w.fPoslDog->insert("12"); // as a paste does
+    EXPECT_EQ(w.fPoslDog->text(), "XY");
+    w.fReferent->clear();
+    w.fReferent->insert(QString::fromUtf8("ČŠŽ"));
+    EXPECT_EQ(w.fReferent->text(), "") << "a paste that does not fit is refused whole";
+    w.fReferent->insert(QString::fromUtf8("ČŠ"));
+    EXPECT_EQ(w.fReferent->text(), QString::fromUtf8("ČŠ"));
+}
+
+// A home directory under a file, as when ZENDRATO_HOME or ~/.local/share is wrong.
+TEST(MainWindow, AHomeThatCannotBeCreatedOpensTheWindowWithTheDefaultsAndSaysWhy) {
+    App();
+    test::TempHome home;
+    std::ofstream(home.Path() / "datoteka") << "x";
+    auto bad = home.Path() / "datoteka" / "zendrato";
+    setenv("ZENDRATO_HOME", bad.c_str(), 1); // restored with `home`
+    TMain w;
+    EXPECT_EQ(w.fAlias->text(), "Lorvath");
+    EXPECT_EQ(w.fPoslDog->text(), "");
+    EXPECT_NE(w.StartupProblem().find(bad.string()), std::string::npos) << w.StartupProblem();
+    w.show();
+    test::ModalCloser closer;
+    w.ShowStartupProblem();
+    ASSERT_EQ(closer.texts.size(), 1);
+    EXPECT_TRUE(closer.texts[0].contains(QString::fromUtf8("ni mogoče ustvariti")));
+    EXPECT_TRUE(closer.texts[0].contains(QString::fromStdString(bad.string())));
+    w.fPoslDog->setText("IR");
+    EXPECT_TRUE(w.close());
+}
+
+namespace {
+
+// Runs a shell command; the exit status and what it wrote to both streams.
+std::pair<int, std::string> RunShell(const std::string& command) {
+    FILE* p = popen((command + " 2>&1").c_str(), "r");
+    if (!p) {
+        return {-1, ""};
+    }
+    std::string out;
+    char buf[256];
+    while (fgets(buf, sizeof buf, p)) {
+        out += buf;
+    }
+    int status = pclose(p);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+} // namespace
+
+TEST(Program, AHomeThatCannotBeCreatedEndsNoStartInAnAbort) {
+    test::TempHome home;
+    std::ofstream(home.Path() / "datoteka") << "x";
+    auto bad = home.Path() / "datoteka" / "zendrato";
+    setenv("ZENDRATO_HOME", bad.c_str(), 1);
+    for (const char* tool : {"--formula 1+2", "--set-login janez </dev/null"}) {
+        auto [status, out] = RunShell(ZENDRATO_BIN " " + std::string(tool));
+        EXPECT_EQ(status, 2) << tool;
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+        EXPECT_NE(out.find("Cannot create directory " + bad.string()), std::string::npos) << out;
+    }
+    // The window stays open with its message box until the time runs out, where it used to
+    // abort at once.
+    auto [status, out] = RunShell("QT_QPA_PLATFORM=offscreen timeout 3 " ZENDRATO_BIN);
+    EXPECT_EQ(status, 124) << out;
+    EXPECT_EQ(out.find("terminate"), std::string::npos) << out;
 }

@@ -3,9 +3,13 @@
 #include "dbutil/StdProc.h"
 #include "support/TestSupport.h"
 
+#include <dlfcn.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <unistd.h>
+#include <utility>
+#include <vector>
 
 using namespace zen;
 
@@ -22,7 +26,45 @@ void Spit(const std::filesystem::path& p, const std::string& text) {
     std::ofstream(p, std::ios::binary) << text;
 }
 
+// While set: every fsync of the process, as the synced file's path and the watched file's
+// text at that moment.
+std::vector<std::pair<std::string, std::string>>* g_syncs = nullptr;
+std::filesystem::path g_watched;
+
 } // namespace
+
+// Stands in for the C library's fsync in this test program, to see what is synced when.
+extern "C" int fsync(int fd) {
+    using Fsync = int (*)(int);
+    static auto real = reinterpret_cast<Fsync>(dlsym(RTLD_NEXT, "fsync"));
+    if (g_syncs) {
+        char target[4096];
+        ssize_t n =
+            readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target);
+        g_syncs->emplace_back(std::string(target, n > 0 ? size_t(n) : 0), Slurp(g_watched));
+    }
+    return real(fd);
+}
+
+TEST(IniFile, ARewriteIsOnTheDiskBeforeItReplacesTheOldFile) {
+    test::TempHome home;
+    auto path = home.Path() / "Tevrin.INI";
+    Spit(path, "[Zendrato]\nAlias=Old\n");
+    std::vector<std::pair<std::string, std::string>> syncs;
+    g_watched = path;
+    g_syncs = &syncs;
+    TIniFile(path).WriteString("Zendrato", "Alias", "New");
+    g_syncs = nullptr;
+    bool newSynced = false;
+    for (const auto& [file, textThen] : syncs) {
+        if (std::filesystem::path(file).filename().string().starts_with("Tevrin.INI.tmp")) {
+            newSynced = true;
+            EXPECT_EQ(textThen, "[Zendrato]\nAlias=Old\n") << "synced after the rename";
+        }
+    }
+    EXPECT_TRUE(newSynced);
+    EXPECT_EQ(Slurp(path), "[Zendrato]\nAlias=New\n");
+}
 
 TEST(IniFile, NamesIgnoreCaseAndOtherEntriesSurviveAWrite) {
     test::TempHome home;

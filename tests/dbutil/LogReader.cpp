@@ -1,5 +1,6 @@
 #include "LogReader.h"
 
+#include "toolkit/DateTime.h"
 #include "toolkit/Home.h"
 
 #include <filesystem>
@@ -37,7 +38,10 @@ std::vector<LogRow> ReadExceptionLog() {
     std::vector<LogRow> rows;
     Query("SELECT * FROM TevrinError", [&](sqlite3_stmt* s) {
         LogRow r;
-        r.cas = sqlite3_column_double(s, 0);
+        // A date-time text; a day number in logs written before it was one.
+        if (sqlite3_column_type(s, 0) != SQLITE_TEXT || !TryIsoToDateTime(Col(s, 0), r.cas)) {
+            r.cas = sqlite3_column_double(s, 0);
+        }
         r.formName = Col(s, 1);
         r.controlName = Col(s, 2);
         r.senderName = Col(s, 3);

@@ -37,16 +37,6 @@ TDbfValue ValueOf(const TDbfFile& f, size_t record, const char* field) {
     return f.Value(record, static_cast<size_t>(i));
 }
 
-// The exception's message, or "" when the call succeeded.
-template <typename E> std::string FailureOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    return "";
-}
-
 class DbfTransferFile : public testing::TestWithParam<const char*> {};
 
 // The same records written as Windows-1250 (marked and unmarked) and as DOS 852.
@@ -139,22 +129,22 @@ protected:
 
 TEST_F(DbfDamage, EveryBrokenFileIsRefusedWithAMessageNamingIt) {
     auto missing = home.Path() / "nowhere" / "Prenos.DBF";
-    std::string m = FailureOf<EInOutError>([&] { TDbfFile f(missing); });
+    std::string m = test::FailureOf<EInOutError>([&] { TDbfFile f(missing); });
     EXPECT_NE(m.find(missing.string()), std::string::npos) << m;
     EXPECT_NE(m.find("does not exist"), std::string::npos) << m;
 
     auto text = Copy(std::vector<unsigned char>(100, 'x'));
-    m = FailureOf<EDatabaseError>([&] { TDbfFile f(text); });
+    m = test::FailureOf<EDatabaseError>([&] { TDbfFile f(text); });
     EXPECT_NE(m.find(text.string()), std::string::npos) << m;
     EXPECT_NE(m.find("not a dBase table"), std::string::npos) << m;
 
     auto tiny = Copy({0x03, 0x7E});
-    EXPECT_NE(FailureOf<EDatabaseError>([&] { TDbfFile f(tiny); }), "");
+    EXPECT_NE(test::FailureOf<EDatabaseError>([&] { TDbfFile f(tiny); }), "");
 
     // The header still promises four records; the last one is cut off.
     std::vector<unsigned char> cut(original.begin(), original.end() - 60);
     auto truncated = Copy(cut);
-    m = FailureOf<EDatabaseError>([&] { TDbfFile f(truncated); });
+    m = test::FailureOf<EDatabaseError>([&] { TDbfFile f(truncated); });
     EXPECT_NE(m.find(truncated.string()), std::string::npos) << m;
     EXPECT_NE(m.find("truncated"), std::string::npos) << m;
     EXPECT_NE(m.find("promises 4 records"), std::string::npos) << m;
@@ -166,18 +156,18 @@ TEST_F(DbfDamage, EveryBrokenFileIsRefusedWithAMessageNamingIt) {
     }
     garbage[0] = 0x03;
     auto junk = Copy(garbage);
-    m = FailureOf<EDatabaseError>([&] { TDbfFile f(junk); });
+    m = test::FailureOf<EDatabaseError>([&] { TDbfFile f(junk); });
     EXPECT_NE(m.find(junk.string()), std::string::npos) << m;
 
     // Header length beyond the file, and a record length shorter than the fields.
     auto longHeader = original;
     longHeader[8] = 0xFF;
     longHeader[9] = 0x7F;
-    EXPECT_NE(FailureOf<EDatabaseError>([&] { TDbfFile f(Copy(longHeader)); }), "");
+    EXPECT_NE(test::FailureOf<EDatabaseError>([&] { TDbfFile f(Copy(longHeader)); }), "");
     auto shortRecord = original;
     shortRecord[10] = 20;
     shortRecord[11] = 0;
-    m = FailureOf<EDatabaseError>([&] { TDbfFile f(Copy(shortRecord)); });
+    m = test::FailureOf<EDatabaseError>([&] { TDbfFile f(Copy(shortRecord)); });
     EXPECT_NE(m.find("field descriptors"), std::string::npos) << m;
 }
 
@@ -188,7 +178,7 @@ TEST_F(DbfDamage, AnUnreadableValueSpoilsOnlyItsOwnReading) {
     ASSERT_EQ(bytes.at(at + 5), '1');
     bytes.at(at + 7) = 'x';
     TDbfFile f(Copy(bytes));
-    std::string m = FailureOf<EDatabaseError>([&] { ValueOf(f, 0, "Cena"); });
+    std::string m = test::FailureOf<EDatabaseError>([&] { ValueOf(f, 0, "Cena"); });
     EXPECT_NE(m.find("record 1, field CENA"), std::string::npos) << m;
     EXPECT_NE(m.find("not a valid number"), std::string::npos) << m;
     EXPECT_EQ(ValueOf(f, 0, "Stranka").Text, "Čebelarstvo Žužek");
@@ -197,7 +187,7 @@ TEST_F(DbfDamage, AnUnreadableValueSpoilsOnlyItsOwnReading) {
     // A byte that Windows-1250 leaves undefined.
     bytes.at(289 + 1 + 3) = 0x81;
     TDbfFile g(Copy(bytes));
-    m = FailureOf<EDatabaseError>([&] { ValueOf(g, 0, "Stranka"); });
+    m = test::FailureOf<EDatabaseError>([&] { ValueOf(g, 0, "Stranka"); });
     EXPECT_NE(m.find("record 1, field STRANKA"), std::string::npos) << m;
     EXPECT_NE(m.find("CP1250"), std::string::npos) << m;
 }
@@ -205,7 +195,7 @@ TEST_F(DbfDamage, AnUnreadableValueSpoilsOnlyItsOwnReading) {
 TEST_F(DbfDamage, AMissingMemoFileLeavesTheTableReadable) {
     TDbfFile f(Copy(original)); // no .dbt beside the copy
     EXPECT_EQ(ValueOf(f, 0, "Stranka").Text, "Čebelarstvo Žužek");
-    std::string m = FailureOf<EDatabaseError>([&] { ValueOf(f, 0, "Opomba"); });
+    std::string m = test::FailureOf<EDatabaseError>([&] { ValueOf(f, 0, "Opomba"); });
     EXPECT_NE(m.find("memo file is missing"), std::string::npos) << m;
 }
 

@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace zen {
 namespace {
@@ -165,6 +167,34 @@ TEST(SetLogin, StoresALoginThatReadsBack) {
     char* shortArgv[] = {prog, flag, nullptr};
     std::istringstream none;
     EXPECT_EQ(RunSetLogin(2, shortArgv, none, err), 2);
+}
+
+// The scrambling constants are public defaults, so the file is the password's only guard.
+TEST(SetLogin, TheStoredLoginIsReadableByItsOwnerOnly) {
+    test::TempHome base;
+    mode_t oldMask = umask(022);
+    auto home = base.Path() / "nova" / "zendrato";
+    setenv("ZENDRATO_HOME", home.c_str(), 1); // restored with `base`
+    auto mode = [](const std::filesystem::path& p) {
+        struct stat st {};
+        EXPECT_EQ(stat(p.c_str(), &st), 0) << p;
+        return st.st_mode & 0777;
+    };
+    StoreSqlLogin("janez", "skrivno");
+    auto file = home / "HKEY_LOCAL_MACHINE.reg";
+    EXPECT_EQ(mode(home), 0700u);
+    EXPECT_EQ(mode(file), 0600u);
+
+    // A home that exists keeps its owner's choice; a file that others could read is
+    // tightened as soon as it is read.
+    chmod(home.c_str(), 0750);
+    chmod(file.c_str(), 0644);
+    std::string user, password;
+    EXPECT_TRUE(ReadSqlLogin(user, password));
+    EXPECT_EQ(password, "skrivno");
+    EXPECT_EQ(mode(home), 0750u);
+    EXPECT_EQ(mode(file), 0600u);
+    umask(oldMask);
 }
 
 TEST(SetLogin, TheProgramReadsThePasswordFromStandardInput) {

@@ -2,6 +2,7 @@
 // Shared test helpers: a private ZENDRATO_HOME per test and a scoped C locale.
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace zen::test {
@@ -35,6 +36,16 @@ private:
     std::string previous_;
     bool ok_ = false;
 };
+
+// The message of the exception of type E that the call raises, or "" when it succeeds.
+template <typename E> std::string FailureOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const E& e) {
+        return e.Message();
+    }
+    return "";
+}
 
 // The directory of this source tree's tests (for data files kept beside them).
 std::filesystem::path TestDataDir();
