@@ -11,7 +11,20 @@ namespace zen {
 
 namespace {
 
-std::filesystem::path Ensure(const std::filesystem::path& dir) {
+std::filesystem::path HomeLocation() {
+    if (const char* home = std::getenv("ZENDRATO_HOME"); home && *home) {
+        return home;
+    }
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
+        return std::filesystem::path(xdg) / "zendrato";
+    }
+    const char* user = std::getenv("HOME");
+    return std::filesystem::path(user && *user ? user : ".") / ".local/share/zendrato";
+}
+
+} // namespace
+
+std::filesystem::path EnsureDirectory(const std::filesystem::path& dir) {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (ec || !std::filesystem::is_directory(dir)) {
@@ -21,27 +34,22 @@ std::filesystem::path Ensure(const std::filesystem::path& dir) {
     return dir;
 }
 
-} // namespace
-
 std::filesystem::path ZendratoHome() {
-    if (const char* home = std::getenv("ZENDRATO_HOME"); home && *home) {
-        return Ensure(home);
-    }
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
-        return Ensure(std::filesystem::path(xdg) / "zendrato");
-    }
-    const char* user = std::getenv("HOME");
-    return Ensure(std::filesystem::path(user && *user ? user : ".") / ".local/share/zendrato");
+    return EnsureDirectory(HomeLocation());
 }
 
-std::filesystem::path AliasDirectory(const std::string& alias) {
+std::filesystem::path AliasLocation(const std::string& alias) {
     if (SameName(alias, "TevrinTemp")) {
-        return Ensure(ZendratoHome() / "TevrinTemp");
+        return HomeLocation() / "TevrinTemp";
     }
     throw EDatabaseError("Unknown database: " + alias);
 }
 
-std::filesystem::path MapWindowsPath(const std::string& path) {
+std::filesystem::path AliasDirectory(const std::string& alias) {
+    return EnsureDirectory(AliasLocation(alias));
+}
+
+std::filesystem::path WindowsPathLocation(const std::string& path) {
     if (path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
         (path[2] == '\\' || path[2] == '/')) {
         std::string rest = path.substr(3);
@@ -51,11 +59,17 @@ std::filesystem::path MapWindowsPath(const std::string& path) {
             }
         }
         std::string drive(1, static_cast<char>(std::tolower(static_cast<unsigned char>(path[0]))));
-        std::filesystem::path full = ZendratoHome() / drive / rest;
-        Ensure(full.parent_path());
-        return full;
+        return HomeLocation() / drive / rest;
     }
     return path;
+}
+
+std::filesystem::path MapWindowsPath(const std::string& path) {
+    std::filesystem::path full = WindowsPathLocation(path);
+    if (full != std::filesystem::path(path)) {
+        EnsureDirectory(full.parent_path());
+    }
+    return full;
 }
 
 } // namespace zen
