@@ -282,7 +282,7 @@ void TSqliteTable::Create(const std::filesystem::path& file, const std::string& 
 }
 
 TSqliteTable::TSqliteTable(const std::filesystem::path& file, const std::string& name)
-    : file_(file), name_(name), db_(std::make_unique<Db>()) {
+    : file_(file), name_(name), context_("table '" + name + "'"), db_(std::make_unique<Db>()) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
         throw EDatabaseError("Table '" + name + "' does not exist (" + file.string() + ")");
@@ -554,7 +554,7 @@ TLocalRow TSqliteTable::Insert(std::vector<TLocalValue> values) {
             Bind(s, param++, row.Values[i]);
         }
     }
-    Step(s, db_->handle, "table '" + name_ + "'");
+    Step(s, db_->handle, context_);
     sqlite3_reset(s);
     row.RowId = sqlite3_last_insert_rowid(db_->handle);
     if (autoInc_ >= 0) {
@@ -594,7 +594,7 @@ TLocalRow TSqliteTable::Update(const TLocalRow& original) {
         }
     }
     sqlite3_bind_int64(s, param, row.RowId);
-    Step(s, db_->handle, "table '" + name_ + "'");
+    Step(s, db_->handle, context_);
     sqlite3_reset(s);
     if (sqlite3_changes(db_->handle) == 0) {
         Fail("the row to update no longer exists");
@@ -608,8 +608,30 @@ void TSqliteTable::Delete(int64_t rowId) {
     }
     sqlite3_reset(db_->remove);
     sqlite3_bind_int64(db_->remove, 1, rowId);
-    Step(db_->remove, db_->handle, "table '" + name_ + "'");
+    Step(db_->remove, db_->handle, context_);
     sqlite3_reset(db_->remove);
+}
+
+void TSqliteTable::BeginBatch() {
+    Exec(db_->handle, "BEGIN IMMEDIATE", "Table '" + name_ + "'");
+}
+
+void TSqliteTable::CommitBatch() {
+    if (!InTransaction()) {
+        Fail("the batch's transaction was rolled back after an earlier failure");
+    }
+    if (sqlite3_exec(db_->handle, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        std::string msg = sqlite3_errmsg(db_->handle);
+        // A commit that failed (a full disk, say) may leave the transaction open.
+        if (InTransaction()) {
+            sqlite3_exec(db_->handle, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+        Fail("the rows of the batch could not be committed: " + msg);
+    }
+}
+
+bool TSqliteTable::InTransaction() const {
+    return sqlite3_get_autocommit(db_->handle) == 0;
 }
 
 bool TSqliteTable::Before(const TLocalRow& a, const TLocalRow& b) const {
