@@ -14,7 +14,7 @@ namespace zen {
 
 class TRowOrder {
 public:
-    // Rows are ordered by table.Before; the table must outlive this object.
+    // Rows are ordered by table.SortKey; the table must outlive this object.
     explicit TRowOrder(const TSqliteTable& table);
     ~TRowOrder();
     TRowOrder(const TRowOrder&) = delete;

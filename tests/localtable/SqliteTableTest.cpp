@@ -232,6 +232,48 @@ TEST_F(SqliteTableTest, RowsInMemoryKeepTheReadingOrderAsTheyComeAndGo) {
     EXPECT_THROW(order.Insert(model.front()), EDatabaseError) << "a RowId held twice";
     order.Erase(99999); // nothing to remove
 
+    // Keys of every kind, in every index order, sort as the table's own comparison does:
+    // nulls, numbers by value (large whole numbers that share a double, -0 and 0), texts
+    // by bytes (zero bytes, prefixes, letters folded when the index ignores case).
+    const TLocalValue mixed[] = {TLocalValue{},
+                                 int64_t{-3},
+                                 -2.5,
+                                 -0.0,
+                                 0.0,
+                                 int64_t{0},
+                                 int64_t{(int64_t{1} << 53) + 1},
+                                 9007199254740992.0,
+                                 int64_t{(int64_t{1} << 53) + 2},
+                                 std::numeric_limits<int64_t>::max(),
+                                 std::numeric_limits<int64_t>::min(),
+                                 1e300,
+                                 std::string(""),
+                                 std::string("a"),
+                                 std::string("a\0b", 3),
+                                 std::string("A"),
+                                 std::string("ab"),
+                                 std::string("\xC4\x8C")};
+    for (TIndexOptions options : {TIndexOptions(ixPrimary), TIndexOptions(ixPrimary | ixDescending),
+                                  TIndexOptions(ixPrimary | ixCaseInsensitive)}) {
+        auto mixedFile = home.Path() / ("mixed" + std::to_string(options) + ".db");
+        TSqliteTable::Create(mixedFile, "M", {{"V", ftMemo, 0}, {"W", ftMemo, 0}},
+                             {{"M", {"V", "W"}, options}});
+        TSqliteTable m(mixedFile, "M");
+        std::vector<TLocalRow> rows;
+        int64_t id = 0;
+        for (const TLocalValue& v : mixed) {
+            for (const TLocalValue& w : {mixed[0], mixed[5], mixed[13]}) {
+                rows.push_back(TLocalRow{++id, {v, w}});
+            }
+        }
+        for (const TLocalRow& a : rows) {
+            for (const TLocalRow& b : rows) {
+                ASSERT_EQ(m.Before(a, b), m.SortKey(a) < m.SortKey(b))
+                    << options << ": " << a.RowId << " " << b.RowId;
+            }
+        }
+    }
+
     // Reading back from the file gives the same order as keeping it while writing.
     for (const TLocalRow& row : model) {
         t.Insert(row.Values);
