@@ -109,8 +109,9 @@ void PrintRate(const std::string& label, double items, double seconds, const std
     PrintLine(label, Fixed(items / seconds, 0), unit + "/s  (" + Fixed(seconds, 3) + " s)");
 }
 
-void PrintPerItem(const std::string& label, double items, double seconds) {
-    PrintLine(label, Fixed(seconds / items * 1e6, 3), "us/line  (" + Fixed(seconds, 3) + " s)");
+void PrintPerItem(const std::string& label, double items, double seconds, const std::string& unit) {
+    PrintLine(label, Fixed(seconds / items * 1e6, 3),
+              "us/" + unit + "  (" + Fixed(seconds, 3) + " s)");
 }
 
 void PrintRatio(const std::string& what, double subjectSeconds, double baselineSeconds) {

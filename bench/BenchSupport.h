@@ -77,7 +77,9 @@ std::string Fixed(double value, int decimals);
 void PrintLine(const std::string& label, const std::string& value, const std::string& note);
 void PrintTitle(const std::string& title);
 void PrintRate(const std::string& label, double items, double seconds, const std::string& unit);
-void PrintPerItem(const std::string& label, double items, double seconds);
+// Microseconds per item; `unit` names the item.
+void PrintPerItem(const std::string& label, double items, double seconds,
+                  const std::string& unit = "line");
 // "ratio subject/baseline" of the times; above 1 the subject is slower.
 void PrintRatio(const std::string& what, double subjectSeconds, double baselineSeconds);
 // Stops the program when subject and baseline disagree: a benchmark that compares

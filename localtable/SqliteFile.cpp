@@ -26,13 +26,14 @@ std::string Quote(const std::string& identifier) {
     return q + "\"";
 }
 
-void Bind(sqlite3_stmt* s, int index, const TLocalValue& v) {
+void Bind(sqlite3_stmt* s, int index, const TLocalValue& v, bool copy) {
     if (auto* i = std::get_if<int64_t>(&v)) {
         sqlite3_bind_int64(s, index, *i);
     } else if (auto* d = std::get_if<double>(&v)) {
         sqlite3_bind_double(s, index, *d);
     } else if (auto* t = std::get_if<std::string>(&v)) {
-        sqlite3_bind_text(s, index, t->data(), static_cast<int>(t->size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(s, index, t->data(), static_cast<int>(t->size()),
+                          copy ? SQLITE_TRANSIENT : SQLITE_STATIC);
     } else {
         sqlite3_bind_null(s, index);
     }

@@ -15,7 +15,9 @@ enum class Storage { Integer, Real, Text, None };
 
 // An identifier in double quotes, quotes inside it doubled.
 std::string Quote(const std::string& identifier);
-void Bind(sqlite3_stmt* s, int index, const TLocalValue& v);
+// A text is copied by SQLite unless `copy` is false; it must then stay unchanged until the
+// statement is reset and its bindings cleared.
+void Bind(sqlite3_stmt* s, int index, const TLocalValue& v, bool copy = true);
 TLocalValue Column(sqlite3_stmt* s, int index, Storage storage);
 // A column's text, "" for null.
 std::string ColumnText(sqlite3_stmt* s, int index);

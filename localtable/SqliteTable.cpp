@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <sqlite3.h>
 
 namespace zen {
@@ -129,6 +130,57 @@ int CompareValues(const TLocalValue& a, const TLocalValue& b, bool noCase) {
     const std::string& y = std::get<std::string>(b);
     int c = noCase ? AsciiLower(x).compare(AsciiLower(y)) : x.compare(y);
     return c < 0 ? -1 : c > 0 ? 1 : 0;
+}
+
+void AppendBigEndian(std::string& out, uint64_t v) {
+    for (int shift = 56; shift >= 0; shift -= 8) {
+        out.push_back(static_cast<char>(v >> shift));
+    }
+}
+
+// The bits of a double as an unsigned number in the double's order.
+uint64_t OrderedBits(double d) {
+    if (d == 0) {
+        d = 0; // -0 and +0 are equal
+    }
+    uint64_t bits;
+    std::memcpy(&bits, &d, sizeof bits);
+    return (bits >> 63) ? ~bits : bits | (uint64_t{1} << 63);
+}
+
+// One value in CompareValues' order as bytes; no value's bytes are a prefix of another's,
+// so inverting them reverses the order. A number is its nearest double followed by the
+// exact remainder of a whole number, which orders large integers that share a double.
+void AppendValueKey(std::string& out, const TLocalValue& v, bool noCase) {
+    if (v.index() == 0) {
+        out.push_back('\x01');
+        return;
+    }
+    if (auto* text = std::get_if<std::string>(&v)) {
+        out.push_back('\x03');
+        for (char c : *text) {
+            if (noCase && c >= 'A' && c <= 'Z') {
+                c = static_cast<char>(c - 'A' + 'a');
+            }
+            out.push_back(c);
+            if (c == '\0') {
+                out.push_back('\xFF');
+            }
+        }
+        out.append(2, '\0');
+        return;
+    }
+    double d;
+    int64_t remainder = 0;
+    if (auto* i = std::get_if<int64_t>(&v)) {
+        d = static_cast<double>(*i);
+        remainder = static_cast<int64_t>(static_cast<__int128>(*i) - static_cast<__int128>(d));
+    } else {
+        d = std::get<double>(v);
+    }
+    out.push_back('\x02');
+    AppendBigEndian(out, OrderedBits(d));
+    AppendBigEndian(out, static_cast<uint64_t>(remainder) ^ (uint64_t{1} << 63));
 }
 
 } // namespace
@@ -282,7 +334,7 @@ void TSqliteTable::Create(const std::filesystem::path& file, const std::string& 
 }
 
 TSqliteTable::TSqliteTable(const std::filesystem::path& file, const std::string& name)
-    : file_(file), name_(name), db_(std::make_unique<Db>()) {
+    : file_(file), name_(name), context_("table '" + name + "'"), db_(std::make_unique<Db>()) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
         throw EDatabaseError("Table '" + name + "' does not exist (" + file.string() + ")");
@@ -476,7 +528,7 @@ std::vector<TLocalRow> TSqliteTable::ReadAll() {
     return rows;
 }
 
-TLocalValue TSqliteTable::Fit(size_t field, const TLocalValue& value) const {
+TLocalValue TSqliteTable::Fit(size_t field, TLocalValue value) const {
     const TLocalField& f = fields_.at(field);
     if (value.index() == 0) {
         return value;
@@ -487,7 +539,11 @@ TLocalValue TSqliteTable::Fit(size_t field, const TLocalValue& value) const {
         if (!text) {
             Fail("field '" + f.Name + "' takes only texts");
         }
-        return IsSizedText(f.DataType) ? Utf8Left(*text, size_t(f.Size)) : *text;
+        // A text of no more bytes than the size has no more characters either.
+        if (IsSizedText(f.DataType) && text->size() > size_t(f.Size)) {
+            return Utf8Left(*text, size_t(f.Size));
+        }
+        return value;
     }
     case Storage::Integer: {
         int64_t v;
@@ -531,7 +587,7 @@ TLocalRow TSqliteTable::Insert(std::vector<TLocalValue> values) {
     }
     TLocalRow row;
     for (size_t i = 0; i < values.size(); ++i) {
-        row.Values.push_back(int(i) == autoInc_ ? TLocalValue{} : Fit(i, values[i]));
+        row.Values.push_back(int(i) == autoInc_ ? TLocalValue{} : Fit(i, std::move(values[i])));
     }
     if (!db_->insert) {
         std::string cols, params;
@@ -551,11 +607,14 @@ TLocalRow TSqliteTable::Insert(std::vector<TLocalValue> values) {
     int param = 1;
     for (size_t i = 0; i < fields_.size(); ++i) {
         if (int(i) != autoInc_) {
-            Bind(s, param++, row.Values[i]);
+            Bind(s, param++, row.Values[i], false);
         }
     }
-    Step(s, db_->handle, "table '" + name_ + "'");
+    Step(s, db_->handle, context_);
     sqlite3_reset(s);
+    // The texts were bound without a copy and go with `row`; a failed step leaves them
+    // bound, but the next insert clears them before it runs.
+    sqlite3_clear_bindings(s);
     row.RowId = sqlite3_last_insert_rowid(db_->handle);
     if (autoInc_ >= 0) {
         row.Values[size_t(autoInc_)] = row.RowId;
@@ -594,7 +653,7 @@ TLocalRow TSqliteTable::Update(const TLocalRow& original) {
         }
     }
     sqlite3_bind_int64(s, param, row.RowId);
-    Step(s, db_->handle, "table '" + name_ + "'");
+    Step(s, db_->handle, context_);
     sqlite3_reset(s);
     if (sqlite3_changes(db_->handle) == 0) {
         Fail("the row to update no longer exists");
@@ -608,8 +667,46 @@ void TSqliteTable::Delete(int64_t rowId) {
     }
     sqlite3_reset(db_->remove);
     sqlite3_bind_int64(db_->remove, 1, rowId);
-    Step(db_->remove, db_->handle, "table '" + name_ + "'");
+    Step(db_->remove, db_->handle, context_);
     sqlite3_reset(db_->remove);
+}
+
+void TSqliteTable::BeginBatch() {
+    Exec(db_->handle, "BEGIN IMMEDIATE", "Table '" + name_ + "'");
+}
+
+void TSqliteTable::CommitBatch() {
+    if (!InTransaction()) {
+        Fail("the batch's transaction was rolled back after an earlier failure");
+    }
+    if (sqlite3_exec(db_->handle, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        std::string msg = sqlite3_errmsg(db_->handle);
+        // A commit that failed (a full disk, say) may leave the transaction open.
+        if (InTransaction()) {
+            sqlite3_exec(db_->handle, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+        Fail("the rows of the batch could not be committed: " + msg);
+    }
+}
+
+bool TSqliteTable::InTransaction() const {
+    return sqlite3_get_autocommit(db_->handle) == 0;
+}
+
+std::string TSqliteTable::SortKey(const TLocalRow& row) const {
+    std::string key;
+    key.reserve(128);
+    for (size_t i : orderFields_) {
+        size_t start = key.size();
+        AppendValueKey(key, row.Values.at(i), orderNoCase_);
+        if (orderDescending_) {
+            for (size_t k = start; k < key.size(); ++k) {
+                key[k] = static_cast<char>(~key[k]);
+            }
+        }
+    }
+    AppendBigEndian(key, static_cast<uint64_t>(row.RowId) ^ (uint64_t{1} << 63));
+    return key;
 }
 
 bool TSqliteTable::Before(const TLocalRow& a, const TLocalRow& b) const {

@@ -73,11 +73,23 @@ public:
     TLocalRow Update(const TLocalRow& row);
     void Delete(int64_t rowId);
 
+    // One transaction around many writes instead of one each. CommitBatch ends it in every
+    // case: when the commit fails it rolls back and raises EDatabaseError.
+    void BeginBatch();
+    void CommitBatch();
+    // Whether a transaction is open; SQLite ends one by itself after some failures (a full
+    // disk, an I/O error), and the rows written in it are then gone.
+    bool InTransaction() const;
+
     // The reading order of ReadAll, for keeping rows in memory in that order.
     bool Before(const TLocalRow& a, const TLocalRow& b) const;
+    // The same order as bytes: a before b exactly when SortKey(a) < SortKey(b), compared
+    // as unsigned bytes. Rows kept in memory are compared many times, and a key built once
+    // compares much faster than the values.
+    std::string SortKey(const TLocalRow& row) const;
     // A value as the field keeps it: texts cut to the field's size in characters,
     // numbers checked against the field's range; EDatabaseError when it cannot be kept.
-    TLocalValue Fit(size_t field, const TLocalValue& value) const;
+    TLocalValue Fit(size_t field, TLocalValue value) const;
 
 private:
     struct Db;
@@ -89,6 +101,7 @@ private:
 
     std::filesystem::path file_;
     std::string name_;
+    std::string context_; // "table '<name>'", for the messages of each write
     std::unique_ptr<Db> db_;
     std::vector<TLocalField> fields_;
     std::vector<TLocalIndex> indexes_;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <fstream>
 
 namespace zen {
@@ -208,6 +209,8 @@ TTable::TTable(TComponent* owner) : TDataSet(owner) {}
 
 TTable::~TTable() {
     Destroying();
+    // Commits what open batches wrote; a failure cannot be raised from here.
+    EndBatches(false);
     SetActive(false);
 }
 
@@ -225,11 +228,12 @@ std::filesystem::path TTable::TablePath() const {
     if (tableName_.empty()) {
         DatabaseError("No table name given");
     }
+    // Only a look: directories are made when a table is created, not when it is named.
     std::filesystem::path p;
     if (databaseName_.empty()) {
-        p = MapWindowsPath(tableName_);
+        p = WindowsPathLocation(tableName_);
     } else {
-        p = AliasDirectory(databaseName_) / tableName_;
+        p = AliasLocation(databaseName_) / tableName_;
         if (!p.has_extension()) {
             p += ".db";
         }
@@ -281,6 +285,9 @@ void TTable::CreateTable() {
         indexes.push_back({d.Name(), d.FieldList(), d.Options()});
     }
     std::filesystem::path p = TablePath();
+    if (p.has_parent_path()) {
+        EnsureDirectory(p.parent_path());
+    }
     TSqliteTable::Create(p, p.stem().string(), fields, indexes);
 }
 
@@ -344,7 +351,8 @@ void TTable::InternalOpen() {
     try {
         DescribeFields(FieldDefs());
         if (sql_) {
-            rows_ = sql_->ReadAll();
+            rows_ = std::make_unique<TRowOrder>(*sql_);
+            rows_->Assign(sql_->ReadAll());
         }
         if (DefaultFields()) {
             CreateFields();
@@ -355,25 +363,35 @@ void TTable::InternalOpen() {
         pendingMemos_.assign(layout_.offsets.size(), PendingMemo());
         current_ = -1;
     } catch (...) {
+        rows_.reset();
         dbf_.reset();
         sql_.reset();
-        rows_.clear();
         throw;
     }
 }
 
 // The base class unbinds or destroys the fields after this.
 void TTable::InternalClose() {
+    // The connection must not go with a batch open, which would roll its rows back; a
+    // failure to commit them is raised once the table is closed.
+    std::exception_ptr failure;
+    try {
+        EndBatches(true);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    rows_.reset();
     dbf_.reset();
     sql_.reset();
-    rows_.clear();
-    rows_.shrink_to_fit();
     pendingMemos_.clear();
     current_ = -1;
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
 }
 
 size_t TTable::Count() const {
-    return dbf_ ? dbf_->RecordCount() : rows_.size();
+    return dbf_ ? dbf_->RecordCount() : rows_ ? rows_->Size() : 0;
 }
 
 TRecordBuffer TTable::AllocRecordBuffer() {
@@ -422,12 +440,7 @@ long TTable::FindRow(int64_t id) const {
         return id >= 0 && static_cast<size_t>(id) < dbf_->RecordCount() ? static_cast<long>(id)
                                                                         : -1;
     }
-    for (size_t i = 0; i < rows_.size(); ++i) {
-        if (rows_[i].RowId == id) {
-            return static_cast<long>(i);
-        }
-    }
-    return -1;
+    return rows_ ? rows_->Position(id) : -1;
 }
 
 void TTable::FillBuffer(TRecordBuffer buffer) {
@@ -438,7 +451,7 @@ void TTable::FillBuffer(TRecordBuffer buffer) {
         // stop the reading of the others.
         h.bookmark = current_;
     } else {
-        const TLocalRow& row = rows_[static_cast<size_t>(current_)];
+        const TLocalRow& row = rows_->At(static_cast<size_t>(current_));
         h.bookmark = row.RowId;
         for (size_t i = 0; i < layout_.offsets.size(); ++i) {
             char* slot = buffer + layout_.offsets[i];
@@ -520,13 +533,18 @@ bool TTable::BookmarkValid(const TBookmark& bookmark) {
 
 void TTable::InternalRefresh() {
     if (sql_) {
-        int64_t id = current_ >= 0 && current_ < static_cast<long>(rows_.size())
-                         ? rows_[static_cast<size_t>(current_)].RowId
-                         : 0;
-        rows_ = sql_->ReadAll();
-        long at = FindRow(id);
-        current_ = at >= 0 ? at : -1;
+        ReloadRows();
     }
+}
+
+// Reads the rows from the file again; the cursor stays on its row while that is there.
+void TTable::ReloadRows() {
+    int64_t id = current_ >= 0 && current_ < static_cast<long>(rows_->Size())
+                     ? rows_->At(static_cast<size_t>(current_)).RowId
+                     : 0;
+    rows_->Assign(sql_->ReadAll());
+    long at = FindRow(id);
+    current_ = at >= 0 ? at : -1;
 }
 
 int TTable::DataIndex(const TField* field) const {
@@ -681,8 +699,8 @@ TLocalValue TTable::StoredValue(TRecordBuffer buffer, size_t field) const {
         if (State() == dsInsert && buffer == ActiveBuffer()) {
             return {};
         }
-        long at = FindRow(HeaderOf(buffer).bookmark);
-        return at >= 0 ? rows_[static_cast<size_t>(at)].Values[field] : TLocalValue();
+        const TLocalRow* row = rows_->Find(HeaderOf(buffer).bookmark);
+        return row ? row->Values[field] : TLocalValue();
     }
     const char* slot = buffer + layout_.offsets[field];
     if (!*slot) {
@@ -701,11 +719,7 @@ std::vector<TLocalValue> TTable::BufferValues(TRecordBuffer buffer) const {
 
 // Puts a stored row where the reading order wants it and makes it current.
 void TTable::PlaceRow(TLocalRow row) {
-    auto at = std::upper_bound(
-        rows_.begin(), rows_.end(), row,
-        [this](const TLocalRow& a, const TLocalRow& b) { return sql_->Before(a, b); });
-    auto placed = rows_.insert(at, std::move(row));
-    current_ = static_cast<long>(placed - rows_.begin());
+    current_ = static_cast<long>(rows_->Insert(std::move(row)));
 }
 
 void TTable::InternalPost() {
@@ -714,16 +728,18 @@ void TTable::InternalPost() {
     }
     std::vector<TLocalValue> values = BufferValues(ActiveBuffer());
     if (State() == dsEdit) {
-        long at = FindRow(HeaderOf(ActiveBuffer()).bookmark);
-        if (at < 0) {
+        int64_t id = HeaderOf(ActiveBuffer()).bookmark;
+        if (!rows_->Find(id)) {
             DatabaseError("Record not found");
         }
-        TLocalRow row{rows_[static_cast<size_t>(at)].RowId, std::move(values)};
-        TLocalRow stored = sql_->Update(row);
-        rows_.erase(rows_.begin() + at);
+        TLocalRow stored;
+        Write([&] { stored = sql_->Update(TLocalRow{id, std::move(values)}); });
+        rows_->Erase(id);
         PlaceRow(std::move(stored));
     } else {
-        PlaceRow(sql_->Insert(std::move(values)));
+        TLocalRow stored;
+        Write([&] { stored = sql_->Insert(std::move(values)); });
+        PlaceRow(std::move(stored));
     }
     pendingMemos_.assign(layout_.offsets.size(), PendingMemo());
 }
@@ -733,20 +749,23 @@ void TTable::InternalAddRecord(TRecordBuffer buffer, bool append) {
     if (!sql_) {
         DatabaseError("Cannot modify a read-only dataset");
     }
-    PlaceRow(sql_->Insert(BufferValues(buffer)));
+    TLocalRow stored;
+    Write([&] { stored = sql_->Insert(BufferValues(buffer)); });
+    PlaceRow(std::move(stored));
 }
 
 void TTable::InternalDelete() {
     if (!sql_) {
         DatabaseError("Cannot modify a read-only dataset");
     }
-    long at = FindRow(HeaderOf(ActiveBuffer()).bookmark);
+    int64_t id = HeaderOf(ActiveBuffer()).bookmark;
+    long at = FindRow(id);
     if (at < 0) {
         DatabaseError("Record not found");
     }
-    sql_->Delete(rows_[static_cast<size_t>(at)].RowId);
-    rows_.erase(rows_.begin() + at);
-    current_ = std::min(at, static_cast<long>(rows_.size()) - 1);
+    Write([&] { sql_->Delete(id); });
+    rows_->Erase(id);
+    current_ = std::min(at, static_cast<long>(rows_->Size()) - 1);
 }
 
 void TTable::InternalEdit() {

@@ -5,12 +5,17 @@
 // directory of the database alias, or at the table name's path when the database name is
 // empty. Rows are loaded on Open and kept in the primary index's order; posted rows take
 // their place in that order at once.
+//
+// Each write is its own transaction of the table's file unless a TBatch gathers the
+// writes of a whole run phase into one.
 
 #include "localtable/DbfFile.h"
+#include "localtable/RowOrder.h"
 #include "localtable/SqliteTable.h"
 #include "toolkit/DataSet.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,6 +29,33 @@ public:
     ~TTable() override;
 
     const char* ClassName() const noexcept override { return "TTable"; }
+
+    // Writes every row posted, edited or deleted while it lives in one transaction of the
+    // table's file instead of one each, which is what makes filling a scratch table of a
+    // run phase fast. The rows are committed when the batch ends: by Commit, by its
+    // destruction (also when an exception ends the phase, so rows written before a failure
+    // stay), or when the table closes first. A batch begun while another is open joins
+    // it, and the transaction ends with the last of them. Other table objects over the
+    // same file see the rows once they are committed.
+    class TBatch {
+    public:
+        // EDatabaseError unless the table is an open SQLite table, or when the file is
+        // locked by another writer.
+        explicit TBatch(TTable& table);
+        // Ends the batch like Commit, but swallows a failure (the transaction still ends).
+        ~TBatch();
+        TBatch(const TBatch&) = delete;
+        TBatch& operator=(const TBatch&) = delete;
+        // Ends the batch now. EDatabaseError when its rows cannot be committed; they are
+        // then rolled back and the table shows what its file holds.
+        void Commit();
+        // Whether the batch is still open (not committed, its table not closed).
+        bool Open() const { return table_ != nullptr; }
+
+    private:
+        friend class TTable;
+        TTable* table_;
+    };
 
     // Only while closed (EDatabaseError otherwise).
     const std::string& TableName() const { return tableName_; }
@@ -101,13 +133,19 @@ private:
     void PlaceRow(TLocalRow row);
     long FindRow(int64_t id) const;
     void SetPendingMemo(size_t field, std::optional<std::string> value);
+    void Write(const std::function<void()>& write);
+    void ReloadRows();
+    void EndBatch(TBatch* batch, bool raise);
+    void EndBatches(bool raise);
+    void FinishTransaction(bool raise);
 
     std::string tableName_;
     std::string databaseName_;
     std::unique_ptr<TDbfFile> dbf_;
     std::unique_ptr<TSqliteTable> sql_;
-    std::vector<TLocalRow> rows_; // SQLite tables, in reading order
-    long current_ = -1;           // cursor: -1 before the first row, Count() after the last
+    std::unique_ptr<TRowOrder> rows_; // SQLite tables, in reading order
+    std::vector<TBatch*> batches_;    // open batches; one transaction while any is open
+    long current_ = -1;               // cursor: -1 before the first row, Count() after the last
     Layout layout_;
     size_t recordSize_ = 0;
     TRecordBuffer filterBuffer_ = nullptr;

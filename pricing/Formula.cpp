@@ -3,6 +3,7 @@
 #include "toolkit/Exceptions.h"
 
 #include <charconv>
+#include <optional>
 #include <utility>
 
 namespace zen {
@@ -85,12 +86,15 @@ struct TTerm {
     size_t OperatorIndex = 0; // within Rest
 };
 
+// Once an error text is set, most steps stop without a value (nullopt). The one error that
+// leaves a value is a final zero divisor: its step yields 0, and the sums and groups around
+// it carry on with that 0, so "23+9/0" is still 23.
 class TEvaluator {
 public:
     explicit TEvaluator(std::string& error) : error_(error) {}
 
     TTerm ReadTerm(std::string_view s, int depth);
-    double Arithmetic(std::string_view s, char op, double acc, int depth);
+    std::optional<double> Arithmetic(std::string_view s, char op, double acc, int depth);
 
 private:
     void Fail(std::string_view text) { error_.assign(text); }
@@ -124,12 +128,12 @@ TTerm TEvaluator::ReadTerm(std::string_view s, int depth) {
             // Carries on with the text unchanged; a later step may replace this error.
             Fail(kErrUnbalanced);
         } else {
-            double v = Arithmetic(s.substr(1, i - 2), '+', 0, depth + 1);
-            if (!error_.empty()) {
-                // The group's own error says more than anything read after it.
+            std::optional<double> v = Arithmetic(s.substr(1, i - 2), '+', 0, depth + 1);
+            if (!v) {
+                // Nothing after a group without a value can have one; its own error stands.
                 return t;
             }
-            t.Head = FormatGroupValue(v);
+            t.Head = FormatGroupValue(*v);
             t.Rest = s.substr(i);
         }
     }
@@ -177,32 +181,34 @@ double TEvaluator::Apply(char op, double acc, double v) {
 // "a * rest" and "a / rest" carry on with the product as the accumulator, while
 // "a + rest" and "a - rest" evaluate the whole rest first. Walked in a loop with the
 // pending sums on a heap stack, so that a long chain cannot exhaust the call stack.
-double TEvaluator::Arithmetic(std::string_view s, char op, double acc, int depth) {
+std::optional<double> TEvaluator::Arithmetic(std::string_view s, char op, double acc, int depth) {
     std::vector<std::pair<double, char>> pending;
     double result = 0;
     for (;;) {
         if (!error_.empty()) {
-            result = 0;
-            break;
+            return std::nullopt;
         }
         TTerm t = ReadTerm(s, depth);
-        if (!error_.empty()) {
-            result = 0;
-            break;
+        if (t.Kind == TTermKind::Failed) {
+            return std::nullopt;
         }
+        // A single term is applied even after a group's zero divisor set the error text.
         if (t.Kind == TTermKind::Single) {
             result = Apply(op, acc, t.Value);
             break;
         }
-        // The left operand holds no operator past its sign and no group, so this goes
-        // one level down at most.
+        // The left operand of an operator is read only while the text is clean. It holds no
+        // operator past its sign and no group, so this goes one level down at most.
+        if (!error_.empty()) {
+            return std::nullopt;
+        }
         std::string left = t.Head;
         left.append(t.Rest.substr(0, t.OperatorIndex));
-        double c = Arithmetic(left, '+', 0, depth);
-        if (!error_.empty()) {
-            result = 0;
-            break;
+        std::optional<double> leftValue = Arithmetic(left, '+', 0, depth);
+        if (!leftValue) {
+            return std::nullopt;
         }
+        double c = *leftValue;
         switch (op) {
         case '*':
             acc *= c;
@@ -244,7 +250,7 @@ bool SplitAtOperator(std::string_view op, std::string_view text, std::string_vie
 }
 
 double EvalArithmetic(std::string_view expression, char op, double acc, std::string& error) {
-    return TEvaluator(error).Arithmetic(expression, op, acc, 0);
+    return TEvaluator(error).Arithmetic(expression, op, acc, 0).value_or(0);
 }
 
 bool EvalTerm(std::string& expression, size_t& position, double& value, std::string& error) {
@@ -334,9 +340,6 @@ TFormulaResult EvalFormula(std::string_view text) {
             r.Value = EvalArithmetic(unit.Expression, '+', 0, r.Error);
             break;
         }
-    }
-    if (!r.Error.empty()) {
-        r.Value = 0;
     }
     return r;
 }

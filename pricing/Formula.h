@@ -11,7 +11,9 @@
 //
 // Malformed input is reported through a Slovene error text, never by a crash: the text is
 // written by users. Only a zero divisor that is not the last operand of its chain raises
-// (EZeroDivide); a final zero divisor gives the error text "deljenje z 0".
+// (EZeroDivide); a final zero divisor gives the error text "deljenje z 0" and counts as 0
+// in the sums and groups around it, so "23+9/0" is 23 and "3+(5/0)" is 3. Every other
+// error leaves no value to carry on with, and the result is then 0.
 
 #include <cstddef>
 #include <string>
@@ -48,8 +50,8 @@ struct TFormulaResult {
     std::string Error; // empty when the evaluation succeeded
 };
 
-// The entry point. Whenever the error text is not empty the value is 0, so that a broken
-// formula never yields a partial result. Raises EZeroDivide as described above.
+// The entry point. With an error text the value is 0, except after a final zero divisor
+// (see above). Raises EZeroDivide as described above.
 TFormulaResult EvalFormula(std::string_view text);
 
 // Splits a formula into its units, in order and without limit on their number; a trailing
@@ -66,7 +68,8 @@ bool SplitAtOperator(std::string_view op, std::string_view text, std::string_vie
                      std::string_view& right);
 
 // Evaluates an expression as the right operand of `acc op ...`; called from outside with
-// op '+' and acc 0. Returns 0 at once when `error` is already set.
+// op '+' and acc 0. Returns 0 at once when `error` is already set, and 0 whenever an error
+// leaves no value.
 double EvalArithmetic(std::string_view expression, char op, double acc, std::string& error);
 
 // One step of the term reader. A leading parenthesised group is evaluated and replaced in

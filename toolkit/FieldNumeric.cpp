@@ -164,7 +164,7 @@ void TIntegerField::SetAsFloatValue(double value) {
 }
 
 void TIntegerField::SetAsCurrencyValue(Currency value) {
-    SetAsLargeIntValue(RoundToInt64(value.ToLongDouble(), CurrencyText(value)));
+    SetAsLargeIntValue(value.Round());
 }
 
 void TIntegerField::SetAsBooleanValue(bool value) {

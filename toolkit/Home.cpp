@@ -12,9 +12,7 @@
 
 namespace zen {
 
-namespace {
-
-std::filesystem::path Ensure(const std::filesystem::path& dir) {
+std::filesystem::path EnsureDirectory(const std::filesystem::path& dir) {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (ec || !std::filesystem::is_directory(dir)) {
@@ -23,8 +21,6 @@ std::filesystem::path Ensure(const std::filesystem::path& dir) {
     }
     return dir;
 }
-
-} // namespace
 
 std::filesystem::path HomePath() {
     if (const char* home = std::getenv("ZENDRATO_HOME"); home && *home) {
@@ -54,17 +50,21 @@ std::filesystem::path ZendratoHome() {
                               std::strerror(errno));
         }
     }
-    return Ensure(home);
+    return EnsureDirectory(home);
 }
 
-std::filesystem::path AliasDirectory(const std::string& alias) {
+std::filesystem::path AliasLocation(const std::string& alias) {
     if (SameName(alias, "TevrinTemp")) {
-        return Ensure(ZendratoHome() / "TevrinTemp");
+        return HomePath() / "TevrinTemp";
     }
     throw EDatabaseError("Unknown database: " + alias);
 }
 
-std::filesystem::path MapWindowsPath(const std::string& path) {
+std::filesystem::path AliasDirectory(const std::string& alias) {
+    return EnsureDirectory(AliasLocation(alias));
+}
+
+std::filesystem::path WindowsPathLocation(const std::string& path) {
     if (path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
         (path[2] == '\\' || path[2] == '/')) {
         std::string rest = path.substr(3);
@@ -74,11 +74,17 @@ std::filesystem::path MapWindowsPath(const std::string& path) {
             }
         }
         std::string drive(1, static_cast<char>(std::tolower(static_cast<unsigned char>(path[0]))));
-        std::filesystem::path full = ZendratoHome() / drive / rest;
-        Ensure(full.parent_path());
-        return full;
+        return HomePath() / drive / rest;
     }
     return path;
+}
+
+std::filesystem::path MapWindowsPath(const std::string& path) {
+    std::filesystem::path full = WindowsPathLocation(path);
+    if (full != std::filesystem::path(path)) {
+        EnsureDirectory(full.parent_path());
+    }
+    return full;
 }
 
 } // namespace zen

@@ -18,7 +18,15 @@ std::filesystem::path HomePath();
 std::filesystem::path AliasDirectory(const std::string& alias);
 
 // A Windows path such as "c:\TevrinError" as a path under the home directory
-// ("<home>/c/TevrinError"); any other path is returned as it stands.
+// ("<home>/c/TevrinError"), its directory created when missing; any other path is
+// returned as it stands.
 std::filesystem::path MapWindowsPath(const std::string& path);
+
+// The same places, for callers that only look: nothing is created.
+std::filesystem::path AliasLocation(const std::string& alias);
+std::filesystem::path WindowsPathLocation(const std::string& path);
+
+// Creates a directory and its parents when missing; EInOutError when that fails.
+std::filesystem::path EnsureDirectory(const std::filesystem::path& dir);
 
 } // namespace zen

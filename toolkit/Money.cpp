@@ -3,8 +3,37 @@
 #include "toolkit/Exceptions.h"
 
 #include <cmath>
+#include <limits>
 
 namespace zen {
+
+namespace {
+
+[[noreturn]] void Overflow() {
+    throw EOverflow("Floating point overflow");
+}
+
+// num / den to the nearest integer, halves to the even one. Both operands come from 64-bit
+// counts scaled by at most 10^4 or multiplied together, so they fit 128 bits with room.
+int64_t DivideHalfEven(__int128 num, __int128 den) {
+    bool negative = (num < 0) != (den < 0);
+    auto n = static_cast<unsigned __int128>(num < 0 ? -num : num);
+    auto d = static_cast<unsigned __int128>(den < 0 ? -den : den);
+    unsigned __int128 q = n / d, r = n % d;
+    if (2 * r > d || (2 * r == d && (q & 1) != 0)) {
+        ++q;
+    }
+    // The magnitude may reach 2^63 only for a negative result.
+    constexpr auto limit = static_cast<unsigned __int128>(std::numeric_limits<int64_t>::max());
+    if (q > limit + (negative ? 1 : 0)) {
+        Overflow();
+    }
+    return negative ? static_cast<int64_t>(-static_cast<__int128>(q)) : static_cast<int64_t>(q);
+}
+
+constexpr int64_t kScale = 10000;
+
+} // namespace
 
 long double RoundHalfEven(long double value) {
     long double fl = std::floor(value);
@@ -23,15 +52,26 @@ Currency Currency::FromDouble(long double value) {
     // 2^63 is exactly representable; anything at or beyond it does not fit.
     if (!std::isfinite(scaled) || scaled >= 9223372036854775808.0L ||
         scaled < -9223372036854775808.0L) {
-        throw EOverflow("Floating point overflow");
+        Overflow();
     }
     return FromRaw(static_cast<int64_t>(scaled));
+}
+
+int64_t Currency::Round() const {
+    return DivideHalfEven(raw_, kScale);
+}
+
+Currency Currency::operator-() const {
+    if (raw_ == std::numeric_limits<int64_t>::min()) {
+        Overflow();
+    }
+    return FromRaw(-raw_);
 }
 
 Currency Currency::operator+(Currency o) const {
     int64_t r;
     if (__builtin_add_overflow(raw_, o.raw_, &r)) {
-        throw EOverflow("Floating point overflow");
+        Overflow();
     }
     return FromRaw(r);
 }
@@ -39,16 +79,20 @@ Currency Currency::operator+(Currency o) const {
 Currency Currency::operator-(Currency o) const {
     int64_t r;
     if (__builtin_sub_overflow(raw_, o.raw_, &r)) {
-        throw EOverflow("Floating point overflow");
+        Overflow();
     }
     return FromRaw(r);
+}
+
+Currency Currency::operator*(Currency o) const {
+    return FromRaw(DivideHalfEven(static_cast<__int128>(raw_) * o.raw_, kScale));
 }
 
 Currency Currency::operator/(Currency o) const {
     if (o.raw_ == 0) {
         throw EZeroDivide("Floating point division by zero");
     }
-    return FromDouble(ToLongDouble() / o.ToLongDouble());
+    return FromRaw(DivideHalfEven(static_cast<__int128>(raw_) * kScale, o.raw_));
 }
 
 std::string Currency::ToString() const {

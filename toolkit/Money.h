@@ -1,7 +1,8 @@
 #pragma once
 // Money amounts: a signed 64-bit count of ten-thousandths. Values from floating point are
 // scaled by 10000 and rounded half to even in long double, so that 1.00005 and similar
-// borderline amounts land where the accounting product puts them.
+// borderline amounts land where the accounting product puts them. Arithmetic between two
+// amounts is exact integer arithmetic on the counts, rounded half to even once.
 
 #include <cstdint>
 #include <string>
@@ -26,14 +27,18 @@ public:
     // Fixed point with four decimals and "." as the separator, for example "-1.2500".
     std::string ToString() const;
 
-    Currency operator-() const { return FromRaw(-raw_); }
+    // The nearest whole number, halves to the even one.
+    int64_t Round() const;
+
+    Currency operator-() const; // EOverflow for the most negative count
     Currency operator+(Currency o) const;
     Currency operator-(Currency o) const;
     Currency& operator+=(Currency o) { return *this = *this + o; }
     Currency& operator-=(Currency o) { return *this = *this - o; }
-    // Products and quotients are taken in long double and rounded back half to even.
-    Currency operator*(Currency o) const { return FromDouble(ToLongDouble() * o.ToLongDouble()); }
-    Currency operator/(Currency o) const; // EZeroDivide on a zero divisor
+    // Products and quotients are exact on the counts and rounded half to even; EOverflow
+    // when the result does not fit, EZeroDivide on a zero divisor.
+    Currency operator*(Currency o) const;
+    Currency operator/(Currency o) const;
 
     friend constexpr bool operator==(Currency a, Currency b) { return a.raw_ == b.raw_; }
     friend constexpr auto operator<=>(Currency a, Currency b) { return a.raw_ <=> b.raw_; }

@@ -321,10 +321,8 @@ int64_t TVariant::AsInt64() const {
         }
         return static_cast<int64_t>(r);
     }
-    case varCurrency: {
-        int64_t raw = std::get<Currency>(value_).Raw();
-        return static_cast<int64_t>(RoundHalfEven(static_cast<long double>(raw) / 10000.0L));
-    }
+    case varCurrency:
+        return std::get<Currency>(value_).Round();
     case varString:
         return TextToInt64(std::get<std::string>(value_));
     case varBoolean:

@@ -2,9 +2,11 @@
 // and re-creation.
 
 #include "localtable/SqliteTable.h"
+#include "localtable/RowOrder.h"
 #include "support/TestSupport.h"
 #include "toolkit/Exceptions.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <limits>
 #include <sqlite3.h>
@@ -185,6 +187,102 @@ TEST_F(SqliteTableTest, ReadsATableMadeWithoutStoredDefinitions) {
     EXPECT_EQ(std::get<int64_t>(rows[0].Values[2]), 910);
     t.Insert({2.5, std::string("Drugo okno, predolgo ime"), int64_t{910}, std::string()});
     EXPECT_EQ(Text(t.ReadAll()[1], 1), "Drugo okno, predolgo");
+}
+
+// The rows in memory follow the file's reading order through any mix of inserts and
+// removals, with many ties on the key, and positions and RowIds answer each other.
+TEST_F(SqliteTableTest, RowsInMemoryKeepTheReadingOrderAsTheyComeAndGo) {
+    TSqliteTable::Create(file, "TVeskPrenosRac", WorkingFields(), WorkingIndex());
+    TSqliteTable t(file, "TVeskPrenosRac");
+    TRowOrder order(t);
+    std::vector<TLocalRow> model; // kept sorted by the table's own order, the slow way
+    uint64_t seed = 7;
+    auto next = [&seed](uint64_t n) {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return (seed >> 33) % n;
+    };
+    auto place = [&](TLocalRow row) {
+        auto at = std::upper_bound(
+            model.begin(), model.end(), row,
+            [&t](const TLocalRow& a, const TLocalRow& b) { return t.Before(a, b); });
+        size_t expected = size_t(at - model.begin());
+        model.insert(at, row);
+        EXPECT_EQ(order.Insert(std::move(row)), expected);
+    };
+    for (int64_t id = 1; id <= 3000; ++id) {
+        std::string payer(1, char('A' + next(4)));
+        place(TLocalRow{id,
+                        {payer, std::string(next(2) ? "K" : "L"), std::string("X"), id, double(id),
+                         0.0, std::string("R")}});
+        if (next(5) == 0) { // remove a row picked at random
+            size_t at = next(model.size());
+            order.Erase(model[at].RowId);
+            model.erase(model.begin() + long(at));
+        }
+    }
+    ASSERT_EQ(order.Size(), model.size());
+    for (size_t i = 0; i < model.size(); ++i) {
+        ASSERT_EQ(order.At(i).RowId, model[i].RowId) << i;
+        ASSERT_EQ(order.Position(model[i].RowId), long(i));
+        ASSERT_EQ(order.Find(model[i].RowId), &order.At(i));
+    }
+    EXPECT_EQ(order.Position(0), -1);
+    EXPECT_EQ(order.Find(99999), nullptr);
+    EXPECT_THROW(order.At(model.size()), EListError);
+    EXPECT_THROW(order.Insert(model.front()), EDatabaseError) << "a RowId held twice";
+    order.Erase(99999); // nothing to remove
+
+    // Keys of every kind, in every index order, sort as the table's own comparison does:
+    // nulls, numbers by value (large whole numbers that share a double, -0 and 0), texts
+    // by bytes (zero bytes, prefixes, letters folded when the index ignores case).
+    const TLocalValue mixed[] = {TLocalValue{},
+                                 int64_t{-3},
+                                 -2.5,
+                                 -0.0,
+                                 0.0,
+                                 int64_t{0},
+                                 int64_t{(int64_t{1} << 53) + 1},
+                                 9007199254740992.0,
+                                 int64_t{(int64_t{1} << 53) + 2},
+                                 std::numeric_limits<int64_t>::max(),
+                                 std::numeric_limits<int64_t>::min(),
+                                 1e300,
+                                 std::string(""),
+                                 std::string("a"),
+                                 std::string("a\0b", 3),
+                                 std::string("A"),
+                                 std::string("ab"),
+                                 std::string("\xC4\x8C")};
+    for (TIndexOptions options : {TIndexOptions(ixPrimary), TIndexOptions(ixPrimary | ixDescending),
+                                  TIndexOptions(ixPrimary | ixCaseInsensitive)}) {
+        auto mixedFile = home.Path() / ("mixed" + std::to_string(options) + ".db");
+        TSqliteTable::Create(mixedFile, "M", {{"V", ftMemo, 0}, {"W", ftMemo, 0}},
+                             {{"M", {"V", "W"}, options}});
+        TSqliteTable m(mixedFile, "M");
+        std::vector<TLocalRow> rows;
+        int64_t id = 0;
+        for (const TLocalValue& v : mixed) {
+            for (const TLocalValue& w : {mixed[0], mixed[5], mixed[13]}) {
+                rows.push_back(TLocalRow{++id, {v, w}});
+            }
+        }
+        for (const TLocalRow& a : rows) {
+            for (const TLocalRow& b : rows) {
+                ASSERT_EQ(m.Before(a, b), m.SortKey(a) < m.SortKey(b))
+                    << options << ": " << a.RowId << " " << b.RowId;
+            }
+        }
+    }
+
+    // Reading back from the file gives the same order as keeping it while writing.
+    for (const TLocalRow& row : model) {
+        t.Insert(row.Values);
+    }
+    order.Assign(t.ReadAll());
+    ASSERT_EQ(order.Size(), model.size());
+    for (size_t i = 1; i < order.Size(); ++i) {
+        EXPECT_TRUE(t.Before(order.At(i - 1), order.At(i)));
+    }
 }
 
 } // namespace

@@ -260,6 +260,152 @@ TEST_F(TableTest, ExceptionLogTableLivesAtTheMappedPathWithAMemo) {
     r.Cancel();
 }
 
+// How many rows another table object, on its own connection, finds in the file now.
+int CommittedRows() {
+    TTable reader;
+    DefineVeskPrenosRac(reader);
+    reader.Open();
+    return reader.RecordCount();
+}
+
+TEST_F(TableTest, ABatchWritesItsRowsInOneTransactionCommittedWhenItEnds) {
+    TTable t;
+    RecreateVeskPrenosRac(t);
+    {
+        TTable::TBatch outer(t);
+        AddWorking(t, "Zavod", "K", "A", 1);
+        {
+            TTable::TBatch inner(t); // joins the open batch
+            AddWorking(t, "Ana", "K", "B", 2);
+        }
+        EXPECT_EQ(CommittedRows(), 0) << "nothing is committed while a batch is open";
+        AddWorking(t, "Ana", "K", "A", 3);
+        // The table itself sees its rows at once, in index order.
+        EXPECT_EQ(Rows(t), (std::vector<std::string>{"Ana/3/3", "Ana/2/2", "Zavod/1/1"}));
+        t.First();
+        t.Edit();
+        t.FieldByName("Kolicina")->SetAsFloat(30);
+        t.Post();
+        t.Last();
+        t.Delete();
+        outer.Commit();
+        EXPECT_FALSE(outer.Open());
+        EXPECT_EQ(CommittedRows(), 2);
+        outer.Commit(); // ending twice is harmless
+    }
+    AddWorking(t, "Ana", "K", "C", 4); // without a batch each post commits
+    EXPECT_EQ(CommittedRows(), 3);
+    t.Close();
+    t.Open();
+    EXPECT_EQ(Rows(t), (std::vector<std::string>{"Ana/30/3", "Ana/2/2", "Ana/4/4"}));
+}
+
+// A phase that fails keeps what it wrote before the failure, and a failed post inside a
+// batch leaves the batch going.
+TEST_F(TableTest, ABatchEndedByAFailureOrByClosingStillCommits) {
+    TTable t;
+    RecreateVeskPrenosRac(t);
+    try {
+        TTable::TBatch batch(t);
+        AddWorking(t, "A", "K", "A", 1);
+        t.Append();
+        t.FieldByName("Placnik")->SetAsString("B");
+        EXPECT_THROW(t.FieldByName("Kolicina")->SetAsString("ni število"), EConvertError);
+        t.Cancel();
+        AddWorking(t, "B", "K", "A", 2);
+        throw EAbort("the phase fails");
+    } catch (const EAbort&) {
+    }
+    EXPECT_EQ(CommittedRows(), 2);
+
+    // The unique index refuses a row; the batch and its other rows go on.
+    TTable n;
+    n.SetTableName("TPrenosNapaka");
+    n.SetDatabaseName("TevrinTemp");
+    n.FieldDefs().Add("StRac", ftString, 10);
+    n.IndexDefs().Add("TPrenosNapaka", "StRac", ixPrimary);
+    n.CreateTable();
+    n.Open();
+    {
+        TTable::TBatch batch(n);
+        for (const char* key : {"R-1", "R-1", "R-2"}) {
+            n.Append();
+            n.FieldByName("StRac")->SetAsString(key);
+            try {
+                n.Post();
+            } catch (const EDatabaseError& e) {
+                EXPECT_NE(std::string(e.what()).find("Key violation"), std::string::npos);
+                n.Cancel();
+            }
+        }
+    }
+    n.Close();
+    n.Open();
+    EXPECT_EQ(n.RecordCount(), 2);
+
+    // Closing the table, or destroying it, ends an open batch and commits its rows.
+    auto heap = std::make_unique<TTable>();
+    RecreateVeskPrenosRac(*heap);
+    TTable::TBatch closed(*heap);
+    AddWorking(*heap, "C", "K", "A", 1);
+    heap->Close();
+    EXPECT_FALSE(closed.Open());
+    EXPECT_EQ(CommittedRows(), 1);
+    heap->Open();
+    {
+        TTable::TBatch outlived(*heap);
+        AddWorking(*heap, "C", "K", "A", 2);
+        heap.reset();
+        EXPECT_FALSE(outlived.Open());
+    }
+    EXPECT_EQ(CommittedRows(), 2);
+}
+
+TEST_F(TableTest, ABatchNeedsAnOpenWritableTable) {
+    TTable t;
+    DefineVeskPrenosRac(t);
+    EXPECT_THROW(TTable::TBatch{t}, EDatabaseError) << "closed";
+    TTable dbf;
+    dbf.SetTableName(Fixture("prenos.dbf").string());
+    dbf.Open();
+    EXPECT_THROW(TTable::TBatch{dbf}, EDatabaseError) << "read-only";
+    // Another object's open batch holds the file's write lock: a second writer waits for
+    // it, then gives up with an error rather than writing around it.
+    RecreateVeskPrenosRac(t);
+    TTable other;
+    DefineVeskPrenosRac(other);
+    other.Open();
+    TTable::TBatch first(t);
+    EXPECT_THROW(TTable::TBatch{other}, EDatabaseError);
+}
+
+// Looking at a table's name makes no directory; creating the table makes its own.
+TEST_F(TableTest, NamingATableCreatesNoDirectories) {
+    TTable t;
+    t.SetTableName("c:\\x\\y.dbf");
+    EXPECT_EQ(t.TablePath(), home.Path() / "c" / "x" / "y.dbf");
+    EXPECT_TRUE(t.IsDbf());
+    EXPECT_FALSE(t.Exists());
+    EXPECT_THROW(t.Open(), Exception);
+    t.SetTableName("c:\\x\\log");
+    EXPECT_FALSE(t.IsDbf());
+    EXPECT_FALSE(t.Exists());
+    EXPECT_FALSE(std::filesystem::exists(home.Path() / "c"));
+
+    TTable w;
+    DefineVeskPrenosRac(w);
+    EXPECT_FALSE(w.Exists());
+    EXPECT_THROW(w.Open(), EDatabaseError);
+    EXPECT_FALSE(std::filesystem::exists(home.Path() / "TevrinTemp"));
+
+    t.FieldDefs().Add("Napaka", ftString, 10);
+    t.CreateTable();
+    EXPECT_TRUE(t.Exists());
+    RecreateVeskPrenosRac(w);
+    EXPECT_TRUE(std::filesystem::is_regular_file(home.Path() / "c" / "x" / "log"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(home.Path() / "TevrinTemp" / "TVeskPrenosRac.db"));
+}
+
 TEST_F(TableTest, TransferFileOpensReadOnlyThroughTheDbaseReader) {
     test::ScopedLocale sl("sl_SI.UTF-8");
     ASSERT_TRUE(sl.Available());

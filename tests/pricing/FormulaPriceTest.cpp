@@ -60,22 +60,33 @@ TEST_P(FormulaPrice, NamesAreReplacedByTheirValues) {
 }
 
 TEST_P(FormulaPrice, EveryNameFeedsItsOwnAmount) {
-    const auto& names = FormulaVariableNames();
-    ASSERT_EQ(names.size(), 12u);
-    EXPECT_EQ(names.front(), "CENRAZRED");
-    for (size_t i = 1; i < names.size(); ++i) {
-        TFormulaValues v;
-        Currency* amount = FormulaAmount(v, names[i]);
-        ASSERT_NE(amount, nullptr) << names[i];
-        *amount = Currency::FromRaw(static_cast<int64_t>(i) * 10000);
-        // Only this name carries a value; every other one is 0.
-        std::string sum;
-        for (size_t j = 1; j < names.size(); ++j) {
-            sum += (j > 1 ? "+#" : "#") + std::string(names[j]) + "#*" + std::to_string(j * j);
-        }
-        EXPECT_EQ(IzrCenePozFormula(sum, v),
-                  Currency::FromRaw(static_cast<int64_t>(i * i * i) * 10000))
-            << names[i];
+    // Each member gets its own value through the structure itself, so a name wired to the
+    // wrong member shows here, whatever table the substitution looks names up in.
+    TFormulaValues v;
+    v.CenRazred = "7";
+    struct Name {
+        std::string_view name;
+        Currency* member;
+    } names[] = {
+        {"KOLICINA", &v.Kolicina},     {"POGCENA", &v.PogCena},     {"CENA", &v.Cena},
+        {"MPCENA", &v.MpCena},         {"VPCENA1", &v.VpCena1},     {"VPCENA2", &v.VpCena2},
+        {"SESTAVNICA", &v.Sestavnica}, {"KOSOVNICA", &v.Kosovnica}, {"NABACENA", &v.NabaCena},
+        {"BNABACENA", &v.BNabaCena},   {"NNABACENA", &v.NNabaCena},
+    };
+    for (size_t i = 0; i < std::size(names); ++i) {
+        *names[i].member = Currency::FromRaw(static_cast<int64_t>(i + 1) * 10000 + 5000);
+    }
+    EXPECT_EQ(IzrCenePozFormula("#CENRAZRED#", v), Amount(7));
+    ASSERT_EQ(FormulaVariableNames().size(), std::size(names) + 1);
+    EXPECT_EQ(FormulaVariableNames().front(), "CENRAZRED");
+    for (size_t i = 0; i < std::size(names); ++i) {
+        std::string name(names[i].name);
+        EXPECT_EQ(FormulaVariableNames()[i + 1], name);
+        EXPECT_EQ(FormulaAmount(v, name), names[i].member) << name;
+        EXPECT_EQ(FormulaVariableText(v, name), Dec(std::to_string(i + 1) + ".5")) << name;
+        EXPECT_EQ(IzrCenePozFormula("#" + name + "#*2", v),
+                  Currency::FromRaw(static_cast<int64_t>(2 * i + 3) * 10000))
+            << name;
     }
     EXPECT_EQ(FormulaAmount(values, "CENRAZRED"), nullptr);
     EXPECT_EQ(FormulaAmount(values, "mpcena"), nullptr); // names are upper case
@@ -137,6 +148,8 @@ TEST_P(FormulaPrice, TheTextAfterEachSignIsCutTo255Characters) {
 TEST_P(FormulaPrice, ErrorTextsAreIgnoredButShownToWhoAsks) {
     std::string error;
     EXPECT_EQ(Price("5/0", &error), Currency());
+    EXPECT_EQ(error, kErrDivByZero);
+    EXPECT_EQ(Price("23+9/0", &error), Amount(23));
     EXPECT_EQ(error, kErrDivByZero);
     EXPECT_EQ(Price("[1=1]", &error), Currency());
     EXPECT_EQ(error, kErrUnitShape);

@@ -111,6 +111,39 @@ TEST_P(FormulaEval, OnlyAZeroDivisorBeforeTheEndOfItsChainRaises) {
     EXPECT_EQ(EvalFormula("[1=2:1/0*1]3").Value, 3); // an expression not reached is not run
 }
 
+// A final zero divisor yields 0 with its error text, and the sums, products and groups
+// around it go on with that 0. Every other error, and an operator read after one, leaves
+// no value: 0.
+TEST_P(FormulaEval, AFinalZeroDivisorCountsAsZeroInWhatSurroundsIt) {
+    struct Case {
+        const char* text;
+        double value;
+        std::string error;
+    } cases[] = {
+        {"23+9/0", 23, std::string(kErrDivByZero)},
+        {"10-4/0", 10, std::string(kErrDivByZero)},
+        {"1+2*3/0", 1, std::string(kErrDivByZero)},
+        {"3+5/", 3, std::string(kErrDivByZero)}, // an empty term is 0
+        {"[2>1:7-1/0]", 7, std::string(kErrDivByZero)},
+        {"[2<1:1][1=1:8+1/0]", 8, std::string(kErrDivByZero)},
+        {"3+(5/0)", 3, std::string(kErrDivByZero)},
+        {"3+(1+4/0)", 4, std::string(kErrDivByZero)},
+        {"2+3*(4/0)", 2, std::string(kErrDivByZero)},
+        {"5/0", 0, std::string(kErrDivByZero)},
+        {"2*5/0", 0, std::string(kErrDivByZero)},
+        {"6/(5/0)", 0, std::string(kErrDivByZero)},
+        {"[1/0=0:5]7", 0, std::string(kErrDivByZero)}, // no condition holds after an error
+        {"(5/0)+3", 0, std::string(kErrDivByZero)},    // the "+" is read after the error
+        {"2*(1+4/0)+3", 0, std::string(kErrDivByZero)},
+        {"(5/0)x", 0, std::string(kErrBadNumber) + "0.00000x"},
+    };
+    for (const Case& c : cases) {
+        TFormulaResult r = EvalFormula(c.text);
+        EXPECT_EQ(r.Error, c.error) << c.text;
+        EXPECT_EQ(r.Value, c.value) << c.text;
+    }
+}
+
 TEST_P(FormulaEval, AnyNumberOfUnitsIsEvaluatedInOrder) {
     std::string text;
     for (int i = 1; i <= 20; ++i) {

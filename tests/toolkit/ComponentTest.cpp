@@ -65,6 +65,12 @@ TEST(Home, AMissingHomeDirectoryIsCreatedWithItsAliasAndDrive) {
     test::TempHome temp;
     auto nested = temp.Path() / "not" / "yet";
     setenv("ZENDRATO_HOME", nested.c_str(), 1);
+    // Only looking creates nothing.
+    EXPECT_EQ(AliasLocation("TevrinTemp"), nested / "TevrinTemp");
+    EXPECT_EQ(WindowsPathLocation("c:\\x\\y.dbf"), nested / "c" / "x" / "y.dbf");
+    EXPECT_EQ(WindowsPathLocation("rel/y.dbf"), std::filesystem::path("rel/y.dbf"));
+    EXPECT_THROW(AliasLocation("Other"), EDatabaseError);
+    EXPECT_FALSE(std::filesystem::exists(temp.Path() / "not"));
     EXPECT_EQ(ZendratoHome(), nested);
     EXPECT_TRUE(std::filesystem::is_directory(nested));
     EXPECT_EQ(AliasDirectory("tevrintemp"), nested / "TevrinTemp");
