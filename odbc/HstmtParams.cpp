@@ -119,16 +119,19 @@ void THstmt::BindParamMain(SQLUSMALLINT number, SQLSMALLINT cType, SQLULEN array
 
     SQLSMALLINT direction = paramType_;
     paramType_ = SQL_PARAM_INPUT;
-    Check(SQLBindParameter(h, number, direction, cType, sqlType, columnSize, decimalDigits, value,
-                           bufferLength, rec->indicators.data()));
+    if (!Checked(SQLBindParameter(h, number, direction, cType, sqlType, columnSize, decimalDigits,
+                                  value, bufferLength, rec->indicators.data()))) {
+        return;
+    }
 
     if (bindByName_) {
         if (paramNames_.empty()) {
             ParseSqlParams(sql_, paramNames_);
         }
         if (number <= paramNames_.size()) {
-            if (ipd_ == SQL_NULL_HDESC) {
-                Check(SQLGetStmtAttr(h, SQL_ATTR_IMP_PARAM_DESC, &ipd_, 0, nullptr));
+            if (ipd_ == SQL_NULL_HDESC &&
+                !Checked(SQLGetStmtAttr(h, SQL_ATTR_IMP_PARAM_DESC, &ipd_, 0, nullptr))) {
+                return;
             }
             std::string name = paramNames_[number - 1];
             SQLSetDescField(ipd_, static_cast<SQLSMALLINT>(number), SQL_DESC_NAME, name.data(),
