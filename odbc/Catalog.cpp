@@ -61,6 +61,13 @@ TOECatalog::~TOECatalog() {
     stmt_.reset();
 }
 
+THdbc* TOECatalog::Hdbc() const {
+    if (!hdbc_ && Owner()) {
+        Owner()->AnnounceComponents();
+    }
+    return hdbc_;
+}
+
 void TOECatalog::SetHdbc(THdbc* hdbc) {
     WatchConnection(this, hdbc_, hdbc);
     hdbc_ = hdbc;
@@ -72,13 +79,18 @@ void TOECatalog::SetHdbc(THdbc* hdbc) {
 void TOECatalog::Notification(TComponent* component, TOperation operation) {
     TComponent::Notification(component, operation);
     THdbc* next = FollowConnection(this, hdbc_, component, operation);
-    if (!next && hdbc_) {
+    if (next == hdbc_) {
+        return;
+    }
+    if (!next && component->IsDestroying()) {
+        // The statement hears of it itself and lets go without touching what is left.
+        WatchConnection(this, hdbc_, nullptr);
         hdbc_ = nullptr;
         proceduresStale_ = true;
         tablesStale_ = true;
-    } else if (next != hdbc_) {
-        SetHdbc(next);
+        return;
     }
+    SetHdbc(next);
 }
 
 void TOECatalog::SetTableOwner(const std::string& v) {
@@ -127,7 +139,7 @@ TCatalogProcedure* TOECatalog::FindProcedure(const std::string& owner, const std
 }
 
 void TOECatalog::RefreshProcedures() {
-    if (!hdbc_) {
+    if (!Hdbc()) {
         throw EODBCExpress("Property Hdbc of " + Name() + " not set.");
     }
     procedureOwner_ = TrimBlanks(procedureOwner_);
@@ -151,7 +163,7 @@ void TOECatalog::RefreshProcedures() {
 }
 
 TCatalogColumns TOECatalog::ReadColumns(const std::string& procOwner, const std::string& procName) {
-    if (!hdbc_) {
+    if (!Hdbc()) {
         throw EODBCExpress("Property Hdbc of " + Name() + " not set.");
     }
     std::string owner = procOwner;

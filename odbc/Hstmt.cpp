@@ -246,6 +246,13 @@ void THstmt::ForgetConnection() noexcept {
 
 // ---- Properties ----------------------------------------------------------------------------
 
+THdbc* THstmt::Hdbc() const {
+    if (!hdbc_ && Owner()) {
+        Owner()->AnnounceComponents();
+    }
+    return hdbc_;
+}
+
 void THstmt::SetHdbc(THdbc* hdbc) {
     Terminate();
     if (hdbc_ && hdbc != hdbc_ && Allocated()) {

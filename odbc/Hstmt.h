@@ -100,7 +100,9 @@ public:
     void ExecuteCatalog(const std::function<SQLRETURN(SQLHSTMT)>& call);
 
     // ---- Properties ---------------------------------------------------------------------
-    THdbc* Hdbc() const noexcept { return hdbc_; }
+    // The connection. While there is none, components made with the owner meanwhile are
+    // announced first, so that a connection made after the statement is taken.
+    THdbc* Hdbc() const;
     // Terminates the statement, then takes the connection.
     void SetHdbc(THdbc* hdbc);
     const std::string& SQL() const noexcept { return sql_; }
