@@ -1,23 +1,16 @@
 #include "odbc/Catalog.h"
 
+#include "odbc/CallArgs.h"
+#include "odbc/ColumnText.h"
 #include "toolkit/Text.h"
 
 namespace zen {
 
 namespace {
 
-std::string TrimBlanks(const std::string& s) {
-    size_t b = s.find_first_not_of(' ');
-    if (b == std::string::npos) {
-        return {};
-    }
-    size_t e = s.find_last_not_of(' ');
-    return s.substr(b, e - b + 1);
-}
-
 // A pattern argument: NULL when empty (an empty string would match nothing).
 SQLCHAR* Arg(std::string& s) {
-    return s.empty() ? nullptr : reinterpret_cast<SQLCHAR*>(s.data());
+    return s.empty() ? nullptr : Chars(s);
 }
 SQLSMALLINT ArgLength(const std::string& s) {
     return s.empty() ? 0 : static_cast<SQLSMALLINT>(s.size());
@@ -26,7 +19,7 @@ SQLSMALLINT ArgLength(const std::string& s) {
 } // namespace
 
 std::string ProcedureBaseName(const std::string& reported) {
-    return TrimBlanks(reported.substr(0, reported.find(';')));
+    return TrimText(reported.substr(0, reported.find(';')), stTrimBoth);
 }
 
 TCatalogProcedure::TCatalogProcedure(TOECatalog* catalog, std::string owner, std::string name,
@@ -61,6 +54,13 @@ TOECatalog::~TOECatalog() {
     stmt_.reset();
 }
 
+THdbc* TOECatalog::Hdbc() const {
+    if (!hdbc_ && Owner()) {
+        Owner()->AnnounceComponents();
+    }
+    return hdbc_;
+}
+
 void TOECatalog::SetHdbc(THdbc* hdbc) {
     WatchConnection(this, hdbc_, hdbc);
     hdbc_ = hdbc;
@@ -72,13 +72,18 @@ void TOECatalog::SetHdbc(THdbc* hdbc) {
 void TOECatalog::Notification(TComponent* component, TOperation operation) {
     TComponent::Notification(component, operation);
     THdbc* next = FollowConnection(this, hdbc_, component, operation);
-    if (!next && hdbc_) {
+    if (next == hdbc_) {
+        return;
+    }
+    if (!next && component->IsDestroying()) {
+        // The statement hears of it itself and lets go without touching what is left.
+        WatchConnection(this, hdbc_, nullptr);
         hdbc_ = nullptr;
         proceduresStale_ = true;
         tablesStale_ = true;
-    } else if (next != hdbc_) {
-        SetHdbc(next);
+        return;
     }
+    SetHdbc(next);
 }
 
 void TOECatalog::SetTableOwner(const std::string& v) {
@@ -115,8 +120,8 @@ const TCatalogProcedures& TOECatalog::Procedures() {
 }
 
 TCatalogProcedure* TOECatalog::FindProcedure(const std::string& owner, const std::string& name) {
-    std::string wantOwner = AsciiUpper(TrimBlanks(owner));
-    std::string wantName = AsciiUpper(TrimBlanks(name));
+    std::string wantOwner = AsciiUpper(TrimText(owner, stTrimBoth));
+    std::string wantName = AsciiUpper(TrimText(name, stTrimBoth));
     for (const auto& p : Procedures()) {
         if (AsciiUpper(p->Name()) == wantName &&
             (wantOwner.empty() || AsciiUpper(p->Owner()) == wantOwner)) {
@@ -127,11 +132,11 @@ TCatalogProcedure* TOECatalog::FindProcedure(const std::string& owner, const std
 }
 
 void TOECatalog::RefreshProcedures() {
-    if (!hdbc_) {
+    if (!Hdbc()) {
         throw EODBCExpress("Property Hdbc of " + Name() + " not set.");
     }
-    procedureOwner_ = TrimBlanks(procedureOwner_);
-    procedureName_ = TrimBlanks(procedureName_);
+    procedureOwner_ = TrimText(procedureOwner_, stTrimBoth);
+    procedureName_ = TrimText(procedureName_, stTrimBoth);
     std::string owner = procedureOwner_;
     std::string name = procedureName_;
     // A fresh handle: no result set or binding of an earlier call is left on it.
@@ -151,15 +156,14 @@ void TOECatalog::RefreshProcedures() {
 }
 
 TCatalogColumns TOECatalog::ReadColumns(const std::string& procOwner, const std::string& procName) {
-    if (!hdbc_) {
+    if (!Hdbc()) {
         throw EODBCExpress("Property Hdbc of " + Name() + " not set.");
     }
     std::string owner = procOwner;
     std::string name = procName;
     stmt_->Terminate();
     stmt_->ExecuteCatalog([&](SQLHSTMT h) {
-        return SQLProcedureColumns(h, nullptr, 0, Arg(owner), ArgLength(owner),
-                                   reinterpret_cast<SQLCHAR*>(name.data()),
+        return SQLProcedureColumns(h, nullptr, 0, Arg(owner), ArgLength(owner), Chars(name),
                                    static_cast<SQLSMALLINT>(name.size()), nullptr, 0);
     });
     TCatalogColumns columns;

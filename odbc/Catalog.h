@@ -66,7 +66,8 @@ public:
     ~TOECatalog() override;
     const char* ClassName() const noexcept override { return "TOECatalog"; }
 
-    THdbc* Hdbc() const noexcept { return hdbc_; }
+    // As a statement's: a connection made after the catalog is taken on first use.
+    THdbc* Hdbc() const;
     void SetHdbc(THdbc* hdbc);
     const std::string& TableOwner() const noexcept { return tableOwner_; }
     void SetTableOwner(const std::string& v);

@@ -12,14 +12,18 @@ bool IsBlank(char c) {
     return c == ' ';
 }
 
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) {
-        s.remove_prefix(1);
+std::string_view TrimView(std::string_view text, TStringTrimming mode) {
+    if (mode == stTrimLeading || mode == stTrimBoth) {
+        while (!text.empty() && IsBlank(text.front())) {
+            text.remove_prefix(1);
+        }
     }
-    while (!s.empty() && IsBlank(s.back())) {
-        s.remove_suffix(1);
+    if (mode == stTrimTrailing || mode == stTrimBoth) {
+        while (!text.empty() && IsBlank(text.back())) {
+            text.remove_suffix(1);
+        }
     }
-    return s;
+    return text;
 }
 
 // At least two digits; wider numbers keep all of theirs.
@@ -50,17 +54,7 @@ template <typename T> bool DigitsAt(std::string_view text, size_t pos, size_t le
 } // namespace
 
 std::string TrimText(std::string_view text, TStringTrimming mode) {
-    if (mode == stTrimLeading || mode == stTrimBoth) {
-        while (!text.empty() && IsBlank(text.front())) {
-            text.remove_prefix(1);
-        }
-    }
-    if (mode == stTrimTrailing || mode == stTrimBoth) {
-        while (!text.empty() && IsBlank(text.back())) {
-            text.remove_suffix(1);
-        }
-    }
-    return std::string(text);
+    return std::string(TrimView(text, mode));
 }
 
 std::string FormatFloatSci(double value) {
@@ -119,7 +113,7 @@ std::string FormatTimestampText(const TDateTimeRec& ts) {
 }
 
 bool ParseDoubleText(std::string_view text, double& out) {
-    text = TrimBlanks(text);
+    text = TrimView(text, stTrimBoth);
     if (!text.empty() && text.front() == '+') {
         text.remove_prefix(1);
     }
@@ -136,7 +130,7 @@ bool ParseDoubleText(std::string_view text, double& out) {
 }
 
 bool ParseInt64Text(std::string_view text, int64_t& out) {
-    text = TrimBlanks(text);
+    text = TrimView(text, stTrimBoth);
     if (!text.empty() && text.front() == '+') {
         text.remove_prefix(1);
     }

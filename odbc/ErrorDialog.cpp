@@ -41,7 +41,7 @@ QLineEdit* ReadOnlyField(QWidget* parent, int left, int top, int width, int heig
 TOEErrorDialog::TOEErrorDialog(const std::string& text, const EODBC& e, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      records_(e.Records()) {
+      error_(e) {
     setWindowTitle(Q("Database Error: " + Application().Title()));
     setModal(true);
 
@@ -80,7 +80,7 @@ TOEErrorDialog::TOEErrorDialog(const std::string& text, const EODBC& e, QWidget*
     next_->setAutoDefault(false);
     connect(next_, &QPushButton::clicked, this, &TOEErrorDialog::NextRecord);
 
-    index_ = 0;
+    error_.First();
     ShowRecord();
     prev_->setEnabled(false);
     next_->setEnabled(true);
@@ -103,38 +103,23 @@ void TOEErrorDialog::ToggleDetails() {
 }
 
 void TOEErrorDialog::PrevRecord() {
-    prev_->setEnabled(true);
+    error_.Prev();
+    ShowRecord();
+    prev_->setEnabled(error_.RecordIndex() > 0);
     next_->setEnabled(true);
-    if (index_ > 0) {
-        --index_;
-        ShowRecord();
-    }
-    if (index_ == 0) {
-        prev_->setEnabled(false);
-    }
 }
 
 void TOEErrorDialog::NextRecord() {
+    error_.Next();
+    ShowRecord();
     prev_->setEnabled(true);
-    next_->setEnabled(true);
-    int last = static_cast<int>(records_.size()) - 1;
-    if (index_ < last) {
-        ++index_;
-        ShowRecord();
-    }
-    if (index_ >= last) {
-        next_->setEnabled(false);
-    }
+    next_->setEnabled(error_.RecordIndex() < error_.RecordCount() - 1);
 }
 
 void TOEErrorDialog::ShowRecord() {
-    if (records_.empty()) {
-        return;
-    }
-    const TErrorRec& r = records_[static_cast<size_t>(index_)];
-    memo_->setPlainText(Q(r.message));
-    sqlState_->setText(Q(r.sqlState));
-    native_->setText(QString::number(r.nativeError));
+    memo_->setPlainText(Q(error_.ErrorMsg()));
+    sqlState_->setText(Q(error_.SqlState()));
+    native_->setText(QString::number(error_.NativeError()));
 }
 
 void ShowODBCErrorDialog(const std::string& text, const EODBC& e) {

@@ -6,7 +6,6 @@
 #include <QDialog>
 
 #include <string>
-#include <vector>
 
 class QLabel;
 class QPlainTextEdit;
@@ -25,7 +24,7 @@ public:
 
     bool Expanded() const noexcept { return expanded_; }
     void SetExpanded(bool on);
-    int RecordIndex() const noexcept { return index_; }
+    int RecordIndex() const noexcept { return error_.RecordIndex(); }
 
     QLabel* MessageLabel() const { return message_; }
     QPushButton* OkButton() const { return ok_; }
@@ -48,8 +47,7 @@ public slots:
 private:
     void ShowRecord();
 
-    std::vector<TErrorRec> records_;
-    int index_ = 0;
+    EODBC error_; // a copy, stepped through with its own record navigation
     bool expanded_ = false;
     QLabel* message_;
     QPushButton* ok_;

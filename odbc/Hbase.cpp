@@ -20,9 +20,10 @@ void THbase::DoBeforeTerminate() {
     FireEvent(BeforeTerminate, this);
 }
 
-void THbase::Check(SQLRETURN rc) {
+bool THbase::Checked(SQLRETURN rc, THbase* source) {
     retCode_ = rc;
-    THenv::Instance().Error().Check(this, rc);
+    THenv::Instance().Error().Check(source ? source : this, rc);
+    return SQL_SUCCEEDED(rc);
 }
 
 void TChildren::Add(THbase* child) {

@@ -63,9 +63,13 @@ protected:
     void DoAfterInit();
     void DoBeforeTerminate();
     void SetAllocated(bool on) noexcept { allocated_ = on; }
-    // Remembers the return code of the last ODBC call and checks it through the
-    // environment's error object (raises EODBC on failure).
-    void Check(SQLRETURN rc);
+    // The one way a handle component checks an ODBC return code: remembers it, raises
+    // EODBC through the environment's error object when it fails, and says whether the
+    // call succeeded. A failure can come back as false without an exception (OnError
+    // dropped it, or a lost link is being torn down quietly): the caller then stops and
+    // leaves its state as it was. A failed allocation reports the diagnostics of the
+    // parent handle, `source`.
+    [[nodiscard]] bool Checked(SQLRETURN rc, THbase* source = nullptr);
     void SetRetCode(SQLRETURN rc) noexcept { retCode_ = rc; }
 
 private:

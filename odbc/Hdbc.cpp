@@ -1,5 +1,6 @@
 #include "odbc/Hdbc.h"
 
+#include "odbc/CallArgs.h"
 #include "odbc/ErrorDialog.h"
 
 #include <QApplication>
@@ -10,27 +11,24 @@
 
 namespace zen {
 
-namespace {
-SQLPOINTER IntAttr(SQLUINTEGER v) {
-    return reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(v));
-}
-SQLCHAR* Chars(std::string& s) {
-    return reinterpret_cast<SQLCHAR*>(s.data());
-}
-} // namespace
-
 THdbc::THdbc(TComponent* owner) : THbase(owner), driverTable_(BuildDriverTable()) {}
 
 THdbc::~THdbc() {
     // A destructor cannot report, so the teardown runs quiet: statements, disconnect and
     // handle are released in order even where the driver complains.
+    THenv* env = THenv::Existing();
     try {
-        if (THenv* env = THenv::Existing()) {
+        if (env) {
             env->TearDownQuietly(this);
         } else {
             Terminate(); // the environment's end already released this connection
         }
     } catch (...) {
+    }
+    // A handle the driver would not free is lost with this object; the environment must
+    // not keep a pointer to it.
+    if (env) {
+        env->Children().Remove(this);
     }
 }
 
@@ -44,11 +42,11 @@ bool THdbc::Init() {
         env.SetConnectionPooling(pendingPooling_);
     }
     SQLHDBC h = SQL_NULL_HDBC;
-    SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_DBC, env.Handle(), &h);
     // A failed allocation leaves its diagnostics on the environment handle.
-    env.Error().Check(&env, rc);
+    if (!Checked(SQLAllocHandle(SQL_HANDLE_DBC, env.Handle(), &h), &env)) {
+        return false;
+    }
     hdbc_ = h;
-    SetRetCode(rc);
     SetAllocated(true);
     env.Children().Add(this);
     ApplyCursorLib();
@@ -65,14 +63,13 @@ bool THdbc::Terminate() {
     if (connected_) {
         Disconnect();
     }
+    // A handle the driver will not free stays allocated and listed, so that a later
+    // Terminate can try again.
+    if (!Checked(SQLFreeHandle(SQL_HANDLE_DBC, hdbc_))) {
+        return false;
+    }
     if (THenv* env = THenv::Existing()) {
         env->Children().Remove(this);
-    }
-    SQLRETURN rc = SQLFreeHandle(SQL_HANDLE_DBC, hdbc_);
-    if (!SQL_SUCCEEDED(rc)) {
-        // The handle is still there: keep it on the environment's list, then report.
-        THenv::Instance().Children().Add(this);
-        Check(rc);
     }
     hdbc_ = SQL_NULL_HDBC;
     SetAllocated(false);
@@ -115,16 +112,13 @@ QWidget* THdbc::DialogParent() const {
 }
 
 void THdbc::Connect() {
-    if (linkLostPending_) {
-        linkLostPending_ = false;
-        THenv::Instance().TearDownQuietly(this);
-    }
-    Init();
-    if (connected_) {
+    if (!Init() || connected_) {
         return;
     }
     DoBeforeConnect();
-    ApplyCursorLib();
+    if (!ApplyCursorLib()) {
+        return;
+    }
     SQLRETURN rc;
     if (UsesDriverConnect()) {
         std::string in = ConnectString();
@@ -140,16 +134,24 @@ void THdbc::Connect() {
         std::string dsn = dataSource_, user = userName_, pwd = password_;
         rc = SQLConnect(hdbc_, Chars(dsn), SQL_NTS, Chars(user), SQL_NTS, Chars(pwd), SQL_NTS);
     }
-    Check(rc);
+    if (!Checked(rc)) {
+        return;
+    }
+    // Not left half connected: a connection whose set-up fails is closed again, so that
+    // Connected stays false and AfterConnect does not fire.
     connected_ = true;
+    bool isolated = false;
     try {
-        ApplyIsolationLevel();
+        isolated = ApplyIsolationLevel();
     } catch (...) {
-        // Not left half connected: a connection whose set-up failed is closed again, so
-        // that Connected stays false and AfterConnect does not fire.
         SQLDisconnect(hdbc_);
         connected_ = false;
         throw;
+    }
+    if (!isolated) {
+        SQLDisconnect(hdbc_);
+        connected_ = false;
+        return;
     }
     SQLUSMALLINT supported = SQL_FALSE;
     rc = SQLGetFunctions(hdbc_, SQL_API_SQLDESCRIBEPARAM, &supported);
@@ -163,7 +165,9 @@ void THdbc::Disconnect() {
     }
     DoBeforeDisconnect();
     children_.TerminateAll();
-    Check(SQLDisconnect(hdbc_));
+    if (!Checked(SQLDisconnect(hdbc_))) {
+        return;
+    }
     connected_ = false;
     DoAfterDisconnect();
 }
@@ -195,21 +199,22 @@ void THdbc::Loaded() {
 
 // Sets a connection attribute only when the driver reports a different value; an
 // attribute that cannot be read is left as the driver has it.
-void THdbc::ApplyConnectAttr(SQLINTEGER attribute, SQLUINTEGER value) {
+bool THdbc::ApplyConnectAttr(SQLINTEGER attribute, SQLUINTEGER value) {
     if (!Allocated()) {
-        return;
+        return true;
     }
     // Read into a full-width buffer: some driver managers write SQLULEN for 32-bit
     // attributes.
     SQLULEN current = 0;
     SQLRETURN rc = SQLGetConnectAttr(hdbc_, attribute, &current, sizeof current, nullptr);
     if (SQL_SUCCEEDED(rc) && current != value) {
-        Check(SQLSetConnectAttr(hdbc_, attribute, IntAttr(value), 0));
+        return Checked(SQLSetConnectAttr(hdbc_, attribute, UlenAttr(value), 0));
     }
+    return true;
 }
 
-void THdbc::ApplyCursorLib() {
-    ApplyConnectAttr(SQL_ATTR_ODBC_CURSORS, cursorLib_);
+bool THdbc::ApplyCursorLib() {
+    return ApplyConnectAttr(SQL_ATTR_ODBC_CURSORS, cursorLib_);
 }
 
 void THdbc::SetCursorLib(SQLUINTEGER value) {
@@ -220,8 +225,8 @@ void THdbc::SetCursorLib(SQLUINTEGER value) {
     ApplyCursorLib();
 }
 
-void THdbc::ApplyIsolationLevel() {
-    ApplyConnectAttr(SQL_ATTR_TXN_ISOLATION, isolationLevel_);
+bool THdbc::ApplyIsolationLevel() {
+    return ApplyConnectAttr(SQL_ATTR_TXN_ISOLATION, isolationLevel_);
 }
 
 void THdbc::SetIsolationLevel(SQLUINTEGER level) {

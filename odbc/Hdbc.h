@@ -90,10 +90,6 @@ public:
     TNotifyEvent BeforeDisconnect;
     TNotifyEvent AfterDisconnect;
 
-    // A lost link whose exception was dropped by OnError is torn down here, at the next
-    // Connect, instead of in the middle of the call that failed.
-    void MarkLinkLost() noexcept { linkLostPending_ = true; }
-
 protected:
     virtual void DoBeforeConnect();
     virtual void DoAfterConnect();
@@ -103,9 +99,10 @@ protected:
 
 private:
     QWidget* DialogParent() const;
-    void ApplyConnectAttr(SQLINTEGER attribute, SQLUINTEGER value);
-    void ApplyCursorLib();
-    void ApplyIsolationLevel();
+    // False when setting the attribute failed (and the failure was not raised).
+    bool ApplyConnectAttr(SQLINTEGER attribute, SQLUINTEGER value);
+    bool ApplyCursorLib();
+    bool ApplyIsolationLevel();
 
     SQLHDBC hdbc_ = SQL_NULL_HDBC;
     TChildren children_;
@@ -113,7 +110,6 @@ private:
     TConnectionPooling pendingPooling_ = cpDefault;
     bool connected_ = false;
     bool connectWhenLoaded_ = false;
-    bool linkLostPending_ = false;
     std::string driver_;
     std::string dataSource_;
     std::string userName_;

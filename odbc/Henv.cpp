@@ -1,5 +1,6 @@
 #include "odbc/Henv.h"
 
+#include "odbc/CallArgs.h"
 #include "odbc/Hdbc.h"
 
 #include <memory>
@@ -66,9 +67,9 @@ void THenv::ApplyPooling() {
     SQLRETURN rc = SQLGetEnvAttr(SQL_NULL_HENV, SQL_ATTR_CONNECTION_POOLING, &current,
                                  sizeof current, nullptr);
     if (SQL_SUCCEEDED(rc) && current != wanted) {
-        rc = SQLSetEnvAttr(SQL_NULL_HENV, SQL_ATTR_CONNECTION_POOLING,
-                           reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(wanted)), 0);
-        Check(rc);
+        // A refusal that is not raised leaves the driver manager's mode as it was.
+        (void)Checked(
+            SQLSetEnvAttr(SQL_NULL_HENV, SQL_ATTR_CONNECTION_POOLING, UlenAttr(wanted), 0));
     }
 }
 
@@ -78,20 +79,26 @@ bool THenv::Init() {
     }
     ApplyPooling();
     SQLHENV h = SQL_NULL_HENV;
-    Check(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h));
-    henv_ = h;
-    SQLRETURN rc =
-        SQLSetEnvAttr(henv_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    if (!error_.Success(rc)) {
-        // Not left half set up: the handle goes before the error is raised.
-        try {
-            Check(rc);
-        } catch (...) {
-            SQLFreeHandle(SQL_HANDLE_ENV, henv_);
-            henv_ = SQL_NULL_HENV;
-            throw;
-        }
+    if (!Checked(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h))) {
+        return false;
     }
+    henv_ = h;
+    // Not left half set up: without its version the environment goes again, whether the
+    // failure raises or not.
+    struct FreeUnlessKept {
+        SQLHENV& handle;
+        bool keep = false;
+        ~FreeUnlessKept() {
+            if (!keep) {
+                SQLFreeHandle(SQL_HANDLE_ENV, handle);
+                handle = SQL_NULL_HENV;
+            }
+        }
+    } guard{henv_};
+    if (!Checked(SQLSetEnvAttr(henv_, SQL_ATTR_ODBC_VERSION, UlenAttr(SQL_OV_ODBC3), 0))) {
+        return false;
+    }
+    guard.keep = true;
     SetAllocated(true);
     DoAfterInit();
     return true;
@@ -108,7 +115,9 @@ void THenv::Release() {
         return;
     }
     Terminate();
-    Check(SQLFreeHandle(SQL_HANDLE_ENV, henv_));
+    if (!Checked(SQLFreeHandle(SQL_HANDLE_ENV, henv_))) {
+        return;
+    }
     henv_ = SQL_NULL_HENV;
     SetAllocated(false);
 }

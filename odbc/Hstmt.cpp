@@ -2,23 +2,17 @@
 
 #include "odbc/Hstmt.h"
 
+#include "odbc/CallArgs.h"
 #include "odbc/SqlText.h"
 
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <numeric>
 
 namespace zen {
 
 namespace {
-
-SQLPOINTER UlenAttr(SQLULEN v) {
-    return reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(v));
-}
-
-SQLCHAR* Chars(std::string& s) {
-    return reinterpret_cast<SQLCHAR*>(s.data());
-}
 
 // Lets the window stay responsive while an asynchronous statement runs.
 void ProcessPendingMessages() {
@@ -70,17 +64,13 @@ THstmt::~THstmt() {
     try {
         Terminate();
     } catch (...) {
-        // A destructor cannot report: release what is left without checks.
-        if (hdbc_) {
-            hdbc_->Children().Remove(this);
-        }
-        ReleaseHandle();
+        // A destructor cannot report: what is left goes without checks below.
     }
-}
-
-bool THstmt::Checked(SQLRETURN rc) {
-    Check(rc);
-    return SQL_SUCCEEDED(rc);
+    // However the release went, the connection must not keep a pointer to this object.
+    if (hdbc_) {
+        hdbc_->Children().Remove(this);
+    }
+    ReleaseHandle();
 }
 
 // ---- Lifecycle -----------------------------------------------------------------------------
@@ -89,27 +79,31 @@ bool THstmt::Init() {
     if (Allocated()) {
         return true;
     }
-    if (!hdbc_) {
+    THdbc* dbc = Hdbc();
+    if (!dbc) {
         throw EODBCExpress("Property Hdbc of " + Name() + " not set.");
     }
-    hdbc_->Connect();
+    dbc->Connect();
+    if (!dbc->Connected()) {
+        return false;
+    }
     SQLHSTMT h = SQL_NULL_HSTMT;
-    SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, hdbc_->Handle(), &h);
     // A failed allocation leaves its diagnostics on the connection.
-    THenv::Instance().Error().Check(hdbc_, rc);
-    if (!SQL_SUCCEEDED(rc)) {
+    if (!Checked(SQLAllocHandle(SQL_HANDLE_STMT, dbc->Handle(), &h), dbc)) {
         return false;
     }
     hstmt_ = h;
-    SetRetCode(rc);
     SetAllocated(true);
-    hdbc_->Children().Add(this);
+    dbc->Children().Add(this);
     ApplyConcurrency();
     ApplyCursorType();
     ApplyRowSetSize();
+    if (!Allocated()) {
+        return false; // a lost link was torn down meanwhile
+    }
     DoAfterInit();
     if (cursorCaps_ & SQL_CA1_BOOKMARK) {
-        rc = SQLSetStmtAttr(hstmt_, SQL_ATTR_USE_BOOKMARKS, UlenAttr(SQL_UB_VARIABLE), 0);
+        SQLRETURN rc = SQLSetStmtAttr(hstmt_, SQL_ATTR_USE_BOOKMARKS, UlenAttr(SQL_UB_VARIABLE), 0);
         bindBookmarks_ = bindBookmarks_ && SQL_SUCCEEDED(rc);
     } else {
         bindBookmarks_ = false;
@@ -132,12 +126,12 @@ bool THstmt::Terminate() {
         ReleaseHandle();
         throw;
     }
-    SQLRETURN rc = SQLFreeHandle(SQL_HANDLE_STMT, hstmt_);
-    if (!SQL_SUCCEEDED(rc)) {
+    // A handle the driver will not free stays allocated and listed with its connection,
+    // so that the connection's teardown tries again.
+    if (!Checked(SQLFreeHandle(SQL_HANDLE_STMT, hstmt_))) {
         if (hdbc_) {
             hdbc_->Children().Add(this);
         }
-        Check(rc);
         return false;
     }
     hstmt_ = SQL_NULL_HSTMT;
@@ -162,26 +156,43 @@ void THstmt::ReleaseHandle() noexcept {
 }
 
 void THstmt::BeforeRaise() noexcept {
-    if (asyncOn_ && hstmt_ != SQL_NULL_HSTMT) {
+    if (hstmt_ == SQL_NULL_HSTMT) {
+        return;
+    }
+    // Cancelled first: a statement waiting for data refuses the switch to synchronous mode.
+    if (needData_) {
+        SQLCancel(hstmt_);
+        needData_ = false;
+    }
+    if (asyncOn_) {
         SQLSetStmtAttr(hstmt_, SQL_ATTR_ASYNC_ENABLE, UlenAttr(SQL_ASYNC_ENABLE_OFF), 0);
         asyncOn_ = false;
     }
 }
 
 void THstmt::CloseCursor() {
-    Check(SQLFreeStmt(Handle(), SQL_CLOSE));
+    SQLHSTMT h = Handle();
+    if (h != SQL_NULL_HSTMT) {
+        (void)Checked(SQLFreeStmt(h, SQL_CLOSE));
+    }
 }
 
 void THstmt::Close() {
     CloseCursor();
+    if (!Allocated()) {
+        return; // not allocated after all, or torn down by a lost link meanwhile
+    }
     SQLRETURN rc = SQLFreeStmt(hstmt_, SQL_RESET_PARAMS);
     params_.clear();
     paramNames_.clear();
     paramSetSize_ = 1;
-    Check(rc);
+    if (!Checked(rc)) {
+        return;
+    }
     FreeColumns();
-    rc = SQLFreeStmt(hstmt_, SQL_UNBIND);
-    Check(rc);
+    if (!Checked(SQLFreeStmt(hstmt_, SQL_UNBIND))) {
+        return;
+    }
     MarkWriteBackUnprepared();
     prepared_ = false;
     executed_ = false;
@@ -209,18 +220,46 @@ void THstmt::FreeColumns() noexcept {
 void THstmt::Notification(TComponent* component, TOperation operation) {
     THbase::Notification(component, operation);
     THdbc* next = FollowConnection(this, hdbc_, component, operation);
-    if (!next) {
-        // Going: it has terminated this statement already.
-        hdbc_ = nullptr;
-    } else if (next != hdbc_) {
-        SetHdbc(next);
+    if (next == hdbc_) {
+        return;
     }
+    if (!next && component->IsDestroying()) {
+        // The connection's own teardown has released this statement; what is left of
+        // the connection must not be touched.
+        ForgetConnection();
+    }
+    SetHdbc(next);
+}
+
+void THstmt::ForgetConnection() noexcept {
+    for (auto& wb : writeBack_) {
+        if (wb) {
+            wb->ForgetConnection();
+        }
+    }
+    // A handle still held went with its connection's.
+    hstmt_ = SQL_NULL_HSTMT;
+    ReleaseHandle();
+    WatchConnection(this, hdbc_, nullptr);
+    hdbc_ = nullptr;
 }
 
 // ---- Properties ----------------------------------------------------------------------------
 
+THdbc* THstmt::Hdbc() const {
+    if (!hdbc_ && Owner()) {
+        Owner()->AnnounceComponents();
+    }
+    return hdbc_;
+}
+
 void THstmt::SetHdbc(THdbc* hdbc) {
     Terminate();
+    if (hdbc_ && hdbc != hdbc_ && Allocated()) {
+        // A handle the driver would not free belongs to the old connection: given up.
+        hdbc_->Children().Remove(this);
+        ReleaseHandle();
+    }
     WatchConnection(this, hdbc_, hdbc);
     hdbc_ = hdbc;
     for (auto& wb : writeBack_) {
@@ -337,12 +376,11 @@ void THstmt::RefreshCursorCaps() {
 
 SQLULEN THstmt::MaxRows() {
     SQLULEN value = 0;
-    Check(SQLGetStmtAttr(Handle(), SQL_ATTR_MAX_ROWS, &value, 0, nullptr));
-    return value;
+    return Checked(SQLGetStmtAttr(Handle(), SQL_ATTR_MAX_ROWS, &value, 0, nullptr)) ? value : 0;
 }
 
 void THstmt::SetMaxRows(SQLULEN value) {
-    Check(SQLSetStmtAttr(Handle(), SQL_ATTR_MAX_ROWS, UlenAttr(value), 0));
+    (void)Checked(SQLSetStmtAttr(Handle(), SQL_ATTR_MAX_ROWS, UlenAttr(value), 0));
 }
 
 // ---- Events --------------------------------------------------------------------------------
@@ -373,6 +411,9 @@ long THstmt::DoRowCount() {
 
 void THstmt::Prepare() {
     Close();
+    if (!Allocated()) {
+        return;
+    }
     DoBeforePrepare();
     std::string text = ParseSqlParams(sql_, paramNames_);
     if (!Checked(SQLPrepare(hstmt_, Chars(text), SQL_NTS))) {
@@ -382,12 +423,24 @@ void THstmt::Prepare() {
     prepared_ = true;
 }
 
-SQLRETURN THstmt::RunMaybeAsync(const std::function<SQLRETURN()>& call) {
+void THstmt::EnableAsync() noexcept {
     if (execAsync_) {
-        // A driver that refuses asynchronous mode simply runs the call synchronously.
+        // A driver that refuses asynchronous mode simply runs the calls synchronously.
         asyncOn_ = SQL_SUCCEEDED(
             SQLSetStmtAttr(hstmt_, SQL_ATTR_ASYNC_ENABLE, UlenAttr(SQL_ASYNC_ENABLE_ON), 0));
     }
+}
+
+bool THstmt::DisableAsync() {
+    if (!asyncOn_) {
+        return true;
+    }
+    asyncOn_ = false;
+    return Checked(
+        SQLSetStmtAttr(hstmt_, SQL_ATTR_ASYNC_ENABLE, UlenAttr(SQL_ASYNC_ENABLE_OFF), 0));
+}
+
+SQLRETURN THstmt::Poll(const std::function<SQLRETURN()>& call) {
     SQLRETURN rc = call();
     while (rc == SQL_STILL_EXECUTING) {
         ProcessPendingMessages();
@@ -397,38 +450,40 @@ SQLRETURN THstmt::RunMaybeAsync(const std::function<SQLRETURN()>& call) {
 }
 
 void THstmt::Execute() {
-    Init();
+    if (!Init()) {
+        return;
+    }
     DoBeforeExecute();
     SQLRETURN rc = SQLSetStmtAttr(hstmt_, SQL_ATTR_PARAMSET_SIZE, UlenAttr(paramSetSize_), 0);
-    if (paramSetSize_ > 1) {
-        Check(rc);
+    if (paramSetSize_ > 1 && !Checked(rc)) {
+        return;
     }
     executed_ = false;
     // A cursor left open by an earlier execution would make the driver refuse this one.
     CloseCursor();
+    if (!Allocated()) {
+        return;
+    }
+    EnableAsync();
     if (prepared_) {
-        rc = RunMaybeAsync([this] { return SQLExecute(hstmt_); });
+        rc = Poll([this] { return SQLExecute(hstmt_); });
     } else {
         std::string text = ParseSqlParams(sql_, paramNames_);
-        rc = RunMaybeAsync([this, &text] { return SQLExecDirect(hstmt_, Chars(text), SQL_NTS); });
+        rc = Poll([this, &text] { return SQLExecDirect(hstmt_, Chars(text), SQL_NTS); });
     }
-    if (rc != SQL_NEED_DATA && rc != SQL_NO_DATA) {
-        Check(rc);
-    }
-    if (asyncOn_) {
-        asyncOn_ = false;
-        Check(SQLSetStmtAttr(hstmt_, SQL_ATTR_ASYNC_ENABLE, UlenAttr(SQL_ASYNC_ENABLE_OFF), 0));
-    }
-    if (rc == SQL_NEED_DATA) {
-        rc = SendLongData();
-        if (rc != SQL_NO_DATA) {
-            Check(rc);
-        }
-    }
-    if (SQL_SUCCEEDED(rc)) {
-        DoAfterExecute();
-    } else if (rc != SQL_NO_DATA) {
+    // Asynchronous mode cannot be switched off while the statement waits for its data:
+    // the data goes first, polled like the execution.
+    if (rc == SQL_NEED_DATA && !SendLongData(rc)) {
         return;
+    }
+    if (rc != SQL_NO_DATA && !Checked(rc)) {
+        return;
+    }
+    if (!DisableAsync()) {
+        return;
+    }
+    if (rc != SQL_NO_DATA) {
+        DoAfterExecute();
     }
     rowsFetched_ = 0;
     SQLSetStmtAttr(hstmt_, SQL_ATTR_ROWS_FETCHED_PTR, &rowsFetched_, 0);
@@ -436,7 +491,9 @@ void THstmt::Execute() {
 }
 
 void THstmt::ExecuteCatalog(const std::function<SQLRETURN(SQLHSTMT)>& call) {
-    Init();
+    if (!Init()) {
+        return;
+    }
     executed_ = false;
     if (!Checked(call(hstmt_))) {
         return;
@@ -446,49 +503,48 @@ void THstmt::ExecuteCatalog(const std::function<SQLRETURN(SQLHSTMT)>& call) {
     executed_ = true;
 }
 
-SQLRETURN THstmt::SendLongData() {
+bool THstmt::SendLongData(SQLRETURN& rc) {
+    // Until the exchange ends, a failure must cancel it (BeforeRaise): a statement left
+    // waiting for data refuses every other call.
+    needData_ = true;
+    struct Waiting {
+        bool& flag;
+        ~Waiting() { flag = false; }
+    } waiting{needData_};
     SQLPOINTER token = nullptr;
-    SQLRETURN rc = SQLParamData(hstmt_, &token);
+    rc = Poll([this, &token] { return SQLParamData(hstmt_, &token); });
     while (rc == SQL_NEED_DATA) {
         auto it = std::find_if(params_.begin(), params_.end(),
                                [token](const auto& p) { return p->value == token; });
         if (it == params_.end()) {
-            SQLCancel(hstmt_);
+            BeforeRaise();
             throw EODBCExpress("The driver asked for data of a parameter that is not bound.");
         }
         const TParamRec& p = **it;
         SQLLEN length = p.indicators[0] <= SQL_LEN_DATA_AT_EXEC_OFFSET
                             ? -p.indicators[0] + SQL_LEN_DATA_AT_EXEC_OFFSET
                             : 0;
-        const auto* data = static_cast<const unsigned char*>(p.value);
-        SQLRETURN put = SQL_SUCCESS;
-        if (length == 0) {
-            put = SQLPutData(hstmt_, const_cast<unsigned char*>(data), 0);
-        }
-        for (SQLLEN sent = 0; sent < length;) {
+        auto* data = static_cast<unsigned char*>(p.value);
+        auto put = [this, data](SQLLEN offset, SQLLEN size) {
+            return Poll([=, this] { return SQLPutData(hstmt_, data + offset, size); });
+        };
+        SQLRETURN putRc = length == 0 ? put(0, 0) : SQL_SUCCESS;
+        for (SQLLEN sent = 0; sent < length && SQL_SUCCEEDED(putRc);) {
             SQLLEN piece = std::min(blobSize_, length - sent);
-            put = SQLPutData(hstmt_, const_cast<unsigned char*>(data + sent), piece);
-            if (!SQL_SUCCEEDED(put)) {
-                break;
-            }
+            putRc = put(sent, piece);
             sent += piece;
         }
-        try {
-            Check(put);
-        } catch (...) {
-            // Leave no half-sent statement behind: the next call would be refused.
-            SQLCancel(hstmt_);
-            throw;
+        if (!Checked(putRc)) {
+            return false;
         }
-        rc = SQLParamData(hstmt_, &token);
+        rc = Poll([this, &token] { return SQLParamData(hstmt_, &token); });
     }
-    return rc;
+    return true;
 }
 
 SQLLEN THstmt::NumRowsAffected() {
     SQLLEN n = 0;
-    Check(SQLRowCount(Handle(), &n));
-    return n;
+    return Checked(SQLRowCount(Handle(), &n)) ? n : 0;
 }
 
 // ---- Row count -----------------------------------------------------------------------------
@@ -508,50 +564,66 @@ long THstmt::RowCount() {
         }
     }
     if (rowCountMethod_ != rcTraverse) {
-        if (auto text = CountQueryText(sql_)) {
-            long n = CountBySelect(*text);
+        if (auto query = CountQuery(sql_)) {
+            long n = CountBySelect(*query);
             if (n >= 0) {
                 return n;
+            }
+            if (!hdbc_ || !hdbc_->Connected()) {
+                // A lost link that OnError dropped has been torn down, this statement's
+                // cursor with it: counting again would only reconnect.
+                return -1;
             }
         }
     }
     return CountByTraversal();
 }
 
-void THstmt::RebindParamsOn(THstmt& other) const {
-    size_t markers = other.ParamNames().size();
-    for (const auto& rec : params_) {
-        const TParamRec& p = *rec;
-        if (p.number > markers) {
+void THstmt::RebindParamsOn(THstmt& other, const std::vector<size_t>& numbers) const {
+    for (size_t i = 0; i < numbers.size(); ++i) {
+        const TParamRec* p = FindParam(static_cast<SQLUSMALLINT>(numbers[i]));
+        if (!p) {
             continue;
         }
-        other.BindParamMain(p.number, p.cType, p.arraySize, p.nullable, p.decimalDigits,
-                            p.columnSize, p.sqlType, p.value);
+        auto number = static_cast<SQLUSMALLINT>(i + 1);
+        other.BindParamMain(number, p->cType, p->arraySize, p->nullable, p->decimalDigits,
+                            p->columnSize, p->sqlType, p->value);
         // Same sizes and lengths (a long value's length included); copied in place, since
         // the driver holds the array's address.
-        TParamRec* copy = other.ParamRecord(p.number);
-        std::copy_n(p.indicators.begin(), std::min(p.indicators.size(), copy->indicators.size()),
-                    copy->indicators.begin());
+        if (TParamRec* copy = other.ParamRecord(number)) {
+            std::copy_n(p->indicators.begin(),
+                        std::min(p->indicators.size(), copy->indicators.size()),
+                        copy->indicators.begin());
+        }
     }
 }
 
-long THstmt::CountBySelect(const std::string& text) {
+long THstmt::CountBySelect(const TCountQuery& query) {
     THstmt tmp;
     tmp.SetHdbc(hdbc_);
     try {
         tmp.SetMaxRows(MaxRows());
-        tmp.SetSQL(text);
+        tmp.SetSQL(query.text);
         tmp.Prepare();
-        RebindParamsOn(tmp);
+        RebindParamsOn(tmp, query.params);
         tmp.Execute();
-        return tmp.FetchNext() ? tmp.ColAsInteger(1) : 0;
-    } catch (const Exception&) {
-        try {
-            tmp.Terminate();
-        } catch (const Exception&) {
+        if (!tmp.Executed()) {
+            return -1;
         }
-        return -1;
+        return tmp.FetchNext() ? tmp.ColAsInteger(1) : 0;
+    } catch (const EODBC& e) {
+        // A lost link is no reason to count otherwise: its teardown, once the caller has
+        // handled it, takes this statement's cursor too.
+        if (e.LinkLost()) {
+            throw;
+        }
+    } catch (const Exception&) {
     }
+    try {
+        tmp.Terminate();
+    } catch (const Exception&) {
+    }
+    return -1;
 }
 
 long THstmt::CountByTraversal() {
@@ -560,14 +632,19 @@ long THstmt::CountByTraversal() {
     tmp.SetMaxRows(MaxRows());
     tmp.SetSQL(sql_);
     tmp.Prepare();
-    RebindParamsOn(tmp);
+    std::vector<size_t> same(ParamNames().size());
+    std::iota(same.begin(), same.end(), size_t{1});
+    RebindParamsOn(tmp, same);
     tmp.Execute();
+    if (!tmp.Executed()) {
+        return -1;
+    }
     // Nothing is bound: the rows are only counted, never copied.
     long n = 0;
     SQLRETURN rc;
     while ((rc = SQLFetch(tmp.hstmt_)) != SQL_NO_DATA) {
         if (!tmp.Checked(rc)) {
-            break;
+            return -1;
         }
         ++n;
     }

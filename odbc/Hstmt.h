@@ -18,6 +18,7 @@
 namespace zen {
 
 class THstmt;
+struct TCountQuery;
 
 // The first connection among an owner's components: where a statement or catalog made
 // with that owner takes its connection from.
@@ -99,7 +100,9 @@ public:
     void ExecuteCatalog(const std::function<SQLRETURN(SQLHSTMT)>& call);
 
     // ---- Properties ---------------------------------------------------------------------
-    THdbc* Hdbc() const noexcept { return hdbc_; }
+    // The connection. While there is none, components made with the owner meanwhile are
+    // announced first, so that a connection made after the statement is taken.
+    THdbc* Hdbc() const;
     // Terminates the statement, then takes the connection.
     void SetHdbc(THdbc* hdbc);
     const std::string& SQL() const noexcept { return sql_; }
@@ -268,10 +271,6 @@ protected:
 
     void Notification(TComponent* component, TOperation operation) override;
 
-    // Checks a return code (raises EODBC on failure) and says whether the call succeeded,
-    // for the case that the error object was told to drop the exception.
-    bool Checked(SQLRETURN rc);
-
     // Write-back statements (insert, update, delete, refresh), made on first use.
     enum TWriteBack { wbInsert, wbUpdate, wbDelete, wbRefresh };
     THstmt& WriteBackStmt(TWriteBack kind);
@@ -290,11 +289,21 @@ private:
     bool ApplyStmtAttr(SQLINTEGER attr, SQLULEN& value);
 
     // Execution.
-    SQLRETURN RunMaybeAsync(const std::function<SQLRETURN()>& call);
-    SQLRETURN SendLongData();
+    // With ExecAsync: asynchronous mode on (if the driver takes it), resp. off again.
+    void EnableAsync() noexcept;
+    bool DisableAsync();
+    // Repeats a call while it is still executing, keeping the window responsive.
+    SQLRETURN Poll(const std::function<SQLRETURN()>& call);
+    // Sends the data-at-execution parameters; `rc` becomes the result of the last
+    // SQLParamData. False when a failure has been reported already.
+    bool SendLongData(SQLRETURN& rc);
+    // Forgets the connection that is being destroyed, and the handle that went with it.
+    void ForgetConnection() noexcept;
     TParamRec* ParamRecord(SQLUSMALLINT number);
-    void RebindParamsOn(THstmt& other) const;
-    long CountBySelect(const std::string& text);
+    // Binds this statement's parameters numbers[0], numbers[1], ... as the parameters
+    // 1, 2, ... of `other`.
+    void RebindParamsOn(THstmt& other, const std::vector<size_t>& numbers) const;
+    long CountBySelect(const TCountQuery& query);
     long CountByTraversal();
     void FreeColumns() noexcept;
     // Frees the handle without checks and forgets every binding made on it.
@@ -316,6 +325,7 @@ private:
     bool prepared_ = false;
     bool executed_ = false;
     bool asyncOn_ = false;
+    bool needData_ = false; // between SQL_NEED_DATA and the end of the data exchange
     SQLSMALLINT paramType_ = SQL_PARAM_INPUT;
 
     std::string sql_;

@@ -70,8 +70,11 @@ void THstmt::BindCols() {
         SQLCHAR name[256] = {0};
         SQLSMALLINT nameLength = 0;
         TColumnRec c;
-        Check(SQLDescribeCol(h, col, name, sizeof name, &nameLength, &c.sqlType, &c.columnSize,
-                             &c.decimalDigits, &c.nullable));
+        if (!Checked(SQLDescribeCol(h, col, name, sizeof name, &nameLength, &c.sqlType,
+                                    &c.columnSize, &c.decimalDigits, &c.nullable))) {
+            FreeColumns();
+            return;
+        }
         colNames_.emplace_back(reinterpret_cast<const char*>(name));
         c.sqlType = NarrowType(c.sqlType);
         // A character or binary column too wide to bind row by row is read like a long
@@ -169,7 +172,11 @@ void THstmt::BindCols() {
         columns_.push_back(std::move(c));
         if (bind) {
             TColumnRec& b = columns_.back();
-            Check(SQLBindCol(h, col, b.cType, b.data.data(), b.elementSize, b.indicators.data()));
+            if (!Checked(SQLBindCol(h, col, b.cType, b.data.data(), b.elementSize,
+                                    b.indicators.data()))) {
+                FreeColumns();
+                return;
+            }
         }
     }
     rowStatus_.assign(rows, SQL_ROW_NOROW);
@@ -270,9 +277,14 @@ SQLLEN THstmt::ColElementSize(int col) const {
 // ---- Fetching ------------------------------------------------------------------------------
 
 bool THstmt::Fetch(SQLSMALLINT direction, SQLLEN offset) {
-    Init();
+    if (!Init()) {
+        return false;
+    }
     DoBeforeFetch();
     BindCols();
+    if (!columnsBound_) {
+        return false; // a failure that was not raised
+    }
     SQLRETURN rc = direction == SQL_FETCH_NEXT && hdbc_->CursorLib() == SQL_CUR_USE_DRIVER
                        ? SQLFetch(hstmt_)
                        : SQLFetchScroll(hstmt_, direction, offset);
@@ -306,8 +318,10 @@ bool THstmt::FetchBookmark(const std::vector<unsigned char>& bookmark) {
     // Our own copy: the driver reads it during the fetch, whatever the caller does.
     fetchBookmark_ = bookmark;
     fetchBookmark_.resize(static_cast<size_t>(bookmarkLength_), 0);
-    Check(SQLSetStmtAttr(Handle(), SQL_ATTR_FETCH_BOOKMARK_PTR, fetchBookmark_.data(),
-                         static_cast<SQLINTEGER>(bookmarkLength_)));
+    if (!Checked(SQLSetStmtAttr(Handle(), SQL_ATTR_FETCH_BOOKMARK_PTR, fetchBookmark_.data(),
+                                static_cast<SQLINTEGER>(bookmarkLength_)))) {
+        return false;
+    }
     return Fetch(SQL_FETCH_BOOKMARK, 0);
 }
 
@@ -379,7 +393,10 @@ SQLLEN THstmt::ReadLongData(int col, SQLULEN row) {
     if (!RowValid(row)) {
         return -1;
     }
-    Check(SQLSetPos(hstmt_, static_cast<SQLSETPOSIROW>(row), SQL_POSITION, SQL_LOCK_NO_CHANGE));
+    if (!Checked(
+            SQLSetPos(hstmt_, static_cast<SQLSETPOSIROW>(row), SQL_POSITION, SQL_LOCK_NO_CHANGE))) {
+        return indicator;
+    }
     try {
         indicator = ReadLongPieces(col, *c);
     } catch (const EODBC& e) {
@@ -398,9 +415,9 @@ SQLLEN THstmt::ReadLongPieces(int col, TColumnRec& c) {
     SQLLEN total = 0;
     SQLRETURN rc = SQLGetData(hstmt_, static_cast<SQLUSMALLINT>(col), c.cType, buffer.data(),
                               bufferLength, &total);
-    Check(rc);
     c.stream->Clear();
-    if (rc == SQL_NO_DATA) {
+    // SQL_NO_DATA fails too: a row set's read swallows that exception.
+    if (!Checked(rc)) {
         return -1;
     }
     if (total == SQL_NO_TOTAL) {
@@ -419,7 +436,10 @@ SQLLEN THstmt::ReadLongPieces(int col, TColumnRec& c) {
         if (rc == SQL_NO_DATA) {
             break;
         }
-        Check(rc);
+        if (!Checked(rc)) {
+            c.stream->Clear();
+            return -1;
+        }
         // What this call put in the buffer: all that remained, or a full piece.
         SQLLEN piece = remaining == SQL_NO_TOTAL ? blobSize_ : std::min(remaining, blobSize_);
         piece = std::min(piece, total - received);

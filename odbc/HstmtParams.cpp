@@ -2,7 +2,9 @@
 
 #include "odbc/Hstmt.h"
 
+#include "odbc/CallArgs.h"
 #include "odbc/SqlText.h"
+#include "odbc/TypeMapping.h"
 #include "toolkit/Text.h"
 
 #include <algorithm>
@@ -10,14 +12,6 @@
 #include <utility>
 
 namespace zen {
-
-namespace {
-
-bool IsLongType(SQLSMALLINT sqlType) {
-    return sqlType == SQL_LONGVARCHAR || sqlType == SQL_LONGVARBINARY;
-}
-
-} // namespace
 
 std::vector<std::string> THstmt::ParamNames() {
     ParseSqlParams(sql_, paramNames_);
@@ -72,7 +66,7 @@ void THstmt::BindParamMain(SQLUSMALLINT number, SQLSMALLINT cType, SQLULEN array
                            SQLSMALLINT sqlType, SQLPOINTER value) {
     SQLHSTMT h = Handle();
     bool isArray = arraySize > 1;
-    if (isArray && (sqlType == SQL_LONGVARCHAR || sqlType == SQL_LONGVARBINARY)) {
+    if (isArray && IsLongType(sqlType)) {
         throw EODBCExpress("Cannot insert bulk blobs.");
     }
     TParamRec* rec = ParamRecord(number);
@@ -119,22 +113,25 @@ void THstmt::BindParamMain(SQLUSMALLINT number, SQLSMALLINT cType, SQLULEN array
 
     SQLSMALLINT direction = paramType_;
     paramType_ = SQL_PARAM_INPUT;
-    Check(SQLBindParameter(h, number, direction, cType, sqlType, columnSize, decimalDigits, value,
-                           bufferLength, rec->indicators.data()));
+    if (!Checked(SQLBindParameter(h, number, direction, cType, sqlType, columnSize, decimalDigits,
+                                  value, bufferLength, rec->indicators.data()))) {
+        return;
+    }
 
     if (bindByName_) {
         if (paramNames_.empty()) {
             ParseSqlParams(sql_, paramNames_);
         }
         if (number <= paramNames_.size()) {
-            if (ipd_ == SQL_NULL_HDESC) {
-                Check(SQLGetStmtAttr(h, SQL_ATTR_IMP_PARAM_DESC, &ipd_, 0, nullptr));
+            if (ipd_ == SQL_NULL_HDESC &&
+                !Checked(SQLGetStmtAttr(h, SQL_ATTR_IMP_PARAM_DESC, &ipd_, 0, nullptr))) {
+                return;
             }
             std::string name = paramNames_[number - 1];
             SQLSetDescField(ipd_, static_cast<SQLSMALLINT>(number), SQL_DESC_NAME, name.data(),
                             SQL_NTS);
             SQLSetDescField(ipd_, static_cast<SQLSMALLINT>(number), SQL_DESC_UNNAMED,
-                            reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(SQL_NAMED)), 0);
+                            UlenAttr(SQL_NAMED), 0);
         }
     }
 }

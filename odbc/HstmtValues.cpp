@@ -3,6 +3,7 @@
 
 #include "odbc/ColumnText.h"
 #include "odbc/Hstmt.h"
+#include "toolkit/Text.h"
 
 #include <cmath>
 #include <cstring>
@@ -307,25 +308,29 @@ void THstmt::StoreText(TColumnRec& c, SQLULEN row, const std::string& text, int 
     }
     SQLLEN& indicator = c.indicators[row - 1];
     const std::string& name = colNames_[static_cast<size_t>(col - 1)];
-    auto tooLong = [&] {
-        return EODBCExpress("A value of " + std::to_string(text.size()) +
-                            " bytes does not fit column " + name + " (" +
-                            std::to_string(c.columnSize) + ").");
+    auto tooLong = [&](size_t length, const char* unit) {
+        return EODBCExpress("A value of " + std::to_string(length) + " " + unit +
+                            " does not fit column " + name + " (" + std::to_string(c.columnSize) +
+                            ").");
     };
     auto invalid = [&](const char* kind) {
         return EConvertError("'" + text + "' is not a valid " + kind + " for column " + name + ".");
     };
     switch (c.cType) {
-    case SQL_C_CHAR:
-        if (static_cast<SQLLEN>(text.size()) > c.elementSize - 1) {
-            throw tooLong();
+    case SQL_C_CHAR: {
+        // The column's size counts characters; the element has room for four bytes each.
+        size_t chars = Utf8Length(text);
+        size_t limit = c.columnSize > 0 ? c.columnSize : static_cast<size_t>(c.elementSize - 1);
+        if (chars > limit || static_cast<SQLLEN>(text.size()) > c.elementSize - 1) {
+            throw tooLong(chars, "characters");
         }
         std::memcpy(e, text.c_str(), text.size() + 1);
         indicator = static_cast<SQLLEN>(text.size());
         return;
+    }
     case SQL_C_BINARY:
         if (static_cast<SQLLEN>(text.size()) > c.elementSize) {
-            throw tooLong();
+            throw tooLong(text.size(), "bytes");
         }
         std::memcpy(e, text.data(), text.size());
         indicator = static_cast<SQLLEN>(text.size());

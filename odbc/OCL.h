@@ -5,5 +5,5 @@
 #include "odbc/Hbase.h"
 #include "odbc/Hdbc.h"
 #include "odbc/Henv.h"
-#include "odbc/OCLError.h"
 #include "odbc/Hstmt.h"
+#include "odbc/OCLError.h"

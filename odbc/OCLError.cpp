@@ -3,14 +3,15 @@
 #include "odbc/Hdbc.h"
 #include "odbc/Henv.h"
 
+#include <algorithm>
+
 namespace zen {
 
 // Handles a lost link when the last copy of its exception goes away.
+// An exception that OnError drops goes when Raise returns: the call that failed then
+// sees its check fail and stops, so the teardown cannot pull anything from under it.
 struct TLinkWatch {
     std::shared_ptr<TLiveRef> source;
-    // Set when OnError dropped the exception: the failing call is then still running, so
-    // the teardown waits for the connection's next Connect.
-    bool deferred = false;
     ~TLinkWatch();
 };
 
@@ -27,17 +28,7 @@ TLinkWatch::~TLinkWatch() {
             // connection down with it.
             bool everyConnection = !src || src->IsDestroying() || src == env;
             THdbc* dbc = everyConnection ? nullptr : src->LinkConnection();
-            if (deferred) {
-                if (everyConnection) {
-                    env->Children().ForEach([](THbase* c) {
-                        if (auto* d = dynamic_cast<THdbc*>(c)) {
-                            d->MarkLinkLost();
-                        }
-                    });
-                } else if (dbc) {
-                    dbc->MarkLinkLost();
-                }
-            } else if (everyConnection || dbc) {
+            if (everyConnection || dbc) {
                 env->TearDownQuietly(dbc);
             }
         }
@@ -56,7 +47,7 @@ bool LinkLossState(const std::string& sqlState) noexcept {
     return sqlState.compare(0, 2, "08") == 0 || sqlState == "57P01" || sqlState == "57P02";
 }
 
-EODBC::EODBC(THbase* source, SQLRETURN retCode, std::vector<TErrorRec> records)
+EODBC::EODBC(THbase* source, SQLRETURN retCode, std::vector<TErrorRec> records, bool linkDead)
     : EODBCExpress(std::string()), retCode_(retCode), records_(std::move(records)) {
     if (source) {
         source_ = source->LiveRef();
@@ -65,14 +56,32 @@ EODBC::EODBC(THbase* source, SQLRETURN retCode, std::vector<TErrorRec> records)
         records_.push_back({"", 0, "Unable to Retrieve ODBC Error"});
     }
     SetMessage(records_.front().message);
-    for (const TErrorRec& r : records_) {
-        if (LinkLossState(r.sqlState)) {
-            watch_ = std::make_shared<TLinkWatch>();
-            watch_->source = source_ ? source_ : std::make_shared<TLiveRef>();
-            break;
-        }
+    bool lost = linkDead || std::any_of(records_.begin(), records_.end(), [](const TErrorRec& r) {
+                    return LinkLossState(r.sqlState);
+                });
+    if (lost) {
+        watch_ = std::make_shared<TLinkWatch>();
+        watch_->source = source_ ? source_ : std::make_shared<TLiveRef>();
     }
 }
+
+namespace {
+
+// Some failures on a link the server has closed come with a general SQLSTATE (psqlODBC
+// gives HY000 when a prepare finds the session gone); the driver still knows the
+// connection is dead.
+bool ConnectionDead(THbase* source) noexcept {
+    THdbc* dbc = source ? source->LinkConnection() : nullptr;
+    if (!dbc || !dbc->Allocated() || !dbc->Connected()) {
+        return false;
+    }
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    SQLRETURN rc = SQLGetConnectAttr(dbc->CurrentHandle(), SQL_ATTR_CONNECTION_DEAD, &dead,
+                                     sizeof dead, nullptr);
+    return SQL_SUCCEEDED(rc) && dead == SQL_CD_TRUE;
+}
+
+} // namespace
 
 THbase* EODBC::Source() const noexcept {
     return source_ ? source_->component : nullptr;
@@ -150,14 +159,16 @@ void TODBCError::Raise(THbase* source, SQLRETURN rc) {
     }
     handleType_ = source ? source->HandleType() : SQL_HANDLE_ENV;
     handle_ = source ? source->CurrentHandle() : SQL_NULL_HANDLE;
-    EODBC e(source, rc, GatherRecords(handleType_, handle_, rc));
+    std::vector<TErrorRec> records = GatherRecords(handleType_, handle_, rc);
+    bool linkDead = rc == SQL_ERROR &&
+                    std::none_of(records.begin(), records.end(),
+                                 [](const TErrorRec& r) { return LinkLossState(r.sqlState); }) &&
+                    ConnectionDead(source);
+    EODBC e(source, rc, std::move(records), linkDead);
     if (source) {
         source->BeforeRaise();
     }
     if (OnError && !OnError(source, e)) {
-        if (e.watch_) {
-            e.watch_->deferred = true;
-        }
         return;
     }
     throw e;

@@ -33,7 +33,8 @@ bool LinkLossState(const std::string& sqlState) noexcept;
 // handler that caught it has finished, so that the next use reconnects.
 class EODBC : public EODBCExpress {
 public:
-    EODBC(THbase* source, SQLRETURN retCode, std::vector<TErrorRec> records);
+    // `linkDead`: the driver reports the connection dead whatever the records say.
+    EODBC(THbase* source, SQLRETURN retCode, std::vector<TErrorRec> records, bool linkDead = false);
     const char* ClassName() const noexcept override { return "EODBC"; }
 
     // The handle component that failed; nullptr once that component has been destroyed.
@@ -53,7 +54,6 @@ public:
     const std::string& ErrorMsg() const noexcept { return records_[index_].message; }
 
 private:
-    friend class TODBCError;
     std::shared_ptr<TLiveRef> source_;
     SQLRETURN retCode_;
     std::vector<TErrorRec> records_;

@@ -14,8 +14,12 @@ bool IsNameChar(char c) {
 
 } // namespace
 
-std::string ParseSqlParams(std::string_view sql, std::vector<std::string>& names) {
+std::string ParseSqlParams(std::string_view sql, std::vector<std::string>& names,
+                           std::vector<size_t>* positions) {
     names.clear();
+    if (positions) {
+        positions->clear();
+    }
     std::string out;
     out.reserve(sql.size());
     bool inLiteral = false;
@@ -42,6 +46,9 @@ std::string ParseSqlParams(std::string_view sql, std::vector<std::string>& names
                 throw EODBCExpress("Invalid parameter token in SQL statement.");
             }
             names.emplace_back(sql.substr(start, end - start));
+            if (positions) {
+                positions->push_back(i);
+            }
             out += '?';
             i = end;
         } else {
@@ -52,7 +59,7 @@ std::string ParseSqlParams(std::string_view sql, std::vector<std::string>& names
     return out;
 }
 
-std::optional<std::string> CountQueryText(std::string_view sql) {
+std::optional<TCountQuery> CountQuery(std::string_view sql) {
     std::string text(sql);
     for (char& c : text) {
         if (c == '\r' || c == '\n') {
@@ -73,15 +80,31 @@ std::optional<std::string> CountQueryText(std::string_view sql) {
     }
     // Counting the rows under these would count something else than the rows the query
     // gives (groups counted as their rows, a limit ignored): they are counted by fetching.
-    for (const char* keyword :
-         {" DISTINCT ", " HAVING ", " UNION ", " GROUP ", " LIMIT ", " OFFSET "}) {
+    for (const char* keyword : {" DISTINCT ", " HAVING ", " UNION ", " GROUP ", " TOP ", " LIMIT ",
+                                " OFFSET ", " FETCH "}) {
         if (upper.find(keyword) != std::string::npos) {
             return std::nullopt;
         }
     }
     size_t order = upper.find(" ORDER ", from);
     size_t cut = order == std::string::npos ? text.size() : order;
-    return "SELECT Count(*)" + text.substr(from, cut - from);
+    TCountQuery query{"SELECT Count(*)" + text.substr(from, cut - from), {}};
+    // The parameters kept are those between the cuts, bound again by their place in the
+    // query counted: the select list may hold some before them.
+    std::vector<std::string> names;
+    std::vector<size_t> positions;
+    ParseSqlParams(text, names, &positions);
+    for (size_t i = 0; i < positions.size(); ++i) {
+        if (positions[i] >= from && positions[i] < cut) {
+            query.params.push_back(i + 1);
+        }
+    }
+    return query;
+}
+
+std::optional<std::string> CountQueryText(std::string_view sql) {
+    auto query = CountQuery(sql);
+    return query ? std::optional<std::string>(std::move(query->text)) : std::nullopt;
 }
 
 } // namespace zen

@@ -7,6 +7,11 @@
 
 namespace zen {
 
+// Whether values of an SQL type are long data (read and sent in pieces).
+inline bool IsLongType(SQLSMALLINT sqlType) {
+    return sqlType == SQL_LONGVARCHAR || sqlType == SQL_LONGVARBINARY;
+}
+
 // The field type of a result column of the given SQL type. Small and tiny integers give
 // ftSmallint when they are bound signed, ftWord otherwise.
 TFieldType FieldTypeOfSqlType(SQLSMALLINT sqlType, bool boundSigned);

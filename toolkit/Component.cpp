@@ -8,7 +8,9 @@ namespace zen {
 
 TComponent::TComponent(TComponent* owner) {
     if (owner) {
-        owner->InsertComponent(this);
+        owner_ = owner;
+        owner->components_.push_back(this);
+        owner->unannounced_.push_back(this);
     }
 }
 
@@ -24,6 +26,7 @@ TComponent::~TComponent() {
         owner_->RemoveComponent(this);
     }
     // Children go in reverse order of creation, each told by the owner before it is freed.
+    unannounced_.clear();
     while (!components_.empty()) {
         TComponent* child = components_.back();
         components_.pop_back();
@@ -52,6 +55,7 @@ void TComponent::InsertComponent(TComponent* child) {
     if (child->owner_) {
         child->owner_->RemoveComponent(child);
     }
+    AnnounceComponents();
     child->owner_ = this;
     components_.push_back(child);
     NotifyTree(child, TOperation::opInsert);
@@ -62,9 +66,24 @@ void TComponent::RemoveComponent(TComponent* child) {
     if (it == components_.end()) {
         return;
     }
+    // One that is going before it was announced is not announced now (it may be half
+    // destroyed); its going is told all the same, since others may have found it.
+    std::erase(unannounced_, child);
+    AnnounceComponents();
     NotifyTree(child, TOperation::opRemove);
     components_.erase(std::find(components_.begin(), components_.end(), child));
     child->owner_ = nullptr;
+}
+
+void TComponent::AnnounceComponents() {
+    // One at a time: a notification may make, move or free components.
+    while (!unannounced_.empty()) {
+        TComponent* c = unannounced_.front();
+        unannounced_.erase(unannounced_.begin());
+        if (c->owner_ == this) {
+            NotifyTree(c, TOperation::opInsert);
+        }
+    }
 }
 
 void TComponent::NotifyTree(TComponent* component, TOperation operation) {
@@ -97,6 +116,7 @@ void TComponent::BeginLoading() {
 }
 
 void TComponent::EndLoading() {
+    AnnounceComponents();
     for (TComponent* c : std::vector<TComponent*>(components_)) {
         c->EndLoading();
     }

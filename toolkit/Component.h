@@ -29,6 +29,10 @@ enum TComponentStateFlag : unsigned {
 
 class TComponent : public TPersistent {
 public:
+    // With an owner, the component is among the owner's components at once, but the
+    // owner's tree hears of it (opInsert) only once its construction has ended (a
+    // notification from the base constructor would show the others a component that is
+    // not yet what it will be): see AnnounceComponents.
     explicit TComponent(TComponent* owner = nullptr);
     ~TComponent() override;
     TComponent(const TComponent&) = delete;
@@ -48,6 +52,12 @@ public:
     void InsertComponent(TComponent* child);
     // Gives up ownership without freeing.
     void RemoveComponent(TComponent* child);
+    // Tells the owner's tree of the components made with this owner that it has not heard
+    // of yet, in the order they were made. Runs before every other insertion or removal
+    // and at the end of loading; a component that follows its siblings (a statement its
+    // connection) calls it on its owner before it looks at what it follows. Never from a
+    // constructor: the component being made would be announced unfinished.
+    void AnnounceComponents();
 
     unsigned ComponentState() const noexcept { return state_; }
     bool IsLoading() const noexcept { return (state_ & csLoading) != 0; }
@@ -75,6 +85,7 @@ private:
     std::string name_;
     TComponent* owner_ = nullptr;
     std::vector<TComponent*> components_;
+    std::vector<TComponent*> unannounced_; // made with this owner, not yet announced
     std::vector<TComponent*> freeNotifies_;
     unsigned state_ = 0;
 };

@@ -132,6 +132,17 @@ TEST(SqlText, RowCountQueryCountsFromTheFromClauseWithoutOrdering) {
     // Groups are rows of the result, not rows of the table.
     EXPECT_FALSE(CountQueryText("SELECT A, Count(*) FROM T GROUP BY A"));
     EXPECT_FALSE(CountQueryText("SELECT A FROM T ORDER BY A LIMIT 5"));
+    EXPECT_FALSE(CountQueryText("SELECT A FROM T ORDER BY A FETCH FIRST 5 ROWS ONLY"));
+    EXPECT_FALSE(CountQueryText("SELECT A FROM T ORDER BY A OFFSET 5 ROWS"));
+    EXPECT_FALSE(CountQueryText("SELECT TOP 5 A FROM T"));
+
+    // Each parameter kept is bound from its own place in the query counted; those in the
+    // select list and the ordering are gone.
+    auto q = CountQuery("SELECT :tag AS t, ':x', A FROM T WHERE A < :hi AND B = :tag "
+                        "ORDER BY :o");
+    ASSERT_TRUE(q);
+    EXPECT_EQ(q->text, "SELECT Count(*) FROM T WHERE A < :hi AND B = :tag");
+    EXPECT_EQ(q->params, (std::vector<size_t>{2, 3}));
 }
 
 TEST(TypeMapping, SqlTypesGiveFieldTypesAndParametersTheirCTypes) {

@@ -163,7 +163,15 @@ TEST_P(ConnectionTest, InformationQueries) {
 
     EXPECT_TRUE(db->FunctionSupported(SQL_API_SQLEXECDIRECT));
     EXPECT_EQ(db->NoDescribeParam(), !db->FunctionSupported(SQL_API_SQLDESCRIBEPARAM));
-    EXPECT_GT(db->InfoInteger(SQL_MAX_CONCURRENT_ACTIVITIES) + 1, 0u);
+    // Integer answers: a 32-bit mask both drivers fill, a 16-bit answer read whole and
+    // nothing more, and an unknown type as 0.
+    EXPECT_TRUE(db->InfoInteger(SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1) & SQL_CA1_NEXT);
+    SQLUSMALLINT activities = 0xFFFF;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLGetInfo(db->Handle(), SQL_MAX_CONCURRENT_ACTIVITIES, &activities,
+                                         sizeof activities, nullptr)));
+    EXPECT_NE(activities, 0xFFFF);
+    EXPECT_EQ(db->InfoInteger(SQL_MAX_CONCURRENT_ACTIVITIES), activities);
+    EXPECT_EQ(db->InfoInteger(9999), 0u);
     EXPECT_EQ(db->InfoString(9999), "") << "an unknown information type is no error";
 
     for (SQLUSMALLINT all : {SQL_API_ALL_FUNCTIONS, SQL_API_ODBC3_ALL_FUNCTIONS}) {
@@ -343,6 +351,12 @@ protected:
         db.SetPassword(dsn.password);
         events.Watch(db);
     }
+    // Ends the server session of a backend from another session.
+    static void KillBackend(const std::string& pid) {
+        ASSERT_FALSE(pid.empty());
+        OdbcTestEnv::Get().Exec(OdbcTestEnv::Get().PostgresAdmin(),
+                                {"SELECT pg_terminate_backend(" + pid + ")"});
+    }
     test::DsnInfo dsn;
     THdbc db;
     EventCounts events;
@@ -396,28 +410,96 @@ TEST_F(PostgresTest, TerminatedBackendIsALostLinkAndTheNextUseReconnects) {
     EXPECT_EQ(events.afterConnect, 2);
 }
 
-TEST_F(PostgresTest, ALostLinkWhoseErrorIsDroppedIsTornDownAtTheNextConnect) {
+TEST_F(PostgresTest, ALostLinkWhoseErrorIsDroppedIsTornDownWhenTheExceptionGoes) {
     TestStatement st(&db);
     std::string pid = st.Exec("SELECT pg_backend_pid()");
-    OdbcTestEnv::Get().Exec(OdbcTestEnv::Get().PostgresAdmin(),
-                            {"SELECT pg_terminate_backend(" + pid + ")"});
+    // Another statement, allocated and in the middle of its rows.
+    THstmt other;
+    other.SetHdbc(&db);
+    other.SetSQL("SELECT 1 UNION ALL SELECT 2");
+    other.Execute();
+    ASSERT_TRUE(other.FetchNext());
+    KillBackend(pid);
     TODBCError& err = THenv::Instance().Error();
     int dropped = 0;
-    err.OnError = [&](THbase*, const EODBC&) {
-        ++dropped;
+    err.OnError = [&](THbase*, const EODBC& e) {
+        dropped += e.LinkLost() ? 1 : 0;
         return false;
     };
-    EXPECT_NO_THROW(st.Exec("SELECT 1"));
+    EXPECT_EQ(st.Exec("SELECT 1"), "") << "the failing call stops at its check";
     err.OnError = nullptr;
-    EXPECT_GE(dropped, 1);
-    // Nothing is torn down under the running statement.
-    EXPECT_TRUE(db.Connected());
-    EXPECT_TRUE(st.Allocated());
+    EXPECT_EQ(dropped, 1);
+    // Torn down as soon as the dropped exception went, every statement with it.
+    EXPECT_FALSE(db.Connected());
+    EXPECT_FALSE(st.Allocated());
+    EXPECT_FALSE(other.Allocated());
+    EXPECT_FALSE(THenv::Instance().Quiet());
 
-    db.Connect();
+    // The statement that was allocated before reconnects on its own next use.
+    other.SetSQL("SELECT pg_backend_pid()");
+    other.Execute();
+    ASSERT_TRUE(other.FetchNext());
+    EXPECT_NE(other.ColAsString(1), pid);
     EXPECT_TRUE(db.Connected());
-    EXPECT_FALSE(st.Allocated()) << "the old session's statements went with it";
-    EXPECT_NE(st.Exec("SELECT pg_backend_pid()"), pid);
+}
+
+// A real statement whose session the server ends between two fetches: the fetch raises
+// the lost link as such, with every record the driver gave, and the statement comes back
+// on the next use.
+TEST_F(PostgresTest, BackendEndedBetweenTwoFetchesOfAStatement) {
+    // One row per round trip through a server cursor, so that the second fetch asks the
+    // server.
+    db.SetAttributes({"UseDeclareFetch=1", "Fetch=1"});
+    THstmt st;
+    st.SetName("Stmt");
+    st.SetHdbc(&db);
+    st.SetSQL("SELECT pg_backend_pid() FROM generate_series(1, 3)");
+    st.Execute();
+    ASSERT_TRUE(st.FetchNext());
+    std::string pid = st.ColAsString(1);
+    KillBackend(pid);
+    bool raised = false;
+    try {
+        st.FetchNext();
+    } catch (const EODBC& e) {
+        raised = true;
+        EXPECT_EQ(e.Source(), &st);
+        EXPECT_TRUE(e.LinkLost()) << e.Records().front().sqlState << " " << e.Message();
+        EXPECT_TRUE(db.Connected()) << "torn down only after the handler";
+    }
+    ASSERT_TRUE(raised);
+    EXPECT_FALSE(db.Connected());
+    EXPECT_FALSE(st.Allocated());
+    st.SetSQL("SELECT pg_backend_pid()");
+    st.Execute();
+    ASSERT_TRUE(st.FetchNext());
+    EXPECT_NE(st.ColAsString(1), pid);
+}
+
+// Counting the rows runs a query of its own; a link lost there is the caller's failure,
+// not a reason to count again on a new session under the caller's cursor.
+TEST_F(PostgresTest, ALinkLostWhileCountingRowsReachesTheCaller) {
+    for (TRowCountMethod method : {rcSelect, rcTraverse}) {
+        SCOPED_TRACE(method == rcSelect ? "count query" : "traversal");
+        THstmt st;
+        st.SetHdbc(&db);
+        st.SetRowCountMethod(method);
+        st.SetSQL("SELECT n, pg_backend_pid() FROM generate_series(1, 5) AS g(n) ORDER BY n");
+        st.Execute();
+        ASSERT_TRUE(st.FetchNext());
+        EXPECT_EQ(st.RowCount(), 5);
+        KillBackend(st.ColAsString(2));
+        bool raised = false;
+        try {
+            st.RowCount();
+        } catch (const EODBC& e) {
+            raised = true;
+            EXPECT_TRUE(e.LinkLost()) << e.Records().front().sqlState << " " << e.Message();
+        }
+        EXPECT_TRUE(raised);
+        EXPECT_FALSE(db.Connected());
+        EXPECT_FALSE(st.Allocated());
+    }
 }
 
 } // namespace

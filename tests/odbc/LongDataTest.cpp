@@ -10,6 +10,7 @@
 namespace {
 std::map<SQLUSMALLINT, int> g_getDataCalls; // by column
 int g_putDataCalls = 0;
+bool g_failPutData = false; // every piece fails
 } // namespace
 
 extern "C" {
@@ -22,6 +23,9 @@ SQLRETURN __wrap_SQLGetData(SQLHSTMT h, SQLUSMALLINT col, SQLSMALLINT type, SQLP
 SQLRETURN __real_SQLPutData(SQLHSTMT, SQLPOINTER, SQLLEN);
 SQLRETURN __wrap_SQLPutData(SQLHSTMT h, SQLPOINTER data, SQLLEN len) {
     ++g_putDataCalls;
+    if (g_failPutData) {
+        return SQL_ERROR;
+    }
     return __real_SQLPutData(h, data, len);
 }
 }
@@ -166,6 +170,53 @@ TEST_P(LongDataTest, WrittenLongValuesStayUntilTheNextFetch) {
     s->SetColNull(1);
     EXPECT_TRUE(s->ColIsNull(1));
     EXPECT_EQ(s->ColAsString(1), "");
+}
+
+TEST_P(LongDataTest, AsynchronousExecutionSendsLongDataInPieces) {
+    const std::string text = LongText('d');
+    auto s = Stmt("INSERT INTO LongData (Id, Txt) VALUES (:id, :txt)");
+    s->SetExecAsync(true);
+    s->SetBlobPlacement(bpByParts);
+    s->Prepare();
+    int32_t id = 1;
+    s->BindParam(1, SQL_C_SLONG, SQL_INTEGER, &id);
+    s->BindParamLong(2, text.data(), static_cast<SQLLEN>(text.size()), false);
+    g_putDataCalls = 0;
+    s->Execute();
+    EXPECT_TRUE(s->Executed());
+    EXPECT_EQ(g_putDataCalls, 4);
+    // The statement is neither waiting for data nor asynchronous afterwards: it runs again.
+    id = 2;
+    s->Execute();
+    s->SetExecAsync(false);
+    id = 3;
+    s->Execute();
+    EXPECT_EQ(OdbcTestEnv::Get().Scalar(dsn, "SELECT Count(*) FROM LongData"), "3");
+
+    auto r = Stmt("SELECT Txt FROM LongData WHERE Id = 2");
+    r->Execute();
+    ASSERT_TRUE(r->FetchNext());
+    EXPECT_TRUE(r->ColAsString(1) == text);
+}
+
+TEST_P(LongDataTest, AFailedPieceCancelsTheExchange) {
+    const std::string text = LongText('e');
+    auto s = Stmt("INSERT INTO LongData (Id, Txt) VALUES (1, :txt)");
+    s->SetBlobPlacement(bpByParts);
+    for (bool async : {false, true}) {
+        SCOPED_TRACE(async ? "asynchronous" : "synchronous");
+        s->SetExecAsync(async);
+        s->Prepare();
+        s->BindParamLong(1, text.data(), static_cast<SQLLEN>(text.size()), false);
+        g_failPutData = true;
+        EXPECT_THROW(s->Execute(), EODBC);
+        g_failPutData = false;
+        EXPECT_FALSE(s->Executed());
+        // Not left waiting for data: the next execution goes through.
+        s->Execute();
+        EXPECT_TRUE(s->Executed());
+        Exec({"DELETE FROM LongData"});
+    }
 }
 
 ZEN_INSTANTIATE_FOR_DRIVERS(LongDataTest);

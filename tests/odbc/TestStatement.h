@@ -24,9 +24,14 @@ public:
             return true;
         }
         dbc_->Connect();
+        if (!dbc_->Connected()) {
+            return false;
+        }
         SQLHSTMT h = SQL_NULL_HSTMT;
         SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, dbc_->Handle(), &h);
-        THenv::Instance().Error().Check(dbc_, rc);
+        if (!Checked(rc, dbc_)) {
+            return false;
+        }
         hstmt_ = h;
         SetAllocated(true);
         dbc_->Children().Add(this);
@@ -58,17 +63,24 @@ public:
         Init();
         SQLFreeStmt(hstmt_, SQL_CLOSE);
         std::string text = sql;
-        Check(SQLExecDirect(hstmt_, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS));
+        // A failure that is not raised ends the call, as in every handle component.
+        if (!Checked(SQLExecDirect(hstmt_, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS))) {
+            return {};
+        }
         SQLSMALLINT columns = 0;
-        Check(SQLNumResultCols(hstmt_, &columns));
+        if (!Checked(SQLNumResultCols(hstmt_, &columns))) {
+            return {};
+        }
         std::string result;
         if (columns > 0) {
             SQLRETURN rc = SQLFetch(hstmt_);
             if (rc != SQL_NO_DATA) {
-                Check(rc);
                 char buf[256] = {};
                 SQLLEN ind = 0;
-                Check(SQLGetData(hstmt_, 1, SQL_C_CHAR, buf, sizeof buf, &ind));
+                if (!Checked(rc) ||
+                    !Checked(SQLGetData(hstmt_, 1, SQL_C_CHAR, buf, sizeof buf, &ind))) {
+                    return {};
+                }
                 if (ind != SQL_NULL_DATA) {
                     result = buf;
                 }
@@ -78,7 +90,7 @@ public:
         return result;
     }
     // Checks a return code the way the statement's own calls are checked.
-    void CheckCode(SQLRETURN rc) { Check(rc); }
+    bool CheckCode(SQLRETURN rc) { return Checked(rc); }
 
     int allocations = 0;
 

@@ -38,7 +38,9 @@ TEST(Component, OwnerFreesChildrenAndTellsSiblings) {
     b->destroyed = &destroyed;
     ASSERT_EQ(owner->ComponentCount(), 2);
     EXPECT_EQ(owner->FindComponent("database"), a);
-    // a heard of b's arrival, the owner of both
+    // a hears of b's arrival once b is made, the owner of both
+    EXPECT_TRUE(a->seen.empty());
+    owner->AnnounceComponents();
     ASSERT_EQ(a->seen.size(), 1u);
     EXPECT_EQ(a->seen[0].first, b);
     EXPECT_EQ(a->seen[0].second, TOperation::opInsert);
@@ -48,6 +50,58 @@ TEST(Component, OwnerFreesChildrenAndTellsSiblings) {
     EXPECT_EQ(a->seen.back().second, TOperation::opRemove);
     delete owner;
     EXPECT_EQ(destroyed, 2);
+}
+
+namespace {
+struct Whole : Recorder {
+    using Recorder::Recorder;
+};
+// Notes, for every component it hears of, whether it was whole (a Whole) then.
+struct Watcher : Recorder {
+    using Recorder::Recorder;
+    std::vector<bool> whole;
+    void Notification(TComponent* c, TOperation op) override {
+        Recorder::Notification(c, op);
+        whole.push_back(dynamic_cast<Whole*>(c) != nullptr);
+    }
+};
+} // namespace
+
+TEST(Component, AComponentIsAnnouncedOnceItIsWholeAndInOrder) {
+    Recorder owner;
+    auto* w = new Watcher(&owner);
+    auto* first = new Whole(&owner);
+    auto* second = new Whole(&owner);
+    EXPECT_TRUE(w->seen.empty());
+    owner.AnnounceComponents();
+    ASSERT_EQ(w->seen.size(), 2u);
+    EXPECT_EQ(w->seen[0].first, first);
+    EXPECT_EQ(w->seen[1].first, second);
+    EXPECT_EQ(w->whole, (std::vector<bool>{true, true}));
+    owner.AnnounceComponents(); // nothing twice
+    EXPECT_EQ(w->seen.size(), 2u);
+
+    // Any later insertion or removal, and the end of loading, announce the waiting first.
+    auto* third = new Whole(&owner);
+    auto* moved = new Whole();
+    owner.InsertComponent(moved);
+    ASSERT_EQ(w->seen.size(), 4u);
+    EXPECT_EQ(w->seen[2].first, third);
+    EXPECT_EQ(w->seen[3].first, moved);
+    auto* fourth = new Whole(&owner);
+    owner.BeginLoading();
+    owner.EndLoading();
+    ASSERT_EQ(w->seen.size(), 5u);
+    EXPECT_EQ(w->seen[4].first, fourth);
+    EXPECT_EQ(w->whole, std::vector<bool>(5, true));
+
+    // One freed before it was announced is never announced, but its going is told.
+    auto* shortLived = new Whole(&owner);
+    delete shortLived;
+    ASSERT_EQ(w->seen.size(), 6u);
+    EXPECT_EQ(w->seen[5].second, TOperation::opRemove);
+    owner.AnnounceComponents();
+    EXPECT_EQ(w->seen.size(), 6u);
 }
 
 TEST(Component, LoadingEndsInLoadedForEveryChild) {
