@@ -377,7 +377,7 @@ void TCustomOEDataSet::FillFromRow(SQLULEN row, TRecordBuffer buffer) {
 // Fills a buffer with the row the cursor stands on, whose bookmark is given (step 7 of
 // reading a row): from the cache, from a row saved after a write, or from the statement.
 void TCustomOEDataSet::FillRecord(TRecordBuffer buffer, const TBookmark& bookmark) {
-    if (cached_) {
+    if (UsesCache()) {
         CopyRecord(rowCache_[static_cast<size_t>(cachePosition_ - 1)], buffer);
     } else {
         TRecordBuffer saved = nullptr;
@@ -414,7 +414,7 @@ bool TCustomOEDataSet::IsDeletedBookmark(const TBookmark& bookmark) const {
 }
 
 bool TCustomOEDataSet::RowSkipped() {
-    if (cached_) {
+    if (UsesCache()) {
         return false;
     }
     if (!stmt_->RowValid(1)) {
@@ -452,7 +452,7 @@ TGetResult TCustomOEDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool
         TBookmarkFlag flag = active ? GetBookmarkFlag(active) : bfBOF;
         if (flag == bfBOF || flag == bfEOF) {
             result = grError;
-        } else if (cached_
+        } else if (UsesCache()
                        ? rowCache_.empty()
                        : !deletedBookmarks_.empty() &&
                              IsDeletedBookmark(TBookmark(BookmarkBlock(active),
@@ -473,7 +473,7 @@ TGetResult TCustomOEDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool
         }
         break;
     case gmPrior:
-        if (!cached_ && stmt_->CursorType() == SQL_CURSOR_FORWARD_ONLY) {
+        if (!UsesCache() && stmt_->CursorType() == SQL_CURSOR_FORWARD_ONLY) {
             result = grError;
             break;
         }
@@ -621,7 +621,7 @@ std::unique_ptr<TStream> TCustomOEDataSet::CreateBlobStream(TField* field, TBlob
     if (record && col >= 1 && col <= static_cast<int>(colLong_.size()) &&
         colLong_[static_cast<size_t>(col - 1)]) {
         TMemoryStream* s = SlotStream(record, col);
-        if (s && s->Size() == 0 && stmt_->BlobDeferral() && !cached_) {
+        if (s && s->Size() == 0 && stmt_->BlobDeferral() && !UsesCache()) {
             // Deferred: read now, from the row the cursor stands on.
             InternalSetToRecord(record);
             if (TMemoryStream* src = stmt_->ColStream(col, 1)) {
