@@ -319,8 +319,9 @@ static bool ScrollReadsWhole(THdbc& hdbc) {
 // over a driver that would, the dataset steps through a forward-only cursor and keeps the
 // rows read so far itself, so that it still moves back and finds rows by bookmark.
 void TCustomOEDataSet::ChooseRowSource() {
-    readAhead_ = !cached_ && askedCursorType_ != SQL_CURSOR_FORWARD_ONLY && Hdbc() &&
-                 ScrollReadsWhole(*Hdbc());
+    const bool stepping = Hdbc() && ScrollReadsWhole(*Hdbc());
+    readAhead_ = !cached_ && askedCursorType_ != SQL_CURSOR_FORWARD_ONLY && stepping;
+    releaseOnClose_ = stepping && (readAhead_ || askedCursorType_ == SQL_CURSOR_FORWARD_ONLY);
     stmt_->SetCursorType(readAhead_ ? SQL_CURSOR_FORWARD_ONLY : askedCursorType_);
 }
 
@@ -396,6 +397,12 @@ void TCustomOEDataSet::InternalClose() {
     cursorOpen_ = false;
     if (wasOpen && stmt_->Allocated()) {
         stmt_->CloseCursor();
+        // SQLite keeps a forward-only statement that stepped part of its result holding
+        // the database's read lock until the handle goes, which would keep every other
+        // connection from writing: the handle is given up, the next open prepares afresh.
+        if (releaseOnClose_) {
+            stmt_->Terminate();
+        }
     }
     params_.FreeBindBuffers();
     paramsBound_ = false;

@@ -327,6 +327,7 @@ private:
     TOEUpdateObject* updateObject_ = nullptr;
     bool cached_ = false;
     bool readAhead_ = false;
+    bool releaseOnClose_ = false;
     SQLULEN askedCursorType_ = SQL_CURSOR_KEYSET_DRIVEN;
     bool allFetched_ = false;
     int32_t cachePosition_ = 0;
