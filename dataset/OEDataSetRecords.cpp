@@ -430,8 +430,17 @@ bool TCustomOEDataSet::FilterAccepts() {
     }
     bool accept = true;
     TDataSetState saved = SetTempState(dsFilter);
+    // The handler judges the row in the filter buffer, also while Locate scans.
+    TBufferSelector selector = selector_;
+    selector_ = bsNormal;
     try {
         FillRecord(filterBuffer_, CurrentBookmark());
+    } catch (...) {
+        selector_ = selector;
+        RestoreState(saved);
+        throw;
+    }
+    try {
         OnFilterRecord()(*this, accept);
     } catch (const std::exception&) {
         try {
@@ -439,6 +448,7 @@ bool TCustomOEDataSet::FilterAccepts() {
         } catch (...) {
         }
     }
+    selector_ = selector;
     RestoreState(saved);
     return accept;
 }
