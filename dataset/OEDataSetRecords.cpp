@@ -304,10 +304,14 @@ void TCustomOEDataSet::ToField(int col, SQLULEN row, TRecordBuffer buffer) {
     const int valueSize = slotSizes_[i] - 1;
     if (colLong_[i]) {
         TMemoryStream* s = SlotStream(buffer, col);
-        if (stmt_->BlobDeferral()) {
-            // Read when a blob stream is opened on it.
+        if (stmt_->BlobDeferral() && !UsesCache()) {
+            // Read when a blob stream is opened on it; until then it is not known to be
+            // NULL. (Rows kept by the dataset are read whole: the cursor cannot go back.)
             s->Clear();
-        } else if (TMemoryStream* src = stmt_->ColStream(col, row)) {
+            slot[valueSize] = 1;
+            return;
+        }
+        if (TMemoryStream* src = stmt_->ColStream(col, row)) {
             s->LoadFrom(src->Memory(), src->Size());
         }
         slot[valueSize] = stmt_->ColIsNull(col, row) || stmt_->ColIgnored(col, row) ? 0 : 1;
@@ -631,12 +635,14 @@ std::unique_ptr<TStream> TCustomOEDataSet::CreateBlobStream(TField* field, TBlob
     if (record && col >= 1 && col <= static_cast<int>(colLong_.size()) &&
         colLong_[static_cast<size_t>(col - 1)]) {
         TMemoryStream* s = SlotStream(record, col);
-        if (s && s->Size() == 0 && stmt_->BlobDeferral() && !UsesCache()) {
+        char* flag = record + SlotOffset(col) + SlotSize(col) - 1;
+        if (s && s->Size() == 0 && *flag && stmt_->BlobDeferral() && !UsesCache()) {
             // Deferred: read now, from the row the cursor stands on.
             InternalSetToRecord(record);
             if (TMemoryStream* src = stmt_->ColStream(col, 1)) {
                 s->LoadFrom(src->Memory(), src->Size());
             }
+            *flag = stmt_->ColIsNull(col, 1) ? 0 : 1;
         }
         if (s) {
             stream->LoadFrom(s->Memory(), s->Size());
