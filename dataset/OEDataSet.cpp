@@ -32,11 +32,12 @@ void TOEUpdateObject::SetDataSet(TCustomOEDataSet* dataSet) {
 
 // --- Construction -----------------------------------------------------------------------
 
-TCustomOEDataSet::TCustomOEDataSet(TComponent* owner) : TDataSet(owner), masterLink_(*this) {
-    // The factory is called here, in the base's constructor: a subclass that makes another
-    // kind of statement replaces it through SetHdbc-free means (CreateHstmt is kept
-    // virtual for the classes that wrap this one).
-    stmt_ = CreateHstmt();
+TCustomOEDataSet::TCustomOEDataSet(TComponent* owner) : TCustomOEDataSet(owner, nullptr) {}
+
+TCustomOEDataSet::TCustomOEDataSet(TComponent* owner, std::unique_ptr<THstmt> stmt)
+    : TDataSet(owner), masterLink_(*this) {
+    // During construction only this class's CreateHstmt can be reached.
+    stmt_ = stmt ? std::move(stmt) : TCustomOEDataSet::CreateHstmt();
     hStmt_ = std::make_unique<TDataSetHstmt>(*this, *stmt_);
     stmt_->OnInsert = [this](TObject* s, const std::string& m) { return DoInsert(s, m); };
     stmt_->OnUpdate = [this](TObject* s, const std::string& m) { return DoUpdate(s, m); };
@@ -253,10 +254,6 @@ void TCustomOEDataSet::SetBlockReadSize(int size) {
     if (size < 0) {
         Next();
     }
-}
-
-void TCustomOEDataSet::Loaded() {
-    TDataSet::Loaded();
 }
 
 // --- Preparing and executing ---------------------------------------------------------------

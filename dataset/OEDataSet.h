@@ -188,6 +188,10 @@ public:
     std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
 
 protected:
+    // For subclasses that run on another kind of statement: the constructor cannot reach
+    // their CreateHstmt, so they hand the statement in (nullptr: CreateHstmt's).
+    TCustomOEDataSet(TComponent* owner, std::unique_ptr<THstmt> stmt);
+
     // --- Virtual operations of the ODBC dataset -----------------------------------------
     virtual bool DoInsert(TObject* sender, const std::string& defaultMsg);
     virtual bool DoUpdate(TObject* sender, const std::string& defaultMsg);
@@ -202,16 +206,11 @@ protected:
     // --- Overrides of the toolkit's dataset ----------------------------------------------
     void Notification(TComponent* component, TOperation operation) override;
     void ClearCalcFields(TRecordBuffer buffer) override;
-    void DoAfterCancel() override;
-    void DoAfterDelete() override;
-    void DoAfterPost() override;
-    void DoBeforeDelete() override;
     void DoBeforeEdit() override;
     bool FindRecord(bool restart, bool goForward) override;
     bool GetCanModify() override { return editable_; }
     int GetRecordCount() override;
     int GetRecNo() override;
-    void InternalRefresh() override;
     TRecordBuffer AllocRecordBuffer() override;
     void FreeRecordBuffer(TRecordBuffer& buffer) override;
     void GetBookmarkData(TRecordBuffer buffer, void* data) override;
@@ -233,13 +232,11 @@ protected:
     bool IsCursorOpen() const override { return cursorOpen_; }
     void SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) override;
     void SetBookmarkData(TRecordBuffer buffer, const void* data) override;
-    void Loaded() override;
 
     // The statement text Prepare gives the statement.
     virtual std::string StatementText();
     // Takes the master's field values into the parameters of the same names.
     void SetParamsFromCursor();
-    bool Loading() const { return IsLoading(); }
 
 private:
     friend class TOEDataLink;

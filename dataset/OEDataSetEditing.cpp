@@ -60,22 +60,6 @@ void TCustomOEDataSet::DoBeforeEdit() {
     }
 }
 
-void TCustomOEDataSet::DoBeforeDelete() {
-    TDataSet::DoBeforeDelete();
-}
-
-void TCustomOEDataSet::DoAfterCancel() {
-    TDataSet::DoAfterCancel();
-}
-
-void TCustomOEDataSet::DoAfterDelete() {
-    TDataSet::DoAfterDelete();
-}
-
-void TCustomOEDataSet::DoAfterPost() {
-    TDataSet::DoAfterPost();
-}
-
 void TCustomOEDataSet::InternalPost() {
     NoWriting();
 }

@@ -253,9 +253,4 @@ void TCustomOEDataSet::FetchAll() {
     CursorPosChanged();
 }
 
-void TCustomOEDataSet::InternalRefresh() {
-    // The row is read again where the cursor stands (Resync fetches it by bookmark); a
-    // cached row stays as it was read.
-}
-
 } // namespace zen
