@@ -38,6 +38,20 @@ std::string ChangeCharacter(const std::string& text, char oldChar, char newChar)
     });
 }
 
+std::string SqlQuoted(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    out += '\'';
+    for (char c : text) {
+        out += c;
+        if (c == '\'') {
+            out += '\'';
+        }
+    }
+    out += '\'';
+    return out;
+}
+
 void SetRoundStep(double step) {
     g_roundStep = step;
 }
