@@ -1,6 +1,8 @@
 #include "pricing/LineValue.h"
 #include "LogReader.h"
 #include "MemDataSet.h"
+#include "StatementFixture.h"
+#include "dataset/ODSI.h"
 #include "dbutil/StdProc.h"
 #include "support/TestSupport.h"
 
@@ -9,6 +11,8 @@
 #include <cstdint>
 
 using namespace zen;
+
+static auto* const odbcEnv = zen::test::RegisterOdbcTestEnv();
 
 namespace {
 
@@ -159,3 +163,49 @@ TEST_F(LineValueTest, AFailureIsLoggedAndLeavesEveryTotalAsItWas) {
     EXPECT_EQ(rows[1].exceptObject, "EOverflow");
     EXPECT_EQ(rows[2].exceptObject, "EDatabaseError");
 }
+
+namespace {
+
+// The same over the parameters row of a real database, as the transfer reads it.
+class LineValueDb : public test::StatementFixture {
+protected:
+    void SetUp() override {
+        StatementFixture::SetUp();
+        SetRoundStep(0.01);
+    }
+    void TearDown() override {
+        param_.reset();
+        SetRoundStep(savedStep_);
+        StatementFixture::TearDown();
+    }
+    TDataSet& Param(const std::string& basis) {
+        Exec({"DELETE FROM Param",
+              "INSERT INTO Param (Id, RoundT, OsnZaIzrProdCene) VALUES (1, 0.01, " + basis + ")"});
+        param_ = std::make_unique<TOEQuery>();
+        param_->SetHdbc(db.get());
+        param_->SetSQL({"SELECT * FROM Param "});
+        param_->Open();
+        return *param_;
+    }
+
+    test::TempHome home_;
+    double savedStep_ = RoundStep();
+    std::unique_ptr<TOEQuery> param_;
+};
+
+} // namespace
+
+TEST_P(LineValueDb, TheBasisComesFromTheParametersRow) {
+    const Line line{.q = 3, .c = 10, .rb = 10, .dv = 20, .tr = 0.5};
+    Totals net, retail, unset;
+    Add(Param("'V'"), net, line);
+    Add(Param("'M'"), retail, line);
+    Add(Param("NULL"), unset, line);
+    EXPECT_EQ(net, T(30, 5.70, 1.50, 3, 34.20));
+    // X 28.50, G 34.20, N 27.00, T 7.20, A 3.00, E 1.50.
+    EXPECT_EQ(retail, T(28.50, 7.20, 1.50, 3, 34.20));
+    EXPECT_EQ(unset, net);
+    EXPECT_TRUE(test::ReadExceptionLog().empty());
+}
+
+ZEN_INSTANTIATE_FOR_DRIVERS(LineValueDb);
