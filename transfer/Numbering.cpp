@@ -5,16 +5,14 @@
 #include "toolkit/Text.h"
 #include "toolkit/Variant.h"
 
-#include <memory>
-
 namespace zen {
 
 namespace {
 
 [[noreturn]] void SeriesFull(const std::string& prefix) {
     throw EDocumentSeriesFull("Serija dokumentov '" + prefix +
-                              "' je polna: zadnja možna številka dokumenta " +
-                              std::to_string(kLastDocumentNumber) + " je že uporabljena.");
+                              "' je polna: številka dokumenta ne sme preseči " +
+                              std::to_string(kLastDocumentNumber) + ".");
 }
 
 } // namespace
@@ -41,35 +39,37 @@ std::string DocumentPrefix(TDateTime issueDate, const std::string& poslDog) {
 }
 
 std::string DocumentKey(const std::string& prefix, int number) {
-    if (number > kLastDocumentNumber) {
-        SeriesFull(prefix);
-    }
+    CheckDocumentNumbers(prefix, number, 1);
     return prefix + StrZeroInt(number, 5);
 }
 
+void CheckDocumentNumbers(const std::string& prefix, int first, int count) {
+    if (count > 0 && static_cast<int64_t>(first) + count - 1 > kLastDocumentNumber) {
+        SeriesFull(prefix);
+    }
+}
+
 int NovaStevGlavC(THdbc& database, const std::string& prefix) {
-    auto query = std::make_unique<TOEQuery>();
-    query->SetHdbc(&database);
+    TOEQuery query;
+    query.SetHdbc(&database);
     // The prefix is compared outside LIKE: "_" and "%" of a business event are plain
     // characters, and SQLite's LIKE would also ignore the case of letters.
-    query->SQL().Clear();
-    query->SQL().Add("SELECT Kljuc");
-    query->SQL().Add("FROM Promet");
-    query->SQL().Add("WHERE SUBSTR(Kljuc, 1, " + std::to_string(Utf8Length(prefix)) +
-                     ") = " + SqlQuoted(prefix));
-    query->SQL().Add("ORDER BY Kljuc DESC");
-    query->Open();
-    std::string key = query->FieldByName("Kljuc")->AsString();
-    query->Close();
+    query.SQL().Clear();
+    query.SQL().Add("SELECT Kljuc");
+    query.SQL().Add("FROM Promet");
+    query.SQL().Add("WHERE SUBSTR(Kljuc, 1, " + std::to_string(Utf8Length(prefix)) +
+                    ") = " + SqlQuoted(prefix));
+    query.SQL().Add("ORDER BY Kljuc DESC");
+    query.Open();
+    std::string key = query.FieldByName("Kljuc")->AsString();
+    query.Close();
     if (key.empty()) {
         return 1;
     }
     // Characters 5 to 9 hold the number.
     std::string tail = key.substr(Utf8Left(key, 4).size());
     int number = TextToInt32(Utf8Left(tail, 5));
-    if (number >= kLastDocumentNumber) {
-        SeriesFull(prefix);
-    }
+    CheckDocumentNumbers(prefix, number + 1, 1);
     return number + 1;
 }
 

@@ -33,6 +33,9 @@ std::string YearS(int count, TDateTime date);
 std::string DocumentPrefix(TDateTime issueDate, const std::string& poslDog);
 // prefix + the number in five digits; EDocumentSeriesFull beyond kLastDocumentNumber.
 std::string DocumentKey(const std::string& prefix, int number);
+// EDocumentSeriesFull unless `count` documents numbered from `first` on all fit, so that a
+// run can refuse before it writes its first invoice.
+void CheckDocumentNumbers(const std::string& prefix, int first, int count);
 
 // The next free document number of the series `prefix` in Promet, read on `database`: one
 // more than the highest key whose first characters are the prefix exactly ("_" and "%"

@@ -25,6 +25,8 @@ TEST(Numbering, TextParts) {
     EXPECT_EQ(DocumentKey("0512", 42), "051200042");
     EXPECT_EQ(DocumentKey("0512", kLastDocumentNumber), "051299999");
     EXPECT_THROW(DocumentKey("0512", kLastDocumentNumber + 1), EDocumentSeriesFull);
+    EXPECT_NO_THROW(CheckDocumentNumbers("0512", 99990, 10));
+    EXPECT_THROW(CheckDocumentNumbers("0512", 99990, 11), EDocumentSeriesFull);
 }
 
 namespace {
