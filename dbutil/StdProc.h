@@ -1,7 +1,8 @@
 #pragma once
 // The standard procedures shared by the transfer and the pricing: conversions, the money
-// rounding with its run-wide step, safe division and the settings file. Each catches its
-// own exceptions, logs them under its own name and returns a neutral result.
+// rounding with its run-wide step, safe division, the settings file and the key lookup
+// (FindKey.cpp). Each catches its own exceptions, logs them under its own name and returns
+// a neutral result.
 
 #include "toolkit/DateTime.h"
 #include "toolkit/Money.h"
@@ -53,8 +54,9 @@ enum TKeyTexts {
     // A text containing "%" is a pattern: the condition uses LIKE, and a row carries the key
     // when its text starts with what comes before the first "%". For keys typed by hand.
     ktPattern,
-    // Every text is a value as it stands, "%" included: "=" in SQL and byte-for-byte
-    // equality in the test. For values read from files or other data ("100% Net d.o.o."
+    // Every text is a value as it stands, "%" included: "=" in SQL and typed equality in
+    // the test (byte for byte against a text field). For values read from files or other data
+    // ("100% Net d.o.o."
     // must never stand for "100 Mbit d.o.o.").
     ktLiteral,
 };
