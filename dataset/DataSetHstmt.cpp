@@ -21,7 +21,7 @@ TDataSetHstmt::TDataSetHstmt(TCustomOEDataSet& dataSet, THstmt& stmt)
     // A dataset moves back and finds rows by bookmark: it asks for a keyset-driven cursor
     // where the bare statement asks for a forward-only one.
     stmt_.SetConcurrencyType(SQL_CONCUR_READ_ONLY);
-    stmt_.SetCursorType(SQL_CURSOR_KEYSET_DRIVEN);
+    dataSet_.AskCursorType(SQL_CURSOR_KEYSET_DRIVEN);
 }
 
 void TDataSetHstmt::SetConcurrencyType(SQLULEN value) {
@@ -31,7 +31,7 @@ void TDataSetHstmt::SetConcurrencyType(SQLULEN value) {
 
 void TDataSetHstmt::SetCursorType(SQLULEN value) {
     dataSet_.TerminateStatement();
-    stmt_.SetCursorType(value);
+    dataSet_.AskCursorType(value);
 }
 
 void TDataSetHstmt::SetRowSetSize(SQLULEN value) {

@@ -159,7 +159,7 @@ void TCustomOEDataSet::SetEditable(bool on) {
 }
 
 bool TCustomOEDataSet::UniDirectional() const {
-    return stmt_->CursorType() == SQL_CURSOR_FORWARD_ONLY;
+    return askedCursorType_ == SQL_CURSOR_FORWARD_ONLY;
 }
 
 // The scrollable cursor type a forward-only one becomes: static through the cursor
@@ -172,7 +172,7 @@ static SQLULEN ScrollableCursorType(const THdbc* hdbc) {
 void TCustomOEDataSet::SetUniDirectional(bool on) {
     if (on) {
         hStmt_->SetCursorType(SQL_CURSOR_FORWARD_ONLY);
-    } else if (stmt_->CursorType() == SQL_CURSOR_FORWARD_ONLY) {
+    } else if (askedCursorType_ == SQL_CURSOR_FORWARD_ONLY) {
         hStmt_->SetCursorType(ScrollableCursorType(Hdbc()));
     }
 }
@@ -183,7 +183,7 @@ void TCustomOEDataSet::SetCached(bool on) {
     if (on) {
         if (!IsLoading()) {
             stmt_->SetConcurrencyType(SQL_CONCUR_READ_ONLY);
-            stmt_->SetCursorType(SQL_CURSOR_FORWARD_ONLY);
+            AskCursorType(SQL_CURSOR_FORWARD_ONLY);
         }
         stmt_->SetSkipByPosition(true);
         stmt_->SetSkipByCursor(true);
@@ -192,8 +192,8 @@ void TCustomOEDataSet::SetCached(bool on) {
             if (stmt_->ConcurrencyType() == SQL_CONCUR_READ_ONLY) {
                 stmt_->SetConcurrencyType(SQL_CONCUR_VALUES);
             }
-            if (stmt_->CursorType() == SQL_CURSOR_FORWARD_ONLY) {
-                stmt_->SetCursorType(ScrollableCursorType(Hdbc()));
+            if (askedCursorType_ == SQL_CURSOR_FORWARD_ONLY) {
+                AskCursorType(ScrollableCursorType(Hdbc()));
             }
         }
         stmt_->SetRowSetSize(1);
@@ -282,6 +282,7 @@ void TCustomOEDataSet::Prepare() {
     if (stmt_->SQL() != text) {
         stmt_->SetSQL(text);
     }
+    ChooseRowSource();
     stmt_->Prepare();
     if (paramsNeedCreating_) {
         // New parameters for the names of the text; values of names kept are kept.
@@ -300,6 +301,28 @@ void TCustomOEDataSet::Prepare() {
     }
     prepared_ = true;
     paramsBound_ = false;
+}
+
+void TCustomOEDataSet::AskCursorType(SQLULEN type) {
+    askedCursorType_ = type;
+    stmt_->SetCursorType(type);
+}
+
+// Drivers (DBMS name ";" driver file, as THdbc::DriverKey gives them) whose scrollable
+// cursors read the whole result into memory at execute, while their forward-only cursors
+// step through it: SQLite's, with the data source's StepAPI option.
+static bool ScrollReadsWhole(THdbc& hdbc) {
+    return SameName(hdbc.DriverKey(), "SQLite;sqlite3odbc.so");
+}
+
+// A dataset over a table of a million rows must not read it all to show the first row:
+// over a driver that would, the dataset steps through a forward-only cursor and keeps the
+// rows read so far itself, so that it still moves back and finds rows by bookmark.
+void TCustomOEDataSet::ChooseRowSource() {
+    const bool stepping = Hdbc() && ScrollReadsWhole(*Hdbc());
+    readAhead_ = !cached_ && askedCursorType_ != SQL_CURSOR_FORWARD_ONLY && stepping;
+    releaseOnClose_ = stepping && (readAhead_ || askedCursorType_ == SQL_CURSOR_FORWARD_ONLY);
+    stmt_->SetCursorType(readAhead_ ? SQL_CURSOR_FORWARD_ONLY : askedCursorType_);
 }
 
 void TCustomOEDataSet::Unprepare() {
@@ -358,7 +381,7 @@ void TCustomOEDataSet::InternalOpen() {
     }
     BindFields(true);
     ComputeLayout();
-    SetBookmarkSize(cached_ ? 4 : static_cast<int>(stmt_->BookmarkLength()));
+    SetBookmarkSize(UsesCache() ? 4 : static_cast<int>(stmt_->BookmarkLength()));
     FreeWorkBuffers();
     FreeRowLists();
     FreeDeletedBookmarks();
@@ -374,6 +397,12 @@ void TCustomOEDataSet::InternalClose() {
     cursorOpen_ = false;
     if (wasOpen && stmt_->Allocated()) {
         stmt_->CloseCursor();
+        // SQLite keeps a forward-only statement that stepped part of its result holding
+        // the database's read lock until the handle goes, which would keep every other
+        // connection from writing: the handle is given up, the next open prepares afresh.
+        if (releaseOnClose_) {
+            stmt_->Terminate();
+        }
     }
     params_.FreeBindBuffers();
     paramsBound_ = false;

@@ -261,7 +261,13 @@ private:
     // Terminate the statement (closing the dataset), as a changed setting requires.
     void TerminateStatement();
     void SourceChanged();
-    bool UsesCache() const { return cached_; }
+    // Rows come from the dataset's own cache: Cached, or reading ahead over a driver whose
+    // scrollable cursors read the whole result at execute.
+    bool UsesCache() const { return cached_ || readAhead_; }
+    // The cursor type the settings ask for; the statement may run another (see
+    // ChooseRowSource) and the driver may substitute another.
+    void AskCursorType(SQLULEN type);
+    void ChooseRowSource();
 
     // Layout.
     void ComputeLayout();
@@ -320,6 +326,9 @@ private:
     bool locateInsert_ = false;
     TOEUpdateObject* updateObject_ = nullptr;
     bool cached_ = false;
+    bool readAhead_ = false;
+    bool releaseOnClose_ = false;
+    SQLULEN askedCursorType_ = SQL_CURSOR_KEYSET_DRIVEN;
     bool allFetched_ = false;
     int32_t cachePosition_ = 0;
     int32_t bookmarkSequence_ = 0;

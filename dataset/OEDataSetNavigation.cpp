@@ -13,27 +13,27 @@ namespace zen {
 // --- Fetch primitives ------------------------------------------------------------------------
 
 bool TCustomOEDataSet::FetchFirst() {
-    return cached_ ? FetchCache(SQL_FETCH_FIRST, 0) : stmt_->FetchFirst();
+    return UsesCache() ? FetchCache(SQL_FETCH_FIRST, 0) : stmt_->FetchFirst();
 }
 
 bool TCustomOEDataSet::FetchNext() {
-    return cached_ ? FetchCache(SQL_FETCH_NEXT, 0) : stmt_->FetchNext();
+    return UsesCache() ? FetchCache(SQL_FETCH_NEXT, 0) : stmt_->FetchNext();
 }
 
 bool TCustomOEDataSet::FetchLast() {
-    return cached_ ? FetchCache(SQL_FETCH_LAST, 0) : stmt_->FetchLast();
+    return UsesCache() ? FetchCache(SQL_FETCH_LAST, 0) : stmt_->FetchLast();
 }
 
 bool TCustomOEDataSet::FetchPrev() {
-    return cached_ ? FetchCache(SQL_FETCH_PRIOR, 0) : stmt_->FetchPrev();
+    return UsesCache() ? FetchCache(SQL_FETCH_PRIOR, 0) : stmt_->FetchPrev();
 }
 
 bool TCustomOEDataSet::FetchAbsolute(int n) {
-    return cached_ ? FetchCache(SQL_FETCH_ABSOLUTE, n) : stmt_->FetchAbsolute(n);
+    return UsesCache() ? FetchCache(SQL_FETCH_ABSOLUTE, n) : stmt_->FetchAbsolute(n);
 }
 
 bool TCustomOEDataSet::FetchBookmark(const void* bookmark) {
-    if (cached_) {
+    if (UsesCache()) {
         return FetchCache(SQL_FETCH_BOOKMARK, 0, bookmark);
     }
     const auto* p = static_cast<const unsigned char*>(bookmark);
@@ -118,7 +118,7 @@ void TCustomOEDataSet::FillCache(int p) {
 }
 
 TBookmark TCustomOEDataSet::CurrentBookmark() {
-    if (cached_) {
+    if (UsesCache()) {
         if (cachePosition_ < 1 || cachePosition_ > static_cast<int>(rowCache_.size())) {
             throw EODBCExpress("Current record not found in cache.");
         }
@@ -174,7 +174,7 @@ int TCustomOEDataSet::CompareBookmarks(const TBookmark& a, const TBookmark& b) {
 }
 
 int TCustomOEDataSet::GetRecNo() {
-    if (!cached_) {
+    if (!UsesCache()) {
         return TDataSet::GetRecNo();
     }
     TRecordBuffer b = ActiveRecordBuffer();
@@ -186,7 +186,7 @@ int TCustomOEDataSet::GetRecNo() {
 }
 
 void TCustomOEDataSet::SetRecNo(int value) {
-    if (!cached_) {
+    if (!UsesCache()) {
         return;
     }
     CheckActive();
@@ -218,6 +218,20 @@ int TCustomOEDataSet::GetRecordCount() {
     if (cached_) {
         return static_cast<int>(DoRowCount(stmt_.get()));
     }
+    if (readAhead_ && stmt_->RowCountMethod() == rcFunction) {
+        // A cursor that steps through its result cannot know the count (SQLite's says 0):
+        // the count query, or a traversal on a statement of its own, tells it.
+        stmt_->SetRowCountMethod(rcSelect);
+        long n = -1;
+        try {
+            n = stmt_->RowCount();
+        } catch (...) {
+            stmt_->SetRowCountMethod(rcFunction);
+            throw;
+        }
+        stmt_->SetRowCountMethod(rcFunction);
+        return static_cast<int>(n);
+    }
     return static_cast<int>(stmt_->RowCount());
 }
 
@@ -231,7 +245,7 @@ long TCustomOEDataSet::DoRowCount(TObject* sender) {
 }
 
 void TCustomOEDataSet::FetchAll() {
-    if (cached_ && allFetched_) {
+    if (UsesCache() && allFetched_) {
         return;
     }
     CheckBrowseMode();

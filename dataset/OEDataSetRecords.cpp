@@ -304,10 +304,14 @@ void TCustomOEDataSet::ToField(int col, SQLULEN row, TRecordBuffer buffer) {
     const int valueSize = slotSizes_[i] - 1;
     if (colLong_[i]) {
         TMemoryStream* s = SlotStream(buffer, col);
-        if (stmt_->BlobDeferral()) {
-            // Read when a blob stream is opened on it.
+        if (stmt_->BlobDeferral() && !UsesCache()) {
+            // Read when a blob stream is opened on it; until then it is not known to be
+            // NULL. (Rows kept by the dataset are read whole: the cursor cannot go back.)
             s->Clear();
-        } else if (TMemoryStream* src = stmt_->ColStream(col, row)) {
+            slot[valueSize] = 1;
+            return;
+        }
+        if (TMemoryStream* src = stmt_->ColStream(col, row)) {
             s->LoadFrom(src->Memory(), src->Size());
         }
         slot[valueSize] = stmt_->ColIsNull(col, row) || stmt_->ColIgnored(col, row) ? 0 : 1;
@@ -377,7 +381,7 @@ void TCustomOEDataSet::FillFromRow(SQLULEN row, TRecordBuffer buffer) {
 // Fills a buffer with the row the cursor stands on, whose bookmark is given (step 7 of
 // reading a row): from the cache, from a row saved after a write, or from the statement.
 void TCustomOEDataSet::FillRecord(TRecordBuffer buffer, const TBookmark& bookmark) {
-    if (cached_) {
+    if (UsesCache()) {
         CopyRecord(rowCache_[static_cast<size_t>(cachePosition_ - 1)], buffer);
     } else {
         TRecordBuffer saved = nullptr;
@@ -414,7 +418,7 @@ bool TCustomOEDataSet::IsDeletedBookmark(const TBookmark& bookmark) const {
 }
 
 bool TCustomOEDataSet::RowSkipped() {
-    if (cached_) {
+    if (UsesCache()) {
         return false;
     }
     if (!stmt_->RowValid(1)) {
@@ -430,8 +434,17 @@ bool TCustomOEDataSet::FilterAccepts() {
     }
     bool accept = true;
     TDataSetState saved = SetTempState(dsFilter);
+    // The handler judges the row in the filter buffer, also while Locate scans.
+    TBufferSelector selector = selector_;
+    selector_ = bsNormal;
     try {
         FillRecord(filterBuffer_, CurrentBookmark());
+    } catch (...) {
+        selector_ = selector;
+        RestoreState(saved);
+        throw;
+    }
+    try {
         OnFilterRecord()(*this, accept);
     } catch (const std::exception&) {
         try {
@@ -439,6 +452,7 @@ bool TCustomOEDataSet::FilterAccepts() {
         } catch (...) {
         }
     }
+    selector_ = selector;
     RestoreState(saved);
     return accept;
 }
@@ -452,7 +466,7 @@ TGetResult TCustomOEDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool
         TBookmarkFlag flag = active ? GetBookmarkFlag(active) : bfBOF;
         if (flag == bfBOF || flag == bfEOF) {
             result = grError;
-        } else if (cached_
+        } else if (UsesCache()
                        ? rowCache_.empty()
                        : !deletedBookmarks_.empty() &&
                              IsDeletedBookmark(TBookmark(BookmarkBlock(active),
@@ -473,7 +487,7 @@ TGetResult TCustomOEDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool
         }
         break;
     case gmPrior:
-        if (!cached_ && stmt_->CursorType() == SQL_CURSOR_FORWARD_ONLY) {
+        if (!UsesCache() && stmt_->CursorType() == SQL_CURSOR_FORWARD_ONLY) {
             result = grError;
             break;
         }
@@ -621,12 +635,14 @@ std::unique_ptr<TStream> TCustomOEDataSet::CreateBlobStream(TField* field, TBlob
     if (record && col >= 1 && col <= static_cast<int>(colLong_.size()) &&
         colLong_[static_cast<size_t>(col - 1)]) {
         TMemoryStream* s = SlotStream(record, col);
-        if (s && s->Size() == 0 && stmt_->BlobDeferral() && !cached_) {
+        char* flag = record + SlotOffset(col) + SlotSize(col) - 1;
+        if (s && s->Size() == 0 && *flag && stmt_->BlobDeferral() && !UsesCache()) {
             // Deferred: read now, from the row the cursor stands on.
             InternalSetToRecord(record);
             if (TMemoryStream* src = stmt_->ColStream(col, 1)) {
                 s->LoadFrom(src->Memory(), src->Size());
             }
+            *flag = stmt_->ColIsNull(col, 1) ? 0 : 1;
         }
         if (s) {
             stream->LoadFrom(s->Memory(), s->Size());
