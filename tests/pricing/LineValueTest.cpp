@@ -179,6 +179,7 @@ protected:
         StatementFixture::TearDown();
     }
     TDataSet& Param(const std::string& basis) {
+        param_.reset(); // SQLite lets no other connection write while a dataset reads
         Exec({"DELETE FROM Param",
               "INSERT INTO Param (Id, RoundT, OsnZaIzrProdCene) VALUES (1, 0.01, " + basis + ")"});
         param_ = std::make_unique<TOEQuery>();
