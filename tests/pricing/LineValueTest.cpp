@@ -117,14 +117,6 @@ TEST_F(LineValueTest, FullDiscountOnTheRetailBasisGivesNoDiscountAmount) {
     EXPECT_TRUE(test::ReadExceptionLog().empty());
 }
 
-TEST_F(LineValueTest, TotalsAccumulateOverLines) {
-    MemParam p("");
-    Totals t = T(100, 20, 1, 5, 116);
-    Add(p.DataSet(), t, {.q = 3, .c = 10, .rb = 10, .dv = 20});
-    Add(p.DataSet(), t, {.q = 1, .c = 5, .dv = 20});
-    EXPECT_EQ(t, T(135, 26.40, 1, 8, 154.40));
-}
-
 TEST_F(LineValueTest, AFailureIsLoggedAndLeavesEveryTotalAsItWas) {
     const Totals start = T(100, 20, 1, 5, 116);
     {
@@ -153,6 +145,12 @@ TEST_F(LineValueTest, AFailureIsLoggedAndLeavesEveryTotalAsItWas) {
         Add(bare, t, {.q = 1, .c = 10});
         EXPECT_EQ(t, start);
     }
+    // The totals are added to, never reset.
+    MemParam p("");
+    Totals t = start;
+    Add(p.DataSet(), t, {.q = 3, .c = 10, .rb = 10, .dv = 20});
+    EXPECT_EQ(t, T(130, 25.40, 1, 8, 148.40));
+
     auto rows = test::ReadExceptionLog();
     ASSERT_EQ(rows.size(), 3u);
     for (const auto& r : rows) {
