@@ -279,6 +279,7 @@ void TCustomOEDataSet::Prepare() {
     if (stmt_->SQL() != text) {
         stmt_->SetSQL(text);
     }
+    Hdbc(); // takes a connection that joined the owner since
     ChooseRowSource();
     stmt_->Prepare();
     if (paramsNeedCreating_) {

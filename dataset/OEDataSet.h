@@ -95,7 +95,14 @@ public:
     const char* ClassName() const noexcept override { return "TCustomOEDataSet"; }
 
     // --- Connection and statement ---------------------------------------------------
-    THdbc* Hdbc() const { return stmt_->Hdbc(); }
+    // A connection made in the owner after this dataset is announced only now, and taken
+    // through Notification while the dataset has none.
+    THdbc* Hdbc() const {
+        if (!stmt_->Hdbc() && Owner()) {
+            Owner()->AnnounceComponents();
+        }
+        return stmt_->Hdbc();
+    }
     // Terminates the statement (closing the dataset), then takes the connection.
     void SetHdbc(THdbc* hdbc);
     TDataSetHstmt& HStmt() { return *hStmt_; }

@@ -43,9 +43,12 @@ SQLRETURN __wrap_SQLAllocHandle(SQLSMALLINT type, SQLHANDLE parent, SQLHANDLE* o
 }
 SQLRETURN __real_SQLFreeHandle(SQLSMALLINT, SQLHANDLE);
 SQLRETURN __wrap_SQLFreeHandle(SQLSMALLINT type, SQLHANDLE h) {
-    SQLRETURN rc = __real_SQLFreeHandle(type, h);
-    // Released all the same, so that nothing leaks; the caller hears of a failure.
-    return type == g_failFree ? SQL_ERROR : rc;
+    // A failed release leaves the handle valid, so the caller may try again; releasing it
+    // here as well would make that retry a double free.
+    if (type == g_failFree) {
+        return SQL_ERROR;
+    }
+    return __real_SQLFreeHandle(type, h);
 }
 }
 
