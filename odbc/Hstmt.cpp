@@ -562,10 +562,13 @@ long THstmt::CountByTraversal() {
     tmp.Prepare();
     RebindParamsOn(tmp);
     tmp.Execute();
-    // Nothing is bound: the rows are only counted, never copied.
+    // Nothing is bound: the rows are only counted, never copied. The row limit is kept
+    // here too: a driver reading through a server cursor may not apply it.
+    const SQLULEN limit = tmp.MaxRows();
     long n = 0;
     SQLRETURN rc;
-    while ((rc = SQLFetch(tmp.hstmt_)) != SQL_NO_DATA) {
+    while ((limit == 0 || static_cast<SQLULEN>(n) < limit) &&
+           (rc = SQLFetch(tmp.hstmt_)) != SQL_NO_DATA) {
         if (!tmp.Checked(rc)) {
             break;
         }

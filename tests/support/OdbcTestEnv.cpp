@@ -224,9 +224,9 @@ void OdbcTestEnv::WriteIniFiles() {
     WriteFile(
         dir_ / "odbc.ini",
         std::string("[") + kSqliteDsn + "]\nDriver=SQLite3\nDatabase=" +
-            (dir_ / "tevrin.db").string() + "\nTimeout=2000\n\n[" + kPgDsn +
+            (dir_ / "tevrin.db").string() + "\nTimeout=2000\nStepAPI=1\n\n[" + kPgDsn +
             "]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=" + std::to_string(pgPort_) +
-            "\nDatabase=" + kPgDatabase + "\nUpdatableCursors=1\n\n[" + kPgDsn +
+            "\nDatabase=" + kPgDatabase + "\nUpdatableCursors=1\nUseDeclareFetch=1\n\n[" + kPgDsn +
             "Admin]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=" +
             std::to_string(pgPort_) + "\nDatabase=postgres\n");
     // Set before the driver manager is first used in this process.
