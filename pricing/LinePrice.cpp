@@ -58,13 +58,32 @@ char CharAt(const std::string& text, size_t i) {
     return i < text.size() ? text[i] : '\0';
 }
 
-// Discounts applied one after the other: 100 x (1 - (1 - a/100)(1 - b/100)...).
-Currency Chained(std::initializer_list<Currency> discounts) {
+// Discounts added up, or applied one after the other: 100 x (1 - (1 - a/100)(1 - b/100)...).
+Currency Combined(bool added, std::initializer_list<Currency> discounts) {
+    Currency sum;
     long double keep = 1;
     for (Currency d : discounts) {
+        sum += d;
         keep *= 1 - d.ToLongDouble() / 100;
     }
-    return Currency::FromDouble(100 * (1 - keep));
+    return added ? sum : Currency::FromDouble(100 * (1 - keep));
+}
+
+// The partner's price method: "1" shows the retail price with the discount that gives
+// the same net price, "2" takes the discount into the price.
+void ApplyPriceMethod(const std::string& method, Currency mpCena, bool added, Currency& price,
+                      Currency& discount) {
+    if (method == "1" && mpCena != Currency()) {
+        // The ratio is not rounded on its own, so that price and discount meet again.
+        long double ratio = price.ToLongDouble() / mpCena.ToLongDouble();
+        long double d = discount.ToLongDouble();
+        discount =
+            Currency::FromDouble(added ? d + 100 * (1 - ratio) : 100 * (1 - ratio * (1 - d / 100)));
+        price = mpCena;
+    } else if (method == "2") {
+        price = Currency::FromDouble(price.ToLongDouble() * (1 - discount.ToLongDouble() / 100));
+        discount = Currency();
+    }
 }
 
 // What the side of the document reads from the partner.
@@ -126,22 +145,22 @@ void IzrCenePozC(const TPricingDataSets& ds, TCustomOEDataSet& document, TDataSe
             if (const char* column = PartnerColumn(document, direction)) {
                 if (FindPriceListRow(ds.tbLookSubjCenik, Text(document, column), terms, article)) {
                     formulaCode = Text(ds.tbLookSubjCenik, "Formula");
-                    (Text(ds.tbLookSubjCenik, "Vrsta") == "C" ? listPrice : discount) =
-                        Amount(ds.tbLookSubjCenik, "Cena");
+                    // A row of kind "C" gives a price; any other kind a discount.
+                    Currency value = Amount(ds.tbLookSubjCenik, "Cena");
+                    if (Text(ds.tbLookSubjCenik, "Vrsta") == "C") {
+                        listPrice = value;
+                    } else {
+                        discount = value;
+                    }
                 }
             }
             if (formulaCode.empty() && customer) {
                 formulaCode = article.Formula;
             }
 
-            if (added) {
-                discount = articleDiscount +
-                           (withoutPartnerDiscount ? Currency() : terms.discount) + discount;
-            } else if (withoutPartnerDiscount) {
-                discount = Chained({articleDiscount, discount});
-            } else {
-                discount = Chained({articleDiscount, terms.discount, discount});
-            }
+            discount = withoutPartnerDiscount
+                           ? Combined(added, {articleDiscount, discount})
+                           : Combined(added, {articleDiscount, terms.discount, discount});
 
             // The parameter formulas see no class price yet, and the first one no
             // component price; the purchase price formula sees the supplier's price.
@@ -194,26 +213,13 @@ void IzrCenePozC(const TPricingDataSets& ds, TCustomOEDataSet& document, TDataSe
                         // A purchase price from the supplier's price carries the supplier's
                         // discount on the article.
                         if (purchaseFormula.find("NABACENA") != std::string::npos) {
-                            discount = added ? discount + article.Rabat
-                                             : Chained({discount, article.Rabat});
+                            discount = Combined(added, {discount, article.Rabat});
                         }
                     }
                 }
             }
 
-            if (terms.priceMethod == "1" && article.MpCena != Currency()) {
-                // The retail price with the discount that gives the same net price. The
-                // ratio is not rounded on its own, so that price and discount meet again.
-                long double ratio = price.ToLongDouble() / article.MpCena.ToLongDouble();
-                long double d = discount.ToLongDouble();
-                discount = Currency::FromDouble(added ? d + 100 * (1 - ratio)
-                                                      : 100 * (1 - ratio * (1 - d / 100)));
-                price = article.MpCena;
-            } else if (terms.priceMethod == "2") {
-                price = Currency::FromDouble(price.ToLongDouble() *
-                                             (1 - discount.ToLongDouble() / 100));
-                discount = Currency();
-            }
+            ApplyPriceMethod(terms.priceMethod, article.MpCena, added, price, discount);
 
             const double prodCena = ds.tbLookMS.FieldByName("ProdCena")->AsFloat();
             if (line.State() != dsEdit && line.State() != dsInsert) {
