@@ -54,18 +54,31 @@ void AppendCondition(std::string& where, const std::string& condition) {
     where += condition;
 }
 
-// The query without its WHERE and ORDER BY clauses, on one upper-cased line.
+// The query without its WHERE and ORDER BY clauses, on one upper-cased line. Each line
+// is joined with a leading blank. A query this function built before (one line that
+// begins with that blank) is taken as it stands, less the blank that was put before its
+// WHERE or ORDER BY: rebuilding it gives the same head again, so a dataset that is looked
+// up over and over keeps a query of one length.
 std::string QueryHead(const TStringList& lines) {
+    bool rebuilt = lines.Count() == 1 && lines[0].starts_with(' ');
     std::string text;
     for (const std::string& line : lines) {
-        text += ' ';
+        if (!rebuilt) {
+            text += ' ';
+        }
         text += AsciiUpper(line);
     }
     size_t cut = text.find("WHERE");
     if (cut == std::string::npos) {
         cut = text.find("ORDER BY");
     }
-    return cut == std::string::npos ? text : text.substr(0, cut);
+    if (cut == std::string::npos) {
+        return text;
+    }
+    if (rebuilt && cut > 0 && text[cut - 1] == ' ') {
+        --cut;
+    }
+    return text.substr(0, cut);
 }
 
 } // namespace

@@ -65,7 +65,8 @@ enum TKeyTexts {
 // to the first row if that one carries the key too, and otherwise stays. Else the query is
 // rebuilt from the dataset's SQL lines (upper-cased, cut before "WHERE" or else before
 // "ORDER BY", the conditions and `order` added) as its single line, and opened. The dataset
-// keeps the rebuilt query. A failure is logged as "sqlFindKey" and answers false.
+// keeps the rebuilt query; rebuilding from it gives the same text again for the same key.
+// A failure is logged as "sqlFindKey" and answers false.
 bool sqlFindKey(TCustomOEQuery& dataSet, const std::string& keyFields,
                 const std::vector<TVariant>& keyValues, const std::string& order = {},
                 TKeyTexts texts = ktPattern);
