@@ -67,7 +67,7 @@ TEST_P(TransactionTest, TheSettingOutlivesAReconnectAndEndingNeedsAConnection) {
     db->SetAutoCommit(true);
 }
 
-TEST_P(TransactionTest, AnOpenCursorSurvivesACommitWhereTheDriverPreservesCursors) {
+TEST_P(TransactionTest, AnOpenCursorSurvivesTheEndOfATransactionWhereTheDriverPreservesCursors) {
     Exec({"INSERT INTO Ms (Ident) VALUES ('A')", "INSERT INTO Ms (Ident) VALUES ('B')"});
     db->Connect();
     SQLUINTEGER behaviour = db->InfoInteger(SQL_CURSOR_COMMIT_BEHAVIOR);
@@ -84,6 +84,16 @@ TEST_P(TransactionTest, AnOpenCursorSurvivesACommitWhereTheDriverPreservesCursor
     if (behaviour == SQL_CB_PRESERVE) {
         ASSERT_TRUE(cursor->FetchNext());
         EXPECT_EQ(cursor->ColAsString(1), "B");
+    }
+    EXPECT_EQ(Count("Promet"), "1");
+    // The same for a rollback, which ends a dry run's every invoice.
+    SQLUINTEGER rollback = db->InfoInteger(SQL_CURSOR_ROLLBACK_BEHAVIOR);
+    RecordProperty("CursorRollbackBehavior", std::to_string(rollback));
+    Run("INSERT INTO Promet (Kljuc) VALUES ('051200002')");
+    db->Rollback();
+    if (rollback == SQL_CB_PRESERVE) {
+        ASSERT_TRUE(cursor->FetchFirst());
+        EXPECT_EQ(cursor->ColAsString(1), "A");
     }
     EXPECT_EQ(Count("Promet"), "1");
     db->SetAutoCommit(true);
