@@ -142,7 +142,7 @@ void THdbc::Connect() {
     connected_ = true;
     bool isolated = false;
     try {
-        isolated = ApplyIsolationLevel();
+        isolated = ApplyIsolationLevel() && ApplyAutoCommit();
     } catch (...) {
         SQLDisconnect(hdbc_);
         connected_ = false;
@@ -232,6 +232,30 @@ bool THdbc::ApplyIsolationLevel() {
 void THdbc::SetIsolationLevel(SQLUINTEGER level) {
     isolationLevel_ = level;
     ApplyIsolationLevel();
+}
+
+bool THdbc::ApplyAutoCommit() {
+    return ApplyConnectAttr(SQL_ATTR_AUTOCOMMIT, autoCommit_ ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF);
+}
+
+void THdbc::SetAutoCommit(bool on) {
+    autoCommit_ = on;
+    ApplyAutoCommit();
+}
+
+bool THdbc::EndTransaction(SQLSMALLINT completion) {
+    if (!connected_) {
+        throw EODBCExpress("The connection " + Name() + " is not open.");
+    }
+    return Checked(SQLEndTran(SQL_HANDLE_DBC, hdbc_, completion));
+}
+
+bool THdbc::Commit() {
+    return EndTransaction(SQL_COMMIT);
+}
+
+bool THdbc::Rollback() {
+    return EndTransaction(SQL_ROLLBACK);
 }
 
 TConnectionPooling THdbc::ConnectionPooling() const {
