@@ -204,6 +204,7 @@ void THstmt::FreeColumns() noexcept {
     bookmarkIndicators_.clear();
     columnsBound_ = false;
     hasLongColumns_ = false;
+    colReadOnly_.clear();
 }
 
 void THstmt::Notification(TComponent* component, TOperation operation) {
@@ -447,23 +448,35 @@ void THstmt::ExecuteCatalog(const std::function<SQLRETURN(SQLHSTMT)>& call) {
 }
 
 SQLRETURN THstmt::SendLongData() {
-    SQLPOINTER token = nullptr;
-    SQLRETURN rc = SQLParamData(hstmt_, &token);
-    while (rc == SQL_NEED_DATA) {
+    return SendDataAtExec([this](SQLPOINTER token, const unsigned char*& data, SQLLEN& length) {
         auto it = std::find_if(params_.begin(), params_.end(),
                                [token](const auto& p) { return p->value == token; });
         if (it == params_.end()) {
-            SQLCancel(hstmt_);
-            throw EODBCExpress("The driver asked for data of a parameter that is not bound.");
+            return false;
         }
         const TParamRec& p = **it;
-        SQLLEN length = p.indicators[0] <= SQL_LEN_DATA_AT_EXEC_OFFSET
-                            ? -p.indicators[0] + SQL_LEN_DATA_AT_EXEC_OFFSET
-                            : 0;
-        const auto* data = static_cast<const unsigned char*>(p.value);
+        data = static_cast<const unsigned char*>(p.value);
+        length = p.indicators[0] <= SQL_LEN_DATA_AT_EXEC_OFFSET
+                     ? -p.indicators[0] + SQL_LEN_DATA_AT_EXEC_OFFSET
+                     : 0;
+        return true;
+    });
+}
+
+SQLRETURN THstmt::SendDataAtExec(const TDataAtExecLookup& lookup) {
+    SQLPOINTER token = nullptr;
+    SQLRETURN rc = SQLParamData(hstmt_, &token);
+    while (rc == SQL_NEED_DATA) {
+        const unsigned char* data = nullptr;
+        SQLLEN length = 0;
+        if (!lookup(token, data, length)) {
+            SQLCancel(hstmt_);
+            throw EODBCExpress("The driver asked for data of a value that is not bound.");
+        }
         SQLRETURN put = SQL_SUCCESS;
-        if (length == 0) {
-            put = SQLPutData(hstmt_, const_cast<unsigned char*>(data), 0);
+        if (length <= 0) {
+            put = SQLPutData(hstmt_, const_cast<unsigned char*>(data),
+                             length < 0 ? SQL_NULL_DATA : 0);
         }
         for (SQLLEN sent = 0; sent < length;) {
             SQLLEN piece = std::min(blobSize_, length - sent);

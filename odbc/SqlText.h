@@ -18,4 +18,8 @@ std::string ParseSqlParams(std::string_view sql, std::vector<std::string>& names
 // (those are counted by fetching).
 std::optional<std::string> CountQueryText(std::string_view sql);
 
+// A table or column name as generated statements write it: wrapped in double quotes when
+// it holds a blank or "$", unless it is an expression (" AS ", "{fn ") or quoted already.
+std::string QuoteIdentifier(const std::string& name);
+
 } // namespace zen
