@@ -412,6 +412,8 @@ void TCustomOEDataSet::InternalDelete() {
     }
     rowCache_.erase(rowCache_.begin() + (cachePosition_ - 1));
     FreeBuffer(row);
+    // The row after the deleted one takes its place; it may not have been read yet.
+    FillCache(cachePosition_);
     cachePosition_ = std::min(cachePosition_, static_cast<int32_t>(rowCache_.size()));
 }
 

@@ -42,6 +42,16 @@ std::string JoinNames(const std::vector<std::string>& names, const std::vector<i
     return out;
 }
 
+// Drivers (THdbc::DriverKey) whose SQLSetPos SQL_REFRESH re-reads another row than the
+// one asked for: PostgreSQL's over a server cursor refreshes the row after it.
+bool RefreshesAnotherRow(THdbc* hdbc) {
+    if (!hdbc) {
+        return false;
+    }
+    std::string key = AsciiUpper(hdbc->DriverKey());
+    return key.rfind("POSTGRESQL;", 0) == 0;
+}
+
 } // namespace
 
 SQLUINTEGER THstmt::WriteCapabilities() const noexcept {
@@ -125,7 +135,10 @@ void THstmt::RefreshRow(SQLULEN row) {
     if (OnRefresh && !OnRefresh(this, "Refresh row(s)?")) {
         return;
     }
-    const SQLUINTEGER caps = WriteCapabilities();
+    SQLUINTEGER caps = WriteCapabilities();
+    if (RefreshesAnotherRow(hdbc_)) {
+        caps &= ~SQL_CA1_POS_REFRESH;
+    }
     for (SQLULEN r : RowsToWrite(row, rfRefresh)) {
         if (!(caps & SQL_CA1_POS_REFRESH)) {
             RunGenerated(wbRefresh, r, false);
