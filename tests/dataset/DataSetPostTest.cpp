@@ -6,6 +6,7 @@
 #include "DataSetFixture.h"
 #include "odbc/OCLError.h"
 #include "odbc/SqlText.h"
+#include "toolkit/PictureMask.h"
 
 namespace zen {
 namespace {
@@ -397,6 +398,57 @@ TEST_P(DataSetPostTest, NamesWithBlanksAreQuoted) {
     q->Close();
     Exec({"DROP TABLE \"Art Sif\""});
 }
+TEST_P(DataSetPostTest, PictureMasksCheckEachFieldBeforeThePostAndDatabaseNameFindsTheConnection) {
+    auto* q = new TwwOEDataSet(owner.get());
+    EXPECT_TRUE(q->ValidateWithMask());
+    // The constructor took the owner's connection.
+    EXPECT_EQ(q->DatabaseName(), "Database");
+    auto* other = new TComponent(owner.get());
+    other->SetName("NiPovezava");
+    q->SetDatabaseName("NiPovezava");
+    q->SetDatabaseName("NoSuchComponent");
+    EXPECT_EQ(q->Hdbc(), conn);
+    TwwOEDataSet loose;
+    EXPECT_EQ(loose.DatabaseName(), "");
+    loose.SetDatabaseName("Database"); // no owner to look in
+    EXPECT_EQ(loose.Hdbc(), nullptr);
+
+    q->SetSQL({"SELECT * FROM Ms ", "ORDER BY IDENT "});
+    q->SetRequestLive(true);
+    q->SetPictureMasks({"IDENT\t&##\tT", "Naziv\t", "EM\t{kos,kg}"});
+    std::vector<std::string> events;
+    q->BeforePost = [&](TDataSet&) { events.push_back("BeforePost"); };
+    q->OnInvalidValue = [&](TwwOEDataSet&, TField* f) { events.push_back(f->FieldName()); };
+    q->Open();
+    q->Append();
+    q->FieldByName("Ident")->SetAsString("B1");
+    q->FieldByName("Naziv")->SetAsString("brez maske");
+    try {
+        q->Post();
+        FAIL() << "posted a value its mask refuses";
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  kPictureInvalidMessage + q->FieldByName("Ident")->DisplayName());
+    }
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"BeforePost", q->FieldByName("Ident")->FieldName()}));
+    EXPECT_EQ(q->State(), dsInsert);
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Ms"), "0");
+    q->FieldByName("Ident")->SetAsString("B12");
+    q->FieldByName("EM")->SetAsString("l");
+    EXPECT_THROW(q->Post(), EDatabaseError);
+    // A read-only field never stops the post, nor does any field without the check.
+    q->FieldByName("EM")->SetReadOnly(true);
+    q->Post();
+    q->FieldByName("EM")->SetReadOnly(false);
+    q->SetValidateWithMask(false);
+    q->Append();
+    q->FieldByName("Ident")->SetAsString("nič");
+    q->Post();
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Ms WHERE Ident IN ('B12', 'nič') AND EM IS NULL"), "1");
+    q->Close();
+}
+
 ZEN_INSTANTIATE_FOR_DRIVERS(DataSetPostTest);
 
 } // namespace
