@@ -232,6 +232,11 @@ void TCustomOEDataSet::ApplyTarget(bool forInsert) {
 }
 
 void TCustomOEDataSet::UpdateRecords(TRecordBuffer buffer) {
+    if (State() == dsEdit && oldValuesBuffer_ && buffer == ActiveBuffer()) {
+        // The row is found by the key it had before the edit.
+        FillRow(oldValuesBuffer_, false);
+        stmt_->KeepKeyValues(1);
+    }
     FillRow(buffer, false);
     stmt_->SetRowFlags(1, rfUpdate);
     ApplyTarget(false);

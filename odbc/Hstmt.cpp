@@ -205,6 +205,9 @@ void THstmt::FreeColumns() noexcept {
     columnsBound_ = false;
     hasLongColumns_ = false;
     colReadOnly_.clear();
+    keyValues_.clear();
+    keyIndicators_.clear();
+    keyValuesKept_ = false;
 }
 
 void THstmt::Notification(TComponent* component, TOperation operation) {

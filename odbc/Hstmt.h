@@ -264,6 +264,10 @@ public:
     // The columns that identify a row, in column order: those flagged primary, else
     // those the catalog names for the target table (flagged from then on until Close).
     std::vector<int> PrimaryColumns();
+    // The row's values as they are now identify it in the next generated UPDATE or
+    // DELETE, whatever its values become before then: an edit that changes a key column
+    // still finds the row by its old key.
+    void KeepKeyValues(SQLULEN row = 1);
     // Write row values (row 1 unless a rowset is fetched and rows are flagged) through
     // the cursor when it can, else by a generated statement. Each asks its confirm event
     // first; no row affected raises EODBC "No Data Found" when NoRowsAffected says so.
@@ -392,6 +396,11 @@ private:
     std::array<std::string, 4> writeBackText_;
     std::vector<char> colReadOnly_; // per column: 1 read-only, 0 not, empty: not asked
     bool writesThroughCursor_ = true;
+    // Per column: the key values a generated WHERE binds (KeepKeyValues), and whether they
+    // were kept for the write under way.
+    std::vector<std::vector<unsigned char>> keyValues_;
+    std::vector<SQLLEN> keyIndicators_;
+    bool keyValuesKept_ = false;
 };
 
 } // namespace zen

@@ -52,6 +52,18 @@ bool RefreshesAnotherRow(THdbc* hdbc) {
     return key.rfind("POSTGRESQL;", 0) == 0;
 }
 
+// Kept key values serve the one row operation under way, whichever way it writes.
+class TKeyValuesUse {
+public:
+    explicit TKeyValuesUse(bool& kept) : kept_(kept) {}
+    ~TKeyValuesUse() { kept_ = false; }
+    TKeyValuesUse(const TKeyValuesUse&) = delete;
+    TKeyValuesUse& operator=(const TKeyValuesUse&) = delete;
+
+private:
+    bool& kept_;
+};
+
 } // namespace
 
 SQLUINTEGER THstmt::WriteCapabilities() const noexcept {
@@ -85,6 +97,7 @@ std::vector<SQLULEN> THstmt::RowsToWrite(SQLULEN row, uint16_t flag) const {
 
 void THstmt::InsertRow() {
     Init();
+    TKeyValuesUse use(keyValuesKept_);
     if (OnInsert && !OnInsert(this, "Insert row(s)?")) {
         return;
     }
@@ -99,8 +112,27 @@ void THstmt::InsertRow() {
     }
 }
 
+void THstmt::KeepKeyValues(SQLULEN row) {
+    keyValues_.resize(static_cast<size_t>(NumCols()));
+    keyIndicators_.assign(static_cast<size_t>(NumCols()), SQL_NULL_DATA);
+    for (int col = 1; col <= NumCols(); ++col) {
+        unsigned char* element = nullptr;
+        TColumnRec* c = Element(col, row, element);
+        const auto i = static_cast<size_t>(col - 1);
+        if (!c || !element) {
+            continue;
+        }
+        // Sized once per result set: a prepared WHERE keeps the address.
+        keyValues_[i].resize(static_cast<size_t>(c->elementSize));
+        std::memcpy(keyValues_[i].data(), element, keyValues_[i].size());
+        keyIndicators_[i] = c->indicators[row - 1];
+    }
+    keyValuesKept_ = true;
+}
+
 void THstmt::UpdateRow(SQLULEN row) {
     Init();
+    TKeyValuesUse use(keyValuesKept_);
     if (OnUpdate && !OnUpdate(this, "Update row(s)?")) {
         return;
     }
@@ -117,6 +149,7 @@ void THstmt::UpdateRow(SQLULEN row) {
 
 void THstmt::DeleteRow(SQLULEN row) {
     Init();
+    TKeyValuesUse use(keyValuesKept_);
     if (OnDelete && !OnDelete(this, "Delete row(s)?")) {
         return;
     }
@@ -132,6 +165,7 @@ void THstmt::DeleteRow(SQLULEN row) {
 
 void THstmt::RefreshRow(SQLULEN row) {
     Init();
+    TKeyValuesUse use(keyValuesKept_);
     if (OnRefresh && !OnRefresh(this, "Refresh row(s)?")) {
         return;
     }
@@ -436,6 +470,11 @@ void THstmt::RunGenerated(TWriteBack kind, SQLULEN row, bool byCursor) {
         wb.Prepare();
         writeBackText_[kind] = text;
     }
+    // Values kept by the caller serve one write; the next row of a row set keeps its own.
+    if (!keyValuesKept_) {
+        KeepKeyValues(row);
+    }
+    keyValuesKept_ = false;
     BindWriteParams(wb, row, valueCols, keyCols, prepared);
     wb.Execute();
     if (kind == wbRefresh) {
@@ -466,11 +505,16 @@ void THstmt::BindWriteParams(THstmt& wb, SQLULEN row, const std::vector<int>& va
                              c.cType == SQL_C_BINARY);
             return;
         }
+        SQLLEN size = indicator;
+        if (key) {
+            const auto i = static_cast<size_t>(col - 1);
+            element = keyValues_[i].data();
+            size = keyIndicators_[i];
+        }
         if (!rebind) {
             wb.BindParam(n, c.cType, c.sqlType, element);
         }
-        SQLLEN size = indicator;
-        if (key && indicator < 0 && indicator != SQL_NULL_DATA) {
+        if (key && size < 0 && size != SQL_NULL_DATA) {
             // A key column left out of the values still passes its value.
             size = c.cType == SQL_C_CHAR ? SQL_NTS : 0;
         }

@@ -449,6 +449,25 @@ TEST_P(DataSetPostTest, PictureMasksCheckEachFieldBeforeThePostAndDatabaseNameFi
     q->Close();
 }
 
+TEST_P(DataSetPostTest, AnEditOfTheKeyFindsTheRowByItsOldKey) {
+    InsertMs({"Prvi", "Drugi"});
+    for (bool skip : {false, true}) {
+        SCOPED_TRACE(skip ? "generated" : "through the cursor where it can");
+        TOEQuery* q = Live({"SELECT * FROM Ms ", "ORDER BY IDENT "}, skip);
+        q->Open();
+        q->Edit();
+        q->FieldByName("Ident")->SetAsString(skip ? "A11" : "A00");
+        q->FieldByName("Naziv")->SetAsString("Preimenovan");
+        q->Post();
+        q->Close();
+    }
+    // The second edit found the row by the key the first one gave it; the other row
+    // is untouched.
+    EXPECT_EQ(Scalar("SELECT Ident || '/' || Naziv FROM Ms WHERE Naziv = 'Preimenovan'"),
+              "A11/Preimenovan");
+    EXPECT_EQ(Scalar("SELECT Naziv FROM Ms WHERE Ident = 'A02'"), "Drugi");
+}
+
 ZEN_INSTANTIATE_FOR_DRIVERS(DataSetPostTest);
 
 } // namespace
