@@ -1,6 +1,8 @@
 #include "app/FMain.h"
 
 #include "app/DateEdit.h"
+#include "app/SignOn.h"
+#include "app/TransferWindowUi.h"
 #include "app/TypingLimit.h"
 #include "app/ZenApplication.h"
 #include "dbutil/ExceptionLog.h"
@@ -10,6 +12,7 @@
 #include "odbc/Hdbc.h"
 #include "toolkit/Exceptions.h"
 #include "transfer/PrenosNapaka.h"
+#include "transfer/TransferRun.h"
 #include "transfer/VeskPrenosRac.h"
 
 #include <QCloseEvent>
@@ -105,19 +108,25 @@ TMain::TMain(QWidget* parent) : QWidget(parent) {
     QWidget::setTabOrder(fPath, bPrenos);
     QWidget::setTabOrder(bPrenos, bKonec);
 
-    Database = new THdbc(this);
-    Database->SetName("Database");
-    Database->SetDriver("SQL Server");
-    Database->SetDataSource("MSOrvanel");
-    tbRac = new TTable(this);
-    tbRac->SetName("tbRac");
-    tbRac->SetTableName("Prenos.DBF");
-    tbNapaka = new TTable(this);
-    tbNapaka->SetName("tbNapaka");
-    SetupPrenosNapaka(*tbNapaka);
-    tbRacPoz = new TTable(this);
-    tbRacPoz->SetName("tbRacPoz");
-    DefineVeskPrenosRac(*tbRacPoz);
+    // The connection, the local tables and the datasets of a transfer run, owned by the
+    // window.
+    components_ = CreateTransferComponents(*this);
+    Database = components_.Database;
+    Database->SetDataSource("MSOrvanel"); // design-time; every run signs on to fAlias
+    tbRac = components_.tbRac;
+    tbNapaka = components_.tbNapaka;
+    tbRacPoz = components_.tbRacPoz;
+    tbLookSubj2 = components_.tbLookSubj2;
+    tbLookSubj = components_.tbLookSubj;
+    tbSubj = components_.tbSubj;
+    tbLookMS = components_.tbLookMS;
+    tbLookTarSt = components_.tbLookTarSt;
+    tbLookPoslDog = components_.tbLookPoslDog;
+    tbParameter = components_.tbParameter;
+    tbPromet = components_.tbPromet;
+    tbPrometPoz = components_.tbPrometPoz;
+    tbLookSubjCenik = components_.tbLookSubjCenik;
+    tbLookMsForm = components_.tbLookMsForm;
 
     FormCreate();
 }
@@ -167,12 +176,18 @@ void TMain::bKonecClick() {
     close();
 }
 
+// The transfer run, as the run without a window makes it; an exception that ends it is
+// shown by the application's default handler.
 void TMain::bPrenosClick() {
-    if (fPath->text().isEmpty() || fPoslDog->text().isEmpty() || fReferent->text().isEmpty()) {
-        ShowMessage(QString::fromUtf8(
-            "Poslovni dogodek, referenta in pot do podatkov moraš obvezno določiti !"));
-        return;
-    }
+    TTransferOptions options;
+    options.PoslDog = S(fPoslDog->text());
+    options.Referent = S(fReferent->text());
+    options.Datum = S(fDatum->text());
+    options.DataSource = S(fAlias->text());
+    options.Path = S(fPath->text());
+    TTransferWindowUi ui(this, ProgressBar);
+    TTransfer run(components_, ui, SignOn);
+    run.Execute(options);
 }
 
 } // namespace zen

@@ -4,6 +4,7 @@
 // of the inputs in the settings file from one start to the next.
 
 #include "toolkit/Component.h"
+#include "transfer/TransferComponents.h"
 
 #include <QWidget>
 #include <string>
@@ -17,6 +18,7 @@ namespace zen {
 
 class TDateEdit;
 class THdbc;
+class TOEQuery;
 class TTable;
 
 class TMain : public QWidget, public TComponent {
@@ -40,6 +42,18 @@ public:
     TTable* tbRac;    // the transfer file
     TTable* tbNapaka; // TPrenosNapaka, the transfer error table
     TTable* tbRacPoz; // TVeskPrenosRac, the working table
+    // The datasets over Tevrin tables that a transfer run works with.
+    TOEQuery* tbLookSubj2;
+    TOEQuery* tbLookSubj;
+    TOEQuery* tbSubj;
+    TOEQuery* tbLookMS;
+    TOEQuery* tbLookTarSt;
+    TOEQuery* tbLookPoslDog;
+    TOEQuery* tbParameter;
+    TOEQuery* tbPromet;
+    TOEQuery* tbPrometPoz;
+    TOEQuery* tbLookSubjCenik;
+    TOEQuery* tbLookMsForm;
 
     // The label in front of an input, for checks of the layout.
     QLabel* LabelFor(QWidget* control) const;
@@ -57,6 +71,7 @@ protected:
 
 private:
     void FormCreate();
+    TTransferComponents components_;
     void FormClose();
 
     std::string startupProblem_;

@@ -1,8 +1,7 @@
 #include "dbutil/StdProc.h"
 
-#include "dbutil/ExceptionLog.h"
+#include "dbutil/Guarded.h"
 #include "dbutil/IniFile.h"
-#include "toolkit/Component.h"
 #include "toolkit/Exceptions.h"
 
 #include <cmath>
@@ -12,18 +11,6 @@ namespace zen {
 namespace {
 
 double g_roundStep = 0.0;
-
-// Runs `body`; an exception is logged under `operation` and `fallback` is returned.
-template <typename T, typename F> T Guarded(const char* operation, T fallback, F&& body) {
-    try {
-        return body();
-    } catch (const std::exception& e) {
-        LogException(e, &Application(), operation);
-    } catch (...) {
-        LogException(Exception("Unknown exception"), &Application(), operation);
-    }
-    return fallback;
-}
 
 } // namespace
 
@@ -49,6 +36,20 @@ std::string ChangeCharacter(const std::string& text, char oldChar, char newChar)
         }
         return out;
     });
+}
+
+std::string SqlQuoted(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    out += '\'';
+    for (char c : text) {
+        out += c;
+        if (c == '\'') {
+            out += '\'';
+        }
+    }
+    out += '\'';
+    return out;
 }
 
 void SetRoundStep(double step) {

@@ -144,6 +144,7 @@ void THdbc::Connect() {
     connected_ = true;
     try {
         ApplyIsolationLevel();
+        ApplyAutoCommit();
     } catch (...) {
         // Not left half connected: a connection whose set-up failed is closed again, so
         // that Connected stays false and AfterConnect does not fire.
@@ -227,6 +228,30 @@ void THdbc::ApplyIsolationLevel() {
 void THdbc::SetIsolationLevel(SQLUINTEGER level) {
     isolationLevel_ = level;
     ApplyIsolationLevel();
+}
+
+void THdbc::ApplyAutoCommit() {
+    ApplyConnectAttr(SQL_ATTR_AUTOCOMMIT, autoCommit_ ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF);
+}
+
+void THdbc::SetAutoCommit(bool on) {
+    autoCommit_ = on;
+    ApplyAutoCommit();
+}
+
+void THdbc::EndTransaction(SQLSMALLINT completion) {
+    if (!connected_) {
+        throw EODBCExpress("The connection " + Name() + " is not open.");
+    }
+    Check(SQLEndTran(SQL_HANDLE_DBC, hdbc_, completion));
+}
+
+void THdbc::Commit() {
+    EndTransaction(SQL_COMMIT);
+}
+
+void THdbc::Rollback() {
+    EndTransaction(SQL_ROLLBACK);
 }
 
 TConnectionPooling THdbc::ConnectionPooling() const {

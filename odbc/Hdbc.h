@@ -55,6 +55,13 @@ public:
     void SetAttributes(const std::vector<std::string>& v) { attributes_ = v; }
     SQLUINTEGER IsolationLevel() const noexcept { return isolationLevel_; }
     void SetIsolationLevel(SQLUINTEGER level);
+    // Autocommit, on by default. Off, every statement joins the connection's current
+    // transaction until Commit or Rollback ends it; the setting outlives a reconnect.
+    bool AutoCommit() const noexcept { return autoCommit_; }
+    void SetAutoCommit(bool on);
+    // End the current transaction of the connection (SQLEndTran).
+    void Commit();
+    void Rollback();
     SQLUSMALLINT InfoPrompt() const noexcept { return infoPrompt_; }
     void SetInfoPrompt(SQLUSMALLINT v) noexcept { infoPrompt_ = v; }
     SQLUINTEGER CursorLib() const noexcept { return cursorLib_; }
@@ -106,6 +113,8 @@ private:
     void ApplyConnectAttr(SQLINTEGER attribute, SQLUINTEGER value);
     void ApplyCursorLib();
     void ApplyIsolationLevel();
+    void ApplyAutoCommit();
+    void EndTransaction(SQLSMALLINT completion);
 
     SQLHDBC hdbc_ = SQL_NULL_HDBC;
     TChildren children_;
@@ -120,6 +129,7 @@ private:
     std::string password_;
     std::vector<std::string> attributes_;
     SQLUINTEGER isolationLevel_ = SQL_TXN_READ_COMMITTED;
+    bool autoCommit_ = true;
     SQLUSMALLINT infoPrompt_ = SQL_DRIVER_NOPROMPT;
     SQLUINTEGER cursorLib_ = SQL_CUR_USE_DRIVER;
     bool noDescribeParam_ = false;

@@ -1,6 +1,8 @@
 #pragma once
 // Enumerations and small records that a statement's settings and column values use.
 
+#include "toolkit/FieldTypes.h"
+
 #include <sql.h>
 #include <sqlext.h>
 
@@ -29,9 +31,6 @@ enum TNoRowsAffectedFlag : unsigned {
     nrByRefresh = 1u << 3,
 };
 using TNoRowsAffected = unsigned;
-
-// Direction of a dataset parameter.
-enum TParamType { ptUnknown, ptInput, ptOutput, ptInputOutput, ptResult };
 
 // A column value as a date-time record; the fraction is in nanoseconds.
 using TDateTimeRec = SQL_TIMESTAMP_STRUCT;

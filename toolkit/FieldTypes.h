@@ -37,6 +37,9 @@ enum TFieldType {
     ftDataSet,
 };
 
+// Direction of a statement or dataset parameter.
+enum TParamType { ptUnknown, ptInput, ptOutput, ptInputOutput, ptResult };
+
 enum TIndexOption {
     ixPrimary = 1 << 0,
     ixUnique = 1 << 1,

@@ -16,8 +16,6 @@ namespace zen {
 
 class TField;
 
-enum TParamType { ptUnknown, ptInput, ptOutput, ptInputOutput, ptResult };
-
 class TParam {
 public:
     TParam() = default;

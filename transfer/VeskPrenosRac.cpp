@@ -2,14 +2,17 @@
 
 #include "localtable/Table.h"
 
+#include <algorithm>
+
 namespace zen {
 
-void DefineVeskPrenosRac(TTable& t) {
+void DefineVeskPrenosRac(TTable& t, int nameSize) {
+    nameSize = std::max(nameSize, kVeskNameSize);
     t.SetTableName("TVeskPrenosRac");
     t.SetDatabaseName("TevrinTemp");
     t.FieldDefs().Clear();
-    t.FieldDefs().Add("Placnik", ftString, 30);
-    t.FieldDefs().Add("Kupec", ftString, 30);
+    t.FieldDefs().Add("Placnik", ftString, nameSize);
+    t.FieldDefs().Add("Kupec", ftString, nameSize);
     t.FieldDefs().Add("Ident", ftString, 16);
     t.FieldDefs().Add("ZapSt", ftAutoInc);
     t.FieldDefs().Add("Kolicina", ftFloat);
@@ -19,9 +22,9 @@ void DefineVeskPrenosRac(TTable& t) {
     t.IndexDefs().Add("TVeskPrenosRac", "Placnik;Kupec;Ident;ZapSt", ixPrimary);
 }
 
-void RecreateVeskPrenosRac(TTable& t) {
+void RecreateVeskPrenosRac(TTable& t, int nameSize) {
     t.Close();
-    DefineVeskPrenosRac(t);
+    DefineVeskPrenosRac(t, nameSize);
     t.CreateTable();
     t.Open();
 }

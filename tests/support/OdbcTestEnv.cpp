@@ -370,8 +370,8 @@ std::string OdbcTestEnv::Scalar(const DsnInfo& dsn, const std::string& query) {
 
 std::vector<std::string> SchemaStatements() {
     // The same schema the demo database is made from.
-    std::string text = ReadFile(fs::path(__FILE__).parent_path().parent_path().parent_path() /
-                                "scripts/demo-data/tevrin-schema.sql");
+    std::string text =
+        ReadFile(fs::path(ZENDRATO_SOURCE_DIR) / "scripts/demo-data/tevrin-schema.sql");
     std::string clean;
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {

@@ -48,7 +48,7 @@ std::filesystem::path TestDataDir() {
     if (const char* dir = std::getenv("ZENDRATO_TEST_DATA")) {
         return dir;
     }
-    return std::filesystem::path(__FILE__).parent_path().parent_path();
+    return std::filesystem::path(ZENDRATO_SOURCE_DIR) / "tests";
 }
 
 } // namespace zen::test

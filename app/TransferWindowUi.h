@@ -1,0 +1,29 @@
+#pragma once
+// How a transfer run started from the main window speaks: modal message boxes, the
+// window's progress bar, a yes/no box whose default is No, and the error report's preview.
+
+#include "transfer/TransferUi.h"
+
+class QProgressBar;
+class QWidget;
+
+namespace zen {
+
+class TTransferWindowUi : public TTransferUi {
+public:
+    TTransferWindowUi(QWidget* window, QProgressBar* progressBar)
+        : window_(window), progressBar_(progressBar) {}
+
+    void Message(const std::string& text) override;
+    void Progress(int percent) override;
+    bool AskRepeat(const std::string& question) override;
+    // The report made at program start (TNapaka::Instance()); without one the rows still
+    // reach the operator, as a message.
+    void ShowErrors(TTable& tbNapaka) override;
+
+private:
+    QWidget* window_;
+    QProgressBar* progressBar_;
+};
+
+} // namespace zen

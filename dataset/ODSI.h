@@ -1,0 +1,7 @@
+#pragma once
+// The ODBC datasets: record sets over one ODBC statement each, which can be opened,
+// navigated, searched and filtered.
+
+#include "dataset/DataSetHstmt.h"
+#include "dataset/OEDataSet.h"
+#include "dataset/OEQuery.h"

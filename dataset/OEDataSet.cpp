@@ -1,0 +1,496 @@
+// The dataset's life and settings: construction and the statement's events, the
+// connection, what the statement runs, the setters that terminate the statement,
+// preparing, opening and closing, parameters and the master link.
+
+#include "dataset/OEDataSet.h"
+
+#include "odbc/OCLError.h"
+#include "odbc/TypeMapping.h"
+#include "toolkit/Text.h"
+
+namespace zen {
+
+// --- Update object ----------------------------------------------------------------------
+
+TOEUpdateObject::~TOEUpdateObject() {
+    if (dataSet_ && dataSet_->updateObject_ == this) {
+        dataSet_->updateObject_ = nullptr;
+    }
+}
+
+void TOEUpdateObject::SetDataSet(TCustomOEDataSet* dataSet) {
+    if (dataSet_ == dataSet) {
+        return;
+    }
+    TCustomOEDataSet* old = dataSet_;
+    dataSet_ = nullptr;
+    if (old && old->updateObject_ == this) {
+        old->updateObject_ = nullptr;
+    }
+    dataSet_ = dataSet;
+}
+
+// --- Construction -----------------------------------------------------------------------
+
+TCustomOEDataSet::TCustomOEDataSet(TComponent* owner) : TDataSet(owner), masterLink_(*this) {
+    // The factory is called here, in the base's constructor: a subclass that makes another
+    // kind of statement replaces it through SetHdbc-free means (CreateHstmt is kept
+    // virtual for the classes that wrap this one).
+    stmt_ = CreateHstmt();
+    hStmt_ = std::make_unique<TDataSetHstmt>(*this, *stmt_);
+    stmt_->OnInsert = [this](TObject* s, const std::string& m) { return DoInsert(s, m); };
+    stmt_->OnUpdate = [this](TObject* s, const std::string& m) { return DoUpdate(s, m); };
+    stmt_->OnDelete = [this](TObject* s, const std::string& m) { return DoDelete(s, m); };
+    stmt_->OnRefresh = [this](TObject* s, const std::string& m) { return DoRefresh(s, m); };
+    stmt_->OnRowCount = [this](TObject* s) { return DoRowCount(s); };
+    stmt_->BeforeTerminate = [this](TObject*) { StatementTerminating(); };
+    if (THdbc* dbc = FirstConnection(owner)) {
+        SetHdbc(dbc);
+    }
+}
+
+TCustomOEDataSet::~TCustomOEDataSet() {
+    Destroying();
+    try {
+        SetActive(false);
+    } catch (...) {
+        // A destructor cannot report; what is left is freed below.
+    }
+    stmt_->BeforeTerminate = nullptr;
+    if (updateObject_) {
+        updateObject_->SetDataSet(nullptr);
+    }
+    FreeWorkBuffers();
+    FreeRowLists();
+    FreeDeletedBookmarks();
+    masterLink_.SetDataSource(nullptr);
+}
+
+std::unique_ptr<THstmt> TCustomOEDataSet::CreateHstmt() {
+    return std::make_unique<THstmt>();
+}
+
+void TCustomOEDataSet::Notification(TComponent* component, TOperation operation) {
+    TDataSet::Notification(component, operation);
+    if (operation == TOperation::opRemove && component == updateObject_) {
+        updateObject_ = nullptr;
+    }
+    if (operation == TOperation::opInsert && !Hdbc() && dynamic_cast<THdbc*>(component)) {
+        // A connection that joins our owner while we have none becomes ours.
+        if (THdbc* next = FollowConnection(this, nullptr, component, operation)) {
+            SetHdbc(next);
+        }
+    }
+    // A connection that goes away is dropped by the statement itself, which watches it.
+}
+
+// --- The statement ------------------------------------------------------------------------
+
+void TCustomOEDataSet::StatementTerminating() {
+    // The handle goes (a disconnect, a changed cursor setting): no cursor survives it.
+    if (Active() || State() == dsOpening) {
+        SetActive(false);
+    }
+    prepared_ = false;
+    paramsBound_ = false;
+}
+
+void TCustomOEDataSet::TerminateStatement() {
+    stmt_->Terminate();
+}
+
+void TCustomOEDataSet::SetHdbc(THdbc* hdbc) {
+    stmt_->SetHdbc(hdbc);
+}
+
+void TCustomOEDataSet::SourceChanged() {
+    paramsNeedCreating_ = !IsLoading() && (paramCheck_ || IsDesigning());
+    Unprepare();
+    if (!IsLoading()) {
+        hStmt_->Target().Clear();
+    }
+}
+
+void TCustomOEDataSet::SetSQLText(const std::string& text) {
+    TerminateStatement();
+    tableName_.clear();
+    storedProcName_.clear();
+    sqlText_ = text;
+    stmt_->SetSQL(text);
+    SourceChanged();
+}
+
+void TCustomOEDataSet::SetTableName(const std::string& name) {
+    TerminateStatement();
+    tableName_ = name;
+    storedProcName_.clear();
+    SourceChanged();
+}
+
+void TCustomOEDataSet::SetStoredProcName(const std::string& name) {
+    TerminateStatement();
+    storedProcName_ = name;
+    tableName_.clear();
+    SourceChanged();
+}
+
+// --- Settings -------------------------------------------------------------------------------
+
+bool TCustomOEDataSet::RequestLive() const {
+    return stmt_->ConcurrencyType() != SQL_CONCUR_READ_ONLY;
+}
+
+void TCustomOEDataSet::SetRequestLive(bool on) {
+    if (!on) {
+        hStmt_->SetConcurrencyType(SQL_CONCUR_READ_ONLY);
+    } else if (stmt_->ConcurrencyType() == SQL_CONCUR_READ_ONLY) {
+        hStmt_->SetConcurrencyType(SQL_CONCUR_VALUES);
+    }
+    SetEditable(on);
+}
+
+void TCustomOEDataSet::SetEditable(bool on) {
+    TerminateStatement();
+    editable_ = on;
+    if (on && !IsLoading() && stmt_->ConcurrencyType() == SQL_CONCUR_READ_ONLY &&
+        (!stmt_->SkipByPosition() || !stmt_->SkipByCursor())) {
+        stmt_->SetConcurrencyType(SQL_CONCUR_VALUES);
+    }
+}
+
+bool TCustomOEDataSet::UniDirectional() const {
+    return stmt_->CursorType() == SQL_CURSOR_FORWARD_ONLY;
+}
+
+// The scrollable cursor type a forward-only one becomes: static through the cursor
+// library, keyset-driven from the driver.
+static SQLULEN ScrollableCursorType(const THdbc* hdbc) {
+    return hdbc && hdbc->CursorLib() != SQL_CUR_USE_DRIVER ? SQL_CURSOR_STATIC
+                                                           : SQL_CURSOR_KEYSET_DRIVEN;
+}
+
+void TCustomOEDataSet::SetUniDirectional(bool on) {
+    if (on) {
+        hStmt_->SetCursorType(SQL_CURSOR_FORWARD_ONLY);
+    } else if (stmt_->CursorType() == SQL_CURSOR_FORWARD_ONLY) {
+        hStmt_->SetCursorType(ScrollableCursorType(Hdbc()));
+    }
+}
+
+void TCustomOEDataSet::SetCached(bool on) {
+    TerminateStatement();
+    cached_ = on;
+    if (on) {
+        if (!IsLoading()) {
+            stmt_->SetConcurrencyType(SQL_CONCUR_READ_ONLY);
+            stmt_->SetCursorType(SQL_CURSOR_FORWARD_ONLY);
+        }
+        stmt_->SetSkipByPosition(true);
+        stmt_->SetSkipByCursor(true);
+    } else {
+        if (!IsLoading()) {
+            if (stmt_->ConcurrencyType() == SQL_CONCUR_READ_ONLY) {
+                stmt_->SetConcurrencyType(SQL_CONCUR_VALUES);
+            }
+            if (stmt_->CursorType() == SQL_CURSOR_FORWARD_ONLY) {
+                stmt_->SetCursorType(ScrollableCursorType(Hdbc()));
+            }
+        }
+        stmt_->SetRowSetSize(1);
+        cachedUpdates_ = false;
+    }
+}
+
+void TCustomOEDataSet::SetCachedUpdates(bool on) {
+    TerminateStatement();
+    cachedUpdates_ = on;
+    if (on) {
+        SetCached(true);
+    }
+}
+
+void TCustomOEDataSet::SetDataSource(TDataSource* source) {
+    if (source && source->IsLinkedTo(this)) {
+        throw EODBCExpress("Circular Reference to DataSource");
+    }
+    masterLink_.SetDataSource(source);
+}
+
+void TCustomOEDataSet::SetUpdateObject(TOEUpdateObject* object) {
+    if (object == updateObject_) {
+        return;
+    }
+    if (updateObject_ && updateObject_->GetDataSet() == this) {
+        updateObject_->SetDataSet(nullptr);
+    }
+    updateObject_ = object;
+    if (object) {
+        if (object->GetDataSet() && object->GetDataSet() != this) {
+            object->GetDataSet()->SetUpdateObject(nullptr);
+        }
+        object->SetDataSet(this);
+        updateObject_ = object;
+    }
+}
+
+void TCustomOEDataSet::SetFiltered(bool on) {
+    TDataSet::SetFiltered(on);
+    if (Active()) {
+        RefreshResults();
+    }
+}
+
+void TCustomOEDataSet::SetOnFilterRecord(TFilterRecordEvent handler) {
+    TDataSet::SetOnFilterRecord(std::move(handler));
+    if (Active()) {
+        RefreshResults();
+    }
+}
+
+void TCustomOEDataSet::SetBlockReadSize(int size) {
+    // Block reading is not offered; only the move that a negative size asks for is made.
+    CheckActive();
+    if (size < 0) {
+        Next();
+    }
+}
+
+void TCustomOEDataSet::Loaded() {
+    TDataSet::Loaded();
+}
+
+// --- Preparing and executing ---------------------------------------------------------------
+
+std::string TCustomOEDataSet::StatementText() {
+    if (!tableName_.empty()) {
+        return "SELECT * FROM " + tableName_;
+    }
+    if (!storedProcName_.empty()) {
+        return "{call " + storedProcName_ + "}";
+    }
+    return sqlText_;
+}
+
+void TCustomOEDataSet::Prepare() {
+    if (prepared_ || IsLoading()) {
+        return;
+    }
+    std::string text = StatementText();
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos) {
+        throw EODBCExpress("SQL-, Table- or StoredProc-Property must be set.");
+    }
+    if (stmt_->SQL() != text) {
+        stmt_->SetSQL(text);
+    }
+    stmt_->Prepare();
+    if (paramsNeedCreating_) {
+        // New parameters for the names of the text; values of names kept are kept.
+        TOEParams old;
+        old.Assign(params_);
+        params_.Clear();
+        paramNames_.Clear();
+        for (const std::string& name : stmt_->ParamNames()) {
+            if (!params_.FindParam(name)) {
+                params_.CreateParam(ftUnknown, name, ptInput);
+            }
+            paramNames_.Add(name);
+        }
+        params_.AssignValues(old);
+        paramsNeedCreating_ = false;
+    }
+    prepared_ = true;
+    paramsBound_ = false;
+}
+
+void TCustomOEDataSet::Unprepare() {
+    prepared_ = false;
+    paramsBound_ = false;
+}
+
+void TCustomOEDataSet::ExecSQL() {
+    if (!prepared_) {
+        Prepare();
+    }
+    if (!paramsBound_ || params_.Count() > 0) {
+        params_.Bind(*stmt_, stmt_->BindByName());
+        paramsBound_ = true;
+    }
+    stmt_->Execute();
+}
+
+// --- Opening and closing ---------------------------------------------------------------------
+
+void TCustomOEDataSet::InternalInitFieldDefs() {
+    ExecSQL();
+    stmt_->BindCols();
+    FieldDefs().Clear();
+    for (int col = 1; col <= stmt_->NumCols(); ++col) {
+        SQLSMALLINT sqlType = stmt_->ColSqlType(col);
+        SQLSMALLINT cType = stmt_->ColCType(col);
+        bool boundSigned = (sqlType == SQL_SMALLINT && cType == SQL_C_SSHORT) ||
+                           (sqlType == SQL_TINYINT && cType == SQL_C_STINYINT);
+        TFieldType type = stmt_->ColIsLong(col) ? (cType == SQL_C_CHAR ? ftMemo : ftBlob)
+                                                : FieldTypeOfSqlType(sqlType, boundSigned);
+        int size = 0;
+        if (type == ftString) {
+            // As many characters as the statement's element holds.
+            size = static_cast<int>((stmt_->ColElementSize(col) - 1) / kMaxCharBytes);
+        } else if (type == ftBytes) {
+            size = static_cast<int>(stmt_->ColElementSize(col));
+        }
+        TFieldDef& def = FieldDefs().Add(stmt_->ColNames()[static_cast<size_t>(col - 1)], type,
+                                         size, stmt_->ColNullable(col) == SQL_NO_NULLS);
+        def.SetFieldNo(col);
+        def.SetPrecision(stmt_->ColDecimalDigits(col));
+    }
+}
+
+void TCustomOEDataSet::InternalOpen() {
+    SetParamsFromCursor();
+    InternalInitFieldDefs();
+    allFetched_ = false;
+    insertedCount_ = 0;
+    cachePosition_ = 0;
+    bookmarkSequence_ = 0;
+    cursorOpen_ = true;
+    if (DefaultFields()) {
+        CreateFields();
+    }
+    BindFields(true);
+    ComputeLayout();
+    SetBookmarkSize(cached_ ? 4 : static_cast<int>(stmt_->BookmarkLength()));
+    FreeWorkBuffers();
+    FreeRowLists();
+    FreeDeletedBookmarks();
+    filterBuffer_ = NewBuffer();
+    oldValuesBuffer_ = NewBuffer();
+    locateBuffer_ = NewBuffer();
+}
+
+void TCustomOEDataSet::InternalClose() {
+    FreeWorkBuffers();
+    FreeRowLists();
+    bool wasOpen = cursorOpen_;
+    cursorOpen_ = false;
+    if (wasOpen && stmt_->Allocated()) {
+        stmt_->CloseCursor();
+    }
+    params_.FreeBindBuffers();
+    paramsBound_ = false;
+}
+
+void TCustomOEDataSet::RefreshResults() {
+    DisableControls();
+    try {
+        Close();
+        Open();
+    } catch (...) {
+        EnableControls();
+        throw;
+    }
+    EnableControls();
+}
+
+void TCustomOEDataSet::RefreshParams() {
+    TDataSource* source = DataSource();
+    TDataSet* master = source ? source->DataSet() : nullptr;
+    if (master && master->Active() && master->State() != dsSetKey) {
+        RefreshResults();
+    }
+}
+
+void TCustomOEDataSet::InternalHandleException() {
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        HandleApplicationException(e);
+    }
+}
+
+// --- Parameters and the master ---------------------------------------------------------------
+
+void TOEParams::Clear() {
+    TParams::Clear();
+    buffers_.clear();
+}
+
+void TOEParams::Bind(THstmt& stmt, bool byName) {
+    std::vector<std::string> names = stmt.ParamNames();
+    buffers_.assign(names.size(), {});
+    for (size_t i = 0; i < names.size(); ++i) {
+        TParam* p =
+            byName ? FindParam(names[i])
+                   : (i < static_cast<size_t>(Count()) ? &Items(static_cast<int>(i)) : nullptr);
+        auto number = static_cast<SQLUSMALLINT>(i + 1);
+        TFieldType type = p && p->DataType() != ftUnknown ? p->DataType() : ftString;
+        SQLSMALLINT cType = CTypeOfFieldType(type);
+        SQLSMALLINT sqlType = SqlTypeOfCType(cType);
+        if (!p || p->IsNull()) {
+            stmt.BindParam(number, cType, sqlType, nullptr);
+            continue;
+        }
+        std::vector<char>& buffer = buffers_[i];
+        buffer.assign(static_cast<size_t>(std::max(p->GetDataSize(), 1)), 0);
+        p->GetData(buffer.data());
+        stmt.BindParam(number, cType, sqlType, buffer.data());
+        p->SetBound(true);
+    }
+}
+
+void TCustomOEDataSet::SetParamsFromCursor() {
+    TDataSource* source = DataSource();
+    TDataSet* master = source ? source->DataSet() : nullptr;
+    if (!master || !master->Active()) {
+        return;
+    }
+    // Preparing makes the parameters; executing waits for their values.
+    Prepare();
+    for (int i = 0; i < params_.Count(); ++i) {
+        TParam& p = params_[i];
+        if (TField* f = master->FindField(p.Name())) {
+            p.AssignFieldValue(*f, f->AsVariant());
+            p.SetBound(false);
+            paramsBound_ = false;
+        }
+    }
+}
+
+void TCustomOEDataSet::GetDetailLinkFields(std::vector<TField*>& masterFields,
+                                           std::vector<TField*>& detailFields) {
+    masterFields.clear();
+    detailFields.clear();
+    TDataSource* source = DataSource();
+    TDataSet* master = source ? source->DataSet() : nullptr;
+    if (!master) {
+        return;
+    }
+    for (int i = 0; i < params_.Count(); ++i) {
+        if (TField* f = master->FindField(params_[i].Name())) {
+            masterFields.push_back(f);
+            if (TField* d = FindField(params_[i].Name())) {
+                detailFields.push_back(d);
+            }
+        }
+    }
+}
+
+void TOEDataLink::ActiveChanged() {
+    if (dataSet_.Active()) {
+        dataSet_.RefreshParams();
+    }
+}
+
+void TOEDataLink::CheckBrowseMode() {
+    if (dataSet_.Active()) {
+        dataSet_.CheckBrowseMode();
+    }
+}
+
+void TOEDataLink::RecordChanged(TField* field) {
+    // A whole-record change: the master moved to another row.
+    if (!field && dataSet_.Active()) {
+        dataSet_.RefreshParams();
+    }
+}
+
+} // namespace zen

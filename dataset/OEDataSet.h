@@ -1,0 +1,357 @@
+#pragma once
+// A record set over one ODBC statement: opening, fields, record buffers, moving, the row
+// cache, bookmarks, finding rows by value and filtering. Rows come from the statement's
+// scrollable cursor one fetch at a time, or, with Cached, from the dataset's own cache of
+// the rows read so far over a forward-only cursor.
+//
+// Record buffer layout (sizes fixed at open):
+//   one slot per result column, in column order: the value bytes, then a null flag byte
+//     (1 = has a value); a long column's slot holds a 32-bit reference to a memory stream
+//     owned by the buffer
+//   the record info, 10 bytes: 32-bit reference to the buffer's bookmark block
+//     (BookmarkSize bytes), bookmark flag, update status, 32-bit former cache index
+//   the calculated-field area, CalcFieldsSize bytes
+// The references are small handles into the dataset's own tables, so the layout is the
+// same on every platform; buffers are only ever made and freed by their dataset.
+
+#include "dataset/DataSetHstmt.h"
+#include "odbc/Hstmt.h"
+#include "toolkit/DataSet.h"
+#include "toolkit/DataSource.h"
+#include "toolkit/Params.h"
+#include "toolkit/Strings.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zen {
+
+class EODBC;
+class TCustomOEDataSet;
+
+enum TOELocateOption { loPrefix = 0, loSubString = 1 };
+enum TOEParamBindMode { pbByName = 0, pbByNumber = 1 };
+enum TOEUpdateKind { ukModify = 0, ukInsert = 1, ukDelete = 2 };
+
+using TOEUpdateRecordEvent =
+    std::function<void(TDataSet& dataSet, TOEUpdateKind kind, bool& applyUpdate)>;
+using TOEUpdateErrorEvent =
+    std::function<void(TDataSet& dataSet, EODBC& e, TOEUpdateKind kind, bool& raiseError)>;
+
+// An object that may take over a dataset's row writes. It belongs to at most one dataset.
+class TOEUpdateObject : public TComponent {
+public:
+    using TComponent::TComponent;
+    ~TOEUpdateObject() override;
+    const char* ClassName() const noexcept override { return "TOEUpdateObject"; }
+    virtual TCustomOEDataSet* GetDataSet() const { return dataSet_; }
+    virtual void SetDataSet(TCustomOEDataSet* dataSet);
+    // Whether this object writes rows of that kind itself.
+    virtual bool Handles(TOEUpdateKind kind) = 0;
+    virtual void Apply(TOEUpdateKind kind) = 0;
+
+private:
+    TCustomOEDataSet* dataSet_ = nullptr;
+};
+
+// The parameters of a dataset's statement, and the memory they are bound from.
+class TOEParams : public TParams {
+public:
+    const char* ClassName() const noexcept override { return "TOEParams"; }
+    void Clear() override;
+    // Gives every parameter that the statement's text names to the statement, by name or
+    // by position; a parameter the dataset does not have binds NULL.
+    void Bind(THstmt& stmt, bool byName);
+    // Drops the bound memory (after the cursor is closed).
+    void FreeBindBuffers() { buffers_.clear(); }
+
+private:
+    std::vector<std::vector<char>> buffers_;
+};
+
+// The master link of a detail dataset.
+class TOEDataLink : public TDataLink {
+public:
+    explicit TOEDataLink(TCustomOEDataSet& dataSet) : dataSet_(dataSet) {}
+
+protected:
+    void ActiveChanged() override;
+    void CheckBrowseMode() override;
+    void RecordChanged(TField* field) override;
+
+private:
+    TCustomOEDataSet& dataSet_;
+};
+
+class TCustomOEDataSet : public TDataSet {
+public:
+    // With an owner, the first connection among the owner's components becomes the
+    // statement's connection.
+    explicit TCustomOEDataSet(TComponent* owner = nullptr);
+    ~TCustomOEDataSet() override;
+    const char* ClassName() const noexcept override { return "TCustomOEDataSet"; }
+
+    // --- Connection and statement ---------------------------------------------------
+    THdbc* Hdbc() const { return stmt_->Hdbc(); }
+    // Terminates the statement (closing the dataset), then takes the connection.
+    void SetHdbc(THdbc* hdbc);
+    TDataSetHstmt& HStmt() { return *hStmt_; }
+    THstmt& Statement() { return *stmt_; }
+
+    // --- What the statement runs ------------------------------------------------------
+    const std::string& TableName() const { return tableName_; }
+    void SetTableName(const std::string& name);
+    const std::string& StoredProcName() const { return storedProcName_; }
+    void SetStoredProcName(const std::string& name);
+    // The SQL text as the statement gets it when neither name is set.
+    const std::string& SQLText() const { return sqlText_; }
+    void SetSQLText(const std::string& text);
+
+    // --- Settings -------------------------------------------------------------------
+    bool RequestLive() const;
+    void SetRequestLive(bool on);
+    bool Editable() const { return editable_; }
+    void SetEditable(bool on);
+    bool UniDirectional() const;
+    void SetUniDirectional(bool on);
+    bool CacheBlobs() const { return !stmt_->BlobDeferral(); }
+    void SetCacheBlobs(bool on) { stmt_->SetBlobDeferral(!on); }
+    TOEParamBindMode ParamBindMode() const { return stmt_->BindByName() ? pbByName : pbByNumber; }
+    void SetParamBindMode(TOEParamBindMode mode) { stmt_->SetBindByName(mode == pbByName); }
+    // The master source; EODBCExpress "Circular Reference to DataSource" when it leads
+    // back to this dataset.
+    TDataSource* DataSource() const { return masterLink_.DataSource(); }
+    void SetDataSource(TDataSource* source);
+    bool ParamCheck() const { return paramCheck_; }
+    void SetParamCheck(bool on) { paramCheck_ = on; }
+    TOEParams& Params() { return params_; }
+    TOELocateOption LocateOption() const { return locateOption_; }
+    void SetLocateOption(TOELocateOption option) { locateOption_ = option; }
+    bool LocateInsert() const { return locateInsert_; }
+    void SetLocateInsert(bool on) { locateInsert_ = on; }
+    TOEUpdateObject* UpdateObject() const { return updateObject_; }
+    void SetUpdateObject(TOEUpdateObject* object);
+    bool Cached() const { return cached_; }
+    void SetCached(bool on);
+    bool CachedUpdates() const { return cachedUpdates_; }
+    void SetCachedUpdates(bool on);
+    bool EmptyFieldToNull() const { return emptyFieldToNull_; }
+    void SetEmptyFieldToNull(bool on) { emptyFieldToNull_ = on; }
+
+    TNotifyEvent OnRefreshRecord;
+    TOEUpdateRecordEvent OnUpdateRecord;
+    TOEUpdateErrorEvent OnUpdateError;
+
+    // --- Operations ------------------------------------------------------------------
+    void Prepare();
+    void Unprepare();
+    bool Prepared() const { return prepared_; }
+    // Binds the parameters and executes the statement.
+    void ExecSQL();
+    // Close and open again (rows, filter and parameters read afresh).
+    void RefreshResults();
+    // The same, when the master has an active dataset not in set-key state.
+    void RefreshParams();
+    // Reads every remaining row (with Cached into the cache).
+    void FetchAll();
+    TUpdateStatus UpdateStatus() override;
+    // Moves to the n-th row (1-based; negative counts from the end).
+    bool MoveAbsolute(int n);
+    // The record layout: bytes of column col's slot (1-based), its offset.
+    int SlotSize(int col) const;
+    int SlotOffset(int col) const;
+    // Offset of the record info, of the calculated-field area, and the whole record.
+    int DataAreaSize() const { return dataSize_; }
+    int CalcAreaOffset() const { return calcOffset_; }
+    int TotalRecordSize() const { return recordSize_; }
+
+    bool Locate(const std::string& keyFields, const TVariant& keyValues,
+                TLocateOptions options) override;
+    TVariant Lookup(const std::string& keyFields, const TVariant& keyValues,
+                    const std::string& resultFields) override;
+    bool GetCurrentRecord(TRecordBuffer buffer) override;
+    bool GetFieldData(TField* field, void* buffer) override;
+    void SetFieldData(TField* field, const void* buffer) override;
+    bool BookmarkValid(const TBookmark& bookmark) override;
+    int CompareBookmarks(const TBookmark& a, const TBookmark& b) override;
+    bool IsSequenced() override { return false; }
+    void SetRecNo(int value) override;
+    void SetFiltered(bool on) override;
+    void SetOnFilterRecord(TFilterRecordEvent handler) override;
+    void SetBlockReadSize(int size) override;
+    TDataSource* GetDataSource() override { return DataSource(); }
+    void GetDetailLinkFields(std::vector<TField*>& masterFields,
+                             std::vector<TField*>& detailFields) override;
+    std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
+
+protected:
+    // --- Virtual operations of the ODBC dataset -----------------------------------------
+    virtual bool DoInsert(TObject* sender, const std::string& defaultMsg);
+    virtual bool DoUpdate(TObject* sender, const std::string& defaultMsg);
+    virtual bool DoDelete(TObject* sender, const std::string& defaultMsg);
+    virtual bool DoRefresh(TObject* sender, const std::string& defaultMsg);
+    virtual long DoRowCount(TObject* sender);
+    virtual void DoUpdateRecord(TOEUpdateKind kind, bool& applyUpdate);
+    virtual void DoUpdateError(EODBC& e, TOEUpdateKind kind, bool& raiseError);
+    // The statement the dataset runs on; a new one without owner.
+    virtual std::unique_ptr<THstmt> CreateHstmt();
+
+    // --- Overrides of the toolkit's dataset ----------------------------------------------
+    void Notification(TComponent* component, TOperation operation) override;
+    void ClearCalcFields(TRecordBuffer buffer) override;
+    void DoAfterCancel() override;
+    void DoAfterDelete() override;
+    void DoAfterPost() override;
+    void DoBeforeDelete() override;
+    void DoBeforeEdit() override;
+    bool FindRecord(bool restart, bool goForward) override;
+    bool GetCanModify() override { return editable_; }
+    int GetRecordCount() override;
+    int GetRecNo() override;
+    void InternalRefresh() override;
+    TRecordBuffer AllocRecordBuffer() override;
+    void FreeRecordBuffer(TRecordBuffer& buffer) override;
+    void GetBookmarkData(TRecordBuffer buffer, void* data) override;
+    TBookmarkFlag GetBookmarkFlag(TRecordBuffer buffer) override;
+    TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool doCheck) override;
+    int GetRecordSize() override { return dataSize_; }
+    void InternalAddRecord(TRecordBuffer buffer, bool append) override;
+    void InternalClose() override;
+    void InternalDelete() override;
+    void InternalFirst() override;
+    void InternalGotoBookmark(const void* data) override;
+    void InternalHandleException() override;
+    void InternalInitFieldDefs() override;
+    void InternalInitRecord(TRecordBuffer buffer) override;
+    void InternalLast() override;
+    void InternalOpen() override;
+    void InternalPost() override;
+    void InternalSetToRecord(TRecordBuffer buffer) override;
+    bool IsCursorOpen() const override { return cursorOpen_; }
+    void SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) override;
+    void SetBookmarkData(TRecordBuffer buffer, const void* data) override;
+    void Loaded() override;
+
+    // The statement text Prepare gives the statement.
+    virtual std::string StatementText();
+    // Takes the master's field values into the parameters of the same names.
+    void SetParamsFromCursor();
+    bool Loading() const { return IsLoading(); }
+
+private:
+    friend class TOEDataLink;
+    friend class TDataSetHstmt;
+    friend class TOEUpdateObject;
+
+    enum TBufferSelector { bsNormal, bsLocate };
+
+    // Record info, at the data-area size of every record buffer.
+    struct TRecInfo {
+        uint32_t bookmarkRef;
+        uint8_t bookmarkFlag;
+        uint8_t updateStatus;
+        int32_t formerCacheIndex;
+    };
+
+    // The statement's before-terminate callback: the dataset becomes inactive, unprepared.
+    void StatementTerminating();
+    // Terminate the statement (closing the dataset), as a changed setting requires.
+    void TerminateStatement();
+    void SourceChanged();
+    bool UsesCache() const { return cached_; }
+
+    // Layout.
+    void ComputeLayout();
+    TRecInfo ReadInfo(TRecordBuffer buffer) const;
+    void WriteInfo(TRecordBuffer buffer, const TRecInfo& info) const;
+    char* BookmarkBlock(TRecordBuffer buffer) const;
+    TMemoryStream* SlotStream(TRecordBuffer buffer, int col) const;
+    // Copies slots with their flags, stream contents, the bookmark and its flag, and the
+    // calculated-field area; never update status nor former cache index.
+    void CopyRecord(TRecordBuffer from, TRecordBuffer to) const;
+    TRecordBuffer NewBuffer();
+    void FreeBuffer(TRecordBuffer& buffer);
+    void FreeWorkBuffers();
+    void FreeRowLists();
+    void FreeDeletedBookmarks();
+
+    // Rows.
+    void ToField(int col, SQLULEN row, TRecordBuffer buffer);
+    void FillFromRow(SQLULEN row, TRecordBuffer buffer);
+    void FillRecord(TRecordBuffer buffer, const TBookmark& bookmark);
+    bool FetchFirst();
+    bool FetchNext();
+    bool FetchLast();
+    bool FetchPrev();
+    bool FetchAbsolute(int n);
+    bool FetchBookmark(const void* bookmark);
+    bool FetchCache(SQLSMALLINT direction, int n, const void* bookmark = nullptr);
+    bool GoToCachePosition(int p);
+    void FillCache(int p);
+    TBookmark CurrentBookmark();
+    bool IsDeletedBookmark(const TBookmark& bookmark) const;
+    bool RowSkipped();
+    bool FilterAccepts();
+    TRecordBuffer ActiveRecordBuffer() const;
+
+    // Finding.
+    bool LocateRecord(const std::string& keyFields, const TVariant& keyValues,
+                      TLocateOptions options);
+    bool FieldMatches(TField* field, const TVariant& value, TLocateOptions options);
+
+    std::unique_ptr<THstmt> stmt_;
+    std::unique_ptr<TDataSetHstmt> hStmt_;
+    bool cursorOpen_ = false;
+    std::string sqlText_;
+    std::string tableName_;
+    std::string storedProcName_;
+    TOEDataLink masterLink_;
+    bool paramCheck_ = true;
+    TOEParams params_;
+    TStringList paramNames_;
+    bool prepared_ = false;
+    bool editable_ = false;
+    bool paramsNeedCreating_ = false;
+    bool paramsBound_ = false;
+    TOELocateOption locateOption_ = loPrefix;
+    bool locateInsert_ = false;
+    TOEUpdateObject* updateObject_ = nullptr;
+    bool cached_ = false;
+    bool allFetched_ = false;
+    int32_t cachePosition_ = 0;
+    int32_t bookmarkSequence_ = 0;
+    bool cachedUpdates_ = false;
+    bool emptyFieldToNull_ = false;
+    int32_t insertedCount_ = 0;
+    bool findInProgress_ = false;
+    TBufferSelector selector_ = bsNormal;
+    int dataSize_ = 0;
+    int calcOffset_ = 0;
+    int recordSize_ = 0;
+    std::vector<int> slotOffsets_;
+    std::vector<int> slotSizes_;
+    std::vector<TFieldType> colTypes_;
+    std::vector<bool> colLong_;
+    TRecordBuffer filterBuffer_ = nullptr;
+    TRecordBuffer oldValuesBuffer_ = nullptr;
+    TRecordBuffer locateBuffer_ = nullptr;
+    std::string locateKeyNames_;
+    TVariant locateKeyValues_;
+
+    // The lists: saved rows (copies of rows written through the dataset), the row cache,
+    // the bookmarks of rows deleted through the dataset.
+    std::vector<TRecordBuffer> savedRows_;
+    std::vector<TRecordBuffer> rowCache_;
+    std::vector<TBookmark> deletedBookmarks_;
+
+    // What the record buffers' references lead to.
+    std::vector<std::vector<char>> bookmarkBlocks_;
+    std::vector<uint32_t> freeBookmarkBlocks_;
+    std::vector<std::unique_ptr<TMemoryStream>> streams_;
+    std::vector<uint32_t> freeStreams_;
+};
+
+} // namespace zen

@@ -1,0 +1,639 @@
+// Record buffers: the layout, allocating and copying buffers, filling them from the
+// statement's rows, reading and writing field values, and reading rows in the three
+// modes, with the filter applied.
+
+#include "dataset/OEDataSet.h"
+
+#include "odbc/ColumnText.h"
+#include "odbc/OCLError.h"
+#include "toolkit/Text.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zen {
+
+namespace {
+
+constexpr int kRecInfoSize = 10;
+constexpr int kStreamRefSize = 4;
+// A blob or memo column that the statement binds as a plain value keeps this many bytes.
+constexpr int kShortBlobSize = 256;
+
+int SlotSizeOf(TFieldType type, bool isLong, int size) {
+    if (isLong) {
+        return kStreamRefSize + 1;
+    }
+    switch (type) {
+    case ftString:
+        // Size counts characters: the slot holds them in UTF-8 with the terminator.
+        return FieldDataSize(ftString, size) + 1;
+    case ftSmallint:
+    case ftWord:
+    case ftBoolean:
+        return 3;
+    case ftInteger:
+        return 5;
+    case ftFloat:
+    case ftCurrency:
+    case ftLargeint:
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+        return 9;
+    case ftBytes:
+        return size + 1;
+    case ftBlob:
+    case ftMemo:
+        return kShortBlobSize + 1;
+    default:
+        return 1;
+    }
+}
+
+TDateTime DateTimeOfRec(const TDateTimeRec& ts) {
+    TDateTime date = 0;
+    TDateTime time = 0;
+    if (!TryEncodeDate(ts.year, ts.month, ts.day, date)) {
+        date = 0;
+    }
+    if (!TryEncodeTime(ts.hour, ts.minute, ts.second, static_cast<int>(ts.fraction / 1000000),
+                       time)) {
+        time = 0;
+    }
+    return date < 0 ? date - time : date + time;
+}
+
+template <class T> void Store(char* slot, T value) {
+    std::memcpy(slot, &value, sizeof value);
+}
+
+} // namespace
+
+// --- Layout ------------------------------------------------------------------------------
+
+void TCustomOEDataSet::ComputeLayout() {
+    const int n = stmt_->NumCols();
+    slotOffsets_.assign(static_cast<size_t>(n), 0);
+    slotSizes_.assign(static_cast<size_t>(n), 0);
+    colTypes_.assign(static_cast<size_t>(n), ftUnknown);
+    colLong_.assign(static_cast<size_t>(n), false);
+    int offset = 0;
+    for (int col = 1; col <= n; ++col) {
+        const TFieldDef& def = FieldDefs()[col - 1];
+        auto i = static_cast<size_t>(col - 1);
+        colTypes_[i] = def.DataType();
+        colLong_[i] = stmt_->ColIsLong(col);
+        slotSizes_[i] = SlotSizeOf(def.DataType(), colLong_[i], def.Size());
+        slotOffsets_[i] = offset;
+        offset += slotSizes_[i];
+    }
+    dataSize_ = offset;
+    calcOffset_ = dataSize_ + kRecInfoSize;
+    recordSize_ = dataSize_ + kRecInfoSize + CalcFieldsSize();
+}
+
+int TCustomOEDataSet::SlotSize(int col) const {
+    return col >= 1 && col <= static_cast<int>(slotSizes_.size())
+               ? slotSizes_[static_cast<size_t>(col - 1)]
+               : 0;
+}
+
+int TCustomOEDataSet::SlotOffset(int col) const {
+    return col >= 1 && col <= static_cast<int>(slotOffsets_.size())
+               ? slotOffsets_[static_cast<size_t>(col - 1)]
+               : 0;
+}
+
+TCustomOEDataSet::TRecInfo TCustomOEDataSet::ReadInfo(TRecordBuffer buffer) const {
+    TRecInfo info{};
+    const char* p = buffer + dataSize_;
+    std::memcpy(&info.bookmarkRef, p, 4);
+    info.bookmarkFlag = static_cast<uint8_t>(p[4]);
+    info.updateStatus = static_cast<uint8_t>(p[5]);
+    std::memcpy(&info.formerCacheIndex, p + 6, 4);
+    return info;
+}
+
+void TCustomOEDataSet::WriteInfo(TRecordBuffer buffer, const TRecInfo& info) const {
+    char* p = buffer + dataSize_;
+    std::memcpy(p, &info.bookmarkRef, 4);
+    p[4] = static_cast<char>(info.bookmarkFlag);
+    p[5] = static_cast<char>(info.updateStatus);
+    std::memcpy(p + 6, &info.formerCacheIndex, 4);
+}
+
+char* TCustomOEDataSet::BookmarkBlock(TRecordBuffer buffer) const {
+    uint32_t ref = ReadInfo(buffer).bookmarkRef;
+    if (ref == 0 || ref > bookmarkBlocks_.size()) {
+        return nullptr;
+    }
+    return const_cast<char*>(bookmarkBlocks_[ref - 1].data());
+}
+
+TMemoryStream* TCustomOEDataSet::SlotStream(TRecordBuffer buffer, int col) const {
+    uint32_t ref = 0;
+    std::memcpy(&ref, buffer + SlotOffset(col), sizeof ref);
+    return ref >= 1 && ref <= streams_.size() ? streams_[ref - 1].get() : nullptr;
+}
+
+// --- Buffers -------------------------------------------------------------------------------
+
+TRecordBuffer TCustomOEDataSet::NewBuffer() {
+    auto* buffer = new char[static_cast<size_t>(recordSize_)]();
+    for (size_t i = 0; i < colLong_.size(); ++i) {
+        if (!colLong_[i]) {
+            continue;
+        }
+        uint32_t ref;
+        if (!freeStreams_.empty()) {
+            ref = freeStreams_.back();
+            freeStreams_.pop_back();
+            streams_[ref - 1] = std::make_unique<TMemoryStream>();
+        } else {
+            streams_.push_back(std::make_unique<TMemoryStream>());
+            ref = static_cast<uint32_t>(streams_.size());
+        }
+        std::memcpy(buffer + slotOffsets_[i], &ref, sizeof ref);
+    }
+    TRecInfo info{};
+    if (!freeBookmarkBlocks_.empty()) {
+        info.bookmarkRef = freeBookmarkBlocks_.back();
+        freeBookmarkBlocks_.pop_back();
+    } else {
+        bookmarkBlocks_.emplace_back();
+        info.bookmarkRef = static_cast<uint32_t>(bookmarkBlocks_.size());
+    }
+    bookmarkBlocks_[info.bookmarkRef - 1].assign(static_cast<size_t>(BookmarkSize()), 0);
+    info.formerCacheIndex = -1;
+    WriteInfo(buffer, info);
+    InitRecord(buffer);
+    return buffer;
+}
+
+void TCustomOEDataSet::FreeBuffer(TRecordBuffer& buffer) {
+    if (!buffer) {
+        return;
+    }
+    for (size_t i = 0; i < colLong_.size(); ++i) {
+        if (!colLong_[i]) {
+            continue;
+        }
+        uint32_t ref = 0;
+        std::memcpy(&ref, buffer + slotOffsets_[i], sizeof ref);
+        if (ref >= 1 && ref <= streams_.size() && streams_[ref - 1]) {
+            streams_[ref - 1].reset();
+            freeStreams_.push_back(ref);
+        }
+    }
+    uint32_t ref = ReadInfo(buffer).bookmarkRef;
+    if (ref >= 1 && ref <= bookmarkBlocks_.size()) {
+        bookmarkBlocks_[ref - 1].clear();
+        freeBookmarkBlocks_.push_back(ref);
+    }
+    delete[] buffer;
+    buffer = nullptr;
+}
+
+TRecordBuffer TCustomOEDataSet::AllocRecordBuffer() {
+    return NewBuffer();
+}
+
+void TCustomOEDataSet::FreeRecordBuffer(TRecordBuffer& buffer) {
+    FreeBuffer(buffer);
+}
+
+void TCustomOEDataSet::FreeWorkBuffers() {
+    FreeBuffer(filterBuffer_);
+    FreeBuffer(oldValuesBuffer_);
+    FreeBuffer(locateBuffer_);
+}
+
+void TCustomOEDataSet::FreeRowLists() {
+    for (TRecordBuffer& b : savedRows_) {
+        FreeBuffer(b);
+    }
+    savedRows_.clear();
+    for (TRecordBuffer& b : rowCache_) {
+        FreeBuffer(b);
+    }
+    rowCache_.clear();
+}
+
+void TCustomOEDataSet::FreeDeletedBookmarks() {
+    deletedBookmarks_.clear();
+}
+
+void TCustomOEDataSet::InternalInitRecord(TRecordBuffer buffer) {
+    for (size_t i = 0; i < slotSizes_.size(); ++i) {
+        char* slot = buffer + slotOffsets_[i];
+        if (colLong_[i]) {
+            if (TMemoryStream* s = SlotStream(buffer, static_cast<int>(i + 1))) {
+                s->Clear();
+            }
+            slot[kStreamRefSize] = 0;
+        } else {
+            std::memset(slot, 0, static_cast<size_t>(slotSizes_[i]));
+        }
+    }
+}
+
+void TCustomOEDataSet::ClearCalcFields(TRecordBuffer buffer) {
+    std::memset(buffer + calcOffset_, 0, static_cast<size_t>(CalcFieldsSize()));
+}
+
+void TCustomOEDataSet::CopyRecord(TRecordBuffer from, TRecordBuffer to) const {
+    if (from == to) {
+        return;
+    }
+    for (size_t i = 0; i < slotSizes_.size(); ++i) {
+        const int col = static_cast<int>(i + 1);
+        if (colLong_[i]) {
+            TMemoryStream* src = SlotStream(from, col);
+            TMemoryStream* dst = SlotStream(to, col);
+            if (src && dst) {
+                dst->LoadFrom(src->Memory(), src->Size());
+            }
+            to[slotOffsets_[i] + kStreamRefSize] = from[slotOffsets_[i] + kStreamRefSize];
+        } else {
+            std::memcpy(to + slotOffsets_[i], from + slotOffsets_[i],
+                        static_cast<size_t>(slotSizes_[i]));
+        }
+    }
+    char* a = BookmarkBlock(from);
+    char* b = BookmarkBlock(to);
+    if (a && b) {
+        std::memcpy(b, a, static_cast<size_t>(BookmarkSize()));
+    }
+    to[dataSize_ + 4] = from[dataSize_ + 4];
+    std::memcpy(to + calcOffset_, from + calcOffset_, static_cast<size_t>(CalcFieldsSize()));
+}
+
+// --- Bookmarks and flags -------------------------------------------------------------------
+
+void TCustomOEDataSet::GetBookmarkData(TRecordBuffer buffer, void* data) {
+    if (char* block = BookmarkBlock(buffer)) {
+        std::memcpy(data, block, static_cast<size_t>(BookmarkSize()));
+    }
+}
+
+void TCustomOEDataSet::SetBookmarkData(TRecordBuffer buffer, const void* data) {
+    if (char* block = BookmarkBlock(buffer)) {
+        std::memcpy(block, data, static_cast<size_t>(BookmarkSize()));
+    }
+}
+
+TBookmarkFlag TCustomOEDataSet::GetBookmarkFlag(TRecordBuffer buffer) {
+    return static_cast<TBookmarkFlag>(ReadInfo(buffer).bookmarkFlag);
+}
+
+void TCustomOEDataSet::SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) {
+    buffer[dataSize_ + 4] = static_cast<char>(flag);
+}
+
+TUpdateStatus TCustomOEDataSet::UpdateStatus() {
+    TRecordBuffer b = ActiveRecordBuffer();
+    return b ? static_cast<TUpdateStatus>(ReadInfo(b).updateStatus) : usUnmodified;
+}
+
+// --- Filling from the statement -------------------------------------------------------------
+
+void TCustomOEDataSet::ToField(int col, SQLULEN row, TRecordBuffer buffer) {
+    const auto i = static_cast<size_t>(col - 1);
+    char* slot = buffer + slotOffsets_[i];
+    const int valueSize = slotSizes_[i] - 1;
+    if (colLong_[i]) {
+        TMemoryStream* s = SlotStream(buffer, col);
+        if (stmt_->BlobDeferral()) {
+            // Read when a blob stream is opened on it.
+            s->Clear();
+        } else if (TMemoryStream* src = stmt_->ColStream(col, row)) {
+            s->LoadFrom(src->Memory(), src->Size());
+        }
+        slot[valueSize] = stmt_->ColIsNull(col, row) || stmt_->ColIgnored(col, row) ? 0 : 1;
+        return;
+    }
+    std::memset(slot, 0, static_cast<size_t>(valueSize));
+    switch (colTypes_[i]) {
+    case ftString:
+    case ftMemo: {
+        std::string text = stmt_->ColAsString(col, row);
+        // Never past the slot, never inside a character.
+        size_t n = text.size();
+        if (n > static_cast<size_t>(valueSize - 1)) {
+            n = static_cast<size_t>(valueSize - 1);
+            while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) {
+                --n;
+            }
+        }
+        std::memcpy(slot, text.data(), n);
+        break;
+    }
+    case ftSmallint:
+    case ftWord:
+    case ftBoolean:
+        Store(slot, static_cast<int16_t>(stmt_->ColAsInteger(col, row) & 0xFFFF));
+        break;
+    case ftInteger:
+        Store(slot, stmt_->ColAsInteger(col, row));
+        break;
+    case ftFloat:
+    case ftCurrency:
+        Store(slot, stmt_->ColAsDouble(col, row));
+        break;
+    case ftDate:
+    case ftTime:
+    case ftDateTime: {
+        TDateTimeRec ts = stmt_->ColIsNull(col, row) || stmt_->ColIgnored(col, row)
+                              ? ZeroDateTimeRec()
+                              : stmt_->ColAsDateTimeRec(col, row);
+        DateTimeToNative(colTypes_[i], DateTimeOfRec(ts), slot);
+        break;
+    }
+    case ftBytes:
+    case ftBlob: {
+        const void* element = stmt_->ColMemory(col, row);
+        SQLLEN n = std::max<SQLLEN>(0, stmt_->ColDataSize(col, row));
+        if (element) {
+            std::memcpy(slot, element, static_cast<size_t>(std::min<SQLLEN>(n, valueSize)));
+        }
+        break;
+    }
+    case ftLargeint:
+        Store(slot, stmt_->ColAsInt64(col, row));
+        break;
+    default:
+        break;
+    }
+    slot[valueSize] = stmt_->ColIsNull(col, row) || stmt_->ColIgnored(col, row) ? 0 : 1;
+}
+
+void TCustomOEDataSet::FillFromRow(SQLULEN row, TRecordBuffer buffer) {
+    for (int col = 1; col <= static_cast<int>(slotSizes_.size()); ++col) {
+        ToField(col, row, buffer);
+    }
+}
+
+// Fills a buffer with the row the cursor stands on, whose bookmark is given (step 7 of
+// reading a row): from the cache, from a row saved after a write, or from the statement.
+void TCustomOEDataSet::FillRecord(TRecordBuffer buffer, const TBookmark& bookmark) {
+    if (cached_) {
+        CopyRecord(rowCache_[static_cast<size_t>(cachePosition_ - 1)], buffer);
+    } else {
+        TRecordBuffer saved = nullptr;
+        for (TRecordBuffer b : savedRows_) {
+            TBookmark key(BookmarkBlock(b), BookmarkBlock(b) + BookmarkSize());
+            if (CompareBookmarks(key, bookmark) == 0) {
+                saved = b;
+                break;
+            }
+        }
+        if (saved) {
+            CopyRecord(saved, buffer);
+        } else {
+            FillFromRow(1, buffer);
+            char* block = BookmarkBlock(buffer);
+            std::memset(block, 0, static_cast<size_t>(BookmarkSize()));
+            std::memcpy(block, bookmark.data(),
+                        std::min(bookmark.size(), static_cast<size_t>(BookmarkSize())));
+            TRecInfo info = ReadInfo(buffer);
+            info.updateStatus = usUnmodified;
+            info.formerCacheIndex = -1;
+            WriteInfo(buffer, info);
+        }
+    }
+    SetBookmarkFlag(buffer, bfCurrent);
+    GetCalcFields(buffer);
+}
+
+// --- Reading rows ----------------------------------------------------------------------------
+
+bool TCustomOEDataSet::IsDeletedBookmark(const TBookmark& bookmark) const {
+    return std::any_of(deletedBookmarks_.begin(), deletedBookmarks_.end(),
+                       [&](const TBookmark& b) { return !bookmark.empty() && b == bookmark; });
+}
+
+bool TCustomOEDataSet::RowSkipped() {
+    if (cached_) {
+        return false;
+    }
+    if (!stmt_->RowValid(1)) {
+        return true;
+    }
+    // Asking for the row's bookmark costs a call; only rows deleted here need it.
+    return !deletedBookmarks_.empty() && IsDeletedBookmark(CurrentBookmark());
+}
+
+bool TCustomOEDataSet::FilterAccepts() {
+    if ((!Filtered() && !findInProgress_) || !OnFilterRecord()) {
+        return true;
+    }
+    bool accept = true;
+    TDataSetState saved = SetTempState(dsFilter);
+    try {
+        FillRecord(filterBuffer_, CurrentBookmark());
+        OnFilterRecord()(*this, accept);
+    } catch (const std::exception&) {
+        try {
+            InternalHandleException();
+        } catch (...) {
+        }
+    }
+    RestoreState(saved);
+    return accept;
+}
+
+TGetResult TCustomOEDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool doCheck) {
+    (void)doCheck;
+    TGetResult result = grOK;
+    switch (mode) {
+    case gmCurrent: {
+        TRecordBuffer active = ActiveBuffer();
+        TBookmarkFlag flag = active ? GetBookmarkFlag(active) : bfBOF;
+        if (flag == bfBOF || flag == bfEOF) {
+            result = grError;
+        } else if (cached_
+                       ? rowCache_.empty()
+                       : !deletedBookmarks_.empty() &&
+                             IsDeletedBookmark(TBookmark(BookmarkBlock(active),
+                                                         BookmarkBlock(active) + BookmarkSize()))) {
+            result = grError;
+        }
+        break;
+    }
+    case gmNext:
+        for (;;) {
+            if (!FetchNext()) {
+                result = grEOF;
+                break;
+            }
+            if (!RowSkipped() && FilterAccepts()) {
+                break;
+            }
+        }
+        break;
+    case gmPrior:
+        if (!cached_ && stmt_->CursorType() == SQL_CURSOR_FORWARD_ONLY) {
+            result = grError;
+            break;
+        }
+        for (;;) {
+            if (!FetchPrev()) {
+                result = grBOF;
+                break;
+            }
+            if (!RowSkipped() && FilterAccepts()) {
+                break;
+            }
+        }
+        break;
+    default:
+        result = grError;
+        break;
+    }
+    if (result != grOK) {
+        InitRecord(buffer);
+        return result;
+    }
+    TBookmark bookmark = CurrentBookmark();
+    if (bookmark.empty() && mode == gmCurrent) {
+        TRecordBuffer active = ActiveBuffer();
+        if (active != buffer) {
+            CopyRecord(active, buffer);
+        }
+        return grOK;
+    }
+    FillRecord(buffer, bookmark);
+    return grOK;
+}
+
+bool TCustomOEDataSet::GetCurrentRecord(TRecordBuffer buffer) {
+    return GetRecord(buffer, gmCurrent, false) == grOK;
+}
+
+// --- Field values ------------------------------------------------------------------------------
+
+TRecordBuffer TCustomOEDataSet::ActiveRecordBuffer() const {
+    if (!Active()) {
+        return nullptr;
+    }
+    if (selector_ == bsLocate) {
+        return locateBuffer_;
+    }
+    switch (State()) {
+    case dsBrowse:
+        return IsEmpty() ? nullptr : ActiveBuffer();
+    case dsCalcFields:
+        return CalcBuffer();
+    case dsFilter:
+        return filterBuffer_;
+    case dsOldValue:
+        return oldValuesBuffer_;
+    default:
+        return ActiveBuffer();
+    }
+}
+
+bool TCustomOEDataSet::GetFieldData(TField* field, void* buffer) {
+    TRecordBuffer record = ActiveRecordBuffer();
+    if (!record || !field) {
+        return false;
+    }
+    if (field->FieldKind() != fkData) {
+        const char* p = record + calcOffset_ + field->Offset();
+        if (buffer) {
+            std::memcpy(buffer, p, static_cast<size_t>(field->DataSize()));
+        }
+        return p[field->DataSize()] != 0;
+    }
+    const int col = field->FieldNo();
+    if (col < 1 || col > static_cast<int>(slotSizes_.size())) {
+        return false;
+    }
+    const auto i = static_cast<size_t>(col - 1);
+    const char* slot = record + slotOffsets_[i];
+    const int valueSize = slotSizes_[i] - 1;
+    if (buffer && !colLong_[i]) {
+        // A field never reads past its column's slot, whatever its own size.
+        std::memcpy(buffer, slot, static_cast<size_t>(std::min(field->DataSize(), valueSize)));
+    }
+    return slot[valueSize] != 0;
+}
+
+void TCustomOEDataSet::SetFieldData(TField* field, const void* buffer) {
+    const TDataSetState state = State();
+    switch (state) {
+    case dsEdit:
+    case dsInsert:
+    case dsSetKey:
+    case dsCalcFields:
+    case dsFilter:
+    case dsNewValue:
+    case dsInternalCalc:
+        break;
+    default:
+        throw EODBCExpress("DataSet not in edit or insert mode.");
+    }
+    TRecordBuffer record = ActiveRecordBuffer();
+    if (!record || !field) {
+        return;
+    }
+    if (field->FieldKind() != fkData) {
+        char* p = record + calcOffset_ + field->Offset();
+        const auto n = static_cast<size_t>(field->DataSize());
+        if (buffer) {
+            std::memcpy(p, buffer, n);
+        } else {
+            std::memset(p, 0, n);
+        }
+        p[n] = buffer ? 1 : 0;
+    } else {
+        const int col = field->FieldNo();
+        if (col < 1 || col > static_cast<int>(slotSizes_.size())) {
+            return;
+        }
+        field->Validate(buffer);
+        const auto i = static_cast<size_t>(col - 1);
+        char* slot = record + slotOffsets_[i];
+        const int valueSize = slotSizes_[i] - 1;
+        if (!colLong_[i]) {
+            std::memset(slot, 0, static_cast<size_t>(valueSize));
+            if (buffer) {
+                std::memcpy(slot, buffer,
+                            static_cast<size_t>(std::min(field->DataSize(), valueSize)));
+            }
+        }
+        slot[valueSize] = buffer ? 1 : 0;
+    }
+    if (state != dsCalcFields && state != dsFilter && state != dsNewValue) {
+        DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
+    }
+}
+
+std::unique_ptr<TStream> TCustomOEDataSet::CreateBlobStream(TField* field, TBlobStreamMode mode) {
+    TRecordBuffer record = ActiveRecordBuffer();
+    const int col = field ? field->FieldNo() : 0;
+    if (mode != bmRead) {
+        throw EODBCExpress("Blob field " + (field ? field->FieldName() : std::string()) +
+                           " can only be read.");
+    }
+    auto stream = std::make_unique<TMemoryStream>();
+    if (record && col >= 1 && col <= static_cast<int>(colLong_.size()) &&
+        colLong_[static_cast<size_t>(col - 1)]) {
+        TMemoryStream* s = SlotStream(record, col);
+        if (s && s->Size() == 0 && stmt_->BlobDeferral() && !cached_) {
+            // Deferred: read now, from the row the cursor stands on.
+            InternalSetToRecord(record);
+            if (TMemoryStream* src = stmt_->ColStream(col, 1)) {
+                s->LoadFrom(src->Memory(), src->Size());
+            }
+        }
+        if (s) {
+            stream->LoadFrom(s->Memory(), s->Size());
+            stream->SetPosition(0);
+        }
+    }
+    return stream;
+}
+
+} // namespace zen

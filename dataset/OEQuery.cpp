@@ -1,0 +1,9 @@
+#include "dataset/OEQuery.h"
+
+namespace zen {
+
+TCustomOEQuery::TCustomOEQuery(TComponent* owner) : TCustomOEDataSet(owner) {
+    sql_.OnChange = [this](TStringList& lines) { SetSQLText(lines.Text()); };
+}
+
+} // namespace zen

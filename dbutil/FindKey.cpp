@@ -1,0 +1,172 @@
+// The key lookup of the standard procedures: narrowing a dataset's query to a key.
+
+#include "dataset/ODSI.h"
+#include "dbutil/Guarded.h"
+#include "dbutil/StdProc.h"
+#include "toolkit/Text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace zen {
+
+namespace {
+
+// Splits at every ";", keeping empty names and blanks as they are.
+std::vector<std::string> SplitKeyFields(const std::string& text) {
+    std::vector<std::string> names;
+    size_t start = 0;
+    for (size_t pos; (pos = text.find(';', start)) != std::string::npos; start = pos + 1) {
+        names.push_back(text.substr(start, pos - start));
+    }
+    names.push_back(text.substr(start));
+    return names;
+}
+
+size_t PairCount(size_t columns, const std::vector<TVariant>& values) {
+    return std::min(columns, values.size());
+}
+
+// Where a pattern's fixed part ends; npos for a value compared as a whole.
+size_t PatternCut(const TVariant& value, TKeyTexts texts) {
+    if (texts == ktLiteral || !value.IsText()) {
+        return std::string::npos;
+    }
+    return value.AsString().find('%');
+}
+
+bool PairMatches(const TField& field, const TVariant& value, TKeyTexts texts) {
+    if (size_t cut = PatternCut(value, texts); cut != std::string::npos) {
+        return field.AsString().substr(0, cut) == value.AsString().substr(0, cut);
+    }
+    TVariant current = field.Value();
+    if (current.VarType() == varDate) {
+        return VarSameValue(TVariant(DateToStrSQL(current.AsDateTime())), value);
+    }
+    return VarSameValue(current, value);
+}
+
+void AppendCondition(std::string& where, const std::string& condition) {
+    if (!where.empty()) {
+        where += " AND";
+    }
+    where += condition;
+}
+
+// The query without its WHERE and ORDER BY clauses, on one upper-cased line.
+std::string QueryHead(const TStringList& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += ' ';
+        text += AsciiUpper(line);
+    }
+    size_t cut = text.find("WHERE");
+    if (cut == std::string::npos) {
+        cut = text.find("ORDER BY");
+    }
+    return cut == std::string::npos ? text : text.substr(0, cut);
+}
+
+} // namespace
+
+void sqlFindKeySetWhereInt(std::string& where, const std::string& column, int64_t value) {
+    Guarded<bool>("sqlFindKeySetWhereInt", false, [&] {
+        AppendCondition(where, " (" + column + " = " + std::to_string(value) + ")");
+        return true;
+    });
+}
+
+void sqlFindKeySetWhereReal(std::string& where, const std::string& column, double value) {
+    Guarded<bool>("sqlFindKeySetWhereReal", false, [&] {
+        if (!std::isfinite(value)) {
+            throw EInvalidOp("Invalid floating point operation");
+        }
+        // The shortest text that reads back as the same double, with "." as SQL wants it.
+        char buf[32];
+        auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+        (void)ec;
+        AppendCondition(where, " (" + column + " = " + std::string(buf, end) + ")");
+        return true;
+    });
+}
+
+void sqlFindKeySetWhereString(std::string& where, const std::string& column,
+                              const std::string& value, TKeyTexts texts) {
+    Guarded<bool>("sqlFindKeySetWhereString", false, [&] {
+        bool pattern = texts == ktPattern && value.find('%') != std::string::npos;
+        AppendCondition(where, " " + column + (pattern ? " LIKE " : " = ") + SqlQuoted(value));
+        return true;
+    });
+}
+
+bool sqlFindKeyTest(TDataSet& dataSet, const std::vector<std::string>& keyFields,
+                    const std::vector<TVariant>& keyValues, TKeyTexts texts) {
+    return Guarded<bool>(
+        "sqlFindKeyTest", false,
+        [&] {
+            if (!dataSet.Active()) {
+                return false;
+            }
+            for (size_t i = 0; i < PairCount(keyFields.size(), keyValues); ++i) {
+                if (!PairMatches(*dataSet.FieldByName(keyFields[i]), keyValues[i], texts)) {
+                    return false;
+                }
+            }
+            return true;
+        },
+        &dataSet);
+}
+
+bool sqlFindKey(TCustomOEQuery& dataSet, const std::string& keyFields,
+                const std::vector<TVariant>& keyValues, const std::string& order, TKeyTexts texts) {
+    return Guarded<bool>(
+        "sqlFindKey", false,
+        [&] {
+            std::vector<std::string> names = SplitKeyFields(keyFields);
+            if (sqlFindKeyTest(dataSet, names, keyValues, texts)) {
+                // Already there: prefer the first row when it carries the key as well.
+                TBookmark here = dataSet.GetBookmark();
+                dataSet.First();
+                if (!sqlFindKeyTest(dataSet, names, keyValues, texts)) {
+                    dataSet.GotoBookmark(here);
+                }
+                dataSet.FreeBookmark(here);
+                return true;
+            }
+            dataSet.Close();
+            std::string query = QueryHead(dataSet.SQL());
+            std::string where;
+            for (size_t i = 0; i < PairCount(names.size(), keyValues); ++i) {
+                const TVariant& v = keyValues[i];
+                switch (v.VarType()) {
+                case varSmallint:
+                case varInteger:
+                case varInt64:
+                    sqlFindKeySetWhereInt(where, names[i], v.AsInt64());
+                    break;
+                case varDouble:
+                case varCurrency:
+                    sqlFindKeySetWhereReal(where, names[i], v.AsFloat());
+                    break;
+                case varString:
+                    sqlFindKeySetWhereString(where, names[i], v.AsString(), texts);
+                    break;
+                default:
+                    break; // dates, Booleans, null and empty narrow nothing
+                }
+            }
+            if (!where.empty()) {
+                query += " WHERE " + where;
+            }
+            if (!order.empty()) {
+                query += " ORDER BY " + order;
+            }
+            dataSet.SetSQL({query});
+            dataSet.Open();
+            return sqlFindKeyTest(dataSet, names, keyValues, texts);
+        },
+        &dataSet);
+}
+
+} // namespace zen

@@ -1,0 +1,76 @@
+// "Prenos" runs the transfer on the window's own objects: the datasets are the window's
+// components, the run's messages are message boxes and its progress the window's bar.
+
+#include "ModalCloser.h"
+#include "app/DateEdit.h"
+#include "app/FMain.h"
+#include "app/ZenApplication.h"
+#include "dataset/ODSI.h"
+#include "localtable/Table.h"
+#include "support/OdbcTestEnv.h"
+#include "support/TestSupport.h"
+#include "toolkit/DateTime.h"
+
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QtTest/QTest>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace zen {
+namespace {
+
+static auto* const odbcEnv = test::RegisterOdbcTestEnv(false);
+
+TEST(MainWindowTransfer, TheWindowOwnsTheLiveDataSetsAndPrenosRunsOnThem) {
+    int argc = 1;
+    char arg0[] = "app_tests";
+    char* argv[] = {arg0, nullptr};
+    TZenApplication app(argc, argv);
+    test::TempHome home;
+    test::OdbcTestEnv::Get().LoadSchema(test::TestDriver::SQLite);
+    test::DsnInfo dsn = test::OdbcTestEnv::Get().Dsn(test::TestDriver::SQLite);
+    test::OdbcTestEnv::Get().Exec(dsn, {"INSERT INTO Param (Id, RoundT) VALUES (1, 0)",
+                                        "INSERT INTO PoslDog (PoslDog) VALUES ('IR')"});
+    TMain w;
+    for (TOEQuery* ds :
+         {w.tbLookSubj2, w.tbLookSubj, w.tbSubj, w.tbLookMS, w.tbLookTarSt, w.tbLookPoslDog,
+          w.tbParameter, w.tbPromet, w.tbPrometPoz, w.tbLookSubjCenik, w.tbLookMsForm}) {
+        EXPECT_EQ(w.FindComponent(ds->Name()), ds);
+        EXPECT_EQ(ds->Hdbc(), w.Database) << ds->Name();
+        EXPECT_EQ(ds->HStmt().ConcurrencyType(), 4u) << ds->Name();
+        EXPECT_TRUE(ds->Editable()) << ds->Name();
+    }
+    EXPECT_EQ(w.tbPrometPoz->SQL().Text(), "SELECT * FROM PrometPoz \r\nORDER BY KLJUC,POZ \r\n");
+    EXPECT_EQ(w.tbParameter->SQL().Count(), 1);
+
+    // An empty transfer file (a dBase III header without records).
+    std::string header(65, '\0');
+    header[0] = 0x03;
+    header[8] = 65;
+    header[10] = 11;
+    header.replace(32, 7, "STRANKA");
+    header[43] = 'C';
+    header[48] = 10;
+    header[64] = 0x0D;
+    auto file = home.Path() / "Prenos.dbf";
+    std::ofstream(file, std::ios::binary) << header << '\x1A';
+
+    w.show();
+    w.fPoslDog->setText("IR");
+    w.fReferent->setText("01");
+    w.fAlias->setText(QString::fromStdString(dsn.dsn));
+    w.fPath->setText(QString::fromStdString(file.string()));
+    w.fDatum->setText(QString::fromStdString(DateToStr(EncodeDate(2026, 12, 6))));
+    test::ModalCloser closer;
+    QTest::mouseClick(w.bPrenos, Qt::LeftButton);
+    EXPECT_EQ(closer.texts, QStringList({QString::fromUtf8("Dodajanje zaključeno !")}));
+    EXPECT_EQ(w.ProgressBar->value(), 100);
+    EXPECT_TRUE(w.Database->Connected());
+    EXPECT_TRUE(w.tbRacPoz->Active());
+}
+
+} // namespace
+} // namespace zen

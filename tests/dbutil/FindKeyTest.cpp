@@ -1,0 +1,244 @@
+// Key lookups over real datasets on both drivers. The statements sent are counted at the
+// driver manager's door (SQLExecute and SQLExecDirect are wrapped at link time).
+
+#include "LogReader.h"
+#include "StatementFixture.h"
+#include "dataset/ODSI.h"
+#include "dbutil/StdProc.h"
+
+#include <gtest/gtest.h>
+#include <sql.h>
+
+#include <cmath>
+
+using namespace zen;
+using namespace zen::test;
+
+namespace {
+int g_executions = 0;
+} // namespace
+
+extern "C" {
+SQLRETURN __real_SQLExecute(SQLHSTMT);
+SQLRETURN __wrap_SQLExecute(SQLHSTMT h) {
+    ++g_executions;
+    return __real_SQLExecute(h);
+}
+SQLRETURN __real_SQLExecDirect(SQLHSTMT, SQLCHAR*, SQLINTEGER);
+SQLRETURN __wrap_SQLExecDirect(SQLHSTMT h, SQLCHAR* text, SQLINTEGER len) {
+    ++g_executions;
+    return __real_SQLExecDirect(h, text, len);
+}
+}
+
+static auto* const odbcEnv = RegisterOdbcTestEnv();
+
+namespace {
+
+using Keys = std::vector<TVariant>;
+
+class FindKeyTest : public StatementFixture {
+protected:
+    void SetUp() override {
+        StatementFixture::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        Exec({"INSERT INTO Ms (Ident, Naziv, VPCena) VALUES ('A1', 'Prvi', 1.5)",
+              "INSERT INTO Ms (Ident, Naziv, VPCena) VALUES ('AB1', 'Drugi', 2.25)",
+              "INSERT INTO Ms (Ident, Naziv, VPCena) VALUES ('AB2', 'Drugi', 0.1)",
+              "INSERT INTO Ms (Ident, Naziv, VPCena) VALUES ('B1', 'Tretji', 1e20)"});
+    }
+    void TearDown() override {
+        ds_.reset();
+        StatementFixture::TearDown();
+    }
+
+    // A dataset as the main window designs them: two lines, each ending in a blank.
+    TOEQuery& Query(const std::string& table, const std::string& order) {
+        ds_ = std::make_unique<TOEQuery>();
+        ds_->SetName("tb" + table);
+        ds_->SetHdbc(db.get());
+        design_ = {"SELECT * FROM " + table + " ", "ORDER BY " + order + " "};
+        ds_->SetSQL(design_);
+        return *ds_;
+    }
+    std::string Line() const { return ds_->SQL().Count() == 1 ? ds_->SQL()[0] : "(lines)"; }
+    std::string Current(const std::string& field) const {
+        return ds_->FieldByName(field)->AsString();
+    }
+    // Opens the designed query and moves to the row whose `field` holds `value`.
+    void StandOn(TOEQuery& ds, const std::string& field, const std::string& value) {
+        if (ds.SQL().Count() == 1) {
+            ds.SetSQL(design_);
+        }
+        ds.Open();
+        for (ds.First(); !ds.Eof() && ds.FieldByName(field)->AsString() != value; ds.Next()) {
+        }
+        ASSERT_FALSE(ds.Eof()) << value;
+    }
+
+    TempHome home_;
+    std::unique_ptr<TOEQuery> ds_;
+    std::vector<std::string> design_;
+};
+
+} // namespace
+
+TEST_P(FindKeyTest, RebuildsTheQueryOnTheKeyAndFromItsOwnRebuildAgain) {
+    TOEQuery& ds = Query("Ms", "IDENT");
+    ds.SetSQL({"select * from Ms", "order by Ident"});
+    int before = g_executions;
+    EXPECT_TRUE(sqlFindKey(ds, "Ident", Keys{"AB1"}));
+    EXPECT_GT(g_executions, before);
+    EXPECT_EQ(Line(), " SELECT * FROM MS  WHERE  Ident = 'AB1'");
+    EXPECT_EQ(Current("Naziv"), "Drugi");
+
+    // The second lookup cuts the first one's conditions off; an order text is added.
+    EXPECT_TRUE(sqlFindKey(ds, "Ident", Keys{"B1"}, "IDENT DESC"));
+    EXPECT_EQ(Line(), "  SELECT * FROM MS   WHERE  Ident = 'B1' ORDER BY IDENT DESC");
+    EXPECT_FALSE(sqlFindKey(ds, "Ident", Keys{"C9"}));
+    EXPECT_TRUE(ds.Active());
+    EXPECT_TRUE(ds.IsEmpty());
+
+    // Surplus columns are ignored; integers and reals give parenthesised conditions with ".".
+    ScopedLocale sl("sl_SI.UTF-8");
+    ASSERT_TRUE(sl.Available());
+    EXPECT_TRUE(sqlFindKey(ds, "VPCena;Ident", Keys{2.25}));
+    EXPECT_TRUE(Line().ends_with("MS     WHERE  (VPCena = 2.25)")) << Line();
+    EXPECT_TRUE(sqlFindKey(ds, "VPCena", Keys{0.1}));
+    EXPECT_EQ(Current("Ident"), "AB2");
+    EXPECT_TRUE(sqlFindKey(ds, "VPCena", Keys{1e20}));
+    EXPECT_EQ(Current("Ident"), "B1");
+    EXPECT_TRUE(test::ReadExceptionLog().empty());
+}
+
+TEST_P(FindKeyTest, ThreeKeyColumns) {
+    Exec({"INSERT INTO SubjektCenik (Subjekt, Ident, PreIzd, Cena) VALUES ('A', 'B', 'C', 3)",
+          "INSERT INTO SubjektCenik (Subjekt, Ident, PreIzd, Cena) VALUES ('A', 'B', 'D', 4)"});
+    TOEQuery& ds = Query("SubjektCenik", "SUBJEKT,IDENT,PREIZD");
+    EXPECT_TRUE(sqlFindKey(ds, "SUBJEKT;IDENT;PREIZD", Keys{"A", "B", "C"}));
+    EXPECT_EQ(Line(), " SELECT * FROM SUBJEKTCENIK   WHERE  SUBJEKT = 'A' AND IDENT = 'B' AND "
+                      "PREIZD = 'C'");
+    EXPECT_EQ(ds.FieldByName("Cena")->AsFloat(), 3);
+    EXPECT_TRUE(sqlFindKey(ds, "SUBJEKT;IDENT;PREIZD", Keys{"A", "B", "D"}));
+    EXPECT_EQ(ds.FieldByName("Cena")->AsFloat(), 4);
+}
+
+TEST_P(FindKeyTest, NoQueryWhenTheDatasetAlreadyStandsOnTheKey) {
+    TOEQuery& ds = Query("Ms", "IDENT");
+    StandOn(ds, "Ident", "AB2");
+    int before = g_executions;
+    EXPECT_TRUE(sqlFindKey(ds, "Ident", Keys{"AB2"}));
+    EXPECT_EQ(Current("Ident"), "AB2");
+    // The first row does not carry the key: the cursor stays.
+    EXPECT_TRUE(sqlFindKey(ds, "Naziv", Keys{"Drugi"}));
+    EXPECT_EQ(Current("Ident"), "AB2");
+    // The first row carries it as well: the cursor goes there.
+    EXPECT_TRUE(sqlFindKey(ds, "Ident", Keys{"A%"}));
+    EXPECT_EQ(Current("Ident"), "A1");
+    // No values: every row carries the key.
+    ds.Next();
+    EXPECT_TRUE(sqlFindKey(ds, "Ident", Keys{}));
+    EXPECT_EQ(Current("Ident"), "A1");
+    EXPECT_EQ(g_executions, before);
+    EXPECT_EQ(ds.SQL().Count(), 2);
+
+    // Closed, with no values: the whole table, whatever it holds.
+    ds.Close();
+    Exec({"DELETE FROM Ms"});
+    EXPECT_TRUE(sqlFindKey(ds, "Ident", Keys{}));
+    EXPECT_EQ(Line(), " SELECT * FROM MS  ");
+    EXPECT_TRUE(ds.IsEmpty());
+}
+
+TEST_P(FindKeyTest, PercentMakesAPrefixPatternUnlessTheTextIsLiteral) {
+    TOEQuery& ds = Query("Ms", "IDENT");
+    EXPECT_TRUE(sqlFindKey(ds, "Ident", Keys{"AB%"}));
+    EXPECT_EQ(Line(), " SELECT * FROM MS   WHERE  Ident LIKE 'AB%'");
+    EXPECT_EQ(Current("Ident"), "AB1");
+    // SQLite's LIKE returns AB1 for "ab%"; the test still compares bytes.
+    EXPECT_FALSE(sqlFindKey(ds, "Ident", Keys{"ab%"}));
+
+    Exec({"INSERT INTO Subjekt (Naziv) VALUES ('100 Mbit d.o.o.')"});
+    TOEQuery& subjekt = Query("Subjekt", "NAZIV");
+    StandOn(subjekt, "Naziv", "100 Mbit d.o.o.");
+    EXPECT_FALSE(sqlFindKey(subjekt, "Naziv", Keys{"100% Net d.o.o."}, "", ktLiteral));
+    EXPECT_EQ(Line(), " SELECT * FROM SUBJEKT   WHERE  Naziv = '100% Net d.o.o.'");
+    Exec({"INSERT INTO Subjekt (Naziv) VALUES ('100% Net d.o.o.')"});
+    StandOn(subjekt, "Naziv", "100 Mbit d.o.o.");
+    EXPECT_TRUE(sqlFindKey(subjekt, "Naziv", Keys{"100% Net d.o.o."}, "", ktLiteral));
+    EXPECT_EQ(Current("Naziv"), "100% Net d.o.o.");
+    // Typed by hand, the same text is a pattern that the row already on "100" satisfies.
+    StandOn(subjekt, "Naziv", "100 Mbit d.o.o.");
+    EXPECT_TRUE(sqlFindKey(subjekt, "Naziv", Keys{"100% Net d.o.o."}));
+    EXPECT_EQ(Current("Naziv"), "100 Mbit d.o.o.");
+}
+
+TEST_P(FindKeyTest, ApostrophesStayInsideTheValue) {
+    const std::vector<std::string> names = {"O'Brien d.o.o.", "Gostilna 'Pri Janezu'",
+                                            "x' OR '1'='1"};
+    Exec({"INSERT INTO Subjekt (Naziv) VALUES ('Alfa')",
+          "INSERT INTO Subjekt (Naziv) VALUES ('1')"});
+    TOEQuery& ds = Query("Subjekt", "NAZIV");
+    for (TKeyTexts texts : {ktPattern, ktLiteral}) {
+        for (const std::string& name : names) {
+            EXPECT_FALSE(sqlFindKey(ds, "Naziv", Keys{name}, "", texts)) << name;
+            EXPECT_TRUE(ds.IsEmpty()) << name;
+        }
+    }
+    Exec({"INSERT INTO Subjekt (Naziv) VALUES ('O''Brien d.o.o.')",
+          "INSERT INTO Subjekt (Naziv) VALUES ('Gostilna ''Pri Janezu''')",
+          "INSERT INTO Subjekt (Naziv) VALUES ('x'' OR ''1''=''1')"});
+    for (TKeyTexts texts : {ktPattern, ktLiteral}) {
+        for (const std::string& name : names) {
+            EXPECT_TRUE(sqlFindKey(ds, "Naziv", Keys{name}, "", texts)) << name;
+            EXPECT_EQ(Current("Naziv"), name);
+            ds.Next();
+            EXPECT_TRUE(ds.Eof()) << name;
+        }
+    }
+    EXPECT_TRUE(Line().ends_with("   WHERE  Naziv = 'x'' OR ''1''=''1'")) << Line();
+    EXPECT_TRUE(test::ReadExceptionLog().empty());
+}
+
+TEST_P(FindKeyTest, DatesAreComparedAsTheirSqlText) {
+    Exec({"INSERT INTO Subjekt (Naziv, DatumIzj) VALUES ('B', '2025-01-01 00:00:00')",
+          "INSERT INTO Subjekt (Naziv, DatumIzj) VALUES ('C', '2024-02-29 00:00:00')"});
+    TOEQuery& ds = Query("Subjekt", "NAZIV");
+    StandOn(ds, "Naziv", "C");
+    int before = g_executions;
+    EXPECT_TRUE(sqlFindKey(ds, "DatumIzj", Keys{"02/29/24"}));
+    EXPECT_EQ(g_executions, before);
+    // A value of another kind (null here) narrows nothing: the whole table is read and
+    // its first row tested.
+    ds.Close();
+    EXPECT_FALSE(sqlFindKey(ds, "Naziv;DatumIzj", Keys{TVariant::Null()}));
+    EXPECT_EQ(Line(), " SELECT * FROM SUBJEKT  ");
+    EXPECT_EQ(Current("Naziv"), "B");
+}
+
+TEST_P(FindKeyTest, FailuresAreLoggedUnderTheFailingOperation) {
+    TOEQuery& ds = Query("Ms", "IDENT");
+    StandOn(ds, "Ident", "A1");
+    // The test cannot find the field; the query then fails on the server.
+    EXPECT_FALSE(sqlFindKey(ds, "Nima", Keys{"A1"}));
+    EXPECT_FALSE(ds.Active());
+    EXPECT_EQ(Line(), " SELECT * FROM MS   WHERE  Nima = 'A1'");
+    StandOn(ds, "Ident", "A1");
+    EXPECT_FALSE(sqlFindKeyTest(ds, {"Naziv"}, Keys{7}));
+    std::string where;
+    sqlFindKeySetWhereReal(where, "Cena", std::nan(""));
+    EXPECT_EQ(where, "");
+
+    std::vector<std::string> ops;
+    for (const auto& r : test::ReadExceptionLog()) {
+        ops.push_back(r.operation + " " + r.exceptObject + " " + r.senderName + " " + r.objectName);
+    }
+    EXPECT_EQ(ops, (std::vector<std::string>{"sqlFindKeyTest EDatabaseError TOEQuery tbMs",
+                                             "sqlFindKey EODBC TOEQuery tbMs",
+                                             "sqlFindKeyTest EConvertError TOEQuery tbMs",
+                                             "sqlFindKeySetWhereReal EInvalidOp TApplication "}));
+}
+
+ZEN_INSTANTIATE_FOR_DRIVERS(FindKeyTest);

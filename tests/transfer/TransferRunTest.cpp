@@ -1,0 +1,480 @@
+// The transfer run end to end on both drivers, through TTransfer with a recording
+// interface: input checks, the check phase with its progress and error log, the working
+// table, and the invoices written, rolled back or refused, compared as whole rows of
+// Promet and PrometPoz.
+
+#include "transfer/TransferRun.h"
+#include "TransferFile.h"
+#include "app/SignOn.h"
+#include "dataset/ODSI.h"
+#include "localtable/Table.h"
+#include "odbc/OCL.h"
+#include "odbc/OCLError.h"
+#include "support/OdbcTestEnv.h"
+#include "support/TestSupport.h"
+#include "toolkit/Field.h"
+#include "transfer/TransferJournal.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+
+namespace zen {
+namespace {
+
+using test::OdbcTestEnv;
+using test::TestDriver;
+
+static auto* const odbcEnv = test::RegisterOdbcTestEnv();
+
+// Forty characters, an apostrophe among them: the whole width of Subjekt.Naziv.
+const std::string kGostilna = "Gostilna Pr' Francetu in sinovi, Šentjur";
+const char* const kNoPricing = "Line pricing by the price rules is not part of this build.";
+
+const std::vector<std::string> kData = {
+    "INSERT INTO Param (Id, RoundT, PolniRefIzSubj, NasaValuta, NacIzrRabata, OsnZaIzrProdCene) "
+    "VALUES (1, 0.01, 'T', 'EUR', 'S', 'N')",
+    "INSERT INTO PoslDog VALUES ('12', 'Računi', 'Omrežje Kranj d.o.o.')",
+    "INSERT INTO PoslDog VALUES ('5', 'Mali računi', 'Omrežje Kranj d.o.o.')",
+    "INSERT INTO TarSt VALUES ('1', 'Splošna', 20)",
+    "INSERT INTO TarSt VALUES ('2', 'Nižja', 8.5)",
+    "INSERT INTO Ms (Ident, Naziv, EM, TS, Transport, Dajatve, NepStr, VrDavek, VPCena2P, "
+    "VPCenaP, MPCenaP, Garancija, NabaCena, CenaDob, MPCena, VPCena, VPCena2, ProdCena, "
+    "Trosarina, TrosarinaP) VALUES ('ADSL', 'Dostop ADSL', 'mes', '1', 0.5, 0.25, 0.125, 1.5, "
+    "1.1, 2.2, 3.3, 12, 12.5, 13, 24, 20, 19.4, 20, 0, 0)",
+    "INSERT INTO Ms (Ident, Naziv, EM, TS) VALUES ('TEL', 'Telefonija', 'min', '2')",
+    "INSERT INTO Subjekt (Naziv, Naziv2, Placnik, CenRazred, Referent, Izjava, NacProdaje, "
+    "NacinPlac, Dostava, DniZaPlac, LetnaIzjava, DatumIzj) VALUES ('Zavod Sonce', 'ZAVOD SONCE', "
+    "NULL, '3', '', 'Oproščeno', '02', 'GO', 'PO', 30, 'IZJ-7', NULL)",
+    "INSERT INTO Subjekt (Naziv, Naziv2, Placnik) VALUES ('Ana Kranjc', 'KRANJC ANA', 'Zavod "
+    "Sonce')",
+    "INSERT INTO Subjekt (Naziv, Naziv2, Placnik) VALUES ('Bor Novak', 'NOVAK BOR', 'Zavod "
+    "Sonce')",
+    "INSERT INTO Subjekt (Naziv, Naziv2, Placnik) VALUES ('Rok Brez', 'BREZ ROK', 'Nikogar')",
+    "INSERT INTO Subjekt (Naziv, Naziv2, Placnik, CenRazred, Referent, Izjava, NacProdaje, "
+    "NacinPlac, Dostava, DniZaPlac, LetnaIzjava, DatumIzj) VALUES ('Gostilna Pr'' Francetu in "
+    "sinovi, Šentjur', 'PR FRANCETU', '', '1', 'MK', '', '01', 'TR', 'OS', NULL, 'IZJ-2005/17', "
+    "'2005-01-15 00:00:00')",
+    "INSERT INTO Subjekt (Naziv, Naziv2) VALUES ('100 Mbit d.o.o.', '100 MBIT')",
+    "INSERT INTO Promet (Kljuc) VALUES ('051200041')",
+};
+
+// Customer, article, quantity, price, invoice number. Records 5 to 8 fail one check each
+// (the seventh two); "%" is a character like any other.
+const std::vector<std::vector<std::string>> kRecords = {
+    {"KRANJC ANA", "ADSL", "1.000", "24.0000", "1001"},
+    {"NOVAK BOR", "TEL", "2.500", "12.3456", "1002"},
+    {"KRANJC ANA", "ADSL", "1.000", "24.0000", "1003"},
+    {"PR FRANCETU", "ADSL", "1.000", "20.0000", "1004"},
+    {"100%", "ADSL", "1.000", "1.0000", "1005"},
+    {"ZAVOD SONCE", "AD%", "1.000", "1.0000", "1006"},
+    {"NEZNAN", "NI-GA", "1.000", "1.0000", "1007"},
+    {"BREZ ROK", "ADSL", "1.000", "1.0000", "1008"},
+};
+const std::vector<std::string> kErrors = {
+    "1005|Stranka (100%) ne obstaja !", "1006|Artikel (AD%) ne obstaja !",
+    "1007|Stranka (NEZNAN) ne obstaja !", "1008|Plačnik (Nikogar) ne obstaja !"};
+
+class TRecordingUi : public TTransferUi {
+public:
+    void Message(const std::string& text) override { messages.push_back(text); }
+    void Progress(int percent) override { progress.push_back(percent); }
+    bool AskRepeat(const std::string& question) override {
+        questions.push_back(question);
+        return answer;
+    }
+    void ShowErrors(TTable& t) override {
+        ++reports;
+        for (; !t.Eof(); t.Next()) {
+            reported.push_back(t.FieldByName("StRac")->AsString() + "|" +
+                               t.FieldByName("Napaka")->AsString());
+        }
+    }
+    void InvoiceWritten(const TInvoiceSummary& i) override {
+        invoices.push_back(i.Kljuc + "|" + i.Placnik + "|" + std::to_string(i.Lines) + "|" +
+                           i.Vrednost.ToString() + "|" + i.ZaPlacilo.ToString() + "|" +
+                           (i.Committed ? "committed" : "rolled back"));
+        if (afterInvoice) {
+            afterInvoice();
+        }
+    }
+
+    std::vector<std::string> messages, questions, reported, invoices;
+    std::vector<int> progress;
+    int reports = 0;
+    bool answer = false;
+    std::function<void()> afterInvoice;
+};
+
+class TransferRunTest : public ::testing::TestWithParam<TestDriver> {
+protected:
+    void SetUp() override {
+        ZEN_REQUIRE_DRIVER(GetParam());
+        OdbcTestEnv::Get().LoadSchema(GetParam());
+        dsn = OdbcTestEnv::Get().Dsn(GetParam());
+        OdbcTestEnv::Get().Exec(dsn, kData);
+        if (!dsn.user.empty()) {
+            StoreSqlLogin(dsn.user, dsn.password);
+        }
+        options.PoslDog = "12";
+        options.Referent = "JN";
+        options.Datum = DateToStr(EncodeDate(2005, 12, 20));
+        options.DataSource = dsn.dsn;
+        options.Path = (home.Path() / "Prenos.dbf").string();
+        started = Now();
+    }
+
+    const TTransferComponents& C() { return module.Components(); }
+    void WriteFile(const std::vector<std::vector<std::string>>& records, bool withCena = true) {
+        test::WriteDbf(options.Path, test::TransferColumns(withCena), records);
+    }
+
+    // A connection of the test's own to the data source, the first of `owner`'s
+    // components, so that the datasets made after it take it.
+    void OwnConnection(TComponent& owner) {
+        auto* db = new THdbc(&owner);
+        db->SetDataSource(dsn.dsn);
+        db->SetUserName(dsn.user);
+        db->SetPassword(dsn.password);
+    }
+
+    // Why datasets cannot post an invoice line yet, empty when they can: a line appended
+    // to PrometPoz with its key alone, the rest left to the database.
+    std::string PostingFault() {
+        static std::map<TestDriver, std::string> faults;
+        auto known = faults.find(GetParam());
+        if (known == faults.end()) {
+            std::string& fault = faults[GetParam()];
+            TComponent owner;
+            OwnConnection(owner);
+            auto* q = new TOEQuery(&owner);
+            q->SetName("tbPrometPoz"); // the run's dataset, whose name its faults carry
+            q->SetSQL({"SELECT * FROM PrometPoz "});
+            q->SetRequestLive(true);
+            q->Open();
+            q->Append();
+            q->FieldByName("Kljuc")->SetAsString("probe");
+            q->FieldByName("Poz")->SetAsInteger(0);
+            try {
+                q->Post();
+                Exec({"DELETE FROM PrometPoz WHERE Kljuc = 'probe'"});
+            } catch (const Exception& e) {
+                fault = e.what();
+                q->Cancel();
+            }
+            return fault;
+        }
+        return known->second;
+    }
+    bool Posting() { return PostingFault().empty(); }
+    static bool Pricing() {
+#if __has_include("pricing/LinePrice.h")
+        return true;
+#else
+        return false;
+#endif
+    }
+
+    // The run, where the datasets cannot post a line yet (or the rules cannot price)
+    // accepted to end at its first line with that fault: the check phase is then complete
+    // and the invoice rolled back.
+    std::optional<TTransferOutcome> RunUpToInvoices() {
+        try {
+            return run.Execute(options);
+        } catch (const Exception& e) {
+            const std::string text = e.what();
+            if ((!Posting() && text == PostingFault()) || (text == kNoPricing && !Pricing())) {
+                EXPECT_EQ(Count("PrometPoz"), "0") << "a line outlived its rolled-back invoice";
+                return std::nullopt;
+            }
+            throw;
+        }
+    }
+
+    void Exec(const std::vector<std::string>& sql) {
+        OdbcTestEnv::Get().Exec(dsn, sql);
+    }
+    std::string Count(const std::string& table) {
+        return OdbcTestEnv::Get().Scalar(dsn, "SELECT COUNT(*) FROM " + table);
+    }
+
+    // Every row of the working table: Placnik|Kupec|Ident|Kolicina|Cena|StRac.
+    std::vector<std::string> WorkingRows() {
+        TTable& t = *C().tbRacPoz;
+        std::vector<std::string> rows;
+        for (t.First(); !t.Eof(); t.Next()) {
+            char amounts[64];
+            std::snprintf(amounts, sizeof amounts, "%.3f|%.4f",
+                          t.FieldByName("Kolicina")->AsFloat(), t.FieldByName("Cena")->AsFloat());
+            rows.push_back(t.FieldByName("Placnik")->AsString() + "|" +
+                           t.FieldByName("Kupec")->AsString() + "|" +
+                           t.FieldByName("Ident")->AsString() + "|" + amounts + "|" +
+                           t.FieldByName("StRac")->AsString());
+        }
+        return rows;
+    }
+    std::vector<std::string> ErrorRows() {
+        TTable& t = *C().tbNapaka;
+        if (!t.Active()) {
+            t.Open();
+        }
+        std::vector<std::string> rows;
+        for (t.First(); !t.Eof(); t.Next()) {
+            rows.push_back(t.FieldByName("StRac")->AsString() + "|" +
+                           t.FieldByName("Napaka")->AsString());
+        }
+        return rows;
+    }
+
+    // Whole rows of a Tevrin table in key order, read on a connection of the test's own,
+    // every value in one form on both drivers: NULL, texts, numbers to four decimals,
+    // dates and times. The two time stamps are checked to lie within the test's run.
+    std::vector<std::string> Rows(const std::string& table, const std::string& order) {
+        TComponent owner;
+        OwnConnection(owner);
+        auto* q = new TOEQuery(&owner);
+        q->SetSQL({"SELECT * FROM " + table + " ORDER BY " + order});
+        q->Open();
+        std::vector<std::string> rows;
+        const TDateTime now = Now();
+        for (q->First(); !q->Eof(); q->Next()) {
+            std::string row;
+            for (TField* f : q->Fields()) {
+                std::string name = AsciiLower(f->FieldName());
+                std::string v;
+                if (name == "datumzap" || name == "datumspre") {
+                    EXPECT_TRUE(f->IsNull() || (f->AsDateTime() >= started - 1.0 / 86400 &&
+                                                f->AsDateTime() <= now + 1.0 / 86400))
+                        << table << "." << name;
+                    continue;
+                }
+                if (f->IsNull()) {
+                    v = "NULL";
+                } else if (f->DataType() == ftFloat) {
+                    char buf[64];
+                    std::snprintf(buf, sizeof buf, "%.4f", f->AsFloat());
+                    v = buf;
+                } else if (f->DataType() == ftDateTime || f->DataType() == ftDate) {
+                    v = FormatDateTime("yyyy-mm-dd hh:nn:ss", f->AsDateTime());
+                } else {
+                    v = f->AsString();
+                }
+                row += (row.empty() ? "" : "|") + v;
+            }
+            rows.push_back(row);
+        }
+        return rows;
+    }
+    static std::string AsciiLower(std::string s) {
+        for (char& ch : s) {
+            if (ch >= 'A' && ch <= 'Z') {
+                ch = char(ch - 'A' + 'a');
+            }
+        }
+        return s;
+    }
+
+    test::TempHome home;
+    test::DsnInfo dsn;
+    TTransferModule module;
+    TRecordingUi ui;
+    TTransfer run{module.Components(), ui, SignOn};
+    TTransferOptions options;
+    TDateTime started = 0;
+};
+
+TEST_P(TransferRunTest, InputChecksAndAnEmptyFile) {
+    WriteFile({});
+    TTransferOptions missing = options;
+    missing.Referent.clear();
+    EXPECT_EQ(run.Execute(missing), TTransferOutcome::InputsMissing);
+    EXPECT_EQ(ui.messages, std::vector<std::string>{kInputsMissingMessage});
+    EXPECT_FALSE(C().Database->Connected()) << "signed on before the input check";
+
+    TTransferOptions badDate = options;
+    badDate.Datum = "32.13.x";
+    try {
+        run.Execute(badDate);
+        ADD_FAILURE() << "an unreadable date was taken";
+    } catch (const EConvertError& e) {
+        EXPECT_STREQ(e.what(), "'32.13.x' is not a valid date");
+    }
+
+    TTransferOptions unknown = options;
+    unknown.PoslDog = "1%";
+    EXPECT_EQ(run.Execute(unknown), TTransferOutcome::EventUnknown);
+    EXPECT_EQ(ui.messages.back(), kUnknownEventMessage);
+    EXPECT_FALSE(C().tbNapaka->Exists()) << "the error table was made for a refused run";
+
+    ui.messages.clear();
+    EXPECT_EQ(run.Execute(options), TTransferOutcome::Completed);
+    EXPECT_EQ(ui.messages, std::vector<std::string>{kCompletedMessage});
+    EXPECT_EQ(ui.progress, (std::vector<int>{0, 100}));
+    EXPECT_EQ(ui.reports, 0);
+    EXPECT_TRUE(C().tbRacPoz->Active());
+    EXPECT_TRUE(WorkingRows().empty());
+    EXPECT_TRUE(ErrorRows().empty());
+    EXPECT_FALSE(C().tbPromet->Active());
+    EXPECT_EQ(Count("Promet"), "1");
+}
+
+TEST_P(TransferRunTest, TheCheckPhaseLogsEachRecordOnceAndKeepsWholeNames) {
+    WriteFile(kRecords);
+    std::optional<TTransferOutcome> outcome = RunUpToInvoices();
+    std::vector<int> progress = {0, 12, 25, 38, 50, 62, 75, 88, 100};
+    if (outcome) {
+        EXPECT_EQ(*outcome, TTransferOutcome::ErrorsReported);
+        progress.push_back(100);
+        EXPECT_EQ(ui.reported, kErrors);
+        EXPECT_TRUE(ui.messages.empty());
+    } else {
+        EXPECT_EQ(ErrorRows(), kErrors);
+    }
+    EXPECT_EQ(ui.progress, progress);
+    // Payer, customer, article, entry: the invoices' order. The 40-character payer whole.
+    EXPECT_EQ(WorkingRows(), (std::vector<std::string>{
+                                 kGostilna + "|" + kGostilna + "|ADSL|1.000|20.0000|1004",
+                                 "Zavod Sonce|Ana Kranjc|ADSL|1.000|24.0000|1001",
+                                 "Zavod Sonce|Ana Kranjc|ADSL|1.000|24.0000|1003",
+                                 "Zavod Sonce|Bor Novak|TEL|2.500|12.3456|1002",
+                             }));
+}
+
+TEST_P(TransferRunTest, FilePricesEndAtTheFirstUnreadablePrice) {
+    std::vector<std::vector<std::string>> records;
+    for (int i = 1; i <= 11; ++i) {
+        records.push_back({"KRANJC ANA", "ADSL", "1.000",
+                           i == 10 ? "abc" : std::to_string(i) + ".5000",
+                           std::to_string(2000 + i)});
+    }
+    WriteFile(records);
+    RunUpToInvoices();
+    std::vector<std::string> rows = WorkingRows();
+    ASSERT_EQ(rows.size(), 11u);
+    EXPECT_EQ(rows[8], "Zavod Sonce|Ana Kranjc|ADSL|1.000|9.5000|2009");
+    EXPECT_EQ(rows[9], "Zavod Sonce|Ana Kranjc|ADSL|1.000|0.0000|2010");
+    EXPECT_EQ(rows[10], "Zavod Sonce|Ana Kranjc|ADSL|1.000|0.0000|2011");
+
+    // Without the field every row has 0.
+    WriteFile({{"KRANJC ANA", "ADSL", "2.000", "3001"}}, false);
+    RunUpToInvoices();
+    EXPECT_EQ(WorkingRows(),
+              std::vector<std::string>{"Zavod Sonce|Ana Kranjc|ADSL|2.000|0.0000|3001"});
+}
+
+// The two invoices of kRecords as whole rows.
+std::string Header(const std::string& kljuc, const std::string& referent, const std::string& payer,
+                   const std::string& oseba3, const std::string& payerColumns,
+                   const std::string& datumVal, const std::string& totals) {
+    return kljuc + "|2005-12-20 00:00:00|12|" + referent + "|Omrežje Kranj d.o.o.|" + payer + "|" +
+           oseba3 + "|" + payerColumns + "|2005-12-20 00:00:00|" + datumVal + "|EUR|1.0000|N|Y|F|" +
+           totals + "|K|JN|JN|0.0000|0.0000|0.0000|0.0000|0.0000|NULL|O";
+}
+const std::string kAdsl = "Dostop ADSL|mes|1|20.0000";
+const std::string kAdslRest = "0.5000|0.2500|0.1250|1.5000|1.1000|2.2000|3.3000|12|12.5000|13.0000|"
+                              "24.0000|20.0000|19.4000|20.0000|0.0000|0.0000|0.0000|JN|JN|01";
+
+TEST_P(TransferRunTest, OneInvoicePerPayerWithItsLinesInWholeRows) {
+    if (!Posting()) {
+        GTEST_SKIP() << "datasets cannot post an invoice line yet: " << PostingFault();
+    }
+    WriteFile(kRecords);
+    EXPECT_EQ(run.Execute(options), TTransferOutcome::ErrorsReported);
+    EXPECT_EQ(ui.reported, kErrors);
+    EXPECT_EQ(run.Invoices(), 2);
+    EXPECT_EQ(ui.invoices,
+              (std::vector<std::string>{"051200042|" + kGostilna + "|1|20.0000|24.0000|committed",
+                                        "051200043|Zavod Sonce|3|78.8600|91.0800|committed"}));
+    // Param.PolniRefIzSubj "T": the payer's clerk, also an empty one. A statement number
+    // without a date leaves DatDokum1 NULL; DniZaPlac NULL counts as 0 days.
+    std::vector<std::string> promet = Rows("Promet", "Kljuc");
+    ASSERT_EQ(promet.size(), 3u);
+    EXPECT_EQ(promet[1], Header("051200042", "MK", kGostilna, kGostilna,
+                                "1||01|TR|OS|0|IZJ-2005/17|2005-01-15 00:00:00",
+                                "2005-12-20 00:00:00", "20.0000|0.0000|24.0000|0.0000|4.0000"));
+    EXPECT_EQ(promet[2], Header("051200043", "", "Zavod Sonce", "Ana Kranjc",
+                                "3|Oproščeno|02|GO|PO|30|IZJ-7|NULL", "2006-01-19 00:00:00",
+                                "78.8600|0.0000|91.0800|0.0000|12.2200"));
+    EXPECT_EQ(
+        Rows("PrometPoz", "Kljuc, Poz"),
+        (std::vector<std::string>{
+            "051200042|0|ADSL|1004 - " + kGostilna + "|" + kAdsl + "|1.0000|0.0000|20.0000|" +
+                kAdslRest,
+            "051200043|0|ADSL|1001 - Ana Kranjc|" + kAdsl + "|1.0000|0.0000|24.0000|" + kAdslRest,
+            "051200043|1|ADSL|1003 - Ana Kranjc|" + kAdsl + "|1.0000|0.0000|24.0000|" + kAdslRest,
+            "051200043|2|TEL|1002 - Bor Novak|Telefonija|min|2|8.5000|2.5000|0.0000|12.3456|"
+            "0.0000|0.0000|0.0000|0.0000|0.0000|0.0000|0.0000|0|0.0000|0.0000|0.0000|0.0000|"
+            "0.0000|0.0000|0.0000|0.0000|0.0000|JN|JN|01",
+        }));
+}
+
+TEST_P(TransferRunTest, ADryRunLeavesTheDatabaseAsItWas) {
+    if (!Posting()) {
+        GTEST_SKIP() << "datasets cannot post an invoice line yet: " << PostingFault();
+    }
+    WriteFile(kRecords);
+    const std::vector<std::string> before = Rows("Promet", "Kljuc");
+    options.PoslDog = "5"; // a one-character event keeps its blank in the key
+    options.Check = true;
+    EXPECT_EQ(run.Execute(options), TTransferOutcome::ErrorsReported);
+    EXPECT_EQ(ui.invoices,
+              (std::vector<std::string>{"055 00001|" + kGostilna + "|1|20.0000|24.0000|rolled back",
+                                        "055 00002|Zavod Sonce|3|78.8600|91.0800|rolled back"}));
+    EXPECT_EQ(Rows("Promet", "Kljuc"), before);
+    EXPECT_EQ(Count("PrometPoz"), "0");
+    // Nothing in the journal: the real run is not asked about it.
+    options.Check = false;
+    EXPECT_EQ(run.Execute(options), TTransferOutcome::ErrorsReported);
+    EXPECT_TRUE(ui.questions.empty());
+    EXPECT_EQ(Count("Promet"), "3");
+}
+
+TEST_P(TransferRunTest, AFailedInvoiceIsRolledBackWholeAndTheEarlierOnesStay) {
+    if (!Posting()) {
+        GTEST_SKIP() << "datasets cannot post an invoice line yet: " << PostingFault();
+    }
+    WriteFile(kRecords);
+    // Another program takes the second invoice's key while the first is being reported.
+    ui.afterInvoice = [&] {
+        ui.afterInvoice = nullptr;
+        THstmt s;
+        s.SetHdbc(C().Database);
+        s.SetSQL("INSERT INTO Promet (Kljuc, Opomba) VALUES ('051200043', 'drugi program')");
+        s.Execute();
+        C().Database->Commit();
+    };
+    EXPECT_THROW(run.Execute(options), EODBC);
+    EXPECT_EQ(run.Invoices(), 1);
+    EXPECT_TRUE(C().Database->AutoCommit());
+    std::vector<std::string> promet = Rows("Promet", "Kljuc");
+    ASSERT_EQ(promet.size(), 3u);
+    EXPECT_EQ(promet[1].substr(0, 9), "051200042");
+    EXPECT_EQ(promet[2].find("051200043|NULL|"), 0u) << promet[2];
+    EXPECT_EQ(OdbcTestEnv::Get().Scalar(dsn, "SELECT COUNT(*) FROM PrometPoz WHERE Kljuc = "
+                                             "'051200043'"),
+              "0");
+    EXPECT_EQ(Count("PrometPoz"), "1");
+
+    // The next run is asked about the file's first one, which booked one invoice; refused,
+    // it writes nothing, forced it numbers on after the other program's key.
+    Exec({"DELETE FROM Promet WHERE Kljuc = '051200043'"});
+    EXPECT_EQ(run.Execute(options), TTransferOutcome::RepeatRefused);
+    ASSERT_EQ(ui.questions.size(), 1u);
+    EXPECT_NE(ui.questions[0].find(RacunCount(1)), std::string::npos) << ui.questions[0];
+    EXPECT_EQ(Count("Promet"), "2");
+    ui.answer = true;
+    EXPECT_EQ(run.Execute(options), TTransferOutcome::ErrorsReported);
+    EXPECT_EQ(ui.questions.size(), 2u);
+    EXPECT_EQ(Rows("Promet", "Kljuc").back().substr(0, 9), "051200044");
+    options.Force = true;
+    EXPECT_EQ(run.Execute(options), TTransferOutcome::ErrorsReported);
+    EXPECT_EQ(ui.questions.size(), 2u);
+    EXPECT_EQ(Count("Promet"), "6");
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, TransferRunTest, ::testing::ValuesIn(OdbcTestEnv::Drivers()),
+                         [](const auto& info) { return OdbcTestEnv::Label(info.param); });
+
+} // namespace
+} // namespace zen

@@ -1,0 +1,76 @@
+#include "transfer/Numbering.h"
+
+#include "dataset/ODSI.h"
+#include "dbutil/StdProc.h"
+#include "toolkit/Text.h"
+#include "toolkit/Variant.h"
+
+namespace zen {
+
+namespace {
+
+[[noreturn]] void SeriesFull(const std::string& prefix) {
+    throw EDocumentSeriesFull("Serija dokumentov '" + prefix +
+                              "' je polna: številka dokumenta ne sme preseči " +
+                              std::to_string(kLastDocumentNumber) + ".");
+}
+
+} // namespace
+
+std::string ReplicateStr(char c, int count) {
+    return count > 0 ? std::string(static_cast<size_t>(count), c) : std::string();
+}
+
+std::string StrZeroInt(int64_t number, int width) {
+    std::string digits = std::to_string(number);
+    return ReplicateStr('0', width - static_cast<int>(digits.size())) + digits;
+}
+
+std::string YearS(int count, TDateTime date) {
+    if (count <= 0) {
+        return std::string();
+    }
+    return FormatDateTime(ReplicateStr('y', count) + "/mm/dd", date)
+        .substr(0, static_cast<size_t>(count));
+}
+
+std::string DocumentPrefix(TDateTime issueDate, const std::string& poslDog) {
+    return YearS(2, issueDate) + Utf8Left(poslDog + "  ", 2);
+}
+
+std::string DocumentKey(const std::string& prefix, int number) {
+    CheckDocumentNumbers(prefix, number, 1);
+    return prefix + StrZeroInt(number, 5);
+}
+
+void CheckDocumentNumbers(const std::string& prefix, int first, int count) {
+    if (count > 0 && static_cast<int64_t>(first) + count - 1 > kLastDocumentNumber) {
+        SeriesFull(prefix);
+    }
+}
+
+int NovaStevGlavC(THdbc& database, const std::string& prefix) {
+    TOEQuery query;
+    query.SetHdbc(&database);
+    // The prefix is compared outside LIKE: "_" and "%" of a business event are plain
+    // characters, and SQLite's LIKE would also ignore the case of letters.
+    query.SQL().Clear();
+    query.SQL().Add("SELECT Kljuc");
+    query.SQL().Add("FROM Promet");
+    query.SQL().Add("WHERE SUBSTR(Kljuc, 1, " + std::to_string(Utf8Length(prefix)) +
+                    ") = " + SqlQuoted(prefix));
+    query.SQL().Add("ORDER BY Kljuc DESC");
+    query.Open();
+    std::string key = query.FieldByName("Kljuc")->AsString();
+    query.Close();
+    if (key.empty()) {
+        return 1;
+    }
+    // Characters 5 to 9 hold the number.
+    std::string tail = key.substr(Utf8Left(key, 4).size());
+    int number = TextToInt32(Utf8Left(tail, 5));
+    CheckDocumentNumbers(prefix, number + 1, 1);
+    return number + 1;
+}
+
+} // namespace zen

@@ -1,0 +1,98 @@
+// The check phase of a transfer run: every record of the transfer file is checked against
+// the customer, payer and article tables; the good ones become working rows ordered by
+// payer, the others are logged.
+
+#include "transfer/TransferRun.h"
+
+#include "dataset/ODSI.h"
+#include "dbutil/StdProc.h"
+#include "localtable/Table.h"
+#include "toolkit/Field.h"
+#include "toolkit/Money.h"
+#include "transfer/PrenosNapaka.h"
+
+namespace zen {
+
+namespace {
+
+int Percent(int counter, int total) {
+    return static_cast<int>(RoundHalfEven(static_cast<long double>(counter) * 100 / total));
+}
+
+} // namespace
+
+void TTransfer::CheckPhase() {
+    TTable& rac = *c_.tbRac;
+    const int total = rac.RecordCount();
+    int counter = 1;
+    filePrices_ = true;
+    ui_.Progress(0);
+    rac.First();
+    while (!rac.Eof()) {
+        CheckRecord();
+        ui_.Progress(Percent(counter, total));
+        ++counter;
+        rac.Next();
+    }
+}
+
+// One record: only its first failing check is logged. Every value is looked up as it
+// stands ("%" and "_" are data, not patterns).
+void TTransfer::CheckRecord() {
+    TTable& rac = *c_.tbRac;
+    TOEQuery& customer = *c_.tbLookSubj2;
+    TOEQuery& payer = *c_.tbLookSubj;
+    TOEQuery& article = *c_.tbLookMS;
+    auto text = [](TDataSet& ds, const char* column) { return ds.FieldByName(column)->AsString(); };
+    auto found = [](TOEQuery& ds, const char* key, const std::string& value) {
+        return sqlFindKey(ds, key, {TVariant(value)}, {}, ktLiteral);
+    };
+
+    const std::string stranka = text(rac, "Stranka");
+    if (!found(customer, "NAZIV2", stranka)) {
+        FillNapaka(*c_.tbNapaka, rac, NapakaStranka(stranka));
+        return;
+    }
+    // A customer without a payer pays for itself.
+    std::string payerName = text(customer, "Placnik");
+    if (payerName.empty()) {
+        payerName = text(customer, "Naziv");
+    }
+    if (!found(payer, "NAZIV", payerName)) {
+        FillNapaka(*c_.tbNapaka, rac, NapakaPlacnik(payerName));
+        return;
+    }
+    const std::string artikel = text(rac, "Artikel");
+    if (!found(article, "IDENT", artikel)) {
+        FillNapaka(*c_.tbNapaka, rac, NapakaArtikel(artikel));
+        return;
+    }
+
+    TTable& work = *c_.tbRacPoz;
+    work.Append();
+    try {
+        work.FieldByName("Placnik")->SetAsString(text(payer, "Naziv"));
+        work.FieldByName("Kupec")->SetAsString(text(customer, "Naziv"));
+        work.FieldByName("Ident")->SetAsString(text(article, "Ident"));
+        work.FieldByName("Kolicina")->SetAsFloat(rac.FieldByName("Kolicina")->AsFloat());
+        TField* cena = work.FieldByName("Cena");
+        cena->SetAsFloat(0);
+        work.FieldByName("StRac")->SetAsString(text(rac, "StRac"));
+        if (filePrices_) {
+            // A file without prices, or with one it cannot read, is priced by the rules
+            // from here on, every line of the run alike.
+            try {
+                cena->SetAsFloat(rac.FieldByName("Cena")->AsFloat());
+            } catch (...) {
+                filePrices_ = false;
+                cena->SetAsFloat(0);
+            }
+        }
+        work.Post();
+    } catch (...) {
+        work.Cancel();
+        throw;
+    }
+}
+
+} // namespace zen

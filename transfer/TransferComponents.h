@@ -1,0 +1,51 @@
+#pragma once
+// The objects a transfer run works with: the one connection, the three local tables and
+// the eleven datasets over Tevrin tables. The main window owns them as its components; a
+// run without a window owns them through a TTransferModule. Either way they are made by
+// CreateTransferComponents, so that both runs find them alike.
+
+#include "toolkit/Component.h"
+
+namespace zen {
+
+class THdbc;
+class TOEQuery;
+class TTable;
+
+struct TTransferComponents {
+    THdbc* Database = nullptr;
+    TTable* tbRac = nullptr;    // the transfer file
+    TTable* tbNapaka = nullptr; // TPrenosNapaka, the error table
+    TTable* tbRacPoz = nullptr; // TVeskPrenosRac, the working table
+
+    TOEQuery* tbLookSubj2 = nullptr;     // customers by second name
+    TOEQuery* tbLookSubj = nullptr;      // payers by name
+    TOEQuery* tbSubj = nullptr;          // the payer of each invoice
+    TOEQuery* tbLookMS = nullptr;        // articles
+    TOEQuery* tbLookTarSt = nullptr;     // tax tariffs
+    TOEQuery* tbLookPoslDog = nullptr;   // business events
+    TOEQuery* tbParameter = nullptr;     // Param, first row
+    TOEQuery* tbPromet = nullptr;        // invoice headers
+    TOEQuery* tbPrometPoz = nullptr;     // invoice lines
+    TOEQuery* tbLookSubjCenik = nullptr; // partner price lists
+    TOEQuery* tbLookMsForm = nullptr;    // price formulas
+};
+
+// Makes the connection "Database" (driver "SQL Server"), the local tables tbRac, tbNapaka
+// and tbRacPoz, and the eleven datasets, each named as above, owned by `owner`, on that
+// connection, with its two-line query (one line for Param), live and editable with
+// optimistic concurrency by values.
+TTransferComponents CreateTransferComponents(TComponent& owner);
+
+// An owner of one set of the run's objects that is no window.
+class TTransferModule : public TComponent {
+public:
+    TTransferModule();
+    const char* ClassName() const noexcept override { return "TTransferModule"; }
+    const TTransferComponents& Components() const { return components_; }
+
+private:
+    TTransferComponents components_;
+};
+
+} // namespace zen

@@ -1,0 +1,135 @@
+// The run's preparation and finish; the check phase is in TransferCheck.cpp, the invoice
+// phase in TransferInvoices.cpp.
+
+#include "transfer/TransferRun.h"
+
+#include "dataset/ODSI.h"
+#include "dbutil/StdProc.h"
+#include "localtable/Table.h"
+#include "odbc/Hdbc.h"
+#include "toolkit/Exceptions.h"
+#include "toolkit/Field.h"
+#include "transfer/Numbering.h"
+#include "transfer/PrenosNapaka.h"
+#include "transfer/TransferJournal.h"
+#include "transfer/VeskPrenosRac.h"
+
+#include <algorithm>
+
+namespace zen {
+
+TTransfer::TTransfer(const TTransferComponents& components, TTransferUi& ui,
+                           TSignOnProc signOn)
+    : c_(components), ui_(ui), signOn_(std::move(signOn)) {}
+
+TTransfer::~TTransfer() = default;
+
+TTransferOutcome TTransfer::Execute(const TTransferOptions& options) {
+    opt_ = options;
+    invoices_ = 0;
+    journal_.reset();
+    if (opt_.Path.empty() || opt_.PoslDog.empty() || opt_.Referent.empty()) {
+        ui_.Message(kInputsMissingMessage);
+        return TTransferOutcome::InputsMissing;
+    }
+    signOn_(*c_.Database, opt_.DataSource);
+    issueDate_ = StrToDate(opt_.Datum);
+    prefix_ = DocumentPrefix(issueDate_, opt_.PoslDog);
+    nextNumber_ = NovaStevGlavC(*c_.Database, prefix_);
+    OpenTransferFile();
+    OpenDataSets();
+    const double roundT = c_.tbParameter->FieldByName("RoundT")->AsFloat();
+    SetRoundStep(roundT != 0 ? roundT : 1);
+    if (!sqlFindKey(*c_.tbLookPoslDog, "POSLDOG", {TVariant(opt_.PoslDog)}, {}, ktLiteral)) {
+        ui_.Message(kUnknownEventMessage);
+        return TTransferOutcome::EventUnknown;
+    }
+    // Asked before anything is written, the local tables included.
+    if (!MayRepeat()) {
+        return TTransferOutcome::RepeatRefused;
+    }
+    try {
+        RecreatePrenosNapaka(*c_.tbNapaka);
+        // The names as wide as the customer table has them: a payer's name cut short would
+        // find no payer when its invoice is written.
+        RecreateVeskPrenosRac(*c_.tbRacPoz, c_.tbLookSubj->FieldByName("Naziv")->Size());
+        CheckPhase();
+        InvoicePhase();
+    } catch (const std::exception& e) {
+        if (journal_) {
+            journal_->FinishRun(false, e.what());
+        }
+        throw;
+    }
+    if (journal_) {
+        journal_->FinishRun(true);
+    }
+    return Finish();
+}
+
+void TTransfer::OpenTransferFile() {
+    TTable& rac = *c_.tbRac;
+    rac.Close();
+    rac.SetDatabaseName({});
+    rac.SetTableName(opt_.Path);
+    rac.Open();
+}
+
+void TTransfer::OpenDataSets() {
+    for (TOEQuery* ds :
+         {c_.tbSubj, c_.tbLookMS, c_.tbLookTarSt, c_.tbLookSubjCenik, c_.tbLookSubj, c_.tbLookSubj2,
+          c_.tbPromet, c_.tbPrometPoz, c_.tbLookPoslDog, c_.tbParameter}) {
+        ds->Open();
+    }
+}
+
+// Whether the run may go on: a file the journal knows for this data source is transferred
+// again only when the operator says so or the run is forced. A dry run writes nothing and
+// asks nothing.
+bool TTransfer::MayRepeat() {
+    if (opt_.Check) {
+        return true;
+    }
+    journal_ = opt_.JournalFile.empty() ? std::make_unique<TTransferJournal>()
+                                        : std::make_unique<TTransferJournal>(opt_.JournalFile);
+    if (!journal_->MovedAside().empty()) {
+        ui_.Message(JournalDamagedNotice(journal_->MovedAside()));
+    }
+    TTransferRunInputs in;
+    in.FileHash = TransferFileHash(opt_.Path);
+    in.DataSource = opt_.DataSource;
+    in.PoslDog = opt_.PoslDog;
+    in.Referent = opt_.Referent;
+    in.IssueDate = issueDate_;
+    in.FilePath = opt_.Path;
+    std::vector<TTransferRun> earlier = journal_->EarlierRuns(in.FileHash, in.DataSource);
+    if (!earlier.empty() && !opt_.Force && !ui_.AskRepeat(EarlierRunsQuestion(earlier))) {
+        journal_.reset();
+        return false;
+    }
+    journal_->BeginRun(in);
+    return true;
+}
+
+TTransferOutcome TTransfer::Finish() {
+    for (TDataSet* ds : std::initializer_list<TDataSet*>{
+             c_.tbRac, c_.tbSubj, c_.tbLookSubj, c_.tbLookSubj2, c_.tbPromet, c_.tbPrometPoz,
+             c_.tbLookMS, c_.tbLookSubjCenik, c_.tbLookTarSt, c_.tbLookPoslDog, c_.tbParameter}) {
+        ds->Close();
+    }
+    ui_.Progress(100);
+    TTable& napaka = *c_.tbNapaka;
+    TTransferOutcome outcome;
+    if (napaka.IsEmpty()) {
+        ui_.Message(kCompletedMessage);
+        outcome = TTransferOutcome::Completed;
+    } else {
+        napaka.First();
+        ui_.ShowErrors(napaka);
+        outcome = TTransferOutcome::ErrorsReported;
+    }
+    napaka.Close();
+    return outcome;
+}
+
+} // namespace zen

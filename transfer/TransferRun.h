@@ -1,0 +1,100 @@
+#pragma once
+// TTransfer, the transfer run: from "Prenos" to "Dodajanje zaključeno !" or the error report. It
+// checks the inputs, signs on, reads every record of the transfer file and checks its
+// customer, payer and article, logs the records that fail, and writes one invoice per
+// payer: its lines, then its header, in one transaction of its own. An invoice that fails
+// is rolled back whole and ends the run; the invoices committed before it stay, and each
+// is recorded in the transfer journal as it commits, so that transferring the same file
+// into the same data source again is asked about first.
+//
+// The window's "Prenos" and the run without a window both call Execute on the objects of
+// CreateTransferComponents; everything said or asked goes through TTransferUi.
+
+#include "transfer/TransferComponents.h"
+#include "transfer/TransferUi.h"
+
+#include "toolkit/DateTime.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace zen {
+
+class TTransferJournal;
+
+inline constexpr const char* kInputsMissingMessage =
+    "Poslovni dogodek, referenta in pot do podatkov moraš obvezno določiti !";
+inline constexpr const char* kUnknownEventMessage = "Poslovni dogodek ne obstaja v šifrantu !";
+inline constexpr const char* kCompletedMessage = "Dodajanje zaključeno !";
+
+// The inputs of one run, as the operator gave them.
+struct TTransferOptions {
+    std::string PoslDog;    // business event code, 1 or 2 characters
+    std::string Referent;   // clerk code
+    std::string Datum;      // issue date as typed, in the locale's short date format
+    std::string DataSource; // ODBC data source of the Tevrin database
+    std::string Path;       // the transfer file
+    // A dry run: every invoice is written and then rolled back instead of committed, and
+    // the journal is neither asked nor written. Everything else is as in a real run.
+    bool Check = false;
+    // Transfer a file the journal already knows without asking.
+    bool Force = false;
+    // The journal's file; empty for the one in the home directory.
+    std::filesystem::path JournalFile;
+};
+
+enum class TTransferOutcome {
+    InputsMissing, // an input was empty: told, nothing done
+    EventUnknown,  // the business event is not in PoslDog: told, nothing written
+    RepeatRefused, // the file was transferred before and the operator said no
+    Completed,     // no record failed: "Dodajanje zaključeno !"
+    ErrorsReported // some records failed: the report was shown; the rest were written
+};
+
+// The sign-on of a run: registry login, connection closed, given the data source and the
+// login, opened (SignOn of the application shell).
+using TSignOnProc = std::function<void(THdbc& database, const std::string& dataSource)>;
+
+class TTransfer {
+public:
+    TTransfer(const TTransferComponents& components, TTransferUi& ui, TSignOnProc signOn);
+    ~TTransfer();
+    TTransfer(const TTransfer&) = delete;
+    TTransfer& operator=(const TTransfer&) = delete;
+
+    // One run. Failures other than the quiet endings of TTransferOutcome leave as
+    // exceptions whose text is for the operator; the invoices committed before stay.
+    TTransferOutcome Execute(const TTransferOptions& options);
+
+    // Of the last Execute: invoices committed (in a dry run: written and rolled back).
+    int Invoices() const { return invoices_; }
+
+private:
+    void OpenTransferFile();
+    void OpenDataSets();
+    bool MayRepeat();
+    void CheckPhase();
+    void CheckRecord();
+    void InvoicePhase();
+    TInvoiceSummary WriteInvoice();
+    void EndInvoice(TInvoiceSummary& invoice);
+    void AbandonInvoice() noexcept;
+    int CountPayers();
+    TTransferOutcome Finish();
+
+    TTransferComponents c_;
+    TTransferUi& ui_;
+    TSignOnProc signOn_;
+    TTransferOptions opt_;
+    TDateTime issueDate_ = 0;
+    std::string prefix_;
+    int nextNumber_ = 0;
+    bool filePrices_ = true;
+    bool reopenAfterTransaction_ = false;
+    int invoices_ = 0;
+    std::unique_ptr<TTransferJournal> journal_;
+};
+
+} // namespace zen

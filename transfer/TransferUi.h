@@ -1,0 +1,41 @@
+#pragma once
+// What a transfer run says to and asks of whoever started it. The window answers with
+// message boxes, its progress bar and the report preview; a run without a window answers
+// on the terminal. The run itself never touches a widget.
+
+#include "toolkit/Money.h"
+
+#include <string>
+
+namespace zen {
+
+class TTable;
+
+// One invoice as the run wrote it (or, in a dry run, would have written it).
+struct TInvoiceSummary {
+    std::string Kljuc;      // the document key
+    std::string Placnik;    // the payer's name
+    int Lines = 0;          // lines of the invoice
+    Currency Vrednost;      // the header's Vrednost
+    Currency ZaPlacilo;     // the header's ZaPlacilo
+    bool Committed = false; // false in a dry run: the invoice was rolled back
+};
+
+class TTransferUi {
+public:
+    virtual ~TTransferUi() = default;
+    // A modal message: the input checks, "Dodajanje zaključeno !", notices. Returns when
+    // the operator has seen it.
+    virtual void Message(const std::string& text) = 0;
+    // The progress of the check phase, 0 to 100.
+    virtual void Progress(int percent) = 0;
+    // A yes/no question whose safe answer is no (transferring a file again).
+    virtual bool AskRepeat(const std::string& question) = 0;
+    // The error report over the error table, standing on its first row; returns when the
+    // operator has closed it.
+    virtual void ShowErrors(TTable& tbNapaka) = 0;
+    // Told after each invoice has been committed or, in a dry run, rolled back.
+    virtual void InvoiceWritten(const TInvoiceSummary& invoice) { (void)invoice; }
+};
+
+} // namespace zen
