@@ -11,9 +11,7 @@
 #include "localtable/Table.h"
 #include "odbc/Hdbc.h"
 #include "toolkit/Exceptions.h"
-#include "transfer/PrenosNapaka.h"
 #include "transfer/TransferRun.h"
-#include "transfer/VeskPrenosRac.h"
 
 #include <QCloseEvent>
 #include <QLabel>
