@@ -28,8 +28,12 @@ std::string InvoiceLine(const TInvoiceSummary& i) {
 } // namespace
 
 void TBatchTransferUi::Message(const std::string& text) {
+    if (text == kCompletedMessage) {
+        completed_ = true; // the result, printed once the run is over
+        return;
+    }
     EndProgress();
-    (text == kCompletedMessage ? out_ : err_) << text << std::endl;
+    err_ << text << std::endl;
 }
 
 void TBatchTransferUi::Progress(int percent) {
@@ -78,7 +82,7 @@ void TBatchTransferUi::InvoiceWritten(const TInvoiceSummary& invoice) {
     if (dryRun_) {
         out_ << InvoiceLine(invoice) << std::endl;
     } else {
-        err_ << "Zapisan " << InvoiceLine(invoice) << std::endl;
+        err_ << "Zapisano: " << InvoiceLine(invoice) << std::endl;
     }
 }
 
@@ -118,22 +122,27 @@ int RunBatchTransfer(const TTransferArgs& args, std::ostream& out, std::ostream&
         return 2;
     }
     ui.EndProgress();
+    if (outcome != TTransferOutcome::Completed && outcome != TTransferOutcome::ErrorsReported) {
+        return 2; // the run ended by its message, already on err
+    }
     if (args.Check) {
         out << "Preizkus končan, v bazi Tevrin ni nič zapisano (preklicanih računov: "
             << ui.Invoices() << ")." << std::endl;
     }
-    switch (outcome) {
-    case TTransferOutcome::Completed:
-        return 0;
-    case TTransferOutcome::ErrorsReported:
-        break;
-    default: // the run ended by its message, already on err
-        return 2;
+    if (ui.Completed()) {
+        out << kCompletedMessage << '\n';
     }
     for (const TNapakaRow& row : ui.Errors()) {
         out << row.StRac << '\t' << row.Napaka << '\n';
     }
-    out.flush();
+    // A job that reads the result must not take a lost one for success.
+    if (!out.flush()) {
+        err << "zendrato: standard output cannot be written" << std::endl;
+        return 2;
+    }
+    if (outcome == TTransferOutcome::Completed) {
+        return 0;
+    }
     if (!args.Report.empty()) {
         try {
             if (IsCsvReport(args.Report)) {

@@ -16,8 +16,8 @@ namespace zen {
 
 // The run's interface on a terminal. Progress goes to `err`: a bar redrawn in place when
 // `err` is a terminal, else a line each time another tenth is done. Messages go to `err`,
-// except "Dodajanje zaključeno !", which is the run's result and goes to `out`. The error
-// rows are kept for the caller, which prints them once the run is over. A second transfer
+// except "Dodajanje zaključeno !": that and the error rows are the run's result, which the
+// caller prints on `out` once the run is over. A second transfer
 // of a known file is refused (the caller forces it with --force). Invoices are listed as
 // they are written: on `out` in a dry run, whose result they are, else on `err`.
 class TBatchTransferUi : public TTransferUi {
@@ -33,6 +33,8 @@ public:
 
     // Ends a progress bar's line, so that what follows starts on a line of its own.
     void EndProgress();
+    // Whether the run ended with "Dodajanje zaključeno !".
+    bool Completed() const { return completed_; }
     const std::vector<TNapakaRow>& Errors() const { return errors_; }
     int Invoices() const { return invoices_; }
 
@@ -44,6 +46,7 @@ private:
     int shown_ = -1;       // the last percentage drawn
     bool barOpen_ = false; // a bar is drawn and its line not ended
     int invoices_ = 0;
+    bool completed_ = false;
     std::vector<TNapakaRow> errors_;
 };
 
