@@ -3,6 +3,7 @@
 // and what it leaves in the database and the journal. The command line of every mode is
 // read by one parser, tested in-process.
 
+#include "app/BatchTransfer.h"
 #include "TransferFile.h"
 #include "app/CommandLine.h"
 #include "dataset/ODSI.h"
@@ -12,6 +13,7 @@
 #include "toolkit/DateTime.h"
 #include "toolkit/Exceptions.h"
 #include "transfer/TransferJournal.h"
+#include "transfer/TransferRun.h"
 
 #include <gtest/gtest.h>
 
@@ -141,6 +143,36 @@ TEST(CommandLine, UsageErrorsNameTheModeWhoseUsageHelps) {
         EXPECT_EQ(message.substr(0, error.size()), error) << args[0];
         EXPECT_EQ(got, mode) << args[0];
     }
+}
+
+// Progress on a terminal is one bar redrawn in place; in a log, a line for every further
+// tenth. Both end their line before anything else is said.
+TEST(BatchTransferUi, ProgressIsABarOnATerminalAndATenthPerLineInALog) {
+    std::ostringstream out, err;
+    TBatchTransferUi bar(out, err, true, false);
+    for (int p : {0, 0, 50, 100, 100}) {
+        bar.Progress(p);
+    }
+    bar.Message("Obvestilo");
+    const std::string empty(40, '-'), half = std::string(20, '#') + std::string(20, '-');
+    EXPECT_EQ(err.str(), "\rPreverjanje zapisov [" + empty + "] 0 %" + "\rPreverjanje zapisov [" +
+                             half + "] 50 %" + "\rPreverjanje zapisov [" + std::string(40, '#') +
+                             "] 100 %\nObvestilo\n");
+    EXPECT_EQ(out.str(), "");
+
+    std::ostringstream log;
+    TBatchTransferUi lines(out, log, false, false);
+    for (int p : {0, 5, 9, 10, 33, 34, 67, 100, 100}) {
+        lines.Progress(p);
+    }
+    EXPECT_EQ(log.str(), "Preverjanje zapisov: 10 %\nPreverjanje zapisov: 33 %\n"
+                         "Preverjanje zapisov: 67 %\nPreverjanje zapisov: 100 %\n");
+    // The repeat question is answered no; --force is what says yes.
+    EXPECT_FALSE(lines.AskRepeat("Datoteka je bila že prenesena."));
+    EXPECT_NE(log.str().find("--force"), std::string::npos);
+    lines.Message(kCompletedMessage);
+    EXPECT_TRUE(lines.Completed());
+    EXPECT_EQ(out.str(), "") << "the result is the caller's to print";
 }
 
 // --- The program, as a process ------------------------------------------------------------
