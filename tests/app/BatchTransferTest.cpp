@@ -204,13 +204,6 @@ struct TRun {
     std::string out, err;
 };
 
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 std::string Quote(const std::string& s) {
     std::string q = "'";
     for (char c : s) {
@@ -242,7 +235,8 @@ protected:
         auto err = home.Path() / "stderr";
         command += " >" + Quote(out.string()) + " 2>" + Quote(err.string()) + " </dev/null";
         int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::ReadFileBytes(out),
+                test::ReadFileBytes(err)};
     }
     // A transfer with every input given; `more` replaces an input's value or adds options.
     TRun Transfer(const std::vector<std::string>& more = {}) {
@@ -364,16 +358,16 @@ TEST_F(BatchTransfer, TheErrorReportIsWrittenAsCsvOrPdf) {
     TRun r = Transfer({"--report", csv.string()});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.out, kBadRows);
-    EXPECT_EQ(ReadFile(csv), "\xEF\xBB\xBF"
-                             "Račun št.;Napaka\r\n"
-                             "\"R;1\";\"Stranka (ŠKOFIJA; \"\"SV\"\") ne obstaja !\"\r\n"
-                             "\"R\"\"2\";Artikel (NI-GA) ne obstaja !\r\n"
-                             "Č3;Plačnik (Nikogar) ne obstaja !\r\n");
+    EXPECT_EQ(test::ReadFileBytes(csv), "\xEF\xBB\xBF"
+                                        "Račun št.;Napaka\r\n"
+                                        "\"R;1\";\"Stranka (ŠKOFIJA; \"\"SV\"\") ne obstaja !\"\r\n"
+                                        "\"R\"\"2\";Artikel (NI-GA) ne obstaja !\r\n"
+                                        "Č3;Plačnik (Nikogar) ne obstaja !\r\n");
 
     const auto pdf = home.Path() / "napake.pdf";
     r = Transfer({"--report", pdf.string()});
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(ReadFile(pdf).substr(0, 5), "%PDF-");
+    EXPECT_EQ(test::ReadFileBytes(pdf).substr(0, 5), "%PDF-");
     EXPECT_NE(r.err.find(pdf.string()), std::string::npos) << "says where the report is";
 
     r = Transfer({"--report", (home.Path() / "ni" / "napake.csv").string()});
