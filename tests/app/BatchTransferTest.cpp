@@ -1,11 +1,12 @@
 // `zendrato --transfer` as a nightly job runs it: the real program, without a display, on
-// the SQLite data source, judged by its exit status, its two streams, the report it writes
+// both drivers' data sources, judged by its exit status, its two streams, the report it writes
 // and what it leaves in the database and the journal. The command line of every mode is
 // read by one parser, tested in-process.
 
 #include "app/BatchTransfer.h"
 #include "TransferFile.h"
 #include "app/CommandLine.h"
+#include "app/SignOn.h"
 #include "dataset/ODSI.h"
 #include "odbc/OCL.h"
 #include "support/OdbcTestEnv.h"
@@ -29,7 +30,7 @@ namespace {
 using test::OdbcTestEnv;
 using test::TestDriver;
 
-static auto* const odbcEnv = test::RegisterOdbcTestEnv(false);
+static auto* const odbcEnv = test::RegisterOdbcTestEnv();
 
 // --- The parser, in-process ----------------------------------------------------------------
 
@@ -212,11 +213,15 @@ std::string Quote(const std::string& s) {
     return q + "'";
 }
 
-class BatchTransfer : public ::testing::Test {
+class BatchTransfer : public ::testing::TestWithParam<TestDriver> {
 protected:
     void SetUp() override {
-        OdbcTestEnv::Get().LoadSchema(TestDriver::SQLite);
-        dsn = OdbcTestEnv::Get().Dsn(TestDriver::SQLite);
+        ZEN_REQUIRE_DRIVER(GetParam());
+        OdbcTestEnv::Get().LoadSchema(GetParam());
+        dsn = OdbcTestEnv::Get().Dsn(GetParam());
+        if (!dsn.user.empty()) {
+            StoreSqlLogin(dsn.user, dsn.password); // where the program's sign-on reads it
+        }
         OdbcTestEnv::Get().Exec(dsn, kData);
         file = home.Path() / "Prenos.dbf";
         test::WriteDbf(file, test::TransferColumns(), {});
@@ -265,6 +270,8 @@ protected:
         TComponent owner;
         auto* db = new THdbc(&owner);
         db->SetDataSource(dsn.dsn);
+        db->SetUserName(dsn.user);
+        db->SetPassword(dsn.password);
         auto* q = new TOEQuery(&owner);
         q->SetSQL({"SELECT * FROM PrometPoz "});
         q->SetRequestLive(true);
@@ -287,7 +294,7 @@ protected:
     std::filesystem::path file;
 };
 
-TEST_F(BatchTransfer, HelpVersionAndUsageErrorsAsAJobSeesThem) {
+TEST_P(BatchTransfer, HelpVersionAndUsageErrorsAsAJobSeesThem) {
     TRun r = Run({"--version"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("zendrato ", 0), 0u) << r.out;
@@ -315,7 +322,7 @@ TEST_F(BatchTransfer, HelpVersionAndUsageErrorsAsAJobSeesThem) {
 
 // 0 without errors, 1 with them, 2 when the run ends by a message or an exception; the
 // options not given come from the settings file.
-TEST_F(BatchTransfer, TheExitStatusFollowsTheRun) {
+TEST_P(BatchTransfer, TheExitStatusFollowsTheRun) {
     TRun r = Transfer();
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Dodajanje zaključeno !\n");
@@ -352,7 +359,7 @@ TEST_F(BatchTransfer, TheExitStatusFollowsTheRun) {
 
 // The report as asked, without a display: CSV by its name, else PDF; written whole, and a
 // report that cannot be written is no success.
-TEST_F(BatchTransfer, TheErrorReportIsWrittenAsCsvOrPdf) {
+TEST_P(BatchTransfer, TheErrorReportIsWrittenAsCsvOrPdf) {
     test::WriteDbf(file, test::TransferColumns(), kBadRecords);
     const auto csv = home.Path() / "napake.CSV";
     TRun r = Transfer({"--report", csv.string()});
@@ -386,7 +393,7 @@ TEST_F(BatchTransfer, TheErrorReportIsWrittenAsCsvOrPdf) {
 
 // A file the journal knows for this data source is refused unless forced; a dry run is
 // never refused and never recorded.
-TEST_F(BatchTransfer, AKnownFileIsRefusedUnlessForced) {
+TEST_P(BatchTransfer, AKnownFileIsRefusedUnlessForced) {
     test::WriteDbf(file, test::TransferColumns(), kBadRecords);
     {
         TTransferJournal journal;
@@ -420,7 +427,7 @@ TEST_F(BatchTransfer, AKnownFileIsRefusedUnlessForced) {
 
 // Waits for the datasets' posting: until it lands a run with invoices ends at its first
 // line (exit 2), and these checks skip.
-TEST_F(BatchTransfer, ACheckWritesNothingAndARealRunIsThenRefusedWhenRepeated) {
+TEST_P(BatchTransfer, ACheckWritesNothingAndARealRunIsThenRefusedWhenRepeated) {
     if (std::string fault = PostingFault(); !fault.empty()) {
         GTEST_SKIP() << "waits for dataset posting: " << fault;
     }
@@ -448,6 +455,9 @@ TEST_F(BatchTransfer, ACheckWritesNothingAndARealRunIsThenRefusedWhenRepeated) {
     EXPECT_EQ(Transfer({"--force"}).status, 1);
     EXPECT_EQ(Invoices(), "2/4");
 }
+
+INSTANTIATE_TEST_SUITE_P(Drivers, BatchTransfer, ::testing::ValuesIn(OdbcTestEnv::Drivers()),
+                         [](const auto& info) { return OdbcTestEnv::Label(info.param); });
 
 } // namespace
 } // namespace zen
