@@ -15,10 +15,8 @@
 namespace zen {
 namespace {
 
-// Beside this source file: the test environment's data directory variable does not reach
-// discovered tests.
 std::filesystem::path Fixture(const std::string& name) {
-    return std::filesystem::path(__FILE__).parent_path() / "data" / name;
+    return test::TestDataDir() / "localtable" / "data" / name;
 }
 
 std::vector<unsigned char> ReadBytes(const std::filesystem::path& p) {

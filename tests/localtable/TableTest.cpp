@@ -15,7 +15,7 @@ namespace zen {
 namespace {
 
 std::filesystem::path Fixture(const std::string& name) {
-    return std::filesystem::path(__FILE__).parent_path() / "data" / name;
+    return test::TestDataDir() / "localtable" / "data" / name;
 }
 
 void AddWorking(TTable& t, const std::string& placnik, const std::string& kupec,
