@@ -81,40 +81,52 @@ std::string QueryHead(const TStringList& lines) {
     return text.substr(0, cut);
 }
 
-} // namespace
+// The five operations, each keeping what it caught in `caught` when that is given, so
+// that a lookup reports a fault of its own steps as well as of its body.
 
-void sqlFindKeySetWhereInt(std::string& where, const std::string& column, int64_t value) {
-    Guarded<bool>("sqlFindKeySetWhereInt", false, [&] {
-        AppendCondition(where, " (" + column + " = " + std::to_string(value) + ")");
-        return true;
-    });
+void SetWhereInt(std::string& where, const std::string& column, int64_t value,
+                 TCaughtFault* caught) {
+    Guarded<bool>(
+        "sqlFindKeySetWhereInt", false,
+        [&] {
+            AppendCondition(where, " (" + column + " = " + std::to_string(value) + ")");
+            return true;
+        },
+        nullptr, caught);
 }
 
-void sqlFindKeySetWhereReal(std::string& where, const std::string& column, double value) {
-    Guarded<bool>("sqlFindKeySetWhereReal", false, [&] {
-        if (!std::isfinite(value)) {
-            throw EInvalidOp("Invalid floating point operation");
-        }
-        // The shortest text that reads back as the same double, with "." as SQL wants it.
-        char buf[32];
-        auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-        (void)ec;
-        AppendCondition(where, " (" + column + " = " + std::string(buf, end) + ")");
-        return true;
-    });
+void SetWhereReal(std::string& where, const std::string& column, double value,
+                  TCaughtFault* caught) {
+    Guarded<bool>(
+        "sqlFindKeySetWhereReal", false,
+        [&] {
+            if (!std::isfinite(value)) {
+                throw EInvalidOp("Invalid floating point operation");
+            }
+            // The shortest text that reads back as the same double, with "." as SQL wants it.
+            char buf[32];
+            auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+            (void)ec;
+            AppendCondition(where, " (" + column + " = " + std::string(buf, end) + ")");
+            return true;
+        },
+        nullptr, caught);
 }
 
-void sqlFindKeySetWhereString(std::string& where, const std::string& column,
-                              const std::string& value, TKeyTexts texts) {
-    Guarded<bool>("sqlFindKeySetWhereString", false, [&] {
-        bool pattern = texts == ktPattern && value.find('%') != std::string::npos;
-        AppendCondition(where, " " + column + (pattern ? " LIKE " : " = ") + SqlQuoted(value));
-        return true;
-    });
+void SetWhereString(std::string& where, const std::string& column, const std::string& value,
+                    TKeyTexts texts, TCaughtFault* caught) {
+    Guarded<bool>(
+        "sqlFindKeySetWhereString", false,
+        [&] {
+            bool pattern = texts == ktPattern && value.find('%') != std::string::npos;
+            AppendCondition(where, " " + column + (pattern ? " LIKE " : " = ") + SqlQuoted(value));
+            return true;
+        },
+        nullptr, caught);
 }
 
-bool sqlFindKeyTest(TDataSet& dataSet, const std::vector<std::string>& keyFields,
-                    const std::vector<TVariant>& keyValues, TKeyTexts texts) {
+bool FindKeyTest(TDataSet& dataSet, const std::vector<std::string>& keyFields,
+                 const std::vector<TVariant>& keyValues, TKeyTexts texts, TCaughtFault* caught) {
     return Guarded<bool>(
         "sqlFindKeyTest", false,
         [&] {
@@ -128,20 +140,22 @@ bool sqlFindKeyTest(TDataSet& dataSet, const std::vector<std::string>& keyFields
             }
             return true;
         },
-        &dataSet);
+        &dataSet, caught);
 }
 
-bool sqlFindKey(TCustomOEQuery& dataSet, const std::string& keyFields,
-                const std::vector<TVariant>& keyValues, const std::string& order, TKeyTexts texts) {
+bool FindKey(TCustomOEQuery& dataSet, const std::string& keyFields,
+             const std::vector<TVariant>& keyValues, const std::string& order, TKeyTexts texts,
+             TCaughtFault* caught) {
     return Guarded<bool>(
         "sqlFindKey", false,
         [&] {
             std::vector<std::string> names = SplitKeyFields(keyFields);
-            if (sqlFindKeyTest(dataSet, names, keyValues, texts)) {
+            auto carriesKey = [&] { return FindKeyTest(dataSet, names, keyValues, texts, caught); };
+            if (carriesKey()) {
                 // Already there: prefer the first row when it carries the key as well.
                 TBookmark here = dataSet.GetBookmark();
                 dataSet.First();
-                if (!sqlFindKeyTest(dataSet, names, keyValues, texts)) {
+                if (!carriesKey()) {
                     dataSet.GotoBookmark(here);
                 }
                 dataSet.FreeBookmark(here);
@@ -156,14 +170,14 @@ bool sqlFindKey(TCustomOEQuery& dataSet, const std::string& keyFields,
                 case varSmallint:
                 case varInteger:
                 case varInt64:
-                    sqlFindKeySetWhereInt(where, names[i], v.AsInt64());
+                    SetWhereInt(where, names[i], v.AsInt64(), caught);
                     break;
                 case varDouble:
                 case varCurrency:
-                    sqlFindKeySetWhereReal(where, names[i], v.AsFloat());
+                    SetWhereReal(where, names[i], v.AsFloat(), caught);
                     break;
                 case varString:
-                    sqlFindKeySetWhereString(where, names[i], v.AsString(), texts);
+                    SetWhereString(where, names[i], v.AsString(), texts, caught);
                     break;
                 default:
                     break; // dates, Booleans, null and empty narrow nothing
@@ -177,9 +191,40 @@ bool sqlFindKey(TCustomOEQuery& dataSet, const std::string& keyFields,
             }
             dataSet.SetSQL({query});
             dataSet.Open();
-            return sqlFindKeyTest(dataSet, names, keyValues, texts);
+            return carriesKey();
         },
-        &dataSet);
+        &dataSet, caught);
+}
+
+} // namespace
+
+void sqlFindKeySetWhereInt(std::string& where, const std::string& column, int64_t value) {
+    SetWhereInt(where, column, value, nullptr);
+}
+
+void sqlFindKeySetWhereReal(std::string& where, const std::string& column, double value) {
+    SetWhereReal(where, column, value, nullptr);
+}
+
+void sqlFindKeySetWhereString(std::string& where, const std::string& column,
+                              const std::string& value, TKeyTexts texts) {
+    SetWhereString(where, column, value, texts, nullptr);
+}
+
+bool sqlFindKeyTest(TDataSet& dataSet, const std::vector<std::string>& keyFields,
+                    const std::vector<TVariant>& keyValues, TKeyTexts texts) {
+    return FindKeyTest(dataSet, keyFields, keyValues, texts, nullptr);
+}
+
+bool sqlFindKey(TCustomOEQuery& dataSet, const std::string& keyFields,
+                const std::vector<TVariant>& keyValues, const std::string& order, TKeyTexts texts) {
+    return FindKey(dataSet, keyFields, keyValues, order, texts, nullptr);
+}
+
+bool sqlFindKey(TCustomOEQuery& dataSet, const std::string& keyFields,
+                const std::vector<TVariant>& keyValues, const std::string& order, TKeyTexts texts,
+                TCaughtFault& caught) {
+    return FindKey(dataSet, keyFields, keyValues, order, texts, &caught);
 }
 
 } // namespace zen

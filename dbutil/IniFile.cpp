@@ -18,7 +18,7 @@ std::string_view Trim(std::string_view s) {
     while (b < e && (s[b] == ' ' || s[b] == '\t')) {
         ++b;
     }
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) {
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) {
         --e;
     }
     return s.substr(b, e - b);
@@ -38,7 +38,7 @@ bool SectionOf(std::string_view line, std::string_view& name) {
 }
 
 // The key and value of a "key=value" line; the value is everything after the first "=",
-// less the line end, so that it comes back exactly as it was written.
+// so that it comes back exactly as it was written.
 bool KeyOf(std::string_view line, std::string_view& key, std::string_view& value) {
     size_t eq = line.find('=');
     if (eq == std::string_view::npos) {
@@ -50,20 +50,30 @@ bool KeyOf(std::string_view line, std::string_view& key, std::string_view& value
     }
     key = k;
     value = line.substr(eq + 1);
-    if (!value.empty() && value.back() == '\r') {
-        value.remove_suffix(1);
-    }
     return true;
 }
 
+// A line ends at "\n", "\r\n" or a lone "\r". A value that held a lone "\r" could never
+// be written back, since a value with a line break is refused.
 bool ReadLines(const std::filesystem::path& path, std::vector<std::string>& lines) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return false;
     }
     std::string line;
-    while (std::getline(in, line)) {
-        lines.push_back(line);
+    for (int c; (c = in.get()) != std::char_traits<char>::eof();) {
+        if (c == '\r' || c == '\n') {
+            lines.push_back(std::move(line));
+            line.clear();
+            if (c == '\r' && in.peek() == '\n') {
+                in.get();
+            }
+        } else {
+            line += static_cast<char>(c);
+        }
+    }
+    if (!line.empty()) {
+        lines.push_back(std::move(line));
     }
     return !in.bad();
 }

@@ -4,6 +4,7 @@
 // (FindKey.cpp). Each catches its own exceptions, logs them under its own name and returns
 // a neutral result.
 
+#include "dbutil/CaughtFault.h"
 #include "toolkit/DateTime.h"
 #include "toolkit/Money.h"
 #include "toolkit/Variant.h"
@@ -70,6 +71,12 @@ enum TKeyTexts {
 bool sqlFindKey(TCustomOEQuery& dataSet, const std::string& keyFields,
                 const std::vector<TVariant>& keyValues, const std::string& order = {},
                 TKeyTexts texts = ktPattern);
+// The same lookup, which also keeps in `caught` the first exception that it or one of its
+// steps (the test, a condition) caught and logged: a false answer with `caught` empty
+// means no row carries the key, with `caught` set that the lookup failed.
+bool sqlFindKey(TCustomOEQuery& dataSet, const std::string& keyFields,
+                const std::vector<TVariant>& keyValues, const std::string& order, TKeyTexts texts,
+                TCaughtFault& caught);
 // Whether the current row carries the key (false when the dataset is not open). Fields
 // compare with the values by typed comparison; a date field as its DateToStrSQL text.
 // A failure (an unknown field, a text where a number is needed) is logged as

@@ -7,6 +7,7 @@
 #include "toolkit/Exceptions.h"
 #include "toolkit/Field.h"
 #include "transfer/InvoiceHeader.h"
+#include "transfer/RunLookup.h"
 #include "transfer/TransferComponents.h"
 
 #if __has_include("pricing/LinePrice.h")
@@ -51,9 +52,9 @@ void AppendInvoiceLine(const TTransferComponents& c, const TLineInputs& in,
     };
 
     // Neither answer is tested: an article or tariff gone since the check phase leaves
-    // empty texts and zeros.
-    sqlFindKey(ms, "IDENT", {TVariant(text(work, "Ident"))}, {}, ktLiteral);
-    sqlFindKey(tarSt, "TS", {TVariant(text(ms, "TS"))}, {}, ktLiteral);
+    // empty texts and zeros. A lookup that fails by an error ends the run.
+    RunLookup(ms, "IDENT", text(work, "Ident"));
+    RunLookup(tarSt, "TS", text(ms, "TS"));
 
     line.Append();
     auto setText = [&](const char* column, const std::string& v) {

@@ -5,11 +5,11 @@
 #include "transfer/TransferRun.h"
 
 #include "dataset/ODSI.h"
-#include "dbutil/StdProc.h"
 #include "localtable/Table.h"
 #include "toolkit/Field.h"
 #include "toolkit/Money.h"
 #include "transfer/PrenosNapaka.h"
+#include "transfer/RunLookup.h"
 
 namespace zen {
 
@@ -36,20 +36,17 @@ void TTransfer::CheckPhase() {
     }
 }
 
-// One record: only its first failing check is logged. Every value is looked up as it
-// stands ("%" and "_" are data, not patterns).
+// One record: only its first failing check is logged. A lookup that fails by an error
+// ends the run (RunLookup): an existing customer must never be reported as unknown.
 void TTransfer::CheckRecord() {
     TTable& rac = *c_.tbRac;
     TOEQuery& customer = *c_.tbLookSubj2;
     TOEQuery& payer = *c_.tbLookSubj;
     TOEQuery& article = *c_.tbLookMS;
     auto text = [](TDataSet& ds, const char* column) { return ds.FieldByName(column)->AsString(); };
-    auto found = [](TOEQuery& ds, const char* key, const std::string& value) {
-        return sqlFindKey(ds, key, {TVariant(value)}, {}, ktLiteral);
-    };
 
     const std::string stranka = text(rac, "Stranka");
-    if (!found(customer, "NAZIV2", stranka)) {
+    if (!RunLookup(customer, "NAZIV2", stranka)) {
         FillNapaka(*c_.tbNapaka, rac, NapakaStranka(stranka));
         return;
     }
@@ -58,12 +55,12 @@ void TTransfer::CheckRecord() {
     if (payerName.empty()) {
         payerName = text(customer, "Naziv");
     }
-    if (!found(payer, "NAZIV", payerName)) {
+    if (!RunLookup(payer, "NAZIV", payerName)) {
         FillNapaka(*c_.tbNapaka, rac, NapakaPlacnik(payerName));
         return;
     }
     const std::string artikel = text(rac, "Artikel");
-    if (!found(article, "IDENT", artikel)) {
+    if (!RunLookup(article, "IDENT", artikel)) {
         FillNapaka(*c_.tbNapaka, rac, NapakaArtikel(artikel));
         return;
     }

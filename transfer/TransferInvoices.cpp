@@ -12,6 +12,7 @@
 #include "transfer/InvoiceHeader.h"
 #include "transfer/InvoiceLines.h"
 #include "transfer/Numbering.h"
+#include "transfer/RunLookup.h"
 #include "transfer/TransferJournal.h"
 
 namespace zen {
@@ -73,8 +74,9 @@ TInvoiceSummary TTransfer::WriteInvoice() {
     TTable& work = *c_.tbRacPoz;
     TOEQuery& header = *c_.tbPromet;
     const std::string payer = Payer(work);
-    // Not tested: a payer gone since the check phase leaves the payer's columns empty.
-    sqlFindKey(*c_.tbSubj, "NAZIV", {TVariant(payer)}, {}, ktLiteral);
+    // Not tested: a payer gone since the check phase leaves the payer's columns empty. A
+    // lookup that fails by an error ends the run all the same.
+    RunLookup(*c_.tbSubj, "NAZIV", payer);
 
     TInvoiceSummary invoice;
     invoice.Kljuc = DocumentKey(prefix_, nextNumber_);

@@ -11,6 +11,7 @@
 #include "toolkit/Field.h"
 #include "transfer/Numbering.h"
 #include "transfer/PrenosNapaka.h"
+#include "transfer/RunLookup.h"
 #include "transfer/TransferJournal.h"
 #include "transfer/VeskPrenosRac.h"
 
@@ -18,8 +19,7 @@
 
 namespace zen {
 
-TTransfer::TTransfer(const TTransferComponents& components, TTransferUi& ui,
-                           TSignOnProc signOn)
+TTransfer::TTransfer(const TTransferComponents& components, TTransferUi& ui, TSignOnProc signOn)
     : c_(components), ui_(ui), signOn_(std::move(signOn)) {}
 
 TTransfer::~TTransfer() = default;
@@ -40,7 +40,7 @@ TTransferOutcome TTransfer::Execute(const TTransferOptions& options) {
     OpenDataSets();
     const double roundT = c_.tbParameter->FieldByName("RoundT")->AsFloat();
     SetRoundStep(roundT != 0 ? roundT : 1);
-    if (!sqlFindKey(*c_.tbLookPoslDog, "POSLDOG", {TVariant(opt_.PoslDog)}, {}, ktLiteral)) {
+    if (!RunLookup(*c_.tbLookPoslDog, "POSLDOG", opt_.PoslDog)) {
         ui_.Message(kUnknownEventMessage);
         return TTransferOutcome::EventUnknown;
     }

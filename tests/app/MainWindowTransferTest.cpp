@@ -70,6 +70,21 @@ TEST(MainWindowTransfer, TheWindowOwnsTheLiveDataSetsAndPrenosRunsOnThem) {
     EXPECT_EQ(w.ProgressBar->value(), 100);
     EXPECT_TRUE(w.Database->Connected());
     EXPECT_TRUE(w.tbRacPoz->Active());
+
+    // One record, and a customer lookup that the server refuses ("WHERE" inside a name
+    // cuts the query): the window shows the database's error, not a missing customer.
+    header[4] = 1;
+    std::ofstream(file, std::ios::binary) << header << " NEZNAN    " << '\x1A';
+    w.tbLookSubj2->SetSQL({"SELECT Naziv2, Naziv AS NOWHERE FROM Subjekt ", "ORDER BY NAZIV2 "});
+    closer.texts.clear();
+    QTest::mouseClick(w.bPrenos, Qt::LeftButton);
+    ASSERT_EQ(closer.texts.size(), 1);
+    EXPECT_NE(closer.texts[0], QString::fromUtf8("Dodajanje zaključeno !"));
+    EXPECT_FALSE(closer.texts[0].contains("ne obstaja")) << closer.texts[0].toStdString();
+    EXPECT_TRUE(closer.texts[0].contains("NAZIV2", Qt::CaseInsensitive))
+        << closer.texts[0].toStdString();
+    w.tbNapaka->Open();
+    EXPECT_TRUE(w.tbNapaka->IsEmpty());
 }
 
 } // namespace

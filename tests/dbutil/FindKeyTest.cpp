@@ -5,6 +5,7 @@
 #include "StatementFixture.h"
 #include "dataset/ODSI.h"
 #include "dbutil/StdProc.h"
+#include "odbc/OCLError.h"
 
 #include <gtest/gtest.h>
 #include <sql.h>
@@ -265,6 +266,44 @@ TEST_P(FindKeyTest, FailuresAreLoggedUnderTheFailingOperation) {
                                              "sqlFindKey EODBC TOEQuery tbMs",
                                              "sqlFindKeyTest EConvertError TOEQuery tbMs",
                                              "sqlFindKeySetWhereReal EInvalidOp TApplication "}));
+}
+
+// A caller that keeps what the lookup caught tells a failure from a missing row; the
+// answer itself stays the same for both.
+TEST_P(FindKeyTest, AFailedLookupSaysWhatItCaughtAndAMissingRowDoesNot) {
+    TOEQuery& ds = Query("Ms", "IDENT");
+    TCaughtFault none;
+    EXPECT_FALSE(sqlFindKey(ds, "Ident", Keys{"ZZ"}, "", ktLiteral, none));
+    EXPECT_TRUE(sqlFindKey(ds, "Ident", Keys{"A1"}, "", ktLiteral, none));
+    EXPECT_FALSE(none);
+
+    // "WHERE" inside a name: the query is cut there and the server refuses what is left.
+    ds.SetSQL({"SELECT Ident, 1 AS NOWHERE FROM Ms ", "ORDER BY IDENT "});
+    TCaughtFault refused;
+    EXPECT_FALSE(sqlFindKey(ds, "Ident", Keys{"A1"}, "", ktLiteral, refused));
+    ASSERT_TRUE(refused);
+    // The step that failed first is the one reported: the test's unknown field, not the
+    // server's refusal of the query that followed.
+    ds.SetSQL(design_);
+    StandOn(ds, "Ident", "A1");
+    TCaughtFault unknownField;
+    EXPECT_FALSE(sqlFindKey(ds, "Nima", Keys{"A1"}, "", ktLiteral, unknownField));
+
+    std::vector<test::LogRow> log = test::ReadExceptionLog();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(refused.ClassName(), "EODBC");
+    EXPECT_EQ(log[0].operation, "sqlFindKey");
+    EXPECT_EQ(refused.Message().substr(0, 100), log[0].error.substr(0, 100));
+    EXPECT_EQ(unknownField.ClassName(), "EDatabaseError");
+    EXPECT_EQ(log[1].operation, "sqlFindKeyTest");
+    EXPECT_EQ(unknownField.Message(), log[1].error);
+    EXPECT_EQ(log[2].exceptObject, "EODBC");
+    // Raised again, the exception is the one the lookup caught, class and text.
+    try {
+        refused.Rethrow();
+    } catch (const EODBC& e) {
+        EXPECT_EQ(e.what(), refused.Message());
+    }
 }
 
 ZEN_INSTANTIATE_FOR_DRIVERS(FindKeyTest);

@@ -82,6 +82,20 @@ TEST(IniFile, NamesIgnoreCaseAndOtherEntriesSurviveAWrite) {
     EXPECT_EQ(ini.ReadString("Other", "Alias", ""), "keep me");
 }
 
+// A lone carriage return ends a line as a line feed does: a value read never holds a line
+// break, so whatever is read can be written back.
+TEST(IniFile, EveryKindOfLineEndEndsALine) {
+    test::TempHome home;
+    auto path = home.Path() / "Tevrin.INI";
+    Spit(path, "[Zendrato]\r\nAlias=Lorvath\rPath=/x\r\n\rReferent=JN\r");
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadString("Zendrato", "Alias", ""), "Lorvath");
+    EXPECT_EQ(ini.ReadString("Zendrato", "Path", ""), "/x");
+    EXPECT_EQ(ini.ReadString("Zendrato", "Referent", ""), "JN");
+    ini.WriteString("Zendrato", "Alias", ini.ReadString("Zendrato", "Alias", ""));
+    EXPECT_EQ(Slurp(path), "[Zendrato]\nAlias=Lorvath\nPath=/x\n\nReferent=JN\n");
+}
+
 TEST(IniFile, GarbageAndUnreadableFilesGiveTheDefaults) {
     test::TempHome home;
     auto path = home.Path() / "Tevrin.INI";

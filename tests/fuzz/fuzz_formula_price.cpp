@@ -3,6 +3,7 @@
 // (small values, and the extremes of the amount's range); the rest is the formula.
 // Amounts are written with the comma of sl_SI.UTF-8 when that locale is installed.
 
+#include "FuzzHome.h"
 #include "pricing/FormulaPrice.h"
 #include "toolkit/DateTime.h"
 
@@ -10,18 +11,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
 namespace {
-
-std::filesystem::path g_home;
-
-void RemoveHome() {
-    std::error_code ec;
-    std::filesystem::remove_all(g_home, ec);
-}
 
 zen::Currency PickAmount(uint8_t b) {
     switch (b) {
@@ -38,13 +31,7 @@ zen::Currency PickAmount(uint8_t b) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // The exception log goes to a private directory, removed at exit.
-    std::string tmpl = (std::filesystem::temp_directory_path() / "zendrato-fuzz-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) {
-        std::abort();
-    }
-    g_home = tmpl;
-    setenv("ZENDRATO_HOME", tmpl.c_str(), 1);
-    std::atexit(RemoveHome);
+    zen::fuzz::MakeHome();
     std::setlocale(LC_ALL, "sl_SI.UTF-8");
     zen::InitFormatSettingsFromLocale();
     return 0;

@@ -4,6 +4,7 @@
 // Promet and PrometPoz.
 
 #include "transfer/TransferRun.h"
+#include "../dbutil/LogReader.h"
 #include "TransferFile.h"
 #include "app/SignOn.h"
 #include "dataset/ODSI.h"
@@ -79,7 +80,12 @@ const std::vector<std::string> kErrors = {
 class TRecordingUi : public TTransferUi {
 public:
     void Message(const std::string& text) override { messages.push_back(text); }
-    void Progress(int percent) override { progress.push_back(percent); }
+    void Progress(int percent) override {
+        progress.push_back(percent);
+        if (onProgress) {
+            onProgress(percent);
+        }
+    }
     bool AskRepeat(const std::string& question) override {
         questions.push_back(question);
         return answer;
@@ -105,6 +111,7 @@ public:
     int reports = 0;
     bool answer = false;
     std::function<void()> afterInvoice;
+    std::function<void(int)> onProgress;
 };
 
 class TransferRunTest : public ::testing::TestWithParam<TestDriver> {
@@ -471,6 +478,80 @@ TEST_P(TransferRunTest, AFailedInvoiceIsRolledBackWholeAndTheEarlierOnesStay) {
     EXPECT_EQ(run.Execute(options), TTransferOutcome::ErrorsReported);
     EXPECT_EQ(ui.questions.size(), 2u);
     EXPECT_EQ(Count("Promet"), "6");
+}
+
+// A lookup that fails by an error ends the run with that error, which is the one in the
+// exception log: no existing business event, customer, payer or article is reported as
+// unknown, and no report is shown.
+TEST_P(TransferRunTest, ALookupThatFailsEndsTheRunWithItsErrorNotAMissingRecord) {
+    WriteFile(kRecords);
+    auto raised = [&]() -> std::string {
+        try {
+            run.Execute(options);
+            ADD_FAILURE() << "the run ended normally";
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+        return {};
+    };
+    auto lastLookupError = [] {
+        std::string error;
+        for (const test::LogRow& row : test::ReadExceptionLog()) {
+            if (row.operation == "sqlFindKey") {
+                error = row.error;
+            }
+        }
+        return error;
+    };
+
+    // A query the server refuses: "WHERE" inside a name cuts the business event's query.
+    // ("5" is not the first row, which would be found without a query.)
+    options.PoslDog = "5";
+    C().tbLookPoslDog->SetSQL(
+        {"SELECT PoslDog, Izdajatelj AS NOWHERE FROM PoslDog ", "ORDER BY POSLDOG "});
+    std::string text = raised();
+    EXPECT_FALSE(text.empty());
+    EXPECT_EQ(lastLookupError(), text.substr(0, lastLookupError().size()));
+    EXPECT_TRUE(ui.messages.empty()) << ui.messages[0];
+    EXPECT_FALSE(C().tbNapaka->Exists()) << "the error table was made for a failed event check";
+    C().tbLookPoslDog->SetSQL({"SELECT * FROM PoslDog ", "ORDER BY POSLDOG "});
+
+    // The database goes away after the first record: on PostgreSQL the run's server
+    // process is ended, on SQLite the customer table is renamed under the run (on the
+    // run's own connection, since its open datasets keep others from writing).
+    auto onRunConnection = [&](const char* sql) {
+        THstmt s;
+        s.SetHdbc(C().Database);
+        s.SetSQL(sql);
+        s.Execute();
+    };
+    ui.onProgress = [&](int percent) {
+        if (percent == 0) {
+            return;
+        }
+        ui.onProgress = nullptr;
+        if (GetParam() == TestDriver::PostgreSQL) {
+            const std::string db = OdbcTestEnv::Get().Scalar(dsn, "SELECT current_database()");
+            OdbcTestEnv::Get().Scalar(OdbcTestEnv::Get().PostgresAdmin(),
+                                      "SELECT COUNT(pg_terminate_backend(pid)) FROM "
+                                      "pg_stat_activity WHERE datname = '" +
+                                          db + "'");
+        } else {
+            onRunConnection("ALTER TABLE Subjekt RENAME TO SubjektStaro");
+        }
+    };
+    text = raised();
+    EXPECT_FALSE(text.empty());
+    EXPECT_EQ(lastLookupError(), text.substr(0, lastLookupError().size()));
+    EXPECT_EQ(ui.progress.back(), 12) << "the run went on after the failed lookup";
+    EXPECT_TRUE(ErrorRows().empty());
+    EXPECT_EQ(WorkingRows(),
+              std::vector<std::string>{"Zavod Sonce|Ana Kranjc|ADSL|1.000|24.0000|1001"});
+    EXPECT_EQ(ui.reports, 0);
+    EXPECT_TRUE(ui.messages.empty());
+    if (GetParam() == TestDriver::SQLite) {
+        onRunConnection("ALTER TABLE SubjektStaro RENAME TO Subjekt");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, TransferRunTest, ::testing::ValuesIn(OdbcTestEnv::Drivers()),

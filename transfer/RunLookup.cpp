@@ -1,0 +1,17 @@
+#include "transfer/RunLookup.h"
+
+#include "dataset/ODSI.h"
+#include "dbutil/StdProc.h"
+
+namespace zen {
+
+bool RunLookup(TOEQuery& dataSet, const std::string& keyColumn, const std::string& value) {
+    TCaughtFault caught;
+    const bool found = sqlFindKey(dataSet, keyColumn, {TVariant(value)}, {}, ktLiteral, caught);
+    if (caught) {
+        caught.Rethrow();
+    }
+    return found;
+}
+
+} // namespace zen
