@@ -2,12 +2,12 @@
 
 #include "app/DateEdit.h"
 #include "app/SignOn.h"
+#include "app/StoredInputs.h"
 #include "app/TransferWindowUi.h"
 #include "app/TypingLimit.h"
 #include "app/ZenApplication.h"
 #include "dbutil/ExceptionLog.h"
 #include "dbutil/IniFile.h"
-#include "dbutil/StdProc.h"
 #include "localtable/Table.h"
 #include "odbc/Hdbc.h"
 #include "toolkit/Exceptions.h"
@@ -23,7 +23,6 @@ namespace zen {
 
 namespace {
 
-constexpr const char* kSection = "Zendrato";
 constexpr int kFieldHeight = 21;
 
 QString Q(const std::string& s) {
@@ -146,10 +145,11 @@ void TMain::FormCreate() {
             "Mape s podatki programa ni mogoče ustvariti, zato se nastavitve ne bodo shranile.\n" +
             std::string(e.what());
     }
-    fPoslDog->setText(Q(GetStringFromIniFile(kSection, "PoslDog", "")));
-    fAlias->setText(Q(GetStringFromIniFile(kSection, "Alias", "Lorvath")));
-    fReferent->setText(Q(GetStringFromIniFile(kSection, "Referent", "")));
-    fPath->setText(Q(GetStringFromIniFile(kSection, "Path", "")));
+    const TStoredInputs stored = ReadStoredInputs();
+    fPoslDog->setText(Q(stored.PoslDog));
+    fAlias->setText(Q(stored.Alias));
+    fReferent->setText(Q(stored.Referent));
+    fPath->setText(Q(stored.Path));
 }
 
 void TMain::ShowStartupProblem() {
@@ -159,10 +159,8 @@ void TMain::ShowStartupProblem() {
 }
 
 void TMain::FormClose() {
-    WriteStringToIniFile(kSection, "PoslDog", S(fPoslDog->text()));
-    WriteStringToIniFile(kSection, "Alias", S(fAlias->text()));
-    WriteStringToIniFile(kSection, "Referent", S(fReferent->text()));
-    WriteStringToIniFile(kSection, "Path", S(fPath->text()));
+    WriteStoredInputs(
+        {S(fPoslDog->text()), S(fAlias->text()), S(fReferent->text()), S(fPath->text())});
 }
 
 void TMain::closeEvent(QCloseEvent* event) {

@@ -1,5 +1,6 @@
 #include "app/FormulaCheck.h"
 
+#include "app/CommandLine.h"
 #include "pricing/FormulaPrice.h"
 #include "toolkit/DateTime.h"
 #include "toolkit/Exceptions.h"
@@ -10,6 +11,7 @@
 #include <clocale>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,40 +20,11 @@ namespace zen {
 
 namespace {
 
-constexpr std::string_view kOptFormula = "--formula";
-constexpr std::string_view kOptVar = "--var";
-constexpr std::string_view kOptPriceClass = "--price-class";
-constexpr std::string_view kOptHelp = "--help";
-
 constexpr std::string_view kUsage =
     "usage: zendrato --formula TEXT [--var NAME=VALUE]... [--price-class C]\n"
-    "       zendrato --help\n";
+    "       zendrato --formula --help\n";
 
 ZEN_EXCEPTION_CLASS(EFormulaUsage, Exception);
-
-struct TCheckArgs {
-    bool Help = false;
-    std::optional<std::string> Formula;
-    TFormulaValues Values;
-};
-
-// "--name value" or "--name=value"; nullopt when `arg` is not that option.
-std::optional<std::string> OptionValue(std::string_view option, int argc, char** argv, int& i) {
-    std::string_view arg = argv[i];
-    if (arg.substr(0, option.size()) != option) {
-        return std::nullopt;
-    }
-    if (arg.size() > option.size()) {
-        if (arg[option.size()] != '=') {
-            return std::nullopt;
-        }
-        return std::string(arg.substr(option.size() + 1));
-    }
-    if (i + 1 >= argc) {
-        throw EFormulaUsage(std::string(option) + " needs a value");
-    }
-    return std::string(argv[++i]);
-}
 
 // A decimal number with "." or "," as the separator, as an amount.
 Currency ParseAmount(const std::string& name, std::string text) {
@@ -88,33 +61,19 @@ void SetVariable(TFormulaValues& values, const std::string& assignment) {
     *amount = ParseAmount(name, assignment.substr(eq + 1));
 }
 
-TCheckArgs ParseArgs(int argc, char** argv) {
-    TCheckArgs args;
-    args.Values.CenRazred = "0";
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        if (arg == kOptHelp || arg == "-h") {
-            args.Help = true;
-        } else if (auto formula = OptionValue(kOptFormula, argc, argv, i)) {
-            if (args.Formula) {
-                throw EFormulaUsage("--formula given more than once");
-            }
-            args.Formula = std::move(formula);
-        } else if (auto var = OptionValue(kOptVar, argc, argv, i)) {
-            SetVariable(args.Values, *var);
-        } else if (auto priceClass = OptionValue(kOptPriceClass, argc, argv, i)) {
-            if (Utf8Length(*priceClass) != 1) {
-                throw EFormulaUsage("the price class is one character, not '" + *priceClass + "'");
-            }
-            args.Values.CenRazred = *priceClass;
-        } else {
-            throw EFormulaUsage("unknown argument " + std::string(arg));
+TFormulaValues Values(const TCommandLine& cl) {
+    TFormulaValues values;
+    values.CenRazred = "0";
+    for (const std::string& var : cl.Vars) {
+        SetVariable(values, var);
+    }
+    if (cl.PriceClass) {
+        if (Utf8Length(*cl.PriceClass) != 1) {
+            throw EFormulaUsage("the price class is one character, not '" + *cl.PriceClass + "'");
         }
+        values.CenRazred = *cl.PriceClass;
     }
-    if (!args.Help && !args.Formula) {
-        throw EFormulaUsage("--formula is missing");
-    }
-    return args;
+    return values;
 }
 
 std::string_view VariableMeaning(std::string_view name) {
@@ -181,33 +140,25 @@ void PrintHelp(std::ostream& out) {
            "program's directory cannot be created.\n";
 }
 
-bool IsCheckOption(std::string_view arg) {
-    for (std::string_view option : {kOptFormula, kOptVar, kOptPriceClass}) {
-        if (arg == option || arg.starts_with(std::string(option) + "=")) {
-            return true;
-        }
-    }
-    return arg == kOptHelp || arg == "-h";
-}
-
 } // namespace
 
-bool IsFormulaCheckCommand(int argc, char** argv) {
-    // Only the first argument decides, so that other commands keep their own arguments.
-    return argc >= 2 && IsCheckOption(argv[1]);
+std::string FormulaUsage() {
+    return std::string(kUsage);
 }
 
-int RunFormulaCheck(int argc, char** argv, std::ostream& out, std::ostream& err) {
-    TCheckArgs args;
+std::string FormulaHelp() {
+    std::ostringstream out;
+    PrintHelp(out);
+    return out.str();
+}
+
+int RunFormulaCheck(const TCommandLine& cl, std::ostream& out, std::ostream& err) {
+    TFormulaValues values;
     try {
-        args = ParseArgs(argc, argv);
+        values = Values(cl);
     } catch (const EFormulaUsage& e) {
         err << "zendrato: " << e.Message() << "\n" << kUsage;
         return 2;
-    }
-    if (args.Help) {
-        PrintHelp(out);
-        return 0;
     }
     // The pricing logs its failures in the home directory; without one they would vanish.
     try {
@@ -219,7 +170,7 @@ int RunFormulaCheck(int argc, char** argv, std::ostream& out, std::ostream& err)
     std::setlocale(LC_ALL, "");
     InitFormatSettingsFromLocale();
     std::string error;
-    Currency value = IzrCenePozFormula(AsciiUpper(*args.Formula), args.Values, &error);
+    Currency value = IzrCenePozFormula(AsciiUpper(cl.Formula), values, &error);
     out << value.ToString() << "\n";
     if (!error.empty()) {
         out << error << "\n";

@@ -1,5 +1,6 @@
 #include "app/SignOn.h"
 
+#include "app/CommandLine.h"
 #include "app/Registry.h"
 #include "dbutil/ExceptionLog.h"
 #include "odbc/Hdbc.h"
@@ -7,9 +8,9 @@
 #include "toolkit/Home.h"
 
 #include <charconv>
-#include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <termios.h>
 #include <unistd.h>
 
@@ -208,14 +209,26 @@ void StoreSqlLogin(const std::string& userName, const std::string& password) {
 }
 
 bool IsSetLoginCommand(int argc, char** argv) {
-    return argc >= 2 && std::strcmp(argv[1], "--set-login") == 0;
+    return CommandMode(argc, argv) == TCommandMode::SetLogin;
 }
 
 int RunSetLogin(int argc, char** argv, std::istream& in, std::ostream& err) {
-    if (argc != 3 || argv[2][0] == '\0') {
-        err << "Uporaba: zendrato --set-login UPORABNIK (geslo se prebere s standardnega vhoda)\n";
+    std::optional<TCommandLine> cl = ParseCommandLineOrExplain(argc, argv, err);
+    if (!cl) {
         return 2;
     }
+    if (cl->Mode != TCommandMode::SetLogin) {
+        err << CommandUsage(TCommandMode::SetLogin);
+        return 2;
+    }
+    if (cl->Help) {
+        err << CommandHelp(TCommandMode::SetLogin);
+        return 0;
+    }
+    return RunSetLogin(cl->LoginUser, in, err);
+}
+
+int RunSetLogin(const std::string& userName, std::istream& in, std::ostream& err) {
     // Before the password is asked for: without a home there is nowhere to keep it.
     try {
         ZendratoHome();
@@ -229,7 +242,7 @@ int RunSetLogin(int argc, char** argv, std::istream& in, std::ostream& err) {
         if (&in == &std::cin) {
             noEcho = std::make_unique<NoEcho>();
             if (noEcho->Active()) {
-                err << "Geslo za " << argv[2] << ": " << std::flush;
+                err << "Geslo za " << userName << ": " << std::flush;
             }
         }
         std::getline(in, password);
@@ -241,12 +254,12 @@ int RunSetLogin(int argc, char** argv, std::istream& in, std::ostream& err) {
         password.pop_back();
     }
     try {
-        StoreSqlLogin(argv[2], password);
+        StoreSqlLogin(userName, password);
     } catch (const std::exception& e) {
         err << "zendrato: " << e.what() << "\n";
         return 1;
     }
-    err << "Prijava za " << argv[2] << " je shranjena.\n";
+    err << "Prijava za " << userName << " je shranjena.\n";
     return 0;
 }
 

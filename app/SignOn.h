@@ -61,7 +61,9 @@ void StoreSqlLogin(const std::string& userName, const std::string& password);
 // terminal) and stores the login. Returns the process exit code: 0 when stored, 1 when the
 // registry file cannot be written, 2 on a usage error or when the home directory cannot be
 // created (one line on `err`).
+// The command line is read by the program's one parser (CommandLine.h).
 bool IsSetLoginCommand(int argc, char** argv);
 int RunSetLogin(int argc, char** argv, std::istream& in, std::ostream& err);
+int RunSetLogin(const std::string& userName, std::istream& in, std::ostream& err);
 
 } // namespace zen

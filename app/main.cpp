@@ -1,3 +1,5 @@
+#include "app/BatchTransfer.h"
+#include "app/CommandLine.h"
 #include "app/FMain.h"
 #include "app/FormulaCheck.h"
 #include "app/SignOn.h"
@@ -6,10 +8,14 @@
 #include "report/FNapaka.h"
 #include "toolkit/DateTime.h"
 
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
+#include <optional>
+#include <unistd.h>
 
 namespace {
 
@@ -23,17 +29,7 @@ bool HaveDisplay() {
     return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    // The formula checker runs without a window system, so it goes before any Qt object.
-    if (zen::IsFormulaCheckCommand(argc, argv)) {
-        return zen::RunFormulaCheck(argc, argv, std::cout, std::cerr);
-    }
-    // Storing the SQL login needs no window either.
-    if (zen::IsSetLoginCommand(argc, argv)) {
-        return zen::RunSetLogin(argc, argv, std::cin, std::cerr);
-    }
+int RunWindow(int argc, char** argv) {
     if (!HaveDisplay()) {
         std::fprintf(stderr, "zendrato: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); "
                              "the window cannot open\n");
@@ -53,4 +49,49 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zendrato: %s\n", e.what());
         return 2;
     }
+}
+
+// The transfer shows nothing, so it needs no display. Only the PDF report draws text, for
+// which Qt needs its GUI application and fonts; it gets the offscreen platform, which needs
+// no window system, whatever DISPLAY says. A CSV report or none needs no more than the core.
+int RunTransfer(int argc, char** argv, const zen::TTransferArgs& args) {
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    if (!args.Report.empty() && !zen::IsCsvReport(args.Report)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        return zen::RunBatchTransfer(args, std::cout, std::cerr, terminal);
+    }
+    QCoreApplication app(argc, argv);
+    return zen::RunBatchTransfer(args, std::cout, std::cerr, terminal);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // A date given to --transfer is read in the locale's short date format.
+    std::setlocale(LC_ALL, "");
+    zen::InitFormatSettingsFromLocale();
+    std::optional<zen::TCommandLine> cl = zen::ParseCommandLineOrExplain(argc, argv, std::cerr);
+    if (!cl) {
+        return 2;
+    }
+    if (cl->Help) {
+        std::cout << zen::CommandHelp(cl->Mode);
+        return 0;
+    }
+    if (cl->Version) {
+        std::cout << zen::VersionText();
+        return 0;
+    }
+    switch (cl->Mode) {
+    case zen::TCommandMode::Formula:
+        return zen::RunFormulaCheck(*cl, std::cout, std::cerr);
+    case zen::TCommandMode::SetLogin:
+        return zen::RunSetLogin(cl->LoginUser, std::cin, std::cerr);
+    case zen::TCommandMode::Transfer:
+        return RunTransfer(argc, argv, cl->Transfer);
+    case zen::TCommandMode::Window:
+        break;
+    }
+    return RunWindow(argc, argv);
 }

@@ -27,13 +27,6 @@ struct TRun {
     std::string out, err;
 };
 
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class FormulaCheck : public ::testing::Test {
 protected:
     // Runs the program with `args`; `env` adds to or (with an empty value) removes from
@@ -88,8 +81,8 @@ protected:
         int wstatus = 0;
         waitpid(pid, &wstatus, 0);
         run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-        run.out = ReadFile(outPath);
-        run.err = ReadFile(errPath);
+        run.out = test::ReadFileBytes(outPath);
+        run.err = test::ReadFileBytes(errPath);
         return run;
     }
 

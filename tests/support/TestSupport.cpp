@@ -4,6 +4,8 @@
 
 #include <clocale>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -49,6 +51,13 @@ std::filesystem::path TestDataDir() {
         return dir;
     }
     return std::filesystem::path(ZENDRATO_SOURCE_DIR) / "tests";
+}
+
+std::string ReadFileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
 } // namespace zen::test

@@ -50,4 +50,7 @@ template <typename E> std::string FailureOf(const std::function<void()>& call) {
 // The directory of this source tree's tests (for data files kept beside them).
 std::filesystem::path TestDataDir();
 
+// A file's bytes as they stand ("" when it cannot be read).
+std::string ReadFileBytes(const std::filesystem::path& path);
+
 } // namespace zen::test

@@ -1,0 +1,164 @@
+#include "app/BatchTransfer.h"
+
+#include "app/SignOn.h"
+#include "app/StoredInputs.h"
+#include "dbutil/IniFile.h"
+#include "localtable/Table.h"
+#include "report/FNapaka.h"
+#include "report/NapakaCsv.h"
+#include "report/NapakaPdf.h"
+#include "toolkit/Home.h"
+#include "toolkit/Text.h"
+#include "transfer/TransferRun.h"
+
+#include <algorithm>
+#include <ostream>
+
+namespace zen {
+
+namespace {
+
+constexpr int kBarWidth = 40;
+
+std::string InvoiceLine(const TInvoiceSummary& i) {
+    return "Račun " + i.Kljuc + " (" + i.Placnik + "): vrstic " + std::to_string(i.Lines) +
+           ", vrednost " + i.Vrednost.ToString() + ", za plačilo " + i.ZaPlacilo.ToString();
+}
+
+} // namespace
+
+void TBatchTransferUi::Message(const std::string& text) {
+    if (text == kCompletedMessage) {
+        completed_ = true; // the result, printed once the run is over
+        return;
+    }
+    EndProgress();
+    err_ << text << std::endl;
+}
+
+void TBatchTransferUi::Progress(int percent) {
+    if (percent == shown_) {
+        return;
+    }
+    if (terminal_) {
+        const int filled = percent * kBarWidth / 100;
+        err_ << "\rPreverjanje zapisov [" << std::string(filled, '#')
+             << std::string(kBarWidth - filled, '-') << "] " << percent << " %" << std::flush;
+        barOpen_ = true;
+        if (percent == 100) {
+            EndProgress();
+        }
+    } else if (percent / 10 > std::max(shown_, 0) / 10) {
+        err_ << "Preverjanje zapisov: " << percent << " %" << std::endl;
+    }
+    shown_ = percent;
+}
+
+void TBatchTransferUi::EndProgress() {
+    if (barOpen_) {
+        err_ << std::endl;
+        barOpen_ = false;
+    }
+}
+
+bool TBatchTransferUi::AskRepeat(const std::string& question) {
+    EndProgress();
+    err_ << question << "\n"
+         << "Prenos ni izveden: datoteka je bila v ta podatkovni vir že prenesena. Z --force se "
+            "prenese znova."
+         << std::endl;
+    return false;
+}
+
+void TBatchTransferUi::ShowErrors(TTable& tbNapaka) {
+    // Read through the report's own code, in the order it prints them.
+    TNapaka report(nullptr, &tbNapaka);
+    errors_ = report.Rows();
+}
+
+void TBatchTransferUi::InvoiceWritten(const TInvoiceSummary& invoice) {
+    EndProgress();
+    ++invoices_;
+    if (dryRun_) {
+        out_ << InvoiceLine(invoice) << std::endl;
+    } else {
+        err_ << "Zapisano: " << InvoiceLine(invoice) << std::endl;
+    }
+}
+
+bool IsCsvReport(const std::string& file) {
+    return file.size() >= 4 && AsciiUpper(file.substr(file.size() - 4)) == ".CSV";
+}
+
+int RunBatchTransfer(const TTransferArgs& args, std::ostream& out, std::ostream& err,
+                     bool terminal) {
+    // The local tables, the journal and the exception log live in the home directory.
+    try {
+        ZendratoHome();
+        OpenSettingsFile("Tevrin.INI");
+    } catch (const std::exception& e) {
+        err << "zendrato: " << e.what() << std::endl;
+        return 2;
+    }
+    const TStoredInputs stored = ReadStoredInputs();
+    TTransferOptions options;
+    options.PoslDog = args.Event.value_or(stored.PoslDog);
+    options.Referent = args.Clerk.value_or(stored.Referent);
+    options.Datum = args.Date;
+    options.DataSource = args.DataSource.value_or(stored.Alias);
+    options.Path = args.File.value_or(stored.Path);
+    options.Check = args.Check;
+    options.Force = args.Force;
+
+    TTransferModule module;
+    TBatchTransferUi ui(out, err, terminal, args.Check);
+    TTransfer run(module.Components(), ui, SignOn);
+    TTransferOutcome outcome;
+    try {
+        outcome = run.Execute(options);
+    } catch (const std::exception& e) {
+        ui.EndProgress();
+        err << e.what() << std::endl;
+        return 2;
+    }
+    ui.EndProgress();
+    if (outcome != TTransferOutcome::Completed && outcome != TTransferOutcome::ErrorsReported) {
+        return 2; // the run ended by its message, already on err
+    }
+    if (args.Check) {
+        out << "Preizkus končan, v bazi Tevrin ni nič zapisano (preklicanih računov: "
+            << ui.Invoices() << ")." << std::endl;
+    }
+    if (ui.Completed()) {
+        out << kCompletedMessage << '\n';
+    }
+    for (const TNapakaRow& row : ui.Errors()) {
+        out << row.StRac << '\t' << row.Napaka << '\n';
+    }
+    // A job that reads the result must not take a lost one for success.
+    if (!out.flush()) {
+        err << "zendrato: standard output cannot be written" << std::endl;
+        return 2;
+    }
+    if (outcome == TTransferOutcome::Completed) {
+        return 0;
+    }
+    if (!args.Report.empty()) {
+        try {
+            if (IsCsvReport(args.Report)) {
+                WriteNapakaCsv(ui.Errors(), args.Report);
+            } else {
+                WriteNapakaPdf(ui.Errors(), args.Report);
+            }
+        } catch (const std::exception& e) {
+            // The invoices stay written; a job that asked for the report must not take its
+            // absence for success.
+            err << e.what() << std::endl;
+            return 2;
+        }
+        err << "Poročilo o napakah: " << args.Report << std::endl;
+    }
+    return 1;
+}
+
+} // namespace zen

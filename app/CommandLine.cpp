@@ -1,0 +1,340 @@
+#include "app/CommandLine.h"
+
+#include "app/FormulaCheck.h"
+#include "toolkit/DateTime.h"
+
+#include <QCommandLineParser>
+#include <QStringList>
+#include <cmath>
+#include <optional>
+#include <ostream>
+#include <string_view>
+
+#ifndef ZENDRATO_VERSION
+#define ZENDRATO_VERSION "unknown"
+#endif
+
+namespace zen {
+
+namespace {
+
+// Common is no mode's own: --help and --version.
+enum class TOwner { Common, Window, Formula, SetLogin, Transfer };
+
+struct TOptionDef {
+    const char* Name;
+    bool TakesValue;
+    TOwner Owner;
+    bool IsMode; // the option that chooses its owner's mode
+};
+
+constexpr TOptionDef kOptions[] = {
+    {"help", false, TOwner::Common, false},        {"version", false, TOwner::Common, false},
+    {"formula", true, TOwner::Formula, true},      {"var", true, TOwner::Formula, false},
+    {"price-class", true, TOwner::Formula, false}, {"set-login", true, TOwner::SetLogin, true},
+    {"transfer", false, TOwner::Transfer, true},   {"date", true, TOwner::Transfer, false},
+    {"event", true, TOwner::Transfer, false},      {"clerk", true, TOwner::Transfer, false},
+    {"dsn", true, TOwner::Transfer, false},        {"file", true, TOwner::Transfer, false},
+    {"report", true, TOwner::Transfer, false},     {"check", false, TOwner::Transfer, false},
+    {"force", false, TOwner::Transfer, false},
+};
+
+TCommandMode ModeOf(TOwner owner) {
+    switch (owner) {
+    case TOwner::Formula:
+        return TCommandMode::Formula;
+    case TOwner::SetLogin:
+        return TCommandMode::SetLogin;
+    case TOwner::Transfer:
+        return TCommandMode::Transfer;
+    default:
+        return TCommandMode::Window;
+    }
+}
+
+const char* ModeOption(TCommandMode mode) {
+    switch (mode) {
+    case TCommandMode::Formula:
+        return "--formula";
+    case TCommandMode::SetLogin:
+        return "--set-login";
+    case TCommandMode::Transfer:
+        return "--transfer";
+    default:
+        return "";
+    }
+}
+
+// The option an argument names ("--date", "--date=x", "-date"), or nullptr.
+const TOptionDef* OptionOf(std::string_view arg) {
+    if (arg == "-h") {
+        return &kOptions[0];
+    }
+    if (arg.size() < 2 || arg[0] != '-') {
+        return nullptr;
+    }
+    arg.remove_prefix(arg[1] == '-' ? 2 : 1);
+    arg = arg.substr(0, arg.find('='));
+    for (const TOptionDef& o : kOptions) {
+        if (arg == o.Name) {
+            return &o;
+        }
+    }
+    return nullptr;
+}
+
+bool IsHelp(std::string_view arg) {
+    return arg == "--help" || arg == "-h";
+}
+
+constexpr const char* kSetLoginUsage =
+    "Uporaba: zendrato --set-login UPORABNIK (geslo se prebere s standardnega vhoda)\n";
+
+constexpr const char* kTransferUsage =
+    "Uporaba: zendrato --transfer --date DATUM [--event PD] [--clerk RF] [--dsn VIR]\n"
+    "                  [--file POT] [--report DATOTEKA] [--check] [--force]\n";
+
+std::string SetLoginHelp() {
+    return std::string(kSetLoginUsage) +
+           "\n"
+           "Shrani prijavo SQL, s katero se prenos prijavi v bazo Tevrin: uporabnika in geslo,\n"
+           "zakodirano s konstantami namestitve, v register (HKEY_LOCAL_MACHINE.reg v domači\n"
+           "mapi). Geslo se prebere s standardnega vhoda, na terminalu brez odmeva.\n"
+           "\n"
+           "Izhodno stanje: 0 shranjeno; 1 registra ni mogoče zapisati; 2 napačna uporaba ali\n"
+           "domače mape ni mogoče ustvariti.\n";
+}
+
+std::string TransferHelp() {
+    return std::string(kTransferUsage) +
+           "\n"
+           "Prenos brez okna: isti prenos kot gumb \"Prenos\". Možnosti, ki niso podane, se\n"
+           "vzamejo iz Tevrin.INI, kot bi jih obnovilo okno; prijava SQL je iz registra\n"
+           "(zendrato --set-login). Okno ni potrebno.\n"
+           "\n"
+           "  --date DATUM       datum izstavitve računov, LLLL-MM-DD ali kratki datum\n"
+           "                     jezikovnega okolja (obvezen)\n"
+           "  --event PD         poslovni dogodek (privzeto PoslDog iz Tevrin.INI)\n"
+           "  --clerk RF         referent (privzeto Referent)\n"
+           "  --dsn VIR          podatkovni vir ODBC baze Tevrin (privzeto Alias, sicer Lorvath)\n"
+           "  --file POT         prenosna datoteka dBase (privzeto Path)\n"
+           "  --report DATOTEKA  zapiše poročilo o napakah, ko so napake: PDF, ali CSV (UTF-8,\n"
+           "                     ločeno s podpičji), ko se ime konča s \".csv\"\n"
+           "  --check            preizkus: ves prenos z ceniki in številčenjem, vsak račun pa se\n"
+           "                     prekliče namesto zapiše; izpiše račune, ki bi jih zapisal\n"
+           "  --force            prenese tudi datoteko, ki jo je dnevnik prenosov že zapisal v\n"
+           "                     ta podatkovni vir\n"
+           "  --help             to besedilo\n"
+           "\n"
+           "Napredek se izpisuje na standardni izhod za napake. Na koncu izpiše na standardni\n"
+           "izhod \"Dodajanje zaključeno !\" ali vrstice napak: številko računa, tabulator,\n"
+           "razlog.\n"
+           "\n"
+           "Izhodno stanje: 0 noben zapis ni bil napačen; 1 napake so zapisane (dobri zapisi so\n"
+           "preneseni); 2 prenos se je končal s sporočilom ali izjemo (besedilo na standardnem\n"
+           "izhodu za napake), datoteka je že bila prenesena brez --force, poročila ni mogoče\n"
+           "zapisati, ali napačna uporaba.\n";
+}
+
+std::string Utf8(const QString& s) {
+    return s.toStdString();
+}
+
+} // namespace
+
+TCommandMode CommandMode(int argc, char** argv) {
+    std::optional<TCommandMode> single;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        const TOptionDef* o = OptionOf(arg);
+        if (!o) {
+            continue;
+        }
+        if (o->IsMode) {
+            return ModeOf(o->Owner);
+        }
+        if (!single && o->Owner != TOwner::Common) {
+            single = ModeOf(o->Owner);
+        }
+        if (o->TakesValue && arg.find('=') == std::string_view::npos) {
+            ++i; // its value, whatever it looks like
+        }
+    }
+    return single.value_or(TCommandMode::Window);
+}
+
+std::optional<std::string> IssueDateText(const std::string& text) {
+    TDateTime date = 0;
+    const bool iso = text.size() == 10 && text[4] == '-' && text[7] == '-';
+    if (iso ? !TryIsoToDateTime(text, date) : !TryStrToDate(text, date)) {
+        return std::nullopt;
+    }
+    // A two-digit year would be read back within a window around this year; four digits
+    // are the date as given.
+    std::string pattern = FormatSettings().ShortDateFormat;
+    if (pattern.find("yyyy") == std::string::npos) {
+        if (size_t y = pattern.find("yy"); y != std::string::npos) {
+            pattern.replace(y, 2, "yyyy");
+        }
+    }
+    return FormatDateTime(pattern, std::trunc(date));
+}
+
+TCommandLine ParseCommandLine(int argc, char** argv) {
+    TCommandLine cl;
+    cl.Mode = CommandMode(argc, argv);
+    QStringList args;
+    for (int i = 0; i < argc; ++i) {
+        args << QString::fromLocal8Bit(argv[i]);
+        // A mode's help is asked for as "--transfer --help" or "--formula --help", where
+        // the parser would take --help as the formula.
+        if (i > 0 && IsHelp(argv[i])) {
+            cl.Help = true;
+        }
+    }
+    if (cl.Help) {
+        return cl;
+    }
+
+    QCommandLineParser p;
+    // "-date" is read as "--date", not as "-d -a -t -e".
+    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const TOptionDef& o : kOptions) {
+        QCommandLineOption option(QString::fromLatin1(o.Name));
+        if (o.TakesValue) {
+            option.setValueName("value");
+        }
+        p.addOption(option);
+    }
+    auto fail = [&cl](const std::string& message) { throw ECommandLine(cl.Mode, message); };
+    if (!p.parse(args)) {
+        fail(Utf8(p.errorText()));
+    }
+    if (!p.positionalArguments().isEmpty()) {
+        fail("unknown argument " + Utf8(p.positionalArguments().first()));
+    }
+    if (p.isSet("version")) {
+        cl.Version = true;
+        return cl;
+    }
+
+    int modes = 0;
+    for (const TOptionDef& o : kOptions) {
+        modes += o.IsMode && p.isSet(o.Name);
+    }
+    if (modes > 1) {
+        fail("only one of --formula, --set-login and --transfer can be given");
+    }
+    if (modes == 0 && cl.Mode != TCommandMode::Window) {
+        fail(std::string(ModeOption(cl.Mode)) + " is missing");
+    }
+    for (const TOptionDef& o : kOptions) {
+        if (!p.isSet(o.Name) || o.Owner == TOwner::Common) {
+            continue;
+        }
+        if (ModeOf(o.Owner) != cl.Mode) {
+            fail(std::string("--") + o.Name + " does not go with " + ModeOption(cl.Mode));
+        }
+        if (o.TakesValue && std::string_view(o.Name) != "var" && p.values(o.Name).size() > 1) {
+            fail(std::string("--") + o.Name + " given more than once");
+        }
+    }
+    auto value = [&p](const char* name) { return Utf8(p.value(QString::fromLatin1(name))); };
+    auto given = [&p, &value](const char* name) -> std::optional<std::string> {
+        return p.isSet(name) ? std::optional(value(name)) : std::nullopt;
+    };
+
+    switch (cl.Mode) {
+    case TCommandMode::Window:
+        break;
+    case TCommandMode::Formula:
+        cl.Formula = value("formula");
+        for (const QString& v : p.values("var")) {
+            cl.Vars.push_back(Utf8(v));
+        }
+        cl.PriceClass = given("price-class");
+        break;
+    case TCommandMode::SetLogin:
+        cl.LoginUser = value("set-login");
+        if (cl.LoginUser.empty()) {
+            fail("--set-login needs a user name");
+        }
+        break;
+    case TCommandMode::Transfer: {
+        TTransferArgs& t = cl.Transfer;
+        if (!p.isSet("date")) {
+            fail("--date is missing");
+        }
+        std::optional<std::string> date = IssueDateText(value("date"));
+        if (!date) {
+            fail("--date: '" + value("date") + "' is not a valid date (YYYY-MM-DD or " +
+                 IssueDateText("2026-12-20").value_or("") + ")");
+        }
+        t.Date = *date;
+        t.Event = given("event");
+        t.Clerk = given("clerk");
+        t.DataSource = given("dsn");
+        t.File = given("file");
+        t.Report = value("report");
+        if (p.isSet("report") && t.Report.empty()) {
+            fail("--report needs a file name");
+        }
+        t.Check = p.isSet("check");
+        t.Force = p.isSet("force");
+        break;
+    }
+    }
+    return cl;
+}
+
+std::string CommandUsage(TCommandMode mode) {
+    switch (mode) {
+    case TCommandMode::Formula:
+        return FormulaUsage();
+    case TCommandMode::SetLogin:
+        return kSetLoginUsage;
+    case TCommandMode::Transfer:
+        return kTransferUsage;
+    case TCommandMode::Window:
+        break;
+    }
+    return "usage: zendrato                (the window)\n"
+           "       zendrato --transfer --date DATE [options]\n"
+           "       zendrato --formula TEXT [--var NAME=VALUE]... [--price-class C]\n"
+           "       zendrato --set-login USER\n"
+           "       zendrato [MODE] --help | --version\n";
+}
+
+std::string CommandHelp(TCommandMode mode) {
+    switch (mode) {
+    case TCommandMode::Formula:
+        return FormulaHelp();
+    case TCommandMode::SetLogin:
+        return SetLoginHelp();
+    case TCommandMode::Transfer:
+        return TransferHelp();
+    case TCommandMode::Window:
+        break;
+    }
+    return CommandUsage(mode) +
+           "\n"
+           "Without arguments Zendrato opens its window, which needs a display. The other modes\n"
+           "need none; each has its own --help:\n"
+           "\n" +
+           TransferHelp() + "\n" + FormulaHelp() + "\n" + SetLoginHelp();
+}
+
+std::string VersionText() {
+    return std::string("zendrato ") + ZENDRATO_VERSION + "\n";
+}
+
+std::optional<TCommandLine> ParseCommandLineOrExplain(int argc, char** argv, std::ostream& err) {
+    try {
+        return ParseCommandLine(argc, argv);
+    } catch (const ECommandLine& e) {
+        err << "zendrato: " << e.Message() << "\n" << CommandUsage(e.Mode());
+        return std::nullopt;
+    }
+}
+
+} // namespace zen

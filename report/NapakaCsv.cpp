@@ -1,0 +1,48 @@
+#include "report/NapakaCsv.h"
+
+#include "toolkit/FileReplace.h"
+
+#include <string_view>
+
+namespace zen {
+
+namespace {
+
+void AppendField(std::string& out, std::string_view field) {
+    if (field.find_first_of(";\"\r\n") == std::string_view::npos) {
+        out += field;
+        return;
+    }
+    out += '"';
+    for (char c : field) {
+        if (c == '"') {
+            out += '"';
+        }
+        out += c;
+    }
+    out += '"';
+}
+
+void AppendLine(std::string& out, std::string_view first, std::string_view second) {
+    AppendField(out, first);
+    out += ';';
+    AppendField(out, second);
+    out += "\r\n";
+}
+
+} // namespace
+
+std::string NapakaCsv(const std::vector<TNapakaRow>& rows) {
+    std::string out = "\xEF\xBB\xBF";
+    AppendLine(out, napaka::kStRacLabel, napaka::kNapakaLabel);
+    for (const TNapakaRow& row : rows) {
+        AppendLine(out, row.StRac, row.Napaka);
+    }
+    return out;
+}
+
+void WriteNapakaCsv(const std::vector<TNapakaRow>& rows, const std::filesystem::path& file) {
+    ReplaceFile(file, NapakaCsv(rows), 0644);
+}
+
+} // namespace zen

@@ -1,0 +1,463 @@
+// `zendrato --transfer` as a nightly job runs it: the real program, without a display, on
+// both drivers' data sources, judged by its exit status, its two streams, the report it writes
+// and what it leaves in the database and the journal. The command line of every mode is
+// read by one parser, tested in-process.
+
+#include "app/BatchTransfer.h"
+#include "TransferFile.h"
+#include "app/CommandLine.h"
+#include "app/SignOn.h"
+#include "dataset/ODSI.h"
+#include "odbc/OCL.h"
+#include "support/OdbcTestEnv.h"
+#include "support/TestSupport.h"
+#include "toolkit/DateTime.h"
+#include "toolkit/Exceptions.h"
+#include "transfer/TransferJournal.h"
+#include "transfer/TransferRun.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace zen {
+namespace {
+
+using test::OdbcTestEnv;
+using test::TestDriver;
+
+static auto* const odbcEnv = test::RegisterOdbcTestEnv();
+
+// --- The parser, in-process ----------------------------------------------------------------
+
+TCommandLine Parse(std::vector<std::string> args) {
+    args.insert(args.begin(), "zendrato");
+    std::vector<char*> argv;
+    for (auto& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    return ParseCommandLine(static_cast<int>(args.size()), argv.data());
+}
+
+std::string ParseError(const std::vector<std::string>& args, TCommandMode* mode = nullptr) {
+    try {
+        Parse(args);
+    } catch (const ECommandLine& e) {
+        if (mode) {
+            *mode = e.Mode();
+        }
+        return e.Message();
+    }
+    return "";
+}
+
+TEST(CommandLine, EveryModeIsReadByTheOneParser) {
+    test::ScopedLocale sl("sl_SI.UTF-8");
+    ASSERT_TRUE(sl.Available());
+
+    EXPECT_EQ(Parse({}).Mode, TCommandMode::Window);
+    EXPECT_TRUE(Parse({"--version"}).Version);
+
+    TCommandLine f = Parse({"--formula=[#KOLICINA#>1:2]", "--var", "KOLICINA=3", "-var", "MPCENA=1",
+                            "--price-class", "B"});
+    EXPECT_EQ(f.Mode, TCommandMode::Formula);
+    EXPECT_EQ(f.Formula, "[#KOLICINA#>1:2]");
+    EXPECT_EQ(f.Vars, (std::vector<std::string>{"KOLICINA=3", "MPCENA=1"}));
+    EXPECT_EQ(f.PriceClass, "B");
+    // A value that looks like an option is still the value.
+    EXPECT_EQ(Parse({"--formula", "-5"}).Formula, "-5");
+
+    EXPECT_EQ(Parse({"--set-login", "janez"}).LoginUser, "janez");
+
+    TCommandLine t = Parse({"--transfer", "--date", "2026-12-20", "--event", "12", "--clerk", "",
+                            "--file", "/tmp/Prenos ž.dbf", "--report", "napake.csv", "--check"});
+    EXPECT_EQ(t.Mode, TCommandMode::Transfer);
+    // Written as the run reads it: the locale's short date, the year whole.
+    EXPECT_EQ(t.Transfer.Date, DateToStr(EncodeDate(2026, 12, 20)));
+    EXPECT_EQ(t.Transfer.Event, "12");
+    EXPECT_EQ(t.Transfer.Clerk, "") << "given empty is not the same as not given";
+    EXPECT_EQ(t.Transfer.DataSource, std::nullopt);
+    EXPECT_EQ(t.Transfer.File, "/tmp/Prenos ž.dbf");
+    EXPECT_EQ(t.Transfer.Report, "napake.csv");
+    EXPECT_TRUE(t.Transfer.Check);
+    EXPECT_FALSE(t.Transfer.Force);
+    // The locale's short date, with or without its blanks; a two-digit year in its window.
+    EXPECT_EQ(Parse({"--transfer", "--date", "20.12.2026"}).Transfer.Date, t.Transfer.Date);
+    EXPECT_EQ(Parse({"--transfer", "--date", "20. 12. 26"}).Transfer.Date, t.Transfer.Date);
+    EXPECT_EQ(Parse({"--transfer", "--date", "1950-01-31"}).Transfer.Date,
+              DateToStr(EncodeDate(1950, 1, 31)));
+
+    // Help per mode, also where the mode's option would take --help as its value.
+    for (auto [args, mode] : std::vector<std::pair<std::vector<std::string>, TCommandMode>>{
+             {{"--help"}, TCommandMode::Window},
+             {{"--transfer", "-h"}, TCommandMode::Transfer},
+             {{"--formula", "--help"}, TCommandMode::Formula},
+             {{"--help", "--set-login"}, TCommandMode::SetLogin},
+             {{"--transfer", "--date", "x", "--help"}, TCommandMode::Transfer}}) {
+        TCommandLine h = Parse(args);
+        EXPECT_TRUE(h.Help) << args[0];
+        EXPECT_EQ(h.Mode, mode) << args[0];
+    }
+}
+
+TEST(CommandLine, UsageErrorsNameTheModeWhoseUsageHelps) {
+    test::ScopedLocale sl("sl_SI.UTF-8");
+    ASSERT_TRUE(sl.Available());
+    const std::vector<std::tuple<std::vector<std::string>, std::string, TCommandMode>> cases = {
+        {{"--bogus"}, "Unknown option 'bogus'.", TCommandMode::Window},
+        {{"stray"}, "unknown argument stray", TCommandMode::Window},
+        {{"--transfer"}, "--date is missing", TCommandMode::Transfer},
+        {{"--transfer", "--date"}, "Missing value after '--date'.", TCommandMode::Transfer},
+        {{"--transfer", "--date", "2026-02-30"},
+         "--date: '2026-02-30' is not a valid date (YYYY-MM-DD or 20. 12. 2026)",
+         TCommandMode::Transfer},
+        {{"--transfer", "--date", "20.13.2026"},
+         "--date: '20.13.2026' is not",
+         TCommandMode::Transfer},
+        {{"--transfer", "--date", "2026-12-20", "--event", "1", "--event", "2"},
+         "--event given more than once",
+         TCommandMode::Transfer},
+        {{"--transfer", "--date", "2026-12-20", "--report", ""},
+         "--report needs a file name",
+         TCommandMode::Transfer},
+        {{"--transfer", "--check=yes"},
+         "Unexpected value after '--check'.",
+         TCommandMode::Transfer},
+        {{"--transfer", "--date", "2026-12-20", "--var", "A=1"},
+         "--var does not go with --transfer",
+         TCommandMode::Transfer},
+        {{"--date", "2026-12-20"}, "--transfer is missing", TCommandMode::Transfer},
+        {{"--var", "A=1"}, "--formula is missing", TCommandMode::Formula},
+        {{"--formula", "1", "--transfer"},
+         "only one of --formula, --set-login and --transfer",
+         TCommandMode::Formula},
+        {{"--set-login", ""}, "--set-login needs a user name", TCommandMode::SetLogin},
+    };
+    for (const auto& [args, error, mode] : cases) {
+        TCommandMode got = TCommandMode::Window;
+        std::string message = ParseError(args, &got);
+        EXPECT_EQ(message.substr(0, error.size()), error) << args[0];
+        EXPECT_EQ(got, mode) << args[0];
+    }
+}
+
+// Progress on a terminal is one bar redrawn in place; in a log, a line for every further
+// tenth. Both end their line before anything else is said.
+TEST(BatchTransferUi, ProgressIsABarOnATerminalAndATenthPerLineInALog) {
+    std::ostringstream out, err;
+    TBatchTransferUi bar(out, err, true, false);
+    for (int p : {0, 0, 50, 100, 100}) {
+        bar.Progress(p);
+    }
+    bar.Message("Obvestilo");
+    const std::string empty(40, '-'), half = std::string(20, '#') + std::string(20, '-');
+    EXPECT_EQ(err.str(), "\rPreverjanje zapisov [" + empty + "] 0 %" + "\rPreverjanje zapisov [" +
+                             half + "] 50 %" + "\rPreverjanje zapisov [" + std::string(40, '#') +
+                             "] 100 %\nObvestilo\n");
+    EXPECT_EQ(out.str(), "");
+
+    std::ostringstream log;
+    TBatchTransferUi lines(out, log, false, false);
+    for (int p : {0, 5, 9, 10, 33, 34, 67, 100, 100}) {
+        lines.Progress(p);
+    }
+    EXPECT_EQ(log.str(), "Preverjanje zapisov: 10 %\nPreverjanje zapisov: 33 %\n"
+                         "Preverjanje zapisov: 67 %\nPreverjanje zapisov: 100 %\n");
+    // The repeat question is answered no; --force is what says yes.
+    EXPECT_FALSE(lines.AskRepeat("Datoteka je bila že prenesena."));
+    EXPECT_NE(log.str().find("--force"), std::string::npos);
+    lines.Message(kCompletedMessage);
+    EXPECT_TRUE(lines.Completed());
+    EXPECT_EQ(out.str(), "") << "the result is the caller's to print";
+}
+
+// --- The program, as a process ------------------------------------------------------------
+
+const std::vector<std::string> kData = {
+    "INSERT INTO Param (Id, RoundT, PolniRefIzSubj, NasaValuta, NacIzrRabata, OsnZaIzrProdCene) "
+    "VALUES (1, 0.01, 'T', 'EUR', 'S', 'N')",
+    "INSERT INTO PoslDog VALUES ('12', 'Računi', 'Omrežje Kranj d.o.o.')",
+    "INSERT INTO TarSt VALUES ('1', 'Splošna', 20)",
+    "INSERT INTO Ms (Ident, Naziv, EM, TS) VALUES ('ADSL', 'Dostop ADSL', 'mes', '1')",
+    "INSERT INTO Subjekt (Naziv, Naziv2, Placnik) VALUES ('Zavod Sonce', 'ZAVOD SONCE', NULL)",
+    "INSERT INTO Subjekt (Naziv, Naziv2, Placnik) VALUES ('Ana Kranjc', 'KRANJC ANA', 'Zavod "
+    "Sonce')",
+    "INSERT INTO Subjekt (Naziv, Naziv2, Placnik) VALUES ('Rok Brez', 'BREZ ROK', 'Nikogar')",
+};
+
+// Records that fail their checks, with what the report says of them.
+const std::vector<std::vector<std::string>> kBadRecords = {
+    {"ŠKOFIJA; \"SV\"", "ADSL", "1.000", "1.0000", "R;1"},
+    {"ZAVOD SONCE", "NI-GA", "1.000", "1.0000", "R\"2"},
+    {"BREZ ROK", "ADSL", "1.000", "1.0000", "Č3"},
+};
+const char* const kBadRows = "R;1\tStranka (ŠKOFIJA; \"SV\") ne obstaja !\n"
+                             "R\"2\tArtikel (NI-GA) ne obstaja !\n"
+                             "Č3\tPlačnik (Nikogar) ne obstaja !\n";
+
+struct TRun {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) {
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return q + "'";
+}
+
+class BatchTransfer : public ::testing::TestWithParam<TestDriver> {
+protected:
+    void SetUp() override {
+        ZEN_REQUIRE_DRIVER(GetParam());
+        OdbcTestEnv::Get().LoadSchema(GetParam());
+        dsn = OdbcTestEnv::Get().Dsn(GetParam());
+        if (!dsn.user.empty()) {
+            StoreSqlLogin(dsn.user, dsn.password); // where the program's sign-on reads it
+        }
+        OdbcTestEnv::Get().Exec(dsn, kData);
+        file = home.Path() / "Prenos.dbf";
+        test::WriteDbf(file, test::TransferColumns(), {});
+    }
+
+    // The program with `args` and no display, in the Slovene locale; the ODBC set-up and
+    // the home directory are the test's.
+    TRun Run(const std::vector<std::string>& args) {
+        std::string command = "cd " + Quote(home.Path().string()) +
+                              " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "
+                              "LC_ALL=sl_SI.UTF-8 " ZENDRATO_BIN;
+        for (const std::string& a : args) {
+            command += " " + Quote(a);
+        }
+        auto out = home.Path() / "stdout";
+        auto err = home.Path() / "stderr";
+        command += " >" + Quote(out.string()) + " 2>" + Quote(err.string()) + " </dev/null";
+        int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::ReadFileBytes(out),
+                test::ReadFileBytes(err)};
+    }
+    // A transfer with every input given; `more` replaces an input's value or adds options.
+    TRun Transfer(const std::vector<std::string>& more = {}) {
+        std::vector<std::string> args = {"--transfer", "--date",  "2026-12-20", "--event",
+                                         "12",         "--clerk", "JN",         "--dsn",
+                                         dsn.dsn,      "--file",  file.string()};
+        for (size_t i = 0; i < more.size(); ++i) {
+            auto given = std::find(args.begin(), args.end(), more[i]);
+            if (given != args.end() && i + 1 < more.size()) {
+                *(given + 1) = more[++i];
+            } else {
+                args.push_back(more[i]);
+            }
+        }
+        return Run(args);
+    }
+    std::string Scalar(const std::string& query) { return OdbcTestEnv::Get().Scalar(dsn, query); }
+    std::string Invoices() {
+        return Scalar("SELECT COUNT(*) FROM Promet") + "/" +
+               Scalar("SELECT COUNT(*) FROM PrometPoz");
+    }
+
+    // Why datasets cannot write an invoice line yet, empty when they can (the posting of
+    // rows lands separately from the run).
+    std::string PostingFault() {
+        TComponent owner;
+        auto* db = new THdbc(&owner);
+        db->SetDataSource(dsn.dsn);
+        db->SetUserName(dsn.user);
+        db->SetPassword(dsn.password);
+        auto* q = new TOEQuery(&owner);
+        q->SetSQL({"SELECT * FROM PrometPoz "});
+        q->SetRequestLive(true);
+        q->Open();
+        q->Append();
+        q->FieldByName("Kljuc")->SetAsString("probe");
+        q->FieldByName("Poz")->SetAsInteger(0);
+        try {
+            q->Post();
+        } catch (const Exception& e) {
+            q->Cancel();
+            return e.what();
+        }
+        OdbcTestEnv::Get().Exec(dsn, {"DELETE FROM PrometPoz"});
+        return "";
+    }
+
+    test::TempHome home;
+    test::DsnInfo dsn;
+    std::filesystem::path file;
+};
+
+TEST_P(BatchTransfer, HelpVersionAndUsageErrorsAsAJobSeesThem) {
+    TRun r = Run({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("zendrato ", 0), 0u) << r.out;
+    r = Run({"--transfer", "--help"});
+    EXPECT_EQ(r.status, 0);
+    for (const char* text : {"--date", "--event", "--clerk", "--dsn", "--file", "--report",
+                             "--check", "--force", "Izhodno stanje"}) {
+        EXPECT_NE(r.out.find(text), std::string::npos) << text;
+    }
+    EXPECT_EQ(r.out.find("KOLICINA"), std::string::npos) << "only the transfer's help";
+    r = Run({"--help"});
+    EXPECT_EQ(r.status, 0);
+    for (const char* text : {"--transfer", "--formula", "--set-login", "KOLICINA"}) {
+        EXPECT_NE(r.out.find(text), std::string::npos) << text;
+    }
+    for (auto args : std::vector<std::vector<std::string>>{
+             {"--transfer"}, {"--transfer", "--date", "31.2.2026"}, {"--transfer", "--bogus"}}) {
+        r = Run(args);
+        EXPECT_EQ(r.status, 2) << args.back();
+        EXPECT_EQ(r.out, "") << args.back();
+        EXPECT_EQ(r.err.rfind("zendrato: ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find("Uporaba: zendrato --transfer"), std::string::npos) << r.err;
+    }
+}
+
+// 0 without errors, 1 with them, 2 when the run ends by a message or an exception; the
+// options not given come from the settings file.
+TEST_P(BatchTransfer, TheExitStatusFollowsTheRun) {
+    TRun r = Transfer();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Dodajanje zaključeno !\n");
+    EXPECT_NE(r.err.find("100 %"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\r'), std::string::npos) << "no bar when stderr is a file";
+
+    std::ofstream(home.Path() / "Tevrin.INI") << "[Zendrato]\nPoslDog=12\nAlias=" << dsn.dsn
+                                              << "\nReferent=JN\nPath=" << file.string() << "\n";
+    r = Run({"--transfer", "--date", "20. 12. 2026"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Dodajanje zaključeno !\n");
+
+    test::WriteDbf(file, test::TransferColumns(), kBadRecords);
+    r = Transfer();
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, kBadRows);
+    EXPECT_EQ(Invoices(), "0/0");
+
+    // Ended by the run's messages, as the window shows them, and by an exception.
+    r = Transfer({"--event", "99"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("Poslovni dogodek ne obstaja v šifrantu !\n"), std::string::npos) << r.err;
+    r = Transfer({"--clerk", ""});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "Poslovni dogodek, referenta in pot do podatkov moraš obvezno določiti !\n");
+    r = Transfer({"--dsn", "NiTakegaVira"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Data source name not found"), std::string::npos) << r.err;
+    r = Transfer({"--file", (home.Path() / "ni.dbf").string()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("ni.dbf"), std::string::npos) << r.err;
+}
+
+// The report as asked, without a display: CSV by its name, else PDF; written whole, and a
+// report that cannot be written is no success.
+TEST_P(BatchTransfer, TheErrorReportIsWrittenAsCsvOrPdf) {
+    test::WriteDbf(file, test::TransferColumns(), kBadRecords);
+    const auto csv = home.Path() / "napake.CSV";
+    TRun r = Transfer({"--report", csv.string()});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, kBadRows);
+    EXPECT_EQ(test::ReadFileBytes(csv), "\xEF\xBB\xBF"
+                                        "Račun št.;Napaka\r\n"
+                                        "\"R;1\";\"Stranka (ŠKOFIJA; \"\"SV\"\") ne obstaja !\"\r\n"
+                                        "\"R\"\"2\";Artikel (NI-GA) ne obstaja !\r\n"
+                                        "Č3;Plačnik (Nikogar) ne obstaja !\r\n");
+
+    const auto pdf = home.Path() / "napake.pdf";
+    r = Transfer({"--report", pdf.string()});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(test::ReadFileBytes(pdf).substr(0, 5), "%PDF-");
+    EXPECT_NE(r.err.find(pdf.string()), std::string::npos) << "says where the report is";
+
+    r = Transfer({"--report", (home.Path() / "ni" / "napake.csv").string()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, kBadRows) << "the rows are given all the same";
+    for (const auto& entry : std::filesystem::directory_iterator(home.Path())) {
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+    }
+
+    // No errors, no report: an empty report is never produced.
+    test::WriteDbf(file, test::TransferColumns(), {});
+    std::filesystem::remove(csv);
+    EXPECT_EQ(Transfer({"--report", csv.string()}).status, 0);
+    EXPECT_FALSE(std::filesystem::exists(csv));
+}
+
+// A file the journal knows for this data source is refused unless forced; a dry run is
+// never refused and never recorded.
+TEST_P(BatchTransfer, AKnownFileIsRefusedUnlessForced) {
+    test::WriteDbf(file, test::TransferColumns(), kBadRecords);
+    {
+        TTransferJournal journal;
+        TTransferRunInputs in;
+        in.FileHash = TransferFileHash(file);
+        in.DataSource = dsn.dsn;
+        in.PoslDog = "12";
+        in.Referent = "JN";
+        in.IssueDate = EncodeDate(2026, 12, 1);
+        journal.BeginRun(in);
+        journal.RecordInvoice("2612000001");
+        journal.FinishRun(true);
+    }
+    TRun r = Transfer();
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("Datoteka je bila že prenesena"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
+
+    r = Transfer({"--check"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "Preizkus končan, v bazi Tevrin ni nič zapisano (preklicanih računov: 0).\n" +
+                         std::string(kBadRows));
+
+    r = Transfer({"--force"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, kBadRows);
+    // A forced run that commits no invoice leaves no trace.
+    EXPECT_EQ(TTransferJournal().EarlierRuns(TransferFileHash(file), dsn.dsn).size(), 1u);
+}
+
+// Waits for the datasets' posting: until it lands a run with invoices ends at its first
+// line (exit 2), and these checks skip.
+TEST_P(BatchTransfer, ACheckWritesNothingAndARealRunIsThenRefusedWhenRepeated) {
+    if (std::string fault = PostingFault(); !fault.empty()) {
+        GTEST_SKIP() << "waits for dataset posting: " << fault;
+    }
+    std::vector<std::vector<std::string>> records = kBadRecords;
+    records.push_back({"KRANJC ANA", "ADSL", "2.000", "10.0000", "1001"});
+    records.push_back({"ZAVOD SONCE", "ADSL", "1.000", "5.0000", "1002"});
+    test::WriteDbf(file, test::TransferColumns(), records);
+
+    TRun r = Transfer({"--check"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.out.find("Račun 261200001 (Zavod Sonce): vrstic 2, vrednost "), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("(preklicanih računov: 1)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(kBadRows), std::string::npos) << r.out;
+    EXPECT_EQ(Invoices(), "0/0");
+    EXPECT_TRUE(TTransferJournal().EarlierRuns(TransferFileHash(file), dsn.dsn).empty());
+
+    r = Transfer();
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, kBadRows);
+    EXPECT_EQ(Invoices(), "1/2");
+    r = Transfer();
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(Invoices(), "1/2");
+    EXPECT_EQ(Transfer({"--force"}).status, 1);
+    EXPECT_EQ(Invoices(), "2/4");
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, BatchTransfer, ::testing::ValuesIn(OdbcTestEnv::Drivers()),
+                         [](const auto& info) { return OdbcTestEnv::Label(info.param); });
+
+} // namespace
+} // namespace zen

@@ -1,0 +1,47 @@
+// The error report as CSV: the exact bytes a Slovene spreadsheet reads, and a file that is
+// replaced whole or left alone.
+
+#include "report/NapakaCsv.h"
+#include "support/TestSupport.h"
+#include "toolkit/Exceptions.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace zen {
+namespace {
+
+TEST(NapakaCsv, FieldsAreQuotedOnlyWhenTheyMustBe) {
+    EXPECT_EQ(NapakaCsv({}), "\xEF\xBB\xBF"
+                             "Račun št.;Napaka\r\n");
+    EXPECT_EQ(NapakaCsv({{"1001", "Stranka (Žiga; \"Čuk\") ne obstaja !"},
+                         {"a\"b", "Plačnik (Šola, d.o.o.) ne obstaja !"},
+                         {"", "dve\nvrstici\r"},
+                         {" 7 ", "Artikel ('X') ne obstaja !"}}),
+              "\xEF\xBB\xBF"
+              "Račun št.;Napaka\r\n"
+              "1001;\"Stranka (Žiga; \"\"Čuk\"\") ne obstaja !\"\r\n"
+              "\"a\"\"b\";Plačnik (Šola, d.o.o.) ne obstaja !\r\n"
+              ";\"dve\nvrstici\r\"\r\n"
+              " 7 ;Artikel ('X') ne obstaja !\r\n");
+}
+
+TEST(NapakaCsv, TheFileIsReplacedWholeOrLeftAsItWas) {
+    test::TempHome home;
+    const auto file = home.Path() / "napake.csv";
+    std::ofstream(file) << "staro";
+    const std::vector<TNapakaRow> rows = {{"1", "Artikel (A) ne obstaja !"}};
+    WriteNapakaCsv(rows, file);
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), NapakaCsv(rows));
+
+    EXPECT_THROW(WriteNapakaCsv(rows, home.Path() / "ni" / "napake.csv"), EInOutError);
+    EXPECT_FALSE(std::filesystem::exists(home.Path() / "ni"));
+}
+
+} // namespace
+} // namespace zen
