@@ -18,7 +18,7 @@ namespace zen {
 
 class TDateEdit;
 class THdbc;
-class TOEQuery;
+class TwwOEDataSet;
 class TTable;
 
 class TMain : public QWidget, public TComponent {
@@ -43,17 +43,17 @@ public:
     TTable* tbNapaka; // TPrenosNapaka, the transfer error table
     TTable* tbRacPoz; // TVeskPrenosRac, the working table
     // The datasets over Tevrin tables that a transfer run works with.
-    TOEQuery* tbLookSubj2;
-    TOEQuery* tbLookSubj;
-    TOEQuery* tbSubj;
-    TOEQuery* tbLookMS;
-    TOEQuery* tbLookTarSt;
-    TOEQuery* tbLookPoslDog;
-    TOEQuery* tbParameter;
-    TOEQuery* tbPromet;
-    TOEQuery* tbPrometPoz;
-    TOEQuery* tbLookSubjCenik;
-    TOEQuery* tbLookMsForm;
+    TwwOEDataSet* tbLookSubj2;
+    TwwOEDataSet* tbLookSubj;
+    TwwOEDataSet* tbSubj;
+    TwwOEDataSet* tbLookMS;
+    TwwOEDataSet* tbLookTarSt;
+    TwwOEDataSet* tbLookPoslDog;
+    TwwOEDataSet* tbParameter;
+    TwwOEDataSet* tbPromet;
+    TwwOEDataSet* tbPrometPoz;
+    TwwOEDataSet* tbLookSubjCenik;
+    TwwOEDataSet* tbLookMsForm;
 
     // The label in front of an input, for checks of the layout.
     QLabel* LabelFor(QWidget* control) const;

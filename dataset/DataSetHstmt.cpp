@@ -16,6 +16,41 @@ void TTarget::Clear() {
     ignoreUpdateCols_.clear();
 }
 
+namespace {
+
+std::string JoinList(const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::string& name : names) {
+        out += name + ";";
+    }
+    return out;
+}
+
+std::vector<std::string> SplitList(const std::string& text) {
+    std::vector<std::string> names;
+    size_t start = 0;
+    for (size_t semi; (semi = text.find(';', start)) != std::string::npos; start = semi + 1) {
+        names.push_back(text.substr(start, semi - start));
+    }
+    return names;
+}
+
+} // namespace
+
+std::vector<std::string> TTarget::StoredForm() const {
+    return {"OE5.05", targetTable_, JoinList(primaryCols_), JoinList(ignoreInsertCols_),
+            JoinList(ignoreUpdateCols_)};
+}
+
+void TTarget::ReadStoredForm(const std::vector<std::string>& lines) {
+    auto line = [&](size_t i) { return i < lines.size() ? lines[i] : std::string(); };
+    const bool old = line(0) < "OE5.03";
+    targetTable_ = line(1);
+    primaryCols_ = SplitList(line(2));
+    ignoreInsertCols_ = SplitList(line(3));
+    ignoreUpdateCols_ = old ? ignoreInsertCols_ : SplitList(line(4));
+}
+
 TDataSetHstmt::TDataSetHstmt(TCustomOEDataSet& dataSet, THstmt& stmt)
     : dataSet_(dataSet), stmt_(stmt) {
     // A dataset moves back and finds rows by bookmark: it asks for a keyset-driven cursor

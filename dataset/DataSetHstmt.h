@@ -31,6 +31,12 @@ public:
     bool Empty() const;
     void Clear();
 
+    // The stored form, property "Target": the version "OE5.05", TargetTable, then the
+    // three lists, each name followed by ";". Reading takes the names before each ";";
+    // a version before "OE5.03" has two lists, the second serving both ignore lists.
+    std::vector<std::string> StoredForm() const;
+    void ReadStoredForm(const std::vector<std::string>& lines);
+
 private:
     std::string targetTable_;
     std::vector<std::string> primaryCols_;

@@ -5,6 +5,7 @@
 #include "dataset/OEDataSet.h"
 
 #include "odbc/OCLError.h"
+#include "odbc/SqlText.h"
 #include "odbc/TypeMapping.h"
 #include "toolkit/Text.h"
 
@@ -260,7 +261,7 @@ void TCustomOEDataSet::SetBlockReadSize(int size) {
 
 std::string TCustomOEDataSet::StatementText() {
     if (!tableName_.empty()) {
-        return "SELECT * FROM " + tableName_;
+        return "SELECT * FROM " + QuoteIdentifier(tableName_);
     }
     if (!storedProcName_.empty()) {
         return "{call " + storedProcName_ + "}";
@@ -319,6 +320,8 @@ static bool ScrollReadsWhole(THdbc& hdbc) {
 void TCustomOEDataSet::ChooseRowSource() {
     const bool stepping = Hdbc() && ScrollReadsWhole(*Hdbc());
     readAhead_ = !cached_ && askedCursorType_ != SQL_CURSOR_FORWARD_ONLY && stepping;
+    // Rows kept by the dataset are not where the cursor stands.
+    stmt_->SetWritesThroughCursor(!UsesCache());
     releaseOnClose_ = stepping && (readAhead_ || askedCursorType_ == SQL_CURSOR_FORWARD_ONLY);
     stmt_->SetCursorType(readAhead_ ? SQL_CURSOR_FORWARD_ONLY : askedCursorType_);
 }
@@ -359,8 +362,11 @@ void TCustomOEDataSet::InternalInitFieldDefs() {
         } else if (type == ftBytes) {
             size = static_cast<int>(stmt_->ColElementSize(col));
         }
-        TFieldDef& def = FieldDefs().Add(stmt_->ColNames()[static_cast<size_t>(col - 1)], type,
-                                         size, stmt_->ColNullable(col) == SQL_NO_NULLS);
+        // Never required from NOT NULL alone: a column with a database default takes it
+        // when an insert leaves the column out, and a value truly missing is the
+        // database's to refuse.
+        TFieldDef& def =
+            FieldDefs().Add(stmt_->ColNames()[static_cast<size_t>(col - 1)], type, size, false);
         def.SetFieldNo(col);
         def.SetPrecision(stmt_->ColDecimalDigits(col));
     }

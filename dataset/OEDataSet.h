@@ -213,6 +213,10 @@ protected:
     // --- Overrides of the toolkit's dataset ----------------------------------------------
     void Notification(TComponent* component, TOperation operation) override;
     void ClearCalcFields(TRecordBuffer buffer) override;
+    void DoAfterCancel() override;
+    void DoAfterDelete() override;
+    void DoAfterPost() override;
+    void DoBeforeDelete() override;
     void DoBeforeEdit() override;
     bool FindRecord(bool restart, bool goForward) override;
     bool GetCanModify() override { return editable_; }
@@ -235,6 +239,7 @@ protected:
     void InternalLast() override;
     void InternalOpen() override;
     void InternalPost() override;
+    void InternalRefresh() override;
     void InternalSetToRecord(TRecordBuffer buffer) override;
     bool IsCursorOpen() const override { return cursorOpen_; }
     void SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) override;
@@ -306,6 +311,23 @@ private:
     bool RowSkipped();
     bool FilterAccepts();
     TRecordBuffer ActiveRecordBuffer() const;
+
+    // Writing rows back: one slot into row 1 of the statement, the Target applied to it,
+    // the four writes of a record buffer, and the row lists kept alongside.
+    void FromField(int col, TRecordBuffer buffer, bool forInsert);
+    void FillRow(TRecordBuffer buffer, bool forInsert);
+    void ApplyTarget(bool forInsert);
+    void UpdateRecords(TRecordBuffer buffer);
+    void InsertRecords(TRecordBuffer buffer);
+    void DeleteRecords(TRecordBuffer buffer);
+    void RefreshRecords(TRecordBuffer buffer);
+    TBookmark BufferBookmark(TRecordBuffer buffer) const;
+    TRecordBuffer FindSavedRow(const TBookmark& bookmark);
+    TRecordBuffer SaveRow(TRecordBuffer buffer);
+    TRecordBuffer CurrentCachedRow() const;
+    void AddCachedRow(TRecordBuffer buffer);
+    // The ";"-separated key names by which LocateInsert finds a posted row again.
+    std::string LocateKeyNames();
 
     // Finding.
     bool LocateRecord(const std::string& keyFields, const TVariant& keyValues,

@@ -1,48 +1,96 @@
-// The editing side as far as reading needs it: the statement's write events, the update
-// events, and the old values of an edit. Writing rows back is not offered yet: the
-// overrides that would write raise.
+// Writing rows back: posting an edit or an insert, deleting and refreshing a row through
+// the statement's row operations, the confirmations the statement asks for, the old values
+// of an edit, and the lists that show the dataset's own writes when the cursor does not:
+// the saved rows and deleted bookmarks over the driver's cursor, or the row cache.
 
 #include "dataset/OEDataSet.h"
 
 #include "odbc/OCLError.h"
+#include "toolkit/DateTime.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace zen {
 
 namespace {
 
-[[noreturn]] void NoWriting() {
-    throw EODBCExpress("Writing rows through an ODBC dataset is not available yet.");
+template <class T> T Load(const char* slot) {
+    T value;
+    std::memcpy(&value, slot, sizeof value);
+    return value;
+}
+
+// A field's native date-time value as the statement's date-time record.
+TDateTimeRec RecOfNative(TFieldType type, const char* slot) {
+    TDateTime value = NativeToDateTime(type, slot);
+    int year = 1899;
+    int month = 12;
+    int day = 30;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int msec = 0;
+    if (type != ftTime) {
+        DecodeDate(value, year, month, day);
+    }
+    if (type != ftDate) {
+        DecodeTime(value, hour, minute, second, msec);
+    }
+    TDateTimeRec rec{};
+    rec.year = static_cast<SQLSMALLINT>(year);
+    rec.month = static_cast<SQLUSMALLINT>(month);
+    rec.day = static_cast<SQLUSMALLINT>(day);
+    rec.hour = static_cast<SQLUSMALLINT>(hour);
+    rec.minute = static_cast<SQLUSMALLINT>(minute);
+    rec.second = static_cast<SQLUSMALLINT>(second);
+    rec.fraction = static_cast<SQLUINTEGER>(msec) * 1000000u;
+    return rec;
 }
 
 } // namespace
 
+// --- The statement's confirmations --------------------------------------------------------------
+
 bool TCustomOEDataSet::DoInsert(TObject* sender, const std::string& defaultMsg) {
     (void)sender;
     (void)defaultMsg;
-    return true;
+    bool apply = true;
+    DoUpdateRecord(ukInsert, apply);
+    return apply;
 }
 
 bool TCustomOEDataSet::DoUpdate(TObject* sender, const std::string& defaultMsg) {
     (void)sender;
     (void)defaultMsg;
-    return true;
+    bool apply = true;
+    DoUpdateRecord(ukModify, apply);
+    return apply;
 }
 
 bool TCustomOEDataSet::DoDelete(TObject* sender, const std::string& defaultMsg) {
     (void)sender;
     (void)defaultMsg;
-    return true;
+    bool apply = true;
+    DoUpdateRecord(ukDelete, apply);
+    return apply;
 }
 
 bool TCustomOEDataSet::DoRefresh(TObject* sender, const std::string& defaultMsg) {
-    (void)sender;
     (void)defaultMsg;
+    FireEvent(OnRefreshRecord, sender);
     return true;
 }
 
 void TCustomOEDataSet::DoUpdateRecord(TOEUpdateKind kind, bool& applyUpdate) {
+    applyUpdate = true;
     if (OnUpdateRecord) {
         OnUpdateRecord(*this, kind, applyUpdate);
+    }
+    // An update object that writes this kind itself does so instead of the statement.
+    if (applyUpdate && updateObject_ && updateObject_->Handles(kind)) {
+        updateObject_->Apply(kind);
+        applyUpdate = false;
     }
 }
 
@@ -52,26 +100,353 @@ void TCustomOEDataSet::DoUpdateError(EODBC& e, TOEUpdateKind kind, bool& raiseEr
     }
 }
 
+// --- Old values -------------------------------------------------------------------------------
+
 void TCustomOEDataSet::DoBeforeEdit() {
-    TDataSet::DoBeforeEdit();
     // The values before the edit, for OldValue and for writing the row back.
     if (oldValuesBuffer_ && ActiveBuffer()) {
         CopyRecord(ActiveBuffer(), oldValuesBuffer_);
     }
+    TDataSet::DoBeforeEdit();
 }
 
+void TCustomOEDataSet::DoBeforeDelete() {
+    if (oldValuesBuffer_ && ActiveBuffer()) {
+        CopyRecord(ActiveBuffer(), oldValuesBuffer_);
+    }
+    TDataSet::DoBeforeDelete();
+}
+
+void TCustomOEDataSet::DoAfterCancel() {
+    if (oldValuesBuffer_) {
+        InternalInitRecord(oldValuesBuffer_);
+    }
+    TDataSet::DoAfterCancel();
+}
+
+void TCustomOEDataSet::DoAfterDelete() {
+    if (oldValuesBuffer_) {
+        InternalInitRecord(oldValuesBuffer_);
+    }
+    TDataSet::DoAfterDelete();
+}
+
+void TCustomOEDataSet::DoAfterPost() {
+    if (oldValuesBuffer_) {
+        InternalInitRecord(oldValuesBuffer_);
+    }
+    TDataSet::DoAfterPost();
+    if (!locateKeyNames_.empty()) {
+        // The cursor may not show the inserted row: read the rows afresh and find it.
+        std::string names = std::move(locateKeyNames_);
+        TVariant values = std::move(locateKeyValues_);
+        locateKeyNames_.clear();
+        locateKeyValues_ = TVariant();
+        RefreshResults();
+        Locate(names, values, 0);
+    }
+}
+
+// --- One record buffer into the statement's row -------------------------------------------------
+
+void TCustomOEDataSet::FromField(int col, TRecordBuffer buffer, bool forInsert) {
+    const auto i = static_cast<size_t>(col - 1);
+    const char* slot = buffer + slotOffsets_[i];
+    const int valueSize = slotSizes_[i] - 1;
+    THstmt& s = *stmt_;
+    // A column the statement holds no value of (a type it cannot bind) is never written:
+    // its NULL would overwrite what the database has.
+    if (!colLong_[i] && s.ColElementSize(col) == 0) {
+        s.SetColIgnored(col, true);
+        return;
+    }
+    // Marks from an earlier write do not carry over: each write names its own columns.
+    s.SetColIgnored(col, false);
+    if (slot[valueSize] == 0) {
+        // An insert leaves a NULL out, so that the database's default applies.
+        if (forInsert && !emptyFieldToNull_) {
+            s.SetColIgnored(col, true);
+        } else {
+            s.SetColNull(col);
+        }
+        return;
+    }
+    if (colLong_[i]) {
+        if (TMemoryStream* stream = SlotStream(buffer, col)) {
+            s.SetColStream(col, *stream);
+        }
+        return;
+    }
+    switch (colTypes_[i]) {
+    case ftString:
+    case ftMemo:
+        s.SetColString(col, std::string(slot, strnlen(slot, static_cast<size_t>(valueSize))));
+        break;
+    case ftSmallint:
+        s.SetColInteger(col, Load<int16_t>(slot));
+        break;
+    case ftInteger:
+        s.SetColInteger(col, Load<int32_t>(slot));
+        break;
+    case ftWord:
+    case ftBoolean:
+        s.SetColInteger(col, Load<uint16_t>(slot));
+        break;
+    case ftFloat:
+    case ftCurrency:
+        s.SetColDouble(col, Load<double>(slot));
+        break;
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+        s.SetColDateTimeRec(col, RecOfNative(colTypes_[i], slot));
+        break;
+    case ftBytes:
+    case ftBlob:
+        s.SetColString(col, std::string(slot, strnlen(slot, static_cast<size_t>(valueSize))));
+        break;
+    case ftLargeint:
+        s.SetColInt64(col, Load<int64_t>(slot));
+        break;
+    default:
+        break;
+    }
+}
+
+void TCustomOEDataSet::FillRow(TRecordBuffer buffer, bool forInsert) {
+    for (int col = 1; col <= static_cast<int>(slotSizes_.size()); ++col) {
+        FromField(col, buffer, forInsert);
+    }
+}
+
+void TCustomOEDataSet::ApplyTarget(bool forInsert) {
+    const TTarget& target = hStmt_->Target();
+    stmt_->SetTargetTable(target.TargetTable());
+    for (const std::string& name : target.PrimaryCols()) {
+        stmt_->SetColPrimary(stmt_->ColByName(name), true);
+    }
+    for (const std::string& name :
+         forInsert ? target.IgnoreInsertCols() : target.IgnoreUpdateCols()) {
+        stmt_->SetColIgnored(stmt_->ColByName(name), true);
+    }
+}
+
+void TCustomOEDataSet::UpdateRecords(TRecordBuffer buffer) {
+    if (State() == dsEdit && oldValuesBuffer_ && buffer == ActiveBuffer()) {
+        // The row is found by the key it had before the edit.
+        FillRow(oldValuesBuffer_, false);
+        stmt_->KeepKeyValues(1);
+    }
+    FillRow(buffer, false);
+    stmt_->SetRowFlags(1, rfUpdate);
+    ApplyTarget(false);
+    stmt_->UpdateRow(1);
+}
+
+void TCustomOEDataSet::InsertRecords(TRecordBuffer buffer) {
+    FillRow(buffer, true);
+    stmt_->SetRowFlags(1, rfInsert);
+    ApplyTarget(true);
+    stmt_->InsertRow();
+}
+
+void TCustomOEDataSet::DeleteRecords(TRecordBuffer buffer) {
+    FillRow(buffer, false);
+    stmt_->SetRowFlags(1, rfDelete);
+    ApplyTarget(false);
+    stmt_->DeleteRow(1);
+}
+
+void TCustomOEDataSet::RefreshRecords(TRecordBuffer buffer) {
+    FillRow(buffer, false);
+    stmt_->SetRowFlags(1, rfRefresh);
+    ApplyTarget(false);
+    stmt_->RefreshRow(1);
+    FillFromRow(1, buffer);
+}
+
+// --- The lists
+// ------------------------------------------------------------------------------------
+
+TBookmark TCustomOEDataSet::BufferBookmark(TRecordBuffer buffer) const {
+    const char* block = BookmarkBlock(buffer);
+    return block ? TBookmark(block, block + BookmarkSize()) : TBookmark();
+}
+
+TRecordBuffer TCustomOEDataSet::FindSavedRow(const TBookmark& bookmark) {
+    for (TRecordBuffer b : savedRows_) {
+        if (CompareBookmarks(BufferBookmark(b), bookmark) == 0) {
+            return b;
+        }
+    }
+    return nullptr;
+}
+
+// A copy of the buffer in the saved-rows list, in place of one with the same bookmark.
+TRecordBuffer TCustomOEDataSet::SaveRow(TRecordBuffer buffer) {
+    TRecordBuffer saved = FindSavedRow(BufferBookmark(buffer));
+    if (!saved) {
+        saved = NewBuffer();
+        savedRows_.push_back(saved);
+    }
+    CopyRecord(buffer, saved);
+    return saved;
+}
+
+TRecordBuffer TCustomOEDataSet::CurrentCachedRow() const {
+    if (cachePosition_ < 1 || cachePosition_ > static_cast<int>(rowCache_.size())) {
+        throw EODBCExpress("Current record not found in cache.");
+    }
+    return rowCache_[static_cast<size_t>(cachePosition_ - 1)];
+}
+
+// A posted new row joins the cache before the current position (at the end when there is
+// none), and the dataset stands on it.
+void TCustomOEDataSet::AddCachedRow(TRecordBuffer buffer) {
+    TRecordBuffer row = NewBuffer();
+    CopyRecord(buffer, row);
+    TRecInfo info = ReadInfo(row);
+    info.bookmarkFlag = bfInserted;
+    info.updateStatus = cachedUpdates_ ? usInserted : usUnmodified;
+    info.formerCacheIndex = -1;
+    WriteInfo(row, info);
+    int32_t seq = ++bookmarkSequence_;
+    std::memcpy(BookmarkBlock(row), &seq, sizeof seq);
+    if (cachedUpdates_) {
+        ++insertedCount_;
+    }
+    size_t at = cachePosition_ > 0 ? static_cast<size_t>(cachePosition_ - 1) : rowCache_.size();
+    at = std::min(at, rowCache_.size());
+    rowCache_.insert(rowCache_.begin() + static_cast<std::ptrdiff_t>(at), row);
+    cachePosition_ = static_cast<int32_t>(at + 1);
+}
+
+std::string TCustomOEDataSet::LocateKeyNames() {
+    std::string names;
+    for (const std::string& name : hStmt_->Target().PrimaryCols()) {
+        names += name + ";";
+    }
+    if (names.empty()) {
+        for (int col : stmt_->PrimaryColumns()) {
+            names += stmt_->ColNames()[static_cast<size_t>(col - 1)] + ";";
+        }
+    }
+    if (names.empty()) {
+        throw EODBCExpress("Cannot detect primary columns to locate inserted row.");
+    }
+    names.pop_back();
+    return names;
+}
+
+// --- The toolkit's writes ------------------------------------------------------------------------
+
 void TCustomOEDataSet::InternalPost() {
-    NoWriting();
+    TRecordBuffer active = ActiveBuffer();
+    const bool editing = State() == dsEdit;
+    // Worked out before writing: a post that fails must not leave its row written.
+    std::string keyNames = !editing && locateInsert_ ? LocateKeyNames() : std::string();
+    if (editing) {
+        InternalSetToRecord(active);
+    }
+    if (!cachedUpdates_) {
+        editing ? UpdateRecords(active) : InsertRecords(active);
+    }
+    if (editing) {
+        if (UsesCache()) {
+            TRecordBuffer row = CurrentCachedRow();
+            TRecInfo info = ReadInfo(row);
+            if (cachedUpdates_ && info.updateStatus == usUnmodified) {
+                SaveRow(row);
+                info.updateStatus = usModified;
+                WriteInfo(row, info);
+            }
+            CopyRecord(active, row);
+        } else {
+            // The cursor may go on showing the old values: reads of this row show ours.
+            SaveRow(active);
+        }
+        return;
+    }
+    if (UsesCache()) {
+        AddCachedRow(active);
+    }
+    if (!keyNames.empty()) {
+        locateKeyValues_ = FieldValues(keyNames);
+        locateKeyNames_ = keyNames;
+    }
 }
 
 void TCustomOEDataSet::InternalAddRecord(TRecordBuffer buffer, bool append) {
-    (void)buffer;
     (void)append;
-    NoWriting();
+    std::string keyNames = locateInsert_ ? LocateKeyNames() : std::string();
+    if (!cachedUpdates_) {
+        InsertRecords(buffer);
+    }
+    if (UsesCache()) {
+        AddCachedRow(buffer);
+    }
+    if (!keyNames.empty()) {
+        locateKeyValues_ = FieldValues(keyNames);
+        locateKeyNames_ = keyNames;
+    }
 }
 
 void TCustomOEDataSet::InternalDelete() {
-    NoWriting();
+    TRecordBuffer active = ActiveBuffer();
+    InternalSetToRecord(active);
+    TBookmark bookmark = UsesCache() ? TBookmark() : BufferBookmark(active);
+    if (!cachedUpdates_) {
+        DeleteRecords(active);
+    }
+    if (!UsesCache()) {
+        // The cursor may still return the row: it is skipped from now on.
+        deletedBookmarks_.push_back(std::move(bookmark));
+        return;
+    }
+    TRecordBuffer row = CurrentCachedRow();
+    TRecInfo info = ReadInfo(row);
+    if (cachedUpdates_ && info.updateStatus < usInserted) {
+        TRecordBuffer saved =
+            info.updateStatus == usUnmodified ? SaveRow(row) : FindSavedRow(BufferBookmark(row));
+        if (saved) {
+            TRecInfo savedInfo = ReadInfo(saved);
+            savedInfo.updateStatus = usDeleted;
+            savedInfo.formerCacheIndex = cachePosition_ - 1;
+            WriteInfo(saved, savedInfo);
+        }
+    }
+    rowCache_.erase(rowCache_.begin() + (cachePosition_ - 1));
+    FreeBuffer(row);
+    // The row after the deleted one takes its place; it may not have been read yet.
+    FillCache(cachePosition_);
+    cachePosition_ = std::min(cachePosition_, static_cast<int32_t>(rowCache_.size()));
+}
+
+void TCustomOEDataSet::InternalRefresh() {
+    TRecordBuffer active = ActiveBuffer();
+    InternalSetToRecord(active);
+    TBookmark bookmark = UsesCache() ? TBookmark() : BufferBookmark(active);
+    if (!cachedUpdates_) {
+        RefreshRecords(active);
+    }
+    if (UsesCache()) {
+        CopyRecord(active, CurrentCachedRow());
+    } else if (TRecordBuffer saved = FindSavedRow(bookmark)) {
+        CopyRecord(active, saved);
+    }
+}
+
+TUpdateStatus TCustomOEDataSet::UpdateStatus() {
+    TRecordBuffer b = ActiveRecordBuffer();
+    if (!cachedUpdates_ || !b) {
+        return TDataSet::UpdateStatus();
+    }
+    // A record not yet posted has no row in the cache.
+    if (GetBookmarkFlag(b) != bfCurrent) {
+        return State() == dsInsert ? usInserted : TDataSet::UpdateStatus();
+    }
+    InternalSetToRecord(b);
+    return static_cast<TUpdateStatus>(ReadInfo(CurrentCachedRow()).updateStatus);
 }
 
 } // namespace zen

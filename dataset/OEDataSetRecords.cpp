@@ -291,11 +291,6 @@ void TCustomOEDataSet::SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag)
     buffer[dataSize_ + 4] = static_cast<char>(flag);
 }
 
-TUpdateStatus TCustomOEDataSet::UpdateStatus() {
-    TRecordBuffer b = ActiveRecordBuffer();
-    return b ? static_cast<TUpdateStatus>(ReadInfo(b).updateStatus) : usUnmodified;
-}
-
 // --- Filling from the statement -------------------------------------------------------------
 
 void TCustomOEDataSet::ToField(int col, SQLULEN row, TRecordBuffer buffer) {
@@ -384,15 +379,7 @@ void TCustomOEDataSet::FillRecord(TRecordBuffer buffer, const TBookmark& bookmar
     if (UsesCache()) {
         CopyRecord(rowCache_[static_cast<size_t>(cachePosition_ - 1)], buffer);
     } else {
-        TRecordBuffer saved = nullptr;
-        for (TRecordBuffer b : savedRows_) {
-            TBookmark key(BookmarkBlock(b), BookmarkBlock(b) + BookmarkSize());
-            if (CompareBookmarks(key, bookmark) == 0) {
-                saved = b;
-                break;
-            }
-        }
-        if (saved) {
+        if (TRecordBuffer saved = savedRows_.empty() ? nullptr : FindSavedRow(bookmark)) {
             CopyRecord(saved, buffer);
         } else {
             FillFromRow(1, buffer);

@@ -216,6 +216,10 @@ void THstmt::FreeColumns() noexcept {
     bookmarkIndicators_.clear();
     columnsBound_ = false;
     hasLongColumns_ = false;
+    colReadOnly_.clear();
+    keyValues_.clear();
+    keyIndicators_.clear();
+    keyValuesKept_ = false;
 }
 
 void THstmt::Notification(TComponent* component, TOperation operation) {
@@ -507,6 +511,22 @@ void THstmt::ExecuteCatalog(const std::function<SQLRETURN(SQLHSTMT)>& call) {
 }
 
 bool THstmt::SendLongData(SQLRETURN& rc) {
+    return SendDataAtExec(rc, [this](SQLPOINTER token, const unsigned char*& data, SQLLEN& length) {
+        auto it = std::find_if(params_.begin(), params_.end(),
+                               [token](const auto& p) { return p->value == token; });
+        if (it == params_.end()) {
+            return false;
+        }
+        const TParamRec& p = **it;
+        data = static_cast<const unsigned char*>(p.value);
+        length = p.indicators[0] <= SQL_LEN_DATA_AT_EXEC_OFFSET
+                     ? -p.indicators[0] + SQL_LEN_DATA_AT_EXEC_OFFSET
+                     : 0;
+        return true;
+    });
+}
+
+bool THstmt::SendDataAtExec(SQLRETURN& rc, const TDataAtExecLookup& lookup) {
     // Until the exchange ends, a failure must cancel it (BeforeRaise): a statement left
     // waiting for data refuses every other call.
     needData_ = true;
@@ -517,21 +537,17 @@ bool THstmt::SendLongData(SQLRETURN& rc) {
     SQLPOINTER token = nullptr;
     rc = Poll([this, &token] { return SQLParamData(hstmt_, &token); });
     while (rc == SQL_NEED_DATA) {
-        auto it = std::find_if(params_.begin(), params_.end(),
-                               [token](const auto& p) { return p->value == token; });
-        if (it == params_.end()) {
+        const unsigned char* data = nullptr;
+        SQLLEN length = 0;
+        if (!lookup(token, data, length)) {
             BeforeRaise();
-            throw EODBCExpress("The driver asked for data of a parameter that is not bound.");
+            throw EODBCExpress("The driver asked for data of a value that is not bound.");
         }
-        const TParamRec& p = **it;
-        SQLLEN length = p.indicators[0] <= SQL_LEN_DATA_AT_EXEC_OFFSET
-                            ? -p.indicators[0] + SQL_LEN_DATA_AT_EXEC_OFFSET
-                            : 0;
-        auto* data = static_cast<unsigned char*>(p.value);
-        auto put = [this, data](SQLLEN offset, SQLLEN size) {
-            return Poll([=, this] { return SQLPutData(hstmt_, data + offset, size); });
+        auto* bytes = const_cast<unsigned char*>(data);
+        auto put = [this, bytes](SQLLEN offset, SQLLEN size) {
+            return Poll([=, this] { return SQLPutData(hstmt_, bytes + offset, size); });
         };
-        SQLRETURN putRc = length == 0 ? put(0, 0) : SQL_SUCCESS;
+        SQLRETURN putRc = length <= 0 ? put(0, length < 0 ? SQL_NULL_DATA : 0) : SQL_SUCCESS;
         for (SQLLEN sent = 0; sent < length && SQL_SUCCEEDED(putRc);) {
             SQLLEN piece = std::min(blobSize_, length - sent);
             putRc = put(sent, piece);

@@ -249,14 +249,35 @@ public:
     // On: the column is left out of the row's write-back (indicator SQL_COLUMN_IGNORE).
     void SetColIgnored(int col, bool on, SQLULEN row = 1);
 
-    // ---- Row write-back (the writing itself lives with the datasets' editing) ------------
+    // ---- Row write-back ------------------------------------------------------------------
+    // The table that receives the writes; empty: the result set's table, else the first
+    // table after FROM in SQL.
     const std::string& TargetTable() const noexcept { return targetTable_; }
     void SetTargetTable(const std::string& table) { targetTable_ = table; }
+    // The table and owner worked out at the last write (the owner only for the catalog).
     const std::string& TableOwner() const noexcept { return tableOwner_; }
     const std::string& TableName() const noexcept { return tableName_; }
+    // Off when the row written is not the one the cursor stands on (a dataset that keeps
+    // the rows it has read itself): every write is then a generated statement.
+    bool WritesThroughCursor() const noexcept { return writesThroughCursor_; }
+    void SetWritesThroughCursor(bool on) noexcept { writesThroughCursor_ = on; }
+    // The cursor capabilities a write may use: SkipByPosition, SkipByCursor, a read-only
+    // cursor and a cursor away from the row take theirs away.
+    SQLUINTEGER WriteCapabilities() const noexcept;
+    // The columns that identify a row, in column order: those flagged primary, else
+    // those the catalog names for the target table (flagged from then on until Close).
+    std::vector<int> PrimaryColumns();
+    // The row's values as they are now identify it in the next generated UPDATE or
+    // DELETE, whatever its values become before then: an edit that changes a key column
+    // still finds the row by its old key.
+    void KeepKeyValues(SQLULEN row = 1);
+    // Write row values (row 1 unless a rowset is fetched and rows are flagged) through
+    // the cursor when it can, else by a generated statement. Each asks its confirm event
+    // first; no row affected raises EODBC "No Data Found" when NoRowsAffected says so.
     virtual void InsertRow();
     virtual void UpdateRow(SQLULEN row);
     virtual void DeleteRow(SQLULEN row);
+    // Reads the row again into its elements.
     virtual void RefreshRow(SQLULEN row);
 
 protected:
@@ -275,10 +296,6 @@ protected:
     enum TWriteBack { wbInsert, wbUpdate, wbDelete, wbRefresh };
     THstmt& WriteBackStmt(TWriteBack kind);
     void MarkWriteBackUnprepared() noexcept;
-    void SetTableOwnerAndName(const std::string& owner, const std::string& name) {
-        tableOwner_ = owner;
-        tableName_ = name;
-    }
 
 private:
     // Attributes.
@@ -297,6 +314,12 @@ private:
     // Sends the data-at-execution parameters; `rc` becomes the result of the last
     // SQLParamData. False when a failure has been reported already.
     bool SendLongData(SQLRETURN& rc);
+    // Answers the driver's SQL_NEED_DATA: `lookup` gives the bytes and length (-1: NULL)
+    // of the value bound at a token (false: none), which go in pieces of BlobSize. As
+    // SendLongData for `rc` and the result.
+    using TDataAtExecLookup =
+        std::function<bool(SQLPOINTER token, const unsigned char*& data, SQLLEN& length)>;
+    bool SendDataAtExec(SQLRETURN& rc, const TDataAtExecLookup& lookup);
     // Forgets the connection that is being destroyed, and the handle that went with it.
     void ForgetConnection() noexcept;
     TParamRec* ParamRecord(SQLUSMALLINT number);
@@ -308,6 +331,20 @@ private:
     void FreeColumns() noexcept;
     // Frees the handle without checks and forgets every binding made on it.
     void ReleaseHandle() noexcept;
+
+    // Row write-back.
+    std::vector<SQLULEN> RowsToWrite(SQLULEN row, uint16_t flag) const;
+    void WriteByPosition(SQLULEN row, SQLUSMALLINT operation, unsigned noRowsFlag);
+    void BindLongForWrite();
+    void UnbindLongForWrite(bool checked);
+    void MarkReadOnlyColumns(SQLULEN row);
+    void WorkOutTable();
+    void RunGenerated(TWriteBack kind, SQLULEN row, bool byCursor);
+    std::string GeneratedText(TWriteBack kind, SQLULEN row, bool byCursor,
+                              std::vector<int>& valueCols, std::vector<int>& keyCols);
+    void BindWriteParams(THstmt& wb, SQLULEN row, const std::vector<int>& valueCols,
+                         const std::vector<int>& keyCols, bool rebind);
+    void ReadRefreshedRow(THstmt& wb, SQLULEN row);
 
     // Columns.
     TColumnRec* Column(int col);
@@ -366,6 +403,15 @@ private:
     std::string tableOwner_;
     std::string tableName_;
     std::array<std::unique_ptr<THstmt>, 4> writeBack_;
+    // The text each write-back statement was last prepared from, before OnStatement.
+    std::array<std::string, 4> writeBackText_;
+    std::vector<char> colReadOnly_; // per column: 1 read-only, 0 not, empty: not asked
+    bool writesThroughCursor_ = true;
+    // Per column: the key values a generated WHERE binds (KeepKeyValues), and whether they
+    // were kept for the write under way.
+    std::vector<std::vector<unsigned char>> keyValues_;
+    std::vector<SQLLEN> keyIndicators_;
+    bool keyValuesKept_ = false;
 };
 
 } // namespace zen

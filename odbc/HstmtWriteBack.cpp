@@ -1,21 +1,578 @@
-// The statement's row write-back operations. They are filled in together with the datasets'
-// editing; until then a write-back is refused with a clear error, never skipped silently.
+// The statement's row write-back: a row's values go to the database through the cursor
+// (SQLSetPos, SQLBulkOperations) when the cursor can write, or else by an INSERT, UPDATE,
+// DELETE or SELECT generated for the target table and run on a write-back statement of
+// its kind. A write-back statement keeps its prepared text while the generated text stays
+// the same, so a run of posts with the same columns prepares once.
 
+#include "odbc/ColumnText.h"
 #include "odbc/Hstmt.h"
+#include "odbc/SqlText.h"
+#include "toolkit/Text.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace zen {
 
+namespace {
+
+constexpr SQLUINTEGER kByPosition =
+    SQL_CA1_BULK_ADD | SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | SQL_CA1_POS_REFRESH;
+constexpr SQLUINTEGER kByCursor = SQL_CA1_POSITIONED_UPDATE | SQL_CA1_POSITIONED_DELETE;
+// What a read-only cursor cannot do.
+constexpr SQLUINTEGER kWrites =
+    SQL_CA1_BULK_ADD | SQL_CA1_POS_UPDATE | SQL_CA1_POS_DELETE | kByCursor;
+
+// The operation codes OnStatement is told, by write-back kind.
+constexpr uint16_t kOperationCode[] = {rfInsert, rfUpdate, rfDelete, rfRefresh};
+
+// Where a long column's bound buffer points when its stream has no memory of its own: a
+// null buffer would unbind the column instead.
+char emptyLongValue[1] = {0};
+
+std::string JoinNames(const std::vector<std::string>& names, const std::vector<int>& cols,
+                      const char* each, const char* separator) {
+    std::string out;
+    for (size_t i = 0; i < cols.size(); ++i) {
+        if (i > 0) {
+            out += separator;
+        }
+        out += QuoteIdentifier(names[static_cast<size_t>(cols[i] - 1)]) + each;
+    }
+    return out;
+}
+
+// Drivers (THdbc::DriverKey) whose SQLSetPos SQL_REFRESH re-reads another row than the
+// one asked for: PostgreSQL's over a server cursor refreshes the row after it.
+bool RefreshesAnotherRow(THdbc* hdbc) {
+    if (!hdbc) {
+        return false;
+    }
+    std::string key = AsciiUpper(hdbc->DriverKey());
+    return key.rfind("POSTGRESQL;", 0) == 0;
+}
+
+// Kept key values serve the one row operation under way, whichever way it writes.
+class TKeyValuesUse {
+public:
+    explicit TKeyValuesUse(bool& kept) : kept_(kept) {}
+    ~TKeyValuesUse() { kept_ = false; }
+    TKeyValuesUse(const TKeyValuesUse&) = delete;
+    TKeyValuesUse& operator=(const TKeyValuesUse&) = delete;
+
+private:
+    bool& kept_;
+};
+
+} // namespace
+
+SQLUINTEGER THstmt::WriteCapabilities() const noexcept {
+    SQLUINTEGER caps = cursorCaps_;
+    if (skipByPosition_ || !writesThroughCursor_) {
+        caps &= ~kByPosition;
+    }
+    if (skipByCursor_ || !writesThroughCursor_) {
+        caps &= ~kByCursor;
+    }
+    if (concurrency_ == SQL_CONCUR_READ_ONLY) {
+        caps &= ~kWrites;
+    }
+    return caps;
+}
+
+std::vector<SQLULEN> THstmt::RowsToWrite(SQLULEN row, uint16_t flag) const {
+    if (rowSetSize_ <= 1 || rowsFetched_ == 0) {
+        return {row};
+    }
+    std::vector<SQLULEN> rows;
+    for (SQLULEN r = 1; r <= rowsFetched_; ++r) {
+        if (RowFlags(r) & flag) {
+            rows.push_back(r);
+        }
+    }
+    return rows;
+}
+
+// ---- The row operations --------------------------------------------------------------------
+
 void THstmt::InsertRow() {
-    throw EODBCExpress("Row write-back is not available on statement " + Name() + ".");
+    Init();
+    TKeyValuesUse use(keyValuesKept_);
+    if (OnInsert && !OnInsert(this, "Insert row(s)?")) {
+        return;
+    }
+    // A bulk add writes every row of the row set: only a single-row set goes that way.
+    const bool byPosition = (WriteCapabilities() & SQL_CA1_BULK_ADD) && rowSetSize_ == 1;
+    for (SQLULEN r : RowsToWrite(1, rfInsert)) {
+        if (byPosition) {
+            WriteByPosition(r, SQL_ADD, nrByInsert);
+        } else {
+            RunGenerated(wbInsert, r, false);
+        }
+    }
 }
-void THstmt::UpdateRow(SQLULEN) {
-    throw EODBCExpress("Row write-back is not available on statement " + Name() + ".");
+
+void THstmt::KeepKeyValues(SQLULEN row) {
+    keyValues_.resize(static_cast<size_t>(NumCols()));
+    keyIndicators_.assign(static_cast<size_t>(NumCols()), SQL_NULL_DATA);
+    for (int col = 1; col <= NumCols(); ++col) {
+        unsigned char* element = nullptr;
+        TColumnRec* c = Element(col, row, element);
+        const auto i = static_cast<size_t>(col - 1);
+        if (!c || !element) {
+            continue;
+        }
+        // Sized once per result set: a prepared WHERE keeps the address.
+        keyValues_[i].resize(static_cast<size_t>(c->elementSize));
+        std::memcpy(keyValues_[i].data(), element, keyValues_[i].size());
+        keyIndicators_[i] = c->indicators[row - 1];
+    }
+    keyValuesKept_ = true;
 }
-void THstmt::DeleteRow(SQLULEN) {
-    throw EODBCExpress("Row write-back is not available on statement " + Name() + ".");
+
+void THstmt::UpdateRow(SQLULEN row) {
+    Init();
+    TKeyValuesUse use(keyValuesKept_);
+    if (OnUpdate && !OnUpdate(this, "Update row(s)?")) {
+        return;
+    }
+    const SQLUINTEGER caps = WriteCapabilities();
+    for (SQLULEN r : RowsToWrite(row, rfUpdate)) {
+        MarkReadOnlyColumns(r);
+        if (caps & SQL_CA1_POS_UPDATE) {
+            WriteByPosition(r, SQL_UPDATE, nrByUpdate);
+        } else {
+            RunGenerated(wbUpdate, r, (caps & SQL_CA1_POSITIONED_UPDATE) != 0);
+        }
+    }
 }
-void THstmt::RefreshRow(SQLULEN) {
-    throw EODBCExpress("Row write-back is not available on statement " + Name() + ".");
+
+void THstmt::DeleteRow(SQLULEN row) {
+    Init();
+    TKeyValuesUse use(keyValuesKept_);
+    if (OnDelete && !OnDelete(this, "Delete row(s)?")) {
+        return;
+    }
+    const SQLUINTEGER caps = WriteCapabilities();
+    for (SQLULEN r : RowsToWrite(row, rfDelete)) {
+        if (caps & SQL_CA1_POS_DELETE) {
+            WriteByPosition(r, SQL_DELETE, nrByDelete);
+        } else {
+            RunGenerated(wbDelete, r, (caps & SQL_CA1_POSITIONED_DELETE) != 0);
+        }
+    }
+}
+
+void THstmt::RefreshRow(SQLULEN row) {
+    Init();
+    TKeyValuesUse use(keyValuesKept_);
+    if (OnRefresh && !OnRefresh(this, "Refresh row(s)?")) {
+        return;
+    }
+    SQLUINTEGER caps = WriteCapabilities();
+    if (RefreshesAnotherRow(hdbc_)) {
+        caps &= ~SQL_CA1_POS_REFRESH;
+    }
+    for (SQLULEN r : RowsToWrite(row, rfRefresh)) {
+        if (!(caps & SQL_CA1_POS_REFRESH)) {
+            RunGenerated(wbRefresh, r, false);
+            continue;
+        }
+        SQLRETURN rc =
+            SQLSetPos(hstmt_, static_cast<SQLSETPOSIROW>(r), SQL_REFRESH, SQL_LOCK_NO_CHANGE);
+        if (rc == SQL_NO_DATA && !(noRowsAffected_ & nrByRefresh)) {
+            continue;
+        }
+        if (!Checked(rc)) {
+            continue;
+        }
+        // The refreshed row's long values are read again, as a fetch reads them.
+        for (int col = 1; col <= NumCols(); ++col) {
+            TColumnRec& c = columns_[static_cast<size_t>(col - 1)];
+            if (c.isLong && rowSetSize_ == 1) {
+                c.longRead = false;
+                if (!blobDeferral_) {
+                    ReadLongData(col, 1);
+                }
+            }
+        }
+    }
+}
+
+// ---- Through the cursor --------------------------------------------------------------------
+
+void THstmt::WriteByPosition(SQLULEN row, SQLUSMALLINT operation, unsigned noRowsFlag) {
+    BindLongForWrite();
+    SQLRETURN rc;
+    try {
+        rc = operation == SQL_ADD ? SQLBulkOperations(hstmt_, SQL_ADD)
+                                  : SQLSetPos(hstmt_, static_cast<SQLSETPOSIROW>(row), operation,
+                                              SQL_LOCK_NO_CHANGE);
+        auto longValue = [this](SQLPOINTER token, const unsigned char*& data, SQLLEN& length) {
+            for (TColumnRec& c : columns_) {
+                void* memory = c.stream && c.stream->Size() > 0
+                                   ? static_cast<void*>(c.stream->Memory())
+                                   : static_cast<void*>(emptyLongValue);
+                if (!c.isLong || memory != token) {
+                    continue;
+                }
+                data = static_cast<const unsigned char*>(memory);
+                SQLLEN indicator = c.indicators[0];
+                length = indicator == SQL_NULL_DATA ? -1 : -indicator + SQL_LEN_DATA_AT_EXEC_OFFSET;
+                return true;
+            }
+            return false;
+        };
+        if (rc == SQL_NEED_DATA && !SendDataAtExec(rc, longValue)) {
+            UnbindLongForWrite(false);
+            return;
+        }
+    } catch (...) {
+        UnbindLongForWrite(false);
+        throw;
+    }
+    UnbindLongForWrite(true);
+    if (rc == SQL_NO_DATA && !(noRowsAffected_ & noRowsFlag)) {
+        return;
+    }
+    if (rc != SQL_NEED_DATA && !Checked(rc)) {
+        return;
+    }
+}
+
+void THstmt::BindLongForWrite() {
+    bool atExec = false;
+    bool asked = false;
+    for (int col = 1; col <= NumCols(); ++col) {
+        TColumnRec& c = columns_[static_cast<size_t>(col - 1)];
+        if (!c.isLong) {
+            continue;
+        }
+        if (!asked) {
+            std::string need = hdbc_ ? hdbc_->InfoString(SQL_NEED_LONG_DATA_LEN) : std::string();
+            atExec = !need.empty() && need[0] == 'Y';
+            asked = true;
+        }
+        SQLLEN& indicator = c.indicators[0];
+        const auto size = static_cast<SQLLEN>(c.stream->Size());
+        SQLLEN bufferLength = 0;
+        // A column left out stays out; a NULL one is sent as NULL, never at execution.
+        if (c.ignored || indicator == SQL_COLUMN_IGNORE) {
+            indicator = SQL_COLUMN_IGNORE;
+        } else if (indicator == SQL_NULL_DATA) {
+            indicator = SQL_NULL_DATA;
+        } else if (atExec) {
+            indicator = SQL_LEN_DATA_AT_EXEC(size);
+        } else {
+            indicator = size;
+            bufferLength = size + (c.cType == SQL_C_CHAR ? 1 : 0);
+        }
+        void* memory =
+            size > 0 ? static_cast<void*>(c.stream->Memory()) : static_cast<void*>(emptyLongValue);
+        if (!Checked(SQLBindCol(hstmt_, static_cast<SQLUSMALLINT>(col), c.cType, memory,
+                                bufferLength, &indicator))) {
+            return;
+        }
+    }
+}
+
+void THstmt::UnbindLongForWrite(bool checked) {
+    for (int col = 1; col <= NumCols(); ++col) {
+        TColumnRec& c = columns_[static_cast<size_t>(col - 1)];
+        if (!c.isLong) {
+            continue;
+        }
+        SQLRETURN rc =
+            SQLBindCol(hstmt_, static_cast<SQLUSMALLINT>(col), c.cType, nullptr, 0, nullptr);
+        if (checked && !Checked(rc)) {
+            return;
+        }
+    }
+}
+
+void THstmt::MarkReadOnlyColumns(SQLULEN row) {
+    // Asked once per result set: the answer belongs to the columns, not to the row.
+    if (colReadOnly_.empty()) {
+        colReadOnly_.assign(static_cast<size_t>(NumCols()), 0);
+        for (int col = 1; col <= NumCols(); ++col) {
+            SQLLEN updatable = SQL_ATTR_READWRITE_UNKNOWN;
+            if (!Checked(SQLColAttribute(hstmt_, static_cast<SQLUSMALLINT>(col), SQL_DESC_UPDATABLE,
+                                         nullptr, 0, nullptr, &updatable))) {
+                updatable = SQL_ATTR_READWRITE_UNKNOWN;
+            }
+            colReadOnly_[static_cast<size_t>(col - 1)] = updatable == SQL_ATTR_READONLY;
+        }
+    }
+    for (int col = 1; col <= NumCols(); ++col) {
+        if (colReadOnly_[static_cast<size_t>(col - 1)]) {
+            SetColIgnored(col, true, row);
+        }
+    }
+}
+
+// ---- Target table and primary columns --------------------------------------------------------
+
+void THstmt::WorkOutTable() {
+    std::string target = TrimText(targetTable_, stTrimBoth);
+    if (!target.empty()) {
+        tableName_ = target;
+        tableOwner_.clear();
+        return;
+    }
+    BindCols();
+    auto attribute = [this](SQLUSMALLINT field, std::string& value) {
+        SQLCHAR text[256] = {0};
+        SQLSMALLINT length = 0;
+        if (NumCols() == 0 || !SQL_SUCCEEDED(SQLColAttribute(hstmt_, 1, field, text, sizeof text,
+                                                             &length, nullptr))) {
+            value.clear();
+            return;
+        }
+        value = TrimText(reinterpret_cast<const char*>(text), stTrimBoth);
+    };
+    attribute(SQL_DESC_SCHEMA_NAME, tableOwner_);
+    attribute(SQL_DESC_TABLE_NAME, tableName_);
+    if (tableName_.empty()) {
+        // The first name after FROM, as the text has it.
+        std::string text = sql_;
+        std::replace_if(
+            text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+        text = AsciiUpper(text);
+        size_t from = text.find(" FROM ");
+        if (from != std::string::npos) {
+            std::string rest = TrimText(text.substr(from + 6), stTrimBoth);
+            tableName_ = rest.substr(0, rest.find(' '));
+        }
+    }
+    if (tableName_.empty()) {
+        throw EODBCExpress("Unable to determine table name:  set TargetTable property.");
+    }
+}
+
+std::vector<int> THstmt::PrimaryColumns() {
+    BindCols();
+    std::vector<int> cols;
+    auto flagged = [&] {
+        cols.clear();
+        for (int col = 1; col <= NumCols(); ++col) {
+            if (columns_[static_cast<size_t>(col - 1)].primary) {
+                cols.push_back(col);
+            }
+        }
+        return !cols.empty();
+    };
+    if (flagged()) {
+        return cols;
+    }
+    WorkOutTable();
+    std::string owner = tableOwner_;
+    std::string table = tableName_;
+    auto chars = [](std::string& s) {
+        return s.empty() ? nullptr : reinterpret_cast<SQLCHAR*>(s.data());
+    };
+    THstmt tmp;
+    tmp.SetHdbc(hdbc_);
+    tmp.ExecuteCatalog([&](SQLHSTMT h) {
+        return SQLSpecialColumns(h, SQL_BEST_ROWID, nullptr, 0, chars(owner), SQL_NTS, chars(table),
+                                 SQL_NTS, SQL_SCOPE_CURROW, SQL_NULLABLE);
+    });
+    bool found = false;
+    while (tmp.FetchNext()) {
+        if (tmp.ColAsInteger(8) != SQL_PC_PSEUDO) {
+            SetColPrimary(ColByName(tmp.ColAsString(2)), true);
+            found = true;
+        }
+    }
+    if (!found) {
+        tmp.Close();
+        tmp.ExecuteCatalog([&](SQLHSTMT h) {
+            return SQLPrimaryKeys(h, nullptr, 0, chars(owner), SQL_NTS, chars(table), SQL_NTS);
+        });
+        while (tmp.FetchNext()) {
+            SetColPrimary(ColByName(tmp.ColAsString(4)), true);
+        }
+    }
+    tmp.Terminate();
+    flagged();
+    return cols;
+}
+
+// ---- Generated statements -----------------------------------------------------------------
+
+std::string THstmt::GeneratedText(TWriteBack kind, SQLULEN row, bool byCursor,
+                                  std::vector<int>& valueCols, std::vector<int>& keyCols) {
+    WorkOutTable();
+    const std::string table = QuoteIdentifier(tableName_);
+    valueCols.clear();
+    keyCols.clear();
+    for (int col = 1; col <= NumCols(); ++col) {
+        if (kind == wbRefresh || !ColIgnored(col, row)) {
+            valueCols.push_back(col);
+        }
+    }
+    auto where = [&] {
+        if (byCursor) {
+            SQLCHAR name[256] = {0};
+            SQLSMALLINT length = 0;
+            if (!Checked(SQLGetCursorName(hstmt_, name, sizeof name, &length))) {
+                name[0] = 0;
+            }
+            return "WHERE CURRENT OF " + std::string(reinterpret_cast<const char*>(name));
+        }
+        keyCols = PrimaryColumns();
+        if (keyCols.empty()) {
+            throw EODBCExpress("Unable to determine primary columns:  set PrimaryCols property.");
+        }
+        return "WHERE " + JoinNames(colNames_, keyCols, " = ?", " AND ");
+    };
+    switch (kind) {
+    case wbInsert:
+        // Every column left out: the database's defaults make the whole row.
+        if (valueCols.empty()) {
+            return "INSERT INTO " + table + " DEFAULT VALUES";
+        }
+        {
+            std::string markers = "?";
+            for (size_t i = 1; i < valueCols.size(); ++i) {
+                markers += ", ?";
+            }
+            return "INSERT INTO " + table + " (" + JoinNames(colNames_, valueCols, "", ", ") +
+                   ") VALUES (" + markers + ")";
+        }
+    case wbUpdate:
+        return "UPDATE " + table + " SET " + JoinNames(colNames_, valueCols, " = ?", ", ") + " " +
+               where();
+    case wbDelete:
+        valueCols.clear();
+        return "DELETE FROM " + table + " " + where();
+    case wbRefresh: {
+        std::string text =
+            "SELECT " + JoinNames(colNames_, valueCols, "", ", ") + " FROM " + table + " ";
+        byCursor = false;
+        valueCols.clear();
+        return text + where();
+    }
+    }
+    return {};
+}
+
+void THstmt::RunGenerated(TWriteBack kind, SQLULEN row, bool byCursor) {
+    if (byCursor && rowSetSize_ > 1) {
+        // "WHERE CURRENT OF" means the row the cursor stands on inside its row set.
+        if (!Checked(SQLSetPos(hstmt_, static_cast<SQLSETPOSIROW>(row), SQL_POSITION,
+                               SQL_LOCK_NO_CHANGE))) {
+            return;
+        }
+    }
+    std::vector<int> valueCols;
+    std::vector<int> keyCols;
+    std::string text = GeneratedText(kind, row, byCursor, valueCols, keyCols);
+    THstmt& wb = WriteBackStmt(kind);
+    const bool prepared = wb.Prepared() && writeBackText_[kind] == text;
+    if (!prepared) {
+        writeBackText_[kind].clear();
+        std::string sql = text;
+        if (OnStatement) {
+            OnStatement(this, kOperationCode[kind], sql);
+        }
+        wb.SetSQL(sql);
+        wb.Prepare();
+        writeBackText_[kind] = text;
+    }
+    // Values kept by the caller serve one write; the next row of a row set keeps its own.
+    if (!keyValuesKept_) {
+        KeepKeyValues(row);
+    }
+    keyValuesKept_ = false;
+    BindWriteParams(wb, row, valueCols, keyCols, prepared);
+    wb.Execute();
+    if (kind == wbRefresh) {
+        ReadRefreshedRow(wb, row);
+        return;
+    }
+    const unsigned flag = kind == wbInsert   ? nrByInsert
+                          : kind == wbUpdate ? nrByUpdate
+                                             : nrByDelete;
+    if ((noRowsAffected_ & flag) && wb.NumRowsAffected() == 0) {
+        static_cast<void>(Checked(SQL_NO_DATA)); // raises "No Data Found" unless dropped
+    }
+}
+
+void THstmt::BindWriteParams(THstmt& wb, SQLULEN row, const std::vector<int>& valueCols,
+                             const std::vector<int>& keyCols, bool rebind) {
+    SQLUSMALLINT n = 0;
+    auto bind = [&](int col, bool key) {
+        ++n;
+        unsigned char* element = nullptr;
+        TColumnRec& c = *Element(col, row, element);
+        const SQLLEN indicator = c.indicators[row - 1];
+        if (c.isLong) {
+            // The stream's memory may have moved since the last write: bound every time.
+            const bool null = indicator == SQL_NULL_DATA;
+            wb.BindParamLong(n, null ? nullptr : c.stream->Memory(),
+                             null ? 0 : static_cast<SQLLEN>(c.stream->Size()),
+                             c.cType == SQL_C_BINARY);
+            return;
+        }
+        SQLLEN size = indicator;
+        if (key) {
+            const auto i = static_cast<size_t>(col - 1);
+            element = keyValues_[i].data();
+            size = keyIndicators_[i];
+        }
+        if (!rebind) {
+            wb.BindParam(n, c.cType, c.sqlType, element);
+        }
+        if (key && size < 0 && size != SQL_NULL_DATA) {
+            // A key column left out of the values still passes its value.
+            size = c.cType == SQL_C_CHAR ? SQL_NTS : 0;
+        }
+        wb.SetParamSize(n, size == SQL_NULL_DATA ? -1 : size);
+    };
+    for (int col : valueCols) {
+        bind(col, false);
+    }
+    for (int col : keyCols) {
+        bind(col, true);
+    }
+}
+
+void THstmt::ReadRefreshedRow(THstmt& wb, SQLULEN row) {
+    if (!wb.FetchNext()) {
+        if (noRowsAffected_ & nrByRefresh) {
+            static_cast<void>(Checked(SQL_NO_DATA)); // raises "No Data Found" unless dropped
+        }
+        return;
+    }
+    for (int col = 1; col <= std::min(NumCols(), wb.NumCols()); ++col) {
+        unsigned char* element = nullptr;
+        TColumnRec& c = *Element(col, row, element);
+        if (c.isLong) {
+            if (TMemoryStream* s = wb.ColStream(col)) {
+                c.stream->LoadFrom(s->Memory(), s->Size());
+            }
+            c.indicators[row - 1] = wb.ColDataSize(col);
+            c.longRead = true;
+            continue;
+        }
+        if (!element) {
+            continue;
+        }
+        if (wb.ColCType(col) == c.cType) {
+            const auto* from = static_cast<const unsigned char*>(wb.ColMemory(col));
+            const auto bytes = static_cast<size_t>(std::min(c.elementSize, wb.ColElementSize(col)));
+            if (from && bytes > 0) {
+                std::memcpy(element, from, bytes);
+            }
+            c.indicators[row - 1] = wb.ColDataSize(col);
+        } else if (wb.ColIsNull(col)) {
+            c.indicators[row - 1] = SQL_NULL_DATA;
+        } else {
+            SetColString(col, wb.ColAsString(col), row);
+        }
+    }
+    // A reading statement left open would hold its locks.
+    wb.CloseCursor();
 }
 
 } // namespace zen

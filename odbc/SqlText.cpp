@@ -107,4 +107,16 @@ std::optional<std::string> CountQueryText(std::string_view sql) {
     return query ? std::optional<std::string>(std::move(query->text)) : std::nullopt;
 }
 
+std::string QuoteIdentifier(const std::string& name) {
+    std::string upper = AsciiUpper(name);
+    if (upper.find(" AS ") != std::string::npos || upper.find("{FN ") != std::string::npos ||
+        name.find('"') != std::string::npos) {
+        return name;
+    }
+    if (name.find_first_of(" $") != std::string::npos) {
+        return '"' + name + '"';
+    }
+    return name;
+}
+
 } // namespace zen

@@ -30,4 +30,8 @@ std::optional<TCountQuery> CountQuery(std::string_view sql);
 // The text of CountQuery alone.
 std::optional<std::string> CountQueryText(std::string_view sql);
 
+// A table or column name as generated statements write it: wrapped in double quotes when
+// it holds a blank or "$", unless it is an expression (" AS ", "{fn ") or quoted already.
+std::string QuoteIdentifier(const std::string& name);
+
 } // namespace zen

@@ -13,9 +13,10 @@ namespace zen {
 
 namespace {
 
-TOEQuery* MakeDataSet(TComponent& owner, const char* name, std::vector<std::string> lines) {
-    auto* q = new TOEQuery(&owner);
+TwwOEDataSet* MakeDataSet(TComponent& owner, const char* name, std::vector<std::string> lines) {
+    auto* q = new TwwOEDataSet(&owner);
     q->SetName(name);
+    q->SetDatabaseName("Database");
     q->SetSQL(lines);
     // Live: the statement asks for optimistic concurrency by values (4).
     q->SetRequestLive(true);

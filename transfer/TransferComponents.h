@@ -9,7 +9,7 @@
 namespace zen {
 
 class THdbc;
-class TOEQuery;
+class TwwOEDataSet;
 class TTable;
 
 struct TTransferComponents {
@@ -18,17 +18,17 @@ struct TTransferComponents {
     TTable* tbNapaka = nullptr; // TPrenosNapaka, the error table
     TTable* tbRacPoz = nullptr; // TVeskPrenosRac, the working table
 
-    TOEQuery* tbLookSubj2 = nullptr;     // customers by second name
-    TOEQuery* tbLookSubj = nullptr;      // payers by name
-    TOEQuery* tbSubj = nullptr;          // the payer of each invoice
-    TOEQuery* tbLookMS = nullptr;        // articles
-    TOEQuery* tbLookTarSt = nullptr;     // tax tariffs
-    TOEQuery* tbLookPoslDog = nullptr;   // business events
-    TOEQuery* tbParameter = nullptr;     // Param, first row
-    TOEQuery* tbPromet = nullptr;        // invoice headers
-    TOEQuery* tbPrometPoz = nullptr;     // invoice lines
-    TOEQuery* tbLookSubjCenik = nullptr; // partner price lists
-    TOEQuery* tbLookMsForm = nullptr;    // price formulas
+    TwwOEDataSet* tbLookSubj2 = nullptr;     // customers by second name
+    TwwOEDataSet* tbLookSubj = nullptr;      // payers by name
+    TwwOEDataSet* tbSubj = nullptr;          // the payer of each invoice
+    TwwOEDataSet* tbLookMS = nullptr;        // articles
+    TwwOEDataSet* tbLookTarSt = nullptr;     // tax tariffs
+    TwwOEDataSet* tbLookPoslDog = nullptr;   // business events
+    TwwOEDataSet* tbParameter = nullptr;     // Param, first row
+    TwwOEDataSet* tbPromet = nullptr;        // invoice headers
+    TwwOEDataSet* tbPrometPoz = nullptr;     // invoice lines
+    TwwOEDataSet* tbLookSubjCenik = nullptr; // partner price lists
+    TwwOEDataSet* tbLookMsForm = nullptr;    // price formulas
 };
 
 // Makes the connection "Database" (driver "SQL Server"), the local tables tbRac, tbNapaka
