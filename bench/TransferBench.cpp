@@ -161,6 +161,8 @@ public:
         : o_(o), home_(home.Path()), env_(env) {
         // For psql, which loads and reads the PostgreSQL database.
         setenv("PGPASSWORD", env_.Dsn(TestDriver::PostgreSQL).password.c_str(), 1);
+        // Both programs print what they sent at their exit.
+        setenv("ZENDRATO_COUNT_STATEMENTS", "1", 1);
     }
 
     void Run() {
