@@ -60,6 +60,7 @@ struct TOptions {
 // What one run of a program cost.
 struct TRun {
     double Seconds = 0;
+    double CpuSeconds = 0; // user and system time of the process itself
     long PeakRssKiB = 0;
     long Statements = -1; // -1: the program printed no count
     std::string Out;      // its standard output
@@ -75,6 +76,15 @@ struct TSeries {
         std::sort(t.begin(), t.end());
         size_t n = t.size();
         return n == 0 ? 0 : n % 2 ? t[n / 2] : (t[n / 2 - 1] + t[n / 2]) / 2;
+    }
+    // The processor time of the run whose wall time is the median's (or nearest below).
+    double MedianCpu() const {
+        std::vector<std::pair<double, double>> t;
+        for (const TRun& r : Runs) {
+            t.emplace_back(r.Seconds, r.CpuSeconds);
+        }
+        std::sort(t.begin(), t.end());
+        return t.empty() ? 0 : t[(t.size() - 1) / 2].second;
     }
     long PeakRssKiB() const {
         long m = 0;
@@ -132,6 +142,8 @@ TRun RunProcess(const std::vector<std::string>& argv, const fs::path& scratch,
     TRun r;
     r.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     r.PeakRssKiB = usage.ru_maxrss;
+    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    r.CpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
     r.Out = ReadAll(out);
     std::string errText = ReadAll(err);
     int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -303,10 +315,13 @@ private:
         PrintLine("rows against the baseline's", same ? "same" : "different", note);
     }
 
+    // The median wall time, per record, and how much of it the process spent on a
+    // processor itself (the rest is waiting, mostly for the server).
     static void PrintSeries(const std::string& label, const TSeries& s, int records) {
         PrintLine(label, Fixed(s.Median(), 2) + " s",
                   "median of " + std::to_string(s.Runs.size()) + ", " +
-                      Fixed(s.Median() / records * 1e6, 1) + " us/record");
+                      Fixed(s.Median() / records * 1e6, 1) + " us/record, CPU " +
+                      Fixed(s.MedianCpu(), 2) + " s");
     }
 
     static void PrintStatements(const std::string& label, const TSeries& s, int records) {
