@@ -2,6 +2,7 @@
 
 #include "odbc/CallArgs.h"
 #include "odbc/ErrorDialog.h"
+#include "odbc/StatementCount.h"
 
 #include <QApplication>
 #include <odbcinst.h>
@@ -235,7 +236,8 @@ void THdbc::SetIsolationLevel(SQLUINTEGER level) {
 }
 
 bool THdbc::ApplyAutoCommit() {
-    return ApplyConnectAttr(SQL_ATTR_AUTOCOMMIT, autoCommit_ ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF);
+    return ApplyConnectAttr(SQL_ATTR_AUTOCOMMIT,
+                            autoCommit_ ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF);
 }
 
 void THdbc::SetAutoCommit(bool on) {
@@ -247,6 +249,7 @@ bool THdbc::EndTransaction(SQLSMALLINT completion) {
     if (!connected_) {
         throw EODBCExpress("The connection " + Name() + " is not open.");
     }
+    CountStatement(TStatementKind::EndTran);
     return Checked(SQLEndTran(SQL_HANDLE_DBC, hdbc_, completion));
 }
 

@@ -4,6 +4,7 @@
 
 #include "odbc/CallArgs.h"
 #include "odbc/SqlText.h"
+#include "odbc/StatementCount.h"
 
 #include <QCoreApplication>
 
@@ -470,8 +471,10 @@ void THstmt::Execute() {
     }
     EnableAsync();
     if (prepared_) {
+        CountStatement(TStatementKind::Execute);
         rc = Poll([this] { return SQLExecute(hstmt_); });
     } else {
+        CountStatement(TStatementKind::ExecDirect);
         std::string text = ParseSqlParams(sql_, paramNames_);
         rc = Poll([this, &text] { return SQLExecDirect(hstmt_, Chars(text), SQL_NTS); });
     }

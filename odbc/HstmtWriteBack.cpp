@@ -7,6 +7,7 @@
 #include "odbc/ColumnText.h"
 #include "odbc/Hstmt.h"
 #include "odbc/SqlText.h"
+#include "odbc/StatementCount.h"
 #include "toolkit/Text.h"
 
 #include <algorithm>
@@ -178,6 +179,7 @@ void THstmt::RefreshRow(SQLULEN row) {
             RunGenerated(wbRefresh, r, false);
             continue;
         }
+        CountStatement(TStatementKind::CursorWrite);
         SQLRETURN rc =
             SQLSetPos(hstmt_, static_cast<SQLSETPOSIROW>(r), SQL_REFRESH, SQL_LOCK_NO_CHANGE);
         if (rc == SQL_NO_DATA && !(noRowsAffected_ & nrByRefresh)) {
@@ -205,6 +207,7 @@ void THstmt::WriteByPosition(SQLULEN row, SQLUSMALLINT operation, unsigned noRow
     BindLongForWrite();
     SQLRETURN rc;
     try {
+        CountStatement(TStatementKind::CursorWrite);
         rc = operation == SQL_ADD ? SQLBulkOperations(hstmt_, SQL_ADD)
                                   : SQLSetPos(hstmt_, static_cast<SQLSETPOSIROW>(row), operation,
                                               SQL_LOCK_NO_CHANGE);

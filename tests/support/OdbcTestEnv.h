@@ -49,6 +49,8 @@ public:
     bool PostgresRunning();
     const std::string& Problem() const { return problem_; }
     const std::filesystem::path& Dir() const { return dir_; }
+    // The cluster's port on 127.0.0.1, for tools that reach it without ODBC (psql).
+    int PostgresPort() const { return pgPort_; }
 
     // Drops the Tevrin tables (if present) and creates them afresh from the schema.
     void LoadSchema(TestDriver driver);
