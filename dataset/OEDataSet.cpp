@@ -4,6 +4,7 @@
 
 #include "dataset/OEDataSet.h"
 
+#include "odbc/Catalog.h"
 #include "odbc/OCLError.h"
 #include "odbc/SqlText.h"
 #include "odbc/TypeMapping.h"
@@ -264,9 +265,144 @@ std::string TCustomOEDataSet::StatementText() {
         return "SELECT * FROM " + QuoteIdentifier(tableName_);
     }
     if (!storedProcName_.empty()) {
-        return "{call " + storedProcName_ + "}";
+        return StoredProcStatement();
     }
     return sqlText_;
+}
+
+std::string TCustomOEDataSet::StoredProcStatement() {
+    TOEParams& params = Params();
+    std::string text = "{";
+    for (int i = 0; i < params.Count(); ++i) {
+        if (params[i].ParamType() == ptResult) {
+            text += ":" + params[i].Name() + " = ";
+            break;
+        }
+    }
+    text += "CALL " + storedProcName_ + "(";
+    for (int i = 0; i < params.Count(); ++i) {
+        if (params[i].ParamType() != ptResult) {
+            text += ":" + params[i].Name() + ", ";
+        }
+    }
+    if (text.back() == ' ') {
+        text.resize(text.size() - 2);
+        text += ")}";
+    } else {
+        text.back() = '}'; // the "(" of a call without parameters
+    }
+    return text;
+}
+
+TOEParams& TCustomOEDataSet::Params() {
+    if (paramsNeedCreating_ && !IsLoading()) {
+        CreateParams();
+    }
+    return params_;
+}
+
+void TCustomOEDataSet::CreateParams() {
+    if (creatingParams_) {
+        return;
+    }
+    creatingParams_ = true;
+    try {
+        TOEParams old;
+        old.Assign(params_);
+        params_.Clear();
+        paramNames_.Clear();
+        if (!storedProcName_.empty()) {
+            CreateProcedureParams();
+        } else if (tableName_.empty()) {
+            CreateTextParams();
+        }
+        params_.AssignValues(old);
+    } catch (...) {
+        creatingParams_ = false;
+        throw;
+    }
+    creatingParams_ = false;
+    paramsNeedCreating_ = false;
+    paramsBound_ = false;
+}
+
+void TCustomOEDataSet::CreateProcedureParams() {
+    THdbc* dbc = Hdbc();
+    if (!dbc) {
+        return;
+    }
+    // Without the catalog the procedure is called without parameters.
+    try {
+        dbc->Connect();
+        TOECatalog catalog;
+        catalog.SetHdbc(dbc);
+        TCatalogProcedure* proc = catalog.FindProcedure("", storedProcName_);
+        if (!proc) {
+            return;
+        }
+        for (const TCatalogColumn& c : proc->Columns()) {
+            if (c.ColumnType == SQL_RESULT_COL) {
+                continue;
+            }
+            TFieldType type = FieldTypeOfSqlType(c.DataType, true);
+            params_.AddDescription({c.ColumnName, c.Nullable == SQL_NO_NULLS, type, c.DecimalDigits,
+                                    static_cast<uint32_t>(std::max<SQLINTEGER>(c.ColumnSize, 0))});
+            params_.CreateParam(type, c.ColumnName, ParamTypeOfOdbc(c.ColumnType));
+            paramNames_.Add(c.ColumnName);
+        }
+    } catch (const std::exception&) {
+    }
+}
+
+void TCustomOEDataSet::CreateTextParams() {
+    std::string text = StatementText();
+    bool describe = false;
+    if (Hdbc() && !Hdbc()->NoDescribeParam() &&
+        text.find_first_not_of(" \t\r\n") != std::string::npos) {
+        // A connection that cannot be made leaves the parameters undescribed.
+        try {
+            Hdbc()->Connect();
+            Prepare();
+            describe = true;
+        } catch (const std::exception&) {
+        }
+    }
+    if (stmt_->SQL() != text) {
+        stmt_->SetSQL(text);
+    }
+    std::vector<std::string> names = stmt_->ParamNames();
+    for (size_t i = 0; i < names.size(); ++i) {
+        paramNames_.Add(names[i]);
+        if (params_.FindParam(names[i])) {
+            continue;
+        }
+        TOEDefRec def;
+        def.name = names[i];
+        SQLSMALLINT sqlType = 0;
+        SQLULEN size = 0;
+        SQLSMALLINT digits = 0;
+        SQLSMALLINT nullable = SQL_NULLABLE_UNKNOWN;
+        if (describe) {
+            try {
+                describe = stmt_->DescribeParam(static_cast<SQLUSMALLINT>(i + 1), sqlType, size,
+                                                digits, nullable);
+            } catch (const std::exception&) {
+                describe = false;
+            }
+            if (!describe) {
+                sqlType = 0;
+                size = 0;
+                digits = 0;
+                nullable = SQL_NULLABLE_UNKNOWN;
+            }
+        }
+        def.fieldType = sqlType ? FieldTypeOfSqlType(sqlType, true) : ftUnknown;
+        def.required = nullable == SQL_NO_NULLS;
+        def.columnSize = static_cast<uint32_t>(std::min<SQLULEN>(size, UINT32_MAX));
+        def.decimalDigits = digits;
+        params_.AddDescription(def);
+        params_.CreateParam(def.fieldType, names[i], ptInput);
+    }
 }
 
 void TCustomOEDataSet::Prepare() {
@@ -283,23 +419,11 @@ void TCustomOEDataSet::Prepare() {
     Hdbc(); // takes a connection that joined the owner since
     ChooseRowSource();
     stmt_->Prepare();
-    if (paramsNeedCreating_) {
-        // New parameters for the names of the text; values of names kept are kept.
-        TOEParams old;
-        old.Assign(params_);
-        params_.Clear();
-        paramNames_.Clear();
-        for (const std::string& name : stmt_->ParamNames()) {
-            if (!params_.FindParam(name)) {
-                params_.CreateParam(ftUnknown, name, ptInput);
-            }
-            paramNames_.Add(name);
-        }
-        params_.AssignValues(old);
-        paramsNeedCreating_ = false;
-    }
     prepared_ = true;
     paramsBound_ = false;
+    if (paramsNeedCreating_) {
+        CreateParams();
+    }
 }
 
 void TCustomOEDataSet::AskCursorType(SQLULEN type) {
@@ -340,6 +464,7 @@ void TCustomOEDataSet::ExecSQL() {
         paramsBound_ = true;
     }
     stmt_->Execute();
+    params_.ReadOutputs(*stmt_);
 }
 
 // --- Opening and closing ---------------------------------------------------------------------
@@ -441,34 +566,6 @@ void TCustomOEDataSet::InternalHandleException() {
 }
 
 // --- Parameters and the master ---------------------------------------------------------------
-
-void TOEParams::Clear() {
-    TParams::Clear();
-    buffers_.clear();
-}
-
-void TOEParams::Bind(THstmt& stmt, bool byName) {
-    std::vector<std::string> names = stmt.ParamNames();
-    buffers_.assign(names.size(), {});
-    for (size_t i = 0; i < names.size(); ++i) {
-        TParam* p =
-            byName ? FindParam(names[i])
-                   : (i < static_cast<size_t>(Count()) ? &Items(static_cast<int>(i)) : nullptr);
-        auto number = static_cast<SQLUSMALLINT>(i + 1);
-        TFieldType type = p && p->DataType() != ftUnknown ? p->DataType() : ftString;
-        SQLSMALLINT cType = CTypeOfFieldType(type);
-        SQLSMALLINT sqlType = SqlTypeOfCType(cType);
-        if (!p || p->IsNull()) {
-            stmt.BindParam(number, cType, sqlType, nullptr);
-            continue;
-        }
-        std::vector<char>& buffer = buffers_[i];
-        buffer.assign(static_cast<size_t>(std::max(p->GetDataSize(), 1)), 0);
-        p->GetData(buffer.data());
-        stmt.BindParam(number, cType, sqlType, buffer.data());
-        p->SetBound(true);
-    }
-}
 
 void TCustomOEDataSet::SetParamsFromCursor() {
     TDataSource* source = DataSource();

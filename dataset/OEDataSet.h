@@ -15,6 +15,7 @@
 // same on every platform; buffers are only ever made and freed by their dataset.
 
 #include "dataset/DataSetHstmt.h"
+#include "dataset/OEParams.h"
 #include "odbc/Hstmt.h"
 #include "toolkit/DataSet.h"
 #include "toolkit/DataSource.h"
@@ -55,21 +56,6 @@ public:
 
 private:
     TCustomOEDataSet* dataSet_ = nullptr;
-};
-
-// The parameters of a dataset's statement, and the memory they are bound from.
-class TOEParams : public TParams {
-public:
-    const char* ClassName() const noexcept override { return "TOEParams"; }
-    void Clear() override;
-    // Gives every parameter that the statement's text names to the statement, by name or
-    // by position; a parameter the dataset does not have binds NULL.
-    void Bind(THstmt& stmt, bool byName);
-    // Drops the bound memory (after the cursor is closed).
-    void FreeBindBuffers() { buffers_.clear(); }
-
-private:
-    std::vector<std::vector<char>> buffers_;
 };
 
 // The master link of a detail dataset.
@@ -134,7 +120,9 @@ public:
     void SetDataSource(TDataSource* source);
     bool ParamCheck() const { return paramCheck_; }
     void SetParamCheck(bool on) { paramCheck_ = on; }
-    TOEParams& Params() { return params_; }
+    // The parameters, created first when the source changed since (below).
+    TOEParams& Params();
+    TParam& ParamByName(const std::string& name) { return Params().ParamByName(name); }
     TOELocateOption LocateOption() const { return locateOption_; }
     void SetLocateOption(TOELocateOption option) { locateOption_ = option; }
     bool LocateInsert() const { return locateInsert_; }
@@ -247,6 +235,12 @@ protected:
 
     // The statement text Prepare gives the statement.
     virtual std::string StatementText();
+    // The call of the stored procedure with its parameters: {[:R = ]CALL P[(:A, ...)]}.
+    std::string StoredProcStatement();
+    // Makes the parameters of what the statement runs: none for a table, the catalog's
+    // for a stored procedure, those the SQL text names (described by the driver when it
+    // can) otherwise. Values of parameters that keep their names are kept.
+    void CreateParams();
     // Takes the master's field values into the parameters of the same names.
     void SetParamsFromCursor();
 
@@ -270,6 +264,8 @@ private:
     // Terminate the statement (closing the dataset), as a changed setting requires.
     void TerminateStatement();
     void SourceChanged();
+    void CreateProcedureParams();
+    void CreateTextParams();
     // Rows come from the dataset's own cache: Cached, or reading ahead over a driver whose
     // scrollable cursors read the whole result at execute.
     bool UsesCache() const { return cached_ || readAhead_; }
@@ -347,6 +343,7 @@ private:
     bool prepared_ = false;
     bool editable_ = false;
     bool paramsNeedCreating_ = false;
+    bool creatingParams_ = false;
     bool paramsBound_ = false;
     TOELocateOption locateOption_ = loPrefix;
     bool locateInsert_ = false;

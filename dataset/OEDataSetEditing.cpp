@@ -5,6 +5,7 @@
 
 #include "dataset/OEDataSet.h"
 
+#include "dataset/DateTimeRec.h"
 #include "odbc/OCLError.h"
 #include "toolkit/DateTime.h"
 
@@ -23,29 +24,7 @@ template <class T> T Load(const char* slot) {
 
 // A field's native date-time value as the statement's date-time record.
 TDateTimeRec RecOfNative(TFieldType type, const char* slot) {
-    TDateTime value = NativeToDateTime(type, slot);
-    int year = 1899;
-    int month = 12;
-    int day = 30;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    int msec = 0;
-    if (type != ftTime) {
-        DecodeDate(value, year, month, day);
-    }
-    if (type != ftDate) {
-        DecodeTime(value, hour, minute, second, msec);
-    }
-    TDateTimeRec rec{};
-    rec.year = static_cast<SQLSMALLINT>(year);
-    rec.month = static_cast<SQLUSMALLINT>(month);
-    rec.day = static_cast<SQLUSMALLINT>(day);
-    rec.hour = static_cast<SQLUSMALLINT>(hour);
-    rec.minute = static_cast<SQLUSMALLINT>(minute);
-    rec.second = static_cast<SQLUSMALLINT>(second);
-    rec.fraction = static_cast<SQLUINTEGER>(msec) * 1000000u;
-    return rec;
+    return RecOfDateTime(type, NativeToDateTime(type, slot));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "dataset/OEDataSet.h"
 
+#include "dataset/DateTimeRec.h"
 #include "odbc/ColumnText.h"
 #include "odbc/OCLError.h"
 #include "toolkit/Text.h"
@@ -49,19 +50,6 @@ int SlotSizeOf(TFieldType type, bool isLong, int size) {
     default:
         return 1;
     }
-}
-
-TDateTime DateTimeOfRec(const TDateTimeRec& ts) {
-    TDateTime date = 0;
-    TDateTime time = 0;
-    if (!TryEncodeDate(ts.year, ts.month, ts.day, date)) {
-        date = 0;
-    }
-    if (!TryEncodeTime(ts.hour, ts.minute, ts.second, static_cast<int>(ts.fraction / 1000000),
-                       time)) {
-        time = 0;
-    }
-    return date < 0 ? date - time : date + time;
 }
 
 template <class T> void Store(char* slot, T value) {

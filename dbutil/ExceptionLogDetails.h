@@ -7,8 +7,9 @@ namespace zen {
 
 class TObject;
 
-// Empty for objects that carry no such details. Never raises; a part that cannot be
-// built is left out.
+// For a grid-facing dataset: its connection's name, table name, connection component and
+// SQL lines; for a statement: its connection component and SQL; lines end in CR LF. Empty
+// for any other object. Never raises; a part that cannot be built is left out.
 std::string SenderDetails(const TObject* sender);
 
 } // namespace zen

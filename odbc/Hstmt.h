@@ -166,10 +166,18 @@ public:
     void SetParamType(SQLSMALLINT direction) noexcept;
     void BindParamMain(SQLUSMALLINT number, SQLSMALLINT cType, SQLULEN arraySize,
                        SQLSMALLINT nullable, SQLSMALLINT decimalDigits, SQLULEN columnSize,
-                       SQLSMALLINT sqlType, SQLPOINTER value);
+                       SQLSMALLINT sqlType, SQLPOINTER value, SQLLEN bufferBytes = 0);
     // Binds one value, sized by SQLDescribeParam when the driver can describe the
-    // prepared statement, else by the driver's limits. A null value binds NULL.
-    void BindParam(SQLUSMALLINT number, SQLSMALLINT cType, SQLSMALLINT sqlType, SQLPOINTER value);
+    // prepared statement, else by the driver's limits. A null value binds NULL. A text or
+    // bytes buffer of known size (bufferBytes > 0) is given to the driver as that size,
+    // whatever the description says: an output is then never written past its end, and
+    // an input is never cut to the described size.
+    void BindParam(SQLUSMALLINT number, SQLSMALLINT cType, SQLSMALLINT sqlType, SQLPOINTER value,
+                   SQLLEN bufferBytes = 0);
+    // SQLDescribeParam of a parameter of the prepared statement; false when the
+    // connection does not describe or the driver cannot.
+    bool DescribeParam(SQLUSMALLINT number, SQLSMALLINT& sqlType, SQLULEN& columnSize,
+                       SQLSMALLINT& decimalDigits, SQLSMALLINT& nullable);
     // Binds long data kept in memory (text or binary) of `size` bytes; empty is NULL.
     // The memory must stay valid until the statement has executed.
     void BindParamLong(SQLUSMALLINT number, const void* data, SQLLEN size, bool binary);

@@ -63,7 +63,7 @@ bool THstmt::LongDataByParts() {
 
 void THstmt::BindParamMain(SQLUSMALLINT number, SQLSMALLINT cType, SQLULEN arraySize,
                            SQLSMALLINT nullable, SQLSMALLINT decimalDigits, SQLULEN columnSize,
-                           SQLSMALLINT sqlType, SQLPOINTER value) {
+                           SQLSMALLINT sqlType, SQLPOINTER value, SQLLEN bufferBytes) {
     SQLHSTMT h = Handle();
     bool isArray = arraySize > 1;
     if (isArray && IsLongType(sqlType)) {
@@ -91,12 +91,24 @@ void THstmt::BindParamMain(SQLUSMALLINT number, SQLSMALLINT cType, SQLULEN array
     switch (sqlType) {
     case SQL_CHAR:
     case SQL_VARCHAR:
-        bufferLength = isArray ? 256 : static_cast<SQLLEN>(columnSize) + 1;
+        if (!isArray && bufferBytes > 0) {
+            columnSize = std::max<SQLULEN>(columnSize, static_cast<SQLULEN>(bufferBytes - 1));
+            rec->columnSize = columnSize;
+            bufferLength = bufferBytes;
+        } else {
+            bufferLength = isArray ? 256 : static_cast<SQLLEN>(columnSize) + 1;
+        }
         indicator = SQL_NTS;
         break;
     case SQL_BINARY:
     case SQL_VARBINARY:
-        bufferLength = isArray ? 256 : static_cast<SQLLEN>(columnSize);
+        if (!isArray && bufferBytes > 0) {
+            columnSize = std::max<SQLULEN>(columnSize, static_cast<SQLULEN>(bufferBytes));
+            rec->columnSize = columnSize;
+            bufferLength = bufferBytes;
+        } else {
+            bufferLength = isArray ? 256 : static_cast<SQLLEN>(columnSize);
+        }
         break;
     case SQL_LONGVARCHAR:
     case SQL_LONGVARBINARY:
@@ -136,26 +148,42 @@ void THstmt::BindParamMain(SQLUSMALLINT number, SQLSMALLINT cType, SQLULEN array
     }
 }
 
+bool THstmt::DescribeParam(SQLUSMALLINT number, SQLSMALLINT& sqlType, SQLULEN& columnSize,
+                           SQLSMALLINT& decimalDigits, SQLSMALLINT& nullable) {
+    Init();
+    if (!hdbc_ || hdbc_->NoDescribeParam() || !prepared_) {
+        return false;
+    }
+    SQLSMALLINT type = 0;
+    SQLULEN size = 0;
+    SQLSMALLINT digits = 0;
+    SQLSMALLINT canBeNull = SQL_NULLABLE_UNKNOWN;
+    if (!SQL_SUCCEEDED(SQLDescribeParam(hstmt_, number, &type, &size, &digits, &canBeNull))) {
+        return false;
+    }
+    sqlType = type;
+    columnSize = size;
+    decimalDigits = digits;
+    nullable = canBeNull;
+    return true;
+}
+
 void THstmt::BindParam(SQLUSMALLINT number, SQLSMALLINT cType, SQLSMALLINT sqlType,
-                       SQLPOINTER value) {
+                       SQLPOINTER value, SQLLEN bufferBytes) {
     Init();
     SQLULEN columnSize = 0;
     SQLSMALLINT decimalDigits = 0;
     SQLSMALLINT nullable = SQL_NULLABLE_UNKNOWN;
     bool described = false;
-    if (!hdbc_->NoDescribeParam() && prepared_ && !bindByName_) {
-        SQLSMALLINT type = 0;
-        SQLRETURN rc =
-            SQLDescribeParam(hstmt_, number, &type, &columnSize, &decimalDigits, &nullable);
-        if (SQL_SUCCEEDED(rc)) {
-            // The driver's type is taken unless it would turn a plain value into long data
-            // or long data into a plain value: a text bound from a buffer would then be
-            // sent as empty data-at-execution, a stream not in pieces.
-            if (IsLongType(type) == IsLongType(sqlType)) {
-                sqlType = type;
-            }
-            described = true;
+    SQLSMALLINT type = 0;
+    if (!bindByName_ && DescribeParam(number, type, columnSize, decimalDigits, nullable)) {
+        // The driver's type is taken unless it would turn a plain value into long data
+        // or long data into a plain value: a text bound from a buffer would then be
+        // sent as empty data-at-execution, a stream not in pieces.
+        if (IsLongType(type) == IsLongType(sqlType)) {
+            sqlType = type;
         }
+        described = true;
     }
     if (!described) {
         const TDriverRec& r = hdbc_->DriverRec();
@@ -197,7 +225,8 @@ void THstmt::BindParam(SQLUSMALLINT number, SQLSMALLINT cType, SQLSMALLINT sqlTy
             break;
         }
     }
-    BindParamMain(number, cType, 0, nullable, decimalDigits, columnSize, sqlType, value);
+    BindParamMain(number, cType, 0, nullable, decimalDigits, columnSize, sqlType, value,
+                  bufferBytes);
 }
 
 void THstmt::BindParamLong(SQLUSMALLINT number, const void* data, SQLLEN size, bool binary) {

@@ -97,6 +97,11 @@ int TParam::GetDataSize() const {
     return static_cast<int>(bytes);
 }
 
+void TParam::Set(TFieldType type, TVariant value) {
+    dataType_ = type;
+    value_ = std::move(value);
+}
+
 void TParam::GetData(void* buffer) const {
     if (IsNull()) {
         return;

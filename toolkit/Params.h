@@ -81,10 +81,9 @@ public:
     void AssignFieldValue(const TField& field, const TVariant& value);
 
 private:
-    void Set(TFieldType type, TVariant value) {
-        dataType_ = type;
-        value_ = std::move(value);
-    }
+    // Out of line: inlined into every caller, GCC's flow analysis takes the moved variant
+    // for uninitialised.
+    void Set(TFieldType type, TVariant value);
 
     std::string name_;
     TFieldType dataType_ = ftUnknown;
