@@ -6,8 +6,8 @@
 //
 // Record buffer layout (sizes fixed at open):
 //   one slot per result column, in column order: the value bytes, then a null flag byte
-//     (1 = has a value); a long column's slot holds a 32-bit reference to a memory stream
-//     owned by the buffer
+//     (1 = has a value, 2 = a deferred long value not read yet); a long column's slot holds a
+//     32-bit reference to a memory stream owned by the buffer
 //   the record info, 10 bytes: 32-bit reference to the buffer's bookmark block
 //     (BookmarkSize bytes), bookmark flag, update status, 32-bit former cache index
 //   the calculated-field area, CalcFieldsSize bytes
@@ -32,6 +32,10 @@ namespace zen {
 
 class EODBC;
 class TCustomOEDataSet;
+
+// The flag byte of a long column's slot whose reading is deferred and not yet done: not
+// NULL (it may have a value), and not to be written back.
+constexpr char kUnreadLong = 2;
 
 enum TOELocateOption { loPrefix = 0, loSubString = 1 };
 enum TOEParamBindMode { pbByName = 0, pbByNumber = 1 };

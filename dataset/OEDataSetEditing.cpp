@@ -139,6 +139,12 @@ void TCustomOEDataSet::FromField(int col, TRecordBuffer buffer, bool forInsert) 
         s.SetColIgnored(col, true);
         return;
     }
+    // A deferred long value never read is the database's still: writing the empty
+    // stream would wipe it.
+    if (colLong_[i] && slot[valueSize] == kUnreadLong) {
+        s.SetColIgnored(col, true);
+        return;
+    }
     // Marks from an earlier write do not carry over: each write names its own columns.
     s.SetColIgnored(col, false);
     if (slot[valueSize] == 0) {

@@ -5,6 +5,7 @@
 #include "dataset/OEDataSet.h"
 
 #include "dataset/DateTimeRec.h"
+#include "dataset/OEBlobStream.h"
 #include "odbc/ColumnText.h"
 #include "odbc/OCLError.h"
 #include "toolkit/Text.h"
@@ -291,7 +292,7 @@ void TCustomOEDataSet::ToField(int col, SQLULEN row, TRecordBuffer buffer) {
             // Read when a blob stream is opened on it; until then it is not known to be
             // NULL. (Rows kept by the dataset are read whole: the cursor cannot go back.)
             s->Clear();
-            slot[valueSize] = 1;
+            slot[valueSize] = kUnreadLong;
             return;
         }
         if (TMemoryStream* src = stmt_->ColStream(col, row)) {
@@ -601,30 +602,39 @@ void TCustomOEDataSet::SetFieldData(TField* field, const void* buffer) {
 
 std::unique_ptr<TStream> TCustomOEDataSet::CreateBlobStream(TField* field, TBlobStreamMode mode) {
     TRecordBuffer record = ActiveRecordBuffer();
-    const int col = field ? field->FieldNo() : 0;
-    if (mode != bmRead) {
-        throw EODBCExpress("Blob field " + (field ? field->FieldName() : std::string()) +
-                           " can only be read.");
+    if (!record && Active() && !IsEmpty()) {
+        record = ActiveBuffer();
     }
-    auto stream = std::make_unique<TMemoryStream>();
-    if (record && col >= 1 && col <= static_cast<int>(colLong_.size()) &&
-        colLong_[static_cast<size_t>(col - 1)]) {
-        TMemoryStream* s = SlotStream(record, col);
-        char* flag = record + SlotOffset(col) + SlotSize(col) - 1;
-        if (s && s->Size() == 0 && *flag && stmt_->BlobDeferral() && !UsesCache()) {
+    const int col = field ? field->FieldNo() : 0;
+    if (!record || col < 1 || col > static_cast<int>(colLong_.size()) ||
+        !colLong_[static_cast<size_t>(col - 1)]) {
+        if (mode != bmRead) {
+            throw EODBCExpress("Blob field " + (field ? field->FieldName() : std::string()) +
+                               " cannot be written here.");
+        }
+        return std::make_unique<TMemoryStream>();
+    }
+    TMemoryStream* s = SlotStream(record, col);
+    char& flag = record[SlotOffset(col) + SlotSize(col) - 1];
+    if (flag == kUnreadLong) {
+        if (mode == bmWrite) {
+            flag = 0; // the value is replaced: no need to read it
+        } else {
             // Deferred: read now, from the row the cursor stands on.
             InternalSetToRecord(record);
+            s->Clear();
             if (TMemoryStream* src = stmt_->ColStream(col, 1)) {
                 s->LoadFrom(src->Memory(), src->Size());
             }
-            *flag = stmt_->ColIsNull(col, 1) ? 0 : 1;
-        }
-        if (s) {
-            stream->LoadFrom(s->Memory(), s->Size());
-            stream->SetPosition(0);
+            flag = stmt_->ColIsNull(col, 1) ? 0 : 1;
         }
     }
-    return stream;
+    if (mode == bmWrite) {
+        s->Clear();
+    }
+    s->SetPosition(0);
+    return std::make_unique<TOEBlobStream>(
+        *s, flag, [this, field] { DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field)); });
 }
 
 } // namespace zen
