@@ -65,7 +65,8 @@ public:
     TTransfer& operator=(const TTransfer&) = delete;
 
     // One run. Failures other than the quiet endings of TTransferOutcome leave as
-    // exceptions whose text is for the operator; the invoices committed before stay.
+    // exceptions whose text is for the operator; the invoices committed before stay. A
+    // lookup that fails by an error is such a failure, never a missing record.
     TTransferOutcome Execute(const TTransferOptions& options);
 
     // Of the last Execute: invoices committed (in a dry run: written and rolled back).
