@@ -4,6 +4,7 @@
 // as they are fetched: the ratio of the two times stays near 1 and the process's memory
 // does not grow with the table.
 
+#include "bench/BenchOdbcEnv.h"
 #include "bench/BenchSupport.h"
 #include "dataset/ODSI.h"
 #include "odbc/OCL.h"
@@ -99,16 +100,12 @@ void RunDriver(OdbcTestEnv& env, TestDriver driver) {
 
 int main() {
     return zen::bench::RunBenchmark("bench_dataset_open", [](const zen::bench::TBenchHome&) {
-        zen::test::OdbcTestEnv env;
-        env.SetUp();
-        struct TTearDown {
-            zen::test::OdbcTestEnv& env;
-            ~TTearDown() { env.TearDown(); }
-        } tearDown{env};
-        if (!env.PostgresRunning()) {
-            throw std::runtime_error("PostgreSQL cluster not running: " + env.Problem());
-        }
-        zen::bench::RunDriver(env, zen::test::TestDriver::SQLite);
-        zen::bench::RunDriver(env, zen::test::TestDriver::PostgreSQL);
+        zen::bench::WithOdbcTestEnv([](zen::test::OdbcTestEnv& env) {
+            if (!env.PostgresRunning()) {
+                throw std::runtime_error("PostgreSQL cluster not running: " + env.Problem());
+            }
+            zen::bench::RunDriver(env, zen::test::TestDriver::SQLite);
+            zen::bench::RunDriver(env, zen::test::TestDriver::PostgreSQL);
+        });
     });
 }

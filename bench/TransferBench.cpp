@@ -13,8 +13,8 @@
 //
 // The targets are printed beside the figures, never asserted: a timing is no test.
 
+#include "bench/BenchOdbcEnv.h"
 #include "bench/BenchSupport.h"
-#include "support/OdbcTestEnv.h"
 
 #include <algorithm>
 #include <chrono>
@@ -469,12 +469,9 @@ TOptions ParseOptions(int argc, char** argv) {
 int main(int argc, char** argv) {
     return zen::bench::RunBenchmark("bench_transfer", [&](const zen::bench::TBenchHome& home) {
         zen::bench::TOptions o = zen::bench::ParseOptions(argc, argv);
-        zen::test::OdbcTestEnv env;
-        env.SetUp();
-        struct TTearDown {
-            zen::test::OdbcTestEnv& env;
-            ~TTearDown() { env.TearDown(); }
-        } tearDown{env};
-        zen::bench::TTransferBench(o, home, env).Run();
+        // Each section shows as soon as it is measured, also when the output is a file.
+        std::setvbuf(stdout, nullptr, _IOLBF, 0);
+        zen::bench::WithOdbcTestEnv(
+            [&](zen::test::OdbcTestEnv& env) { zen::bench::TTransferBench(o, home, env).Run(); });
     });
 }

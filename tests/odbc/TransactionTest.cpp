@@ -1,10 +1,12 @@
 // Transactions on both real drivers: with autocommit off a rollback leaves no row and a
 // commit keeps it, each ended through the one checked path, and an open keyset cursor is
-// still readable after a commit where the driver says commits preserve cursors.
+// still readable after a commit where the driver says commits preserve cursors; the
+// statement count sees every execution and every end of a transaction.
 
 #include "StatementFixture.h"
 #include "odbc/Hstmt.h"
 #include "odbc/OCLError.h"
+#include "odbc/StatementCount.h"
 
 namespace zen {
 namespace {
@@ -96,6 +98,28 @@ TEST_P(TransactionTest, AnOpenCursorSurvivesTheEndOfATransactionWhereTheDriverPr
         EXPECT_EQ(cursor->ColAsString(1), "A");
     }
     EXPECT_EQ(Count("Promet"), "1");
+    db->SetAutoCommit(true);
+}
+
+// The count behind ZENDRATO_COUNT_STATEMENTS: one for every execution, direct or of a
+// prepared statement, also one the server refuses, and one for every end of a transaction.
+TEST_P(TransactionTest, EveryExecutionAndEveryEndOfATransactionIsCounted) {
+    auto count = [](TStatementKind kind) { return gStatementCounts[static_cast<int>(kind)]; };
+    db->Connect();
+    db->SetAutoCommit(false);
+    const uint64_t direct = count(TStatementKind::ExecDirect);
+    const uint64_t prepared = count(TStatementKind::Execute);
+    const uint64_t ends = count(TStatementKind::EndTran);
+    Run("INSERT INTO Promet (Kljuc) VALUES ('051200001')");
+    auto select = Stmt("SELECT Kljuc FROM Promet");
+    select->Prepare();
+    select->Execute();
+    select->Execute();
+    EXPECT_THROW(Run("INSERT INTO Promet (Kljuc) VALUES ('051200001')"), EODBC);
+    db->Rollback();
+    EXPECT_EQ(count(TStatementKind::ExecDirect) - direct, 2u);
+    EXPECT_EQ(count(TStatementKind::Execute) - prepared, 2u);
+    EXPECT_EQ(count(TStatementKind::EndTran) - ends, 1u);
     db->SetAutoCommit(true);
 }
 
