@@ -1,11 +1,12 @@
 #include "PdfText.h"
 
+#include <QRegularExpression>
+#include <QString>
 #include <array>
 #include <charconv>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <memory>
-#include <regex>
 
 namespace zen::test {
 
@@ -18,8 +19,8 @@ std::string Quote(const std::filesystem::path& p) {
 }
 
 // Locale-independent: the tests also run under a comma locale.
-double Number(const std::ssub_match& m) {
-    const std::string text = m.str();
+double Number(const QString& captured) {
+    const std::string text = captured.toStdString();
     double value = 0;
     std::from_chars(text.data(), text.data() + text.size(), value);
     return value;
@@ -55,27 +56,30 @@ std::string RunCommand(const std::string& command) {
 
 std::vector<PdfWord> ReadPdfWords(const std::filesystem::path& pdf) {
     const std::string xml = RunCommand("pdftotext -bbox -enc UTF-8 " + Quote(pdf) + " - 2>&1");
-    static const std::regex tag(
+    // Qt's expressions rather than std::regex: GCC 12 warns inside the latter under the
+    // sanitizer build.
+    static const QRegularExpression tag(
         R"re(<page |<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
     std::vector<PdfWord> words;
     int page = 0;
-    for (std::sregex_iterator it(xml.begin(), xml.end(), tag), end; it != end; ++it) {
-        const std::smatch& m = *it;
-        if (!m[1].matched) {
+    for (auto it = tag.globalMatch(QString::fromStdString(xml)); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (!m.hasCaptured(1)) {
             ++page;
             continue;
         }
-        words.push_back({page, Number(m[1]) * kMmPerPoint, Number(m[2]) * kMmPerPoint,
-                         Number(m[3]) * kMmPerPoint, Number(m[4]) * kMmPerPoint, Unescape(m[5])});
+        words.push_back({page, Number(m.captured(1)) * kMmPerPoint,
+                         Number(m.captured(2)) * kMmPerPoint, Number(m.captured(3)) * kMmPerPoint,
+                         Number(m.captured(4)) * kMmPerPoint, Unescape(m.captured(5).toStdString())});
     }
     return words;
 }
 
 int PdfPageCount(const std::filesystem::path& pdf) {
     const std::string info = RunCommand("pdfinfo " + Quote(pdf) + " 2>&1");
-    std::smatch m;
-    static const std::regex pages(R"(Pages:\s+(\d+))");
-    return std::regex_search(info, m, pages) ? std::stoi(m[1]) : -1;
+    static const QRegularExpression pages(R"(Pages:\s+(\d+))");
+    const QRegularExpressionMatch m = pages.match(QString::fromStdString(info));
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
 } // namespace zen::test
