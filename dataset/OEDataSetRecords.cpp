@@ -620,8 +620,11 @@ std::unique_ptr<TStream> TCustomOEDataSet::CreateBlobStream(TField* field, TBlob
         if (mode == bmWrite) {
             flag = 0; // the value is replaced: no need to read it
         } else {
-            // Deferred: read now, from the row the cursor stands on.
-            InternalSetToRecord(record);
+            // Deferred: read now, from the buffer's row. A forward-only cursor cannot go
+            // back to a row; it still stands on the one its record shows.
+            if (stmt_->CursorType() != SQL_CURSOR_FORWARD_ONLY) {
+                InternalSetToRecord(record);
+            }
             s->Clear();
             if (TMemoryStream* src = stmt_->ColStream(col, 1)) {
                 s->LoadFrom(src->Memory(), src->Size());
