@@ -126,6 +126,8 @@ public:
     void SetParamCheck(bool on) { paramCheck_ = on; }
     // The parameters, created first when the source changed since (below).
     TOEParams& Params();
+    // Takes the values of the given parameters into those of the same names.
+    void SetParams(const TParams& source);
     TParam& ParamByName(const std::string& name) { return Params().ParamByName(name); }
     TOELocateOption LocateOption() const { return locateOption_; }
     void SetLocateOption(TOELocateOption option) { locateOption_ = option; }
@@ -243,7 +245,9 @@ protected:
     std::string StoredProcStatement();
     // Makes the parameters of what the statement runs: none for a table, the catalog's
     // for a stored procedure, those the SQL text names (described by the driver when it
-    // can) otherwise. Values of parameters that keep their names are kept.
+    // can) otherwise. Values of parameters that keep their names are kept; at design time
+    // such parameters are kept whole, those no longer named removed and new ones added.
+    // With a table the parameters are cleared whenever they are asked for.
     void CreateParams();
     // Takes the master's field values into the parameters of the same names.
     void SetParamsFromCursor();
@@ -269,6 +273,7 @@ private:
     void TerminateStatement();
     void SourceChanged();
     void CreateProcedureParams();
+    void DropParamsNotIn(const std::vector<std::string>& names);
     void CreateTextParams();
     // Rows come from the dataset's own cache: Cached, or reading ahead over a driver whose
     // scrollable cursors read the whole result at execute.
