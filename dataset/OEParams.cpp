@@ -210,7 +210,11 @@ void TOEParams::BindOne(THstmt& stmt, SQLUSMALLINT number, const TParam* p) {
     const SQLSMALLINT cType = CTypeOfFieldType(type);
     const SQLSMALLINT sqlType = SqlTypeOfCType(cType);
     if (!p || (p->IsNull() && !IsOutput(p->ParamType()))) {
-        stmt.BindParam(number, cType, sqlType, nullptr);
+        if (IsStreamType(type)) {
+            stmt.BindParamLong(number, nullptr, 0, type == ftBlob); // NULL as long data
+        } else {
+            stmt.BindParam(number, cType, sqlType, nullptr);
+        }
         return;
     }
     TOEParamRec& rec = RecordFor(*p);
