@@ -374,8 +374,10 @@ void TCustomOEDataSet::FillRecord(TRecordBuffer buffer, const TBookmark& bookmar
             FillFromRow(1, buffer);
             char* block = BookmarkBlock(buffer);
             std::memset(block, 0, static_cast<size_t>(BookmarkSize()));
-            std::memcpy(block, bookmark.data(),
-                        std::min(bookmark.size(), static_cast<size_t>(BookmarkSize())));
+            if (!bookmark.empty()) { // a forward-only cursor gives none
+                std::memcpy(block, bookmark.data(),
+                            std::min(bookmark.size(), static_cast<size_t>(BookmarkSize())));
+            }
             TRecInfo info = ReadInfo(buffer);
             info.updateStatus = usUnmodified;
             info.formerCacheIndex = -1;
