@@ -376,17 +376,18 @@ void TCustomOEDataSet::CreateProcedureParams() {
             return;
         }
         std::vector<std::string> names;
+        int arguments = 0;
         for (const TCatalogColumn& c : proc->Columns()) {
             if (c.ColumnType == SQL_RESULT_COL) {
                 continue;
             }
-            // PostgreSQL's driver names neither a function's return value nor its unnamed
-            // arguments; ":" with no name would make the call text unreadable.
+            arguments += c.ColumnType == SQL_RETURN_VALUE ? 0 : 1;
+            // PostgreSQL's driver leaves a function's return value unnamed, as a procedure
+            // may leave an argument; a bare ":" would make the call text unreadable.
             std::string name = c.ColumnName;
             if (name.find_first_not_of(' ') == std::string::npos) {
-                name = c.ColumnType == SQL_RETURN_VALUE
-                           ? std::string("Result")
-                           : "Param" + std::to_string(names.size() + 1);
+                name = c.ColumnType == SQL_RETURN_VALUE ? std::string("Result")
+                                                        : "Param" + std::to_string(arguments);
             }
             names.push_back(name);
             paramNames_.Add(name);

@@ -252,6 +252,8 @@ TEST_P(DataSetParamsTest, ProceduresAreCalledByTheirCatalogParameters) {
           "DROP FUNCTION IF EXISTS par_dva(integer, varchar)",
           "DROP FUNCTION IF EXISTS par_dva(integer, integer)",
           "CREATE FUNCTION par_pet() RETURNS integer AS $$ SELECT 5 $$ LANGUAGE sql",
+          "DROP FUNCTION IF EXISTS par_anon(integer)",
+          "CREATE FUNCTION par_anon(integer) RETURNS integer AS $$ SELECT $1 * 2 $$ LANGUAGE sql",
           "CREATE FUNCTION par_nic() RETURNS void AS "
           "$$ INSERT INTO ParTest (Id, Naziv) VALUES (1, 'klic') $$ LANGUAGE sql",
           "CREATE FUNCTION par_dva(a integer, b varchar) RETURNS integer AS "
@@ -269,6 +271,12 @@ TEST_P(DataSetParamsTest, ProceduresAreCalledByTheirCatalogParameters) {
     EXPECT_EQ(Names(five), (std::vector<std::string>{"Result"}));
     five.ExecSQL();
     EXPECT_EQ(five.ParamByName("Result").AsInteger(), 5);
+    TwwOEDataSet twice(owner.get());
+    twice.SetStoredProcName("par_anon");
+    EXPECT_EQ(Names(twice), (std::vector<std::string>{"Result", "Param1"}));
+    twice.ParamByName("Param1").SetAsInteger(21);
+    twice.ExecSQL();
+    EXPECT_EQ(twice.ParamByName("Result").AsInteger(), 42);
 
     // At design time a redefined procedure keeps the parameters it still has as they were.
     TwwOEDataSet ds(owner.get());
@@ -290,7 +298,7 @@ TEST_P(DataSetParamsTest, ProceduresAreCalledByTheirCatalogParameters) {
     ds.ExecSQL();
     EXPECT_EQ(ds.Statement().SQL(), "{:Result = CALL par_dva(:a, :c)}");
     EXPECT_EQ(ds.ParamByName("Result").AsInteger(), 12);
-    Exec({"DROP FUNCTION par_pet()", "DROP FUNCTION par_nic()",
+    Exec({"DROP FUNCTION par_pet()", "DROP FUNCTION par_nic()", "DROP FUNCTION par_anon(integer)",
           "DROP FUNCTION par_dva(integer, integer)"});
 }
 
