@@ -33,8 +33,8 @@ namespace zen {
 class EODBC;
 class TCustomOEDataSet;
 
-// The flag byte of a long column's slot whose reading is deferred and not yet done: not
-// NULL (it may have a value), and not to be written back.
+// The flag byte of a long column's slot whose reading is deferred and not yet done: not to
+// be written back. Asking whether the field is NULL, or for its value, reads it.
 constexpr char kUnreadLong = 2;
 
 enum TOELocateOption { loPrefix = 0, loSubString = 1 };
@@ -316,6 +316,8 @@ private:
     bool RowSkipped();
     bool FilterAccepts();
     TRecordBuffer ActiveRecordBuffer() const;
+    // Reads a long value whose reading was deferred into the record's slot.
+    void ReadDeferredLong(TRecordBuffer record, int col);
 
     // Writing rows back: one slot into row 1 of the statement, the Target applied to it,
     // the four writes of a record buffer, and the row lists kept alongside.

@@ -216,10 +216,10 @@ TEST_P(DataSetBlobTest, LargeMemoAndBinaryValuesGoThroughStreamsWholeAndUnchange
         EXPECT_TRUE(podatki->AsVariant().AsString() == binary);
 
         q->Next();
+        EXPECT_TRUE(opis->IsNull());
+        EXPECT_TRUE(podatki->AsVariant().IsNull());
         EXPECT_EQ(opis->AsString(), "");
         EXPECT_TRUE(opis->AsVariant().IsNull());
-        EXPECT_TRUE(podatki->AsVariant().IsNull());
-        EXPECT_TRUE(opis->IsNull());
         q->Close();
     }
 }
