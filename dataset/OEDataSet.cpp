@@ -10,6 +10,8 @@
 #include "odbc/TypeMapping.h"
 #include "toolkit/Text.h"
 
+#include <algorithm>
+
 namespace zen {
 
 // --- Update object ----------------------------------------------------------------------
@@ -301,22 +303,41 @@ TOEParams& TCustomOEDataSet::Params() {
     return params_;
 }
 
+void TCustomOEDataSet::SetParams(const TParams& source) {
+    Params().AssignValues(source);
+}
+
 void TCustomOEDataSet::CreateParams() {
     if (creatingParams_) {
         return;
     }
+    if (!tableName_.empty()) {
+        // A table takes no parameters; whatever was added since is dropped again the next
+        // time they are asked for.
+        params_.Clear();
+        paramNames_.Clear();
+        paramsBound_ = false;
+        return;
+    }
     creatingParams_ = true;
+    // At design time the parameters a designer has typed keep their types and values;
+    // at run time they are made afresh, only the values of kept names carried over.
+    const bool designing = IsDesigning();
     try {
         TOEParams old;
         old.Assign(params_);
-        params_.Clear();
+        if (!designing) {
+            params_.Clear();
+        }
         paramNames_.Clear();
         if (!storedProcName_.empty()) {
             CreateProcedureParams();
-        } else if (tableName_.empty()) {
+        } else {
             CreateTextParams();
         }
-        params_.AssignValues(old);
+        if (!designing) {
+            params_.AssignValues(old);
+        }
     } catch (...) {
         creatingParams_ = false;
         throw;
@@ -324,6 +345,20 @@ void TCustomOEDataSet::CreateParams() {
     creatingParams_ = false;
     paramsNeedCreating_ = false;
     paramsBound_ = false;
+}
+
+// Design time: parameters whose names are no longer among `names` go, with their
+// descriptions.
+void TCustomOEDataSet::DropParamsNotIn(const std::vector<std::string>& names) {
+    for (int i = params_.Count() - 1; i >= 0; --i) {
+        const TParam& p = params_[i];
+        bool kept = std::any_of(names.begin(), names.end(),
+                                [&](const std::string& n) { return SameName(n, p.Name()); });
+        if (!kept) {
+            params_.RemoveDescription(p.Name());
+            params_.RemoveParam(&p);
+        }
+    }
 }
 
 void TCustomOEDataSet::CreateProcedureParams() {
@@ -340,16 +375,31 @@ void TCustomOEDataSet::CreateProcedureParams() {
         if (!proc) {
             return;
         }
+        std::vector<std::string> names;
+        int arguments = 0;
         for (const TCatalogColumn& c : proc->Columns()) {
             if (c.ColumnType == SQL_RESULT_COL) {
                 continue;
             }
+            arguments += c.ColumnType == SQL_RETURN_VALUE ? 0 : 1;
+            // PostgreSQL's driver leaves a function's return value unnamed, as a procedure
+            // may leave an argument; a bare ":" would make the call text unreadable.
+            std::string name = c.ColumnName;
+            if (name.find_first_not_of(' ') == std::string::npos) {
+                name = c.ColumnType == SQL_RETURN_VALUE ? std::string("Result")
+                                                        : "Param" + std::to_string(arguments);
+            }
+            names.push_back(name);
+            paramNames_.Add(name);
+            if (params_.FindParam(name)) {
+                continue; // kept at design time
+            }
             TFieldType type = FieldTypeOfSqlType(c.DataType, true);
-            params_.AddDescription({c.ColumnName, c.Nullable == SQL_NO_NULLS, type, c.DecimalDigits,
+            params_.AddDescription({name, c.Nullable == SQL_NO_NULLS, type, c.DecimalDigits,
                                     static_cast<uint32_t>(std::max<SQLINTEGER>(c.ColumnSize, 0))});
-            params_.CreateParam(type, c.ColumnName, ParamTypeOfOdbc(c.ColumnType));
-            paramNames_.Add(c.ColumnName);
+            params_.CreateParam(type, name, ParamTypeOfOdbc(c.ColumnType));
         }
+        DropParamsNotIn(names);
     } catch (const std::exception&) {
     }
 }
@@ -371,8 +421,10 @@ void TCustomOEDataSet::CreateTextParams() {
         stmt_->SetSQL(text);
     }
     std::vector<std::string> names = stmt_->ParamNames();
+    DropParamsNotIn(names);
     for (size_t i = 0; i < names.size(); ++i) {
         paramNames_.Add(names[i]);
+        // A name used twice is one parameter; at design time one already there stays.
         if (params_.FindParam(names[i])) {
             continue;
         }
@@ -458,6 +510,9 @@ void TCustomOEDataSet::Unprepare() {
 void TCustomOEDataSet::ExecSQL() {
     if (!prepared_) {
         Prepare();
+    }
+    if (IsLoading()) {
+        return; // nothing runs before the form is read whole
     }
     if (!paramsBound_ || params_.Count() > 0) {
         params_.Bind(*stmt_, stmt_->BindByName());

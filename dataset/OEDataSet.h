@@ -33,8 +33,8 @@ namespace zen {
 class EODBC;
 class TCustomOEDataSet;
 
-// The flag byte of a long column's slot whose reading is deferred and not yet done: not
-// NULL (it may have a value), and not to be written back.
+// The flag byte of a long column's slot whose reading is deferred and not yet done: not to
+// be written back. Asking whether the field is NULL, or for its value, reads it.
 constexpr char kUnreadLong = 2;
 
 enum TOELocateOption { loPrefix = 0, loSubString = 1 };
@@ -126,6 +126,8 @@ public:
     void SetParamCheck(bool on) { paramCheck_ = on; }
     // The parameters, created first when the source changed since (below).
     TOEParams& Params();
+    // Takes the values of the given parameters into those of the same names.
+    void SetParams(const TParams& source);
     TParam& ParamByName(const std::string& name) { return Params().ParamByName(name); }
     TOELocateOption LocateOption() const { return locateOption_; }
     void SetLocateOption(TOELocateOption option) { locateOption_ = option; }
@@ -243,7 +245,9 @@ protected:
     std::string StoredProcStatement();
     // Makes the parameters of what the statement runs: none for a table, the catalog's
     // for a stored procedure, those the SQL text names (described by the driver when it
-    // can) otherwise. Values of parameters that keep their names are kept.
+    // can) otherwise. Values of parameters that keep their names are kept; at design time
+    // such parameters are kept whole, those no longer named removed and new ones added.
+    // With a table the parameters are cleared whenever they are asked for.
     void CreateParams();
     // Takes the master's field values into the parameters of the same names.
     void SetParamsFromCursor();
@@ -269,6 +273,7 @@ private:
     void TerminateStatement();
     void SourceChanged();
     void CreateProcedureParams();
+    void DropParamsNotIn(const std::vector<std::string>& names);
     void CreateTextParams();
     // Rows come from the dataset's own cache: Cached, or reading ahead over a driver whose
     // scrollable cursors read the whole result at execute.
@@ -311,6 +316,8 @@ private:
     bool RowSkipped();
     bool FilterAccepts();
     TRecordBuffer ActiveRecordBuffer() const;
+    // Reads a long value whose reading was deferred into the record's slot.
+    void ReadDeferredLong(TRecordBuffer record, int col);
 
     // Writing rows back: one slot into row 1 of the statement, the Target applied to it,
     // the four writes of a record buffer, and the row lists kept alongside.

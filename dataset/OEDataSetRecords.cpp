@@ -374,8 +374,10 @@ void TCustomOEDataSet::FillRecord(TRecordBuffer buffer, const TBookmark& bookmar
             FillFromRow(1, buffer);
             char* block = BookmarkBlock(buffer);
             std::memset(block, 0, static_cast<size_t>(BookmarkSize()));
-            std::memcpy(block, bookmark.data(),
-                        std::min(bookmark.size(), static_cast<size_t>(BookmarkSize())));
+            if (!bookmark.empty()) { // a forward-only cursor gives none
+                std::memcpy(block, bookmark.data(),
+                            std::min(bookmark.size(), static_cast<size_t>(BookmarkSize())));
+            }
             TRecInfo info = ReadInfo(buffer);
             info.updateStatus = usUnmodified;
             info.formerCacheIndex = -1;
@@ -543,6 +545,10 @@ bool TCustomOEDataSet::GetFieldData(TField* field, void* buffer) {
     const auto i = static_cast<size_t>(col - 1);
     const char* slot = record + slotOffsets_[i];
     const int valueSize = slotSizes_[i] - 1;
+    if (colLong_[i] && slot[valueSize] == kUnreadLong) {
+        // Whether a deferred value is NULL is known only once it is read.
+        ReadDeferredLong(record, col);
+    }
     if (buffer && !colLong_[i]) {
         // A field never reads past its column's slot, whatever its own size.
         std::memcpy(buffer, slot, static_cast<size_t>(std::min(field->DataSize(), valueSize)));
@@ -600,6 +606,20 @@ void TCustomOEDataSet::SetFieldData(TField* field, const void* buffer) {
     }
 }
 
+void TCustomOEDataSet::ReadDeferredLong(TRecordBuffer record, int col) {
+    // From the buffer's row. A forward-only cursor cannot go back to a row; it still
+    // stands on the one its record shows.
+    if (stmt_->CursorType() != SQL_CURSOR_FORWARD_ONLY) {
+        InternalSetToRecord(record);
+    }
+    TMemoryStream* s = SlotStream(record, col);
+    s->Clear();
+    if (TMemoryStream* src = stmt_->ColStream(col, 1)) {
+        s->LoadFrom(src->Memory(), src->Size());
+    }
+    record[SlotOffset(col) + SlotSize(col) - 1] = stmt_->ColIsNull(col, 1) ? 0 : 1;
+}
+
 std::unique_ptr<TStream> TCustomOEDataSet::CreateBlobStream(TField* field, TBlobStreamMode mode) {
     TRecordBuffer record = ActiveRecordBuffer();
     if (!record && Active() && !IsEmpty()) {
@@ -620,13 +640,7 @@ std::unique_ptr<TStream> TCustomOEDataSet::CreateBlobStream(TField* field, TBlob
         if (mode == bmWrite) {
             flag = 0; // the value is replaced: no need to read it
         } else {
-            // Deferred: read now, from the row the cursor stands on.
-            InternalSetToRecord(record);
-            s->Clear();
-            if (TMemoryStream* src = stmt_->ColStream(col, 1)) {
-                s->LoadFrom(src->Memory(), src->Size());
-            }
-            flag = stmt_->ColIsNull(col, 1) ? 0 : 1;
+            ReadDeferredLong(record, col);
         }
     }
     if (mode == bmWrite) {

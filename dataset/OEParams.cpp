@@ -53,8 +53,69 @@ void TOEParams::Clear() {
     FreeBindBuffers();
 }
 
+void TOEParams::ReadStoredForm(const TStoredValue& form) {
+    Clear();
+    try {
+        TStoredReader outer(form, "Params");
+        outer.ReadString(); // the version: every version stores the entries alike
+        TStoredReader entries = outer.ReadList();
+        while (!entries.EndOfList()) {
+            std::string name = entries.ReadString();
+            const int64_t paramType = entries.ReadInteger();
+            const int64_t dataType = entries.ReadInteger();
+            if (paramType < ptUnknown || paramType > ptResult || dataType < ftUnknown ||
+                dataType > ftDataSet) {
+                throw EReadError("Stored property Params: parameter " + name +
+                                 " has a type out of range.");
+            }
+            const auto type = static_cast<TFieldType>(dataType);
+            TParam& p = CreateParam(type, name, static_cast<TParamType>(paramType));
+            switch (type) {
+            case ftString:
+            case ftMemo:
+                p.SetValue(TVariant(entries.ReadString()));
+                break;
+            case ftSmallint:
+            case ftInteger:
+            case ftWord:
+            case ftLargeint:
+                p.SetValue(TVariant(entries.ReadInteger()));
+                break;
+            case ftBoolean:
+                p.SetValue(TVariant(entries.ReadBoolean()));
+                break;
+            case ftFloat:
+                p.SetValue(TVariant(entries.ReadFloat()));
+                break;
+            case ftDate:
+            case ftTime:
+            case ftDateTime:
+                p.SetValue(TVariant::FromDateTime(entries.ReadFloat()));
+                break;
+            case ftCurrency:
+                p.SetValue(TVariant(entries.ReadCurrency()));
+                break;
+            default:
+                break;
+            }
+            p.SetBound(entries.ReadBoolean());
+            if (entries.ReadBoolean()) {
+                p.Clear();
+            }
+            entries.ReadInteger();
+        }
+    } catch (...) {
+        Clear();
+        throw;
+    }
+}
+
 void TOEParams::AddDescription(TOEDefRec def) {
     defs_.push_back(std::move(def));
+}
+
+void TOEParams::RemoveDescription(const std::string& name) {
+    std::erase_if(defs_, [&](const TOEDefRec& d) { return SameParamName(d.name, name); });
 }
 
 const TOEDefRec* TOEParams::FindDescription(const std::string& name) const {
@@ -149,7 +210,11 @@ void TOEParams::BindOne(THstmt& stmt, SQLUSMALLINT number, const TParam* p) {
     const SQLSMALLINT cType = CTypeOfFieldType(type);
     const SQLSMALLINT sqlType = SqlTypeOfCType(cType);
     if (!p || (p->IsNull() && !IsOutput(p->ParamType()))) {
-        stmt.BindParam(number, cType, sqlType, nullptr);
+        if (IsStreamType(type)) {
+            stmt.BindParamLong(number, nullptr, 0, type == ftBlob); // NULL as long data
+        } else {
+            stmt.BindParam(number, cType, sqlType, nullptr);
+        }
         return;
     }
     TOEParamRec& rec = RecordFor(*p);

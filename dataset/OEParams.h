@@ -5,6 +5,7 @@
 
 #include "odbc/Hstmt.h"
 #include "toolkit/Params.h"
+#include "toolkit/StoredForm.h"
 #include "toolkit/Stream.h"
 
 #include <cstdint>
@@ -39,7 +40,16 @@ public:
     // Parameters, bind records and descriptions.
     void Clear() override;
 
+    // The stored property "Params", which a form may hold but which is never written: a
+    // list of a version string and a list of entries, each name, parameter type, data
+    // type, a value of the kind the data type asks for (none for types without one),
+    // bound flag, null flag (true: no value) and one unused integer. Replaces every
+    // parameter; EReadError on a damaged form, which then leaves no parameters.
+    void ReadStoredForm(const TStoredValue& form);
+
     void AddDescription(TOEDefRec def);
+    // Drops the description of that name.
+    void RemoveDescription(const std::string& name);
     // By name, case-insensitively, blanks round it ignored; nullptr when undescribed.
     const TOEDefRec* FindDescription(const std::string& name) const;
 

@@ -6,6 +6,7 @@
 #include "toolkit/Text.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <strings.h>
 
@@ -44,6 +45,22 @@ SQLSMALLINT NarrowType(SQLSMALLINT sqlType) {
     default:
         return sqlType;
     }
+}
+
+// SQLite's driver describes a BLOB column, which holds values of any length, as
+// SQL_BINARY of 255 bytes: bound as such, longer values would come back cut. A column whose
+// database type is a blob type is read as the long column it is.
+bool IsBlobType(SQLHSTMT h, SQLUSMALLINT col) {
+    char typeName[128] = {0};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLColAttribute(h, col, SQL_DESC_TYPE_NAME, typeName, sizeof typeName,
+                                       &length, nullptr))) {
+        return false;
+    }
+    std::string name(typeName);
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char ch) { return static_cast<char>(std::toupper(ch)); });
+    return name.find("BLOB") != std::string::npos;
 }
 
 } // namespace
@@ -85,6 +102,8 @@ void THstmt::BindCols() {
             } else if (c.sqlType == SQL_BINARY || c.sqlType == SQL_VARBINARY) {
                 c.sqlType = SQL_LONGVARBINARY;
             }
+        } else if ((c.sqlType == SQL_BINARY || c.sqlType == SQL_VARBINARY) && IsBlobType(h, col)) {
+            c.sqlType = SQL_LONGVARBINARY;
         }
         bool isUnsigned = false;
         if (c.sqlType == SQL_INTEGER || c.sqlType == SQL_SMALLINT || c.sqlType == SQL_TINYINT ||
@@ -303,7 +322,8 @@ bool THstmt::Fetch(SQLSMALLINT direction, SQLLEN offset) {
                 continue;
             }
             c.longRead = false;
-            if (blobDeferral_) {
+            // A row the fetch reports deleted or failed has no values to read.
+            if (blobDeferral_ || !RowValid(1)) {
                 c.indicators[0] = SQL_NULL_DATA;
             } else {
                 ReadLongData(static_cast<int>(i + 1), 1);
@@ -382,6 +402,12 @@ SQLLEN THstmt::ReadLongData(int col, SQLULEN row) {
     SQLLEN& indicator = c->indicators[row - 1];
     if (rowSetSize_ == 1) {
         if (!c->longRead) {
+            // PostgreSQL's driver fetches a row added through the cursor without making it
+            // the row SQLGetData reads ("not positioned on a valid row"); positioning on it
+            // does. A refusal is no failure: the fetch may have positioned already.
+            if (cursorCaps_ & SQL_CA1_POS_POSITION) {
+                SQLSetPos(hstmt_, 1, SQL_POSITION, SQL_LOCK_NO_CHANGE);
+            }
             indicator = ReadLongPieces(col, *c);
             c->longRead = true;
         }

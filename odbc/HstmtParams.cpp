@@ -183,6 +183,11 @@ void THstmt::BindParam(SQLUSMALLINT number, SQLSMALLINT cType, SQLSMALLINT sqlTy
         if (IsLongType(type) == IsLongType(sqlType)) {
             sqlType = type;
         }
+        // PostgreSQL's driver describes text and bytea parameters with SQL_NO_TOTAL as
+        // their size; taken as a size it would be a negative buffer length.
+        if (static_cast<SQLLEN>(columnSize) < 0) {
+            columnSize = 0;
+        }
         described = true;
     }
     if (!described) {

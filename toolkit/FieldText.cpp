@@ -212,7 +212,9 @@ std::string TBlobField::GetAsString() const {
 }
 
 TVariant TBlobField::GetAsVariant() const {
-    return TVariant(GetAsString());
+    std::string value = GetAsString();
+    // A dataset may read a long value only when it is asked for, and find it NULL then.
+    return IsNull() ? TVariant::Null() : TVariant(std::move(value));
 }
 
 void TBlobField::SetAsStringValue(const std::string& value) {
