@@ -37,6 +37,10 @@ TTransferOutcome TTransfer::Execute(const TTransferOptions& options) {
     prefix_ = DocumentPrefix(issueDate_, opt_.PoslDog);
     nextNumber_ = NovaStevGlavC(*c_.Database, prefix_);
     OpenTransferFile();
+    struct TRestore {
+        TAppendOpening& appending;
+        ~TRestore() { appending.Restore(); }
+    } restore{appending_};
     OpenDataSets();
     const double roundT = c_.tbParameter->FieldByName("RoundT")->AsFloat();
     SetRoundStep(roundT != 0 ? roundT : 1);
@@ -76,11 +80,12 @@ void TTransfer::OpenTransferFile() {
 }
 
 void TTransfer::OpenDataSets() {
-    for (TOEQuery* ds :
-         {c_.tbSubj, c_.tbLookMS, c_.tbLookTarSt, c_.tbLookSubjCenik, c_.tbLookSubj, c_.tbLookSubj2,
-          c_.tbPromet, c_.tbPrometPoz, c_.tbLookPoslDog, c_.tbParameter}) {
+    for (TOEQuery* ds : {c_.tbSubj, c_.tbLookMS, c_.tbLookTarSt, c_.tbLookSubjCenik, c_.tbLookSubj,
+                         c_.tbLookSubj2, c_.tbLookPoslDog, c_.tbParameter}) {
         ds->Open();
     }
+    appending_.Open(*c_.tbPromet);
+    appending_.Open(*c_.tbPrometPoz);
 }
 
 // Whether the run may go on: a file the journal knows for this data source is transferred
