@@ -108,8 +108,8 @@ TTransferJournal::TTransferJournal(const std::filesystem::path& file)
         db_->handle.reset();
         std::filesystem::path target = AsideName(file_);
         MoveAside(file_);
-        // The write-ahead log goes with its file: left behind it would be replayed into the
-        // new journal.
+        // The write-ahead log goes with its file: it may hold the latest keys, which the
+        // copy set aside must keep, and it belongs to no new journal.
         std::error_code ec;
         std::filesystem::rename(file_.string() + "-wal", target.string() + "-wal", ec);
         std::filesystem::remove(file_.string() + "-shm", ec);
@@ -141,23 +141,21 @@ TTransferJournal::~TTransferJournal() = default;
 // not named is the time between the two commits, whatever is synced.
 //
 // Against a killed process it is enough that the key has been written to the file: the
-// kernel keeps what was written. In write-ahead-log mode with synchronous=NORMAL a commit
-// is an append to the log and no sync at all, and the next opening replays the log.
+// kernel keeps what was written. The file has a write-ahead log (OpenFile), where with
+// synchronous=NORMAL a commit is an append to the log and no sync at all, and the next
+// opening reads the log.
 //
-// Against a power cut only what was synced counts. Syncing every key (as the rollback
-// journal did, four syncs a commit) cost more than the invoices themselves on a slow disk,
-// so the log is synced (synchronous=FULL for that commit, which makes every commit before
-// it durable too) when the run gets its row with its first key, and then whenever
-// kSyncInterval has passed since the last sync, and at the run's end. A power cut can so
+// Against a power cut only what was synced counts. A sync of the log with every key cost
+// a seventh of a run on a slow disk, so the log is synced (synchronous=FULL for that commit, which
+// makes every commit before it durable too) when the run gets its row with its first key, and then
+// whenever kSyncInterval has passed since the last sync, and at the run's end. A power cut can so
 // lose at most the keys of the last interval, never the run itself: the run is still
 // known and the operator is still asked before the file goes in again.
 constexpr auto kSyncInterval = std::chrono::seconds(1);
 
 void TTransferJournal::Open() {
     db_->handle.reset(OpenFile(file_, true, kContext));
-    Exec(db_->handle.get(), "PRAGMA journal_mode=WAL", kContext);
-    Exec(db_->handle.get(), "PRAGMA synchronous=NORMAL", kContext);
-    db_->synced = false;
+    db_->synced = false; // OpenFile's synchronous=NORMAL
     Exec(db_->handle.get(), kSchema, kContext);
 }
 
