@@ -119,7 +119,7 @@ void TTransfer::EndInvoice(TInvoiceSummary& invoice) {
     // invoice), and after each where the transaction's end closed their cursors.
     if (reopenAfterTransaction_ || invoices_ % kInvoicesBetweenReopening == 0) {
         db.SetAutoCommit(true);
-        appending_.Reopen();
+        noRows_.Reopen();
         db.SetAutoCommit(false);
     }
     if (reopenAfterTransaction_) {

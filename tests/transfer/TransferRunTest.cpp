@@ -416,15 +416,17 @@ TEST_P(TransferRunTest, OneInvoicePerPayerWithItsLinesInWholeRows) {
         }));
 }
 
-// The datasets that only receive invoices are opened over no rows for the run and started
-// afresh every so many invoices: a run of many invoices writes every one of them whole,
-// numbered on, and leaves both with their designed queries, as a failed run does too.
-TEST_P(TransferRunTest, ManyInvoicesAreAllWrittenAndTheAppendedDataSetsKeepTheirDesigns) {
+// The run's datasets are opened over no rows, and those that receive the invoices are
+// started afresh every so many invoices: a run of many invoices writes every one of them
+// whole, numbered on, and leaves the datasets with their designed queries, as a failed run
+// does too.
+TEST_P(TransferRunTest, ManyInvoicesAreAllWrittenAndTheDataSetsKeepTheirDesigns) {
     if (!Posting()) {
         GTEST_SKIP() << "datasets cannot post an invoice line yet: " << PostingFault();
     }
     const std::string designPromet = C().tbPromet->SQL().Text();
     const std::string designPrometPoz = C().tbPrometPoz->SQL().Text();
+    const std::string designSubj2 = C().tbLookSubj2->SQL().Text();
     constexpr int kPayers = 120;
     std::vector<std::string> subjects;
     std::vector<std::vector<std::string>> records;
@@ -448,6 +450,7 @@ TEST_P(TransferRunTest, ManyInvoicesAreAllWrittenAndTheAppendedDataSetsKeepTheir
     EXPECT_EQ(lines.back().substr(0, 33), "051200161|1|TEL|3119 - K119|Telef");
     EXPECT_EQ(C().tbPromet->SQL().Text(), designPromet);
     EXPECT_EQ(C().tbPrometPoz->SQL().Text(), designPrometPoz);
+    EXPECT_EQ(C().tbLookSubj2->SQL().Text(), designSubj2);
 
     // A run that fails inside an invoice gives the designs back as well.
     ui.afterInvoice = [&] {
@@ -458,6 +461,7 @@ TEST_P(TransferRunTest, ManyInvoicesAreAllWrittenAndTheAppendedDataSetsKeepTheir
     EXPECT_THROW(run.Execute(options), EODBC);
     EXPECT_EQ(C().tbPromet->SQL().Text(), designPromet);
     EXPECT_EQ(C().tbPrometPoz->SQL().Text(), designPrometPoz);
+    EXPECT_EQ(C().tbLookSubj2->SQL().Text(), designSubj2);
 }
 
 TEST_P(TransferRunTest, ADryRunLeavesTheDatabaseAsItWas) {

@@ -1,4 +1,4 @@
-#include "transfer/AppendOpening.h"
+#include "transfer/NoRowsOpening.h"
 
 #include "dataset/ODSI.h"
 #include "toolkit/Text.h"
@@ -8,7 +8,8 @@ namespace zen {
 namespace {
 
 // The designed lines before the one that begins the ORDER BY clause, and the condition
-// that no row meets. The designs of the run's datasets have no WHERE clause.
+// that no row meets. The designs of the run's datasets have no WHERE clause, and a lookup
+// cuts its query's head at "WHERE" as it would at "ORDER BY".
 std::vector<std::string> NoRowsQuery(const TStringList& design) {
     std::vector<std::string> lines;
     for (const std::string& line : design) {
@@ -24,24 +25,27 @@ std::vector<std::string> NoRowsQuery(const TStringList& design) {
 
 } // namespace
 
-TAppendOpening::~TAppendOpening() {
+TNoRowsOpening::~TNoRowsOpening() {
     Restore();
 }
 
-void TAppendOpening::Open(TOEQuery& dataSet) {
+void TNoRowsOpening::Open(TOEQuery& dataSet, bool receives) {
     designs_.emplace_back(&dataSet, dataSet.SQL().Lines());
+    if (receives) {
+        receiving_.push_back(&dataSet);
+    }
     dataSet.SetSQL(NoRowsQuery(dataSet.SQL()));
     dataSet.Open();
 }
 
-void TAppendOpening::Reopen() {
-    for (auto& [dataSet, design] : designs_) {
+void TNoRowsOpening::Reopen() {
+    for (TOEQuery* dataSet : receiving_) {
         dataSet->Close();
         dataSet->Open();
     }
 }
 
-void TAppendOpening::Restore() noexcept {
+void TNoRowsOpening::Restore() noexcept {
     for (auto& [dataSet, design] : designs_) {
         // Closing may fail with the connection gone; the design goes back all the same, and
         // the failure that matters is the run's own.
@@ -55,6 +59,7 @@ void TAppendOpening::Restore() noexcept {
         }
     }
     designs_.clear();
+    receiving_.clear();
 }
 
 } // namespace zen
