@@ -19,6 +19,8 @@ namespace zen {
 
 namespace {
 
+constexpr int kInvoicesBetweenReopening = 50;
+
 std::string Payer(TDataSet& work) {
     return work.FieldByName("Placnik")->AsString();
 }
@@ -112,12 +114,20 @@ void TTransfer::EndInvoice(TInvoiceSummary& invoice) {
     }
     ++invoices_;
     ++nextNumber_;
+    // What the invoices posted is not kept for the rest of the run: every so many invoices
+    // the datasets that keep it start afresh (each time costs a query, hence not each
+    // invoice), and after each where the transaction's end closed their cursors.
+    if (reopenAfterTransaction_ || invoices_ % kInvoicesBetweenReopening == 0) {
+        db.SetAutoCommit(true);
+        noRows_.Reopen();
+        db.SetAutoCommit(false);
+    }
     if (reopenAfterTransaction_) {
         // A lookup's dataset keeps its narrowed query, so reopening puts it back on the
         // row it stood on.
-        for (TOEQuery* ds : {c_.tbSubj, c_.tbLookMS, c_.tbLookTarSt, c_.tbLookSubjCenik,
-                             c_.tbLookSubj, c_.tbLookSubj2, c_.tbPromet, c_.tbPrometPoz,
-                             c_.tbLookPoslDog, c_.tbParameter, c_.tbLookMsForm}) {
+        for (TOEQuery* ds :
+             {c_.tbSubj, c_.tbLookMS, c_.tbLookTarSt, c_.tbLookSubjCenik, c_.tbLookSubj,
+              c_.tbLookSubj2, c_.tbLookPoslDog, c_.tbParameter, c_.tbLookMsForm}) {
             if (ds->Active()) {
                 ds->Close();
                 ds->Open();

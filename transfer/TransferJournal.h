@@ -3,8 +3,9 @@
 // already booked invoices into which data source. Transferring a file twice books every
 // invoice twice, so a run asks the journal before it starts and records every invoice as it
 // commits. A run gets its row only with its first invoice, so dry runs and runs that commit
-// nothing leave no trace; each invoice key is its own synchronous commit, so a run that
-// failed or was killed half-way is still known with the invoices it left.
+// nothing leave no trace; each invoice key is its own commit, so a run that failed or was
+// killed half-way is still known with the invoices it left (what a power cut may take is
+// told at TTransferJournal::Open).
 //
 // The journal is a SQLite file in the home directory. A damaged file is moved aside
 // ("<name>.damaged") and a new one started; the fault goes to the exception log and
@@ -91,6 +92,8 @@ public:
 
 private:
     void Open();
+    // Whether the next commit syncs the file (see Open).
+    void SetSynced(bool full);
 
     std::filesystem::path file_;
     std::filesystem::path movedAside_;

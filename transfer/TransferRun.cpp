@@ -37,6 +37,10 @@ TTransferOutcome TTransfer::Execute(const TTransferOptions& options) {
     prefix_ = DocumentPrefix(issueDate_, opt_.PoslDog);
     nextNumber_ = NovaStevGlavC(*c_.Database, prefix_);
     OpenTransferFile();
+    struct TRestore {
+        TNoRowsOpening& noRows;
+        ~TRestore() { noRows.Restore(); }
+    } restore{noRows_};
     OpenDataSets();
     const double roundT = c_.tbParameter->FieldByName("RoundT")->AsFloat();
     SetRoundStep(roundT != 0 ? roundT : 1);
@@ -76,11 +80,19 @@ void TTransfer::OpenTransferFile() {
 }
 
 void TTransfer::OpenDataSets() {
-    for (TOEQuery* ds :
-         {c_.tbSubj, c_.tbLookMS, c_.tbLookTarSt, c_.tbLookSubjCenik, c_.tbLookSubj, c_.tbLookSubj2,
-          c_.tbPromet, c_.tbPrometPoz, c_.tbLookPoslDog, c_.tbParameter}) {
-        ds->Open();
+    // tbSubj first and over its design, as ever: SQLite's driver steps through one result
+    // of a connection at a time and reads the others whole at execute. tbSubj's result
+    // (read only as far as its first rows) keeps that place until the first invoice, so the
+    // lookups of the check phase are read whole and none is left stepped part-way, which
+    // would keep the file's read lock and every other connection from writing.
+    c_.tbSubj->Open();
+    for (TOEQuery* ds : {c_.tbLookMS, c_.tbLookTarSt, c_.tbLookSubjCenik, c_.tbLookSubj,
+                         c_.tbLookSubj2, c_.tbLookPoslDog}) {
+        noRows_.Open(*ds, false);
     }
+    noRows_.Open(*c_.tbPromet, true);
+    noRows_.Open(*c_.tbPrometPoz, true);
+    c_.tbParameter->Open();
 }
 
 // Whether the run may go on: a file the journal knows for this data source is transferred

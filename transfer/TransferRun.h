@@ -10,6 +10,7 @@
 // The window's "Prenos" and the run without a window both call Execute on the objects of
 // CreateTransferComponents; everything said or asked goes through TTransferUi.
 
+#include "transfer/NoRowsOpening.h"
 #include "transfer/TransferComponents.h"
 #include "transfer/TransferUi.h"
 
@@ -95,6 +96,7 @@ private:
     bool filePrices_ = true;
     bool reopenAfterTransaction_ = false;
     int invoices_ = 0;
+    TNoRowsOpening noRows_; // the datasets over Tevrin tables but tbSubj and Param
     std::unique_ptr<TTransferJournal> journal_;
 };
 

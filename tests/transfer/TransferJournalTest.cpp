@@ -189,6 +189,39 @@ TEST(TransferJournal, ADamagedFileIsMovedAsideLoggedAndReplaced) {
     EXPECT_EQ(logged(), 2);
 }
 
+// Killed with the journal still open, a run's keys are only in the write-ahead log beside
+// the file, never synced: the next opening still finds every key.
+TEST(TransferJournal, KeysOfARunKilledWithTheJournalOpenAreInItsLog) {
+    test::TempHome home;
+    pid_t pid = fork();
+    ASSERT_NE(pid, -1);
+    if (pid == 0) {
+        try {
+            TTransferJournal j;
+            j.BeginRun(Inputs("aa", "Lorvath"));
+            for (int i = 1; i <= 30; ++i) {
+                j.RecordInvoice("26IR000" + std::to_string(10 + i));
+            }
+            raise(SIGKILL);
+        } catch (...) {
+            _exit(3);
+        }
+        _exit(4);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "status " << status;
+    EXPECT_FALSE(ReadAll(TransferJournalFile().string() + "-wal").empty());
+
+    TTransferJournal j;
+    EXPECT_TRUE(j.MovedAside().empty());
+    auto runs = j.EarlierRuns("aa", "Lorvath");
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].Status, TTransferRunStatus::Running);
+    EXPECT_EQ(runs[0].Invoices, 30);
+    EXPECT_EQ(j.InvoiceKeys(runs[0].Id).back(), "26IR00040");
+}
+
 TEST(TransferJournal, QuestionUsesSloveneNumberFormsAndDates) {
     const std::pair<int, const char*> forms[] = {
         {0, "0 računov"},     {1, "1 račun"},        {2, "2 računa"},     {3, "3 računi"},

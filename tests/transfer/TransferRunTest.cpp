@@ -416,6 +416,54 @@ TEST_P(TransferRunTest, OneInvoicePerPayerWithItsLinesInWholeRows) {
         }));
 }
 
+// The run's datasets are opened over no rows, and those that receive the invoices are
+// started afresh every so many invoices: a run of many invoices writes every one of them
+// whole, numbered on, and leaves the datasets with their designed queries, as a failed run
+// does too.
+TEST_P(TransferRunTest, ManyInvoicesAreAllWrittenAndTheDataSetsKeepTheirDesigns) {
+    if (!Posting()) {
+        GTEST_SKIP() << "datasets cannot post an invoice line yet: " << PostingFault();
+    }
+    const std::string designPromet = C().tbPromet->SQL().Text();
+    const std::string designPrometPoz = C().tbPrometPoz->SQL().Text();
+    const std::string designSubj2 = C().tbLookSubj2->SQL().Text();
+    constexpr int kPayers = 120;
+    std::vector<std::string> subjects;
+    std::vector<std::vector<std::string>> records;
+    for (int i = 0; i < kPayers; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "K%03d", i);
+        subjects.push_back(std::string("INSERT INTO Subjekt (Naziv, Naziv2) VALUES ('") + name +
+                           "', '" + name + "')");
+        records.push_back({name, "ADSL", "1.000", "24.0000", std::to_string(2000 + i)});
+        records.push_back({name, "TEL", "2.000", "1.5000", std::to_string(3000 + i)});
+    }
+    Exec(subjects);
+    WriteFile(records);
+    EXPECT_EQ(run.Execute(options), TTransferOutcome::Completed);
+    EXPECT_EQ(run.Invoices(), kPayers);
+    ASSERT_EQ(ui.invoices.size(), static_cast<size_t>(kPayers));
+    EXPECT_EQ(ui.invoices.back(), "051200161|K119|2|27.0000|32.0600|committed");
+    EXPECT_EQ(Count("Promet"), std::to_string(kPayers + 1));
+    std::vector<std::string> lines = Rows("PrometPoz", "Kljuc, Poz");
+    ASSERT_EQ(lines.size(), static_cast<size_t>(2 * kPayers));
+    EXPECT_EQ(lines.back().substr(0, 33), "051200161|1|TEL|3119 - K119|Telef");
+    EXPECT_EQ(C().tbPromet->SQL().Text(), designPromet);
+    EXPECT_EQ(C().tbPrometPoz->SQL().Text(), designPrometPoz);
+    EXPECT_EQ(C().tbLookSubj2->SQL().Text(), designSubj2);
+
+    // A run that fails inside an invoice gives the designs back as well.
+    ui.afterInvoice = [&] {
+        ui.afterInvoice = nullptr;
+        Exec({"INSERT INTO Promet (Kljuc) VALUES ('051200163')"});
+    };
+    options.Force = true;
+    EXPECT_THROW(run.Execute(options), EODBC);
+    EXPECT_EQ(C().tbPromet->SQL().Text(), designPromet);
+    EXPECT_EQ(C().tbPrometPoz->SQL().Text(), designPrometPoz);
+    EXPECT_EQ(C().tbLookSubj2->SQL().Text(), designSubj2);
+}
+
 TEST_P(TransferRunTest, ADryRunLeavesTheDatabaseAsItWas) {
     if (!Posting()) {
         GTEST_SKIP() << "datasets cannot post an invoice line yet: " << PostingFault();
