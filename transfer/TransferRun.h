@@ -79,8 +79,9 @@ private:
     void CheckPhase();
     void CheckRecord();
     void InvoicePhase();
-    TInvoiceSummary WriteInvoice();
+    void WriteInvoice(TInvoiceSummary& invoice);
     void EndInvoice(TInvoiceSummary& invoice);
+    std::string InvoiceFailure(const TInvoiceSummary& invoice, const std::string& cause) const;
     void AbandonInvoice() noexcept;
     int CountPayers();
     TTransferOutcome Finish();

@@ -1,0 +1,245 @@
+// A transfer run meeting faults on both drivers: the database refusing or losing the
+// connection in the middle of the invoices, the transfer file changed under the run, and
+// the local tables' directory read-only or full. Each ends with a clear message, leaves
+// every committed invoice whole and no other, and the journal names what was committed.
+
+#include "FaultFixture.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace zen::test {
+namespace {
+
+static auto* const odbcEnv = RegisterOdbcTestEnv();
+
+// A tmpfs of the test's own over a directory, gone with the object. Mounting needs
+// privileges that a test may not have: Problem() then says why.
+class TTmpfs {
+public:
+    TTmpfs(const std::filesystem::path& at, unsigned long flags, const std::string& options)
+        : at_(at) {
+        std::filesystem::create_directories(at);
+        if (mount("tmpfs", at.c_str(), "tmpfs", flags, options.c_str()) != 0) {
+            problem_ = "cannot mount a tmpfs on " + at.string() + ": " + std::strerror(errno);
+        }
+    }
+    ~TTmpfs() {
+        if (problem_.empty()) {
+            umount2(at_.c_str(), MNT_DETACH); // a table may still hold a file there
+        }
+    }
+    const std::string& Problem() const { return problem_; }
+
+private:
+    std::filesystem::path at_;
+    std::string problem_;
+};
+
+using TransferFaultTest = FaultFixture;
+
+// The third of four invoices fails: between invoices or half-way through one, by a lost
+// connection, a refused line or a refused header. The two before stay whole, the third
+// leaves nothing, the message says so in Slovene, the journal names the two, a rerun is
+// asked about, and a forced one on the same objects reconnects and writes all four.
+TEST_P(TransferFaultTest, AnInvoiceThatFailsLeavesTheEarlierOnesWholeAndTheNextRunWorks) {
+    const bool pg = GetParam() == TestDriver::PostgreSQL;
+    struct TCase {
+        std::string name;
+        std::vector<std::string> arm, disarm;
+        bool terminateAfterSecond = false;
+    };
+    std::vector<TCase> cases;
+    if (pg) {
+        // From another connection, as an administrator would.
+        cases.push_back({"backend terminated between invoices", {}, {}, true});
+        // By the run's own server process, with the third invoice's first line posted.
+        cases.push_back(
+            {"backend terminated inside an invoice",
+             {"CREATE OR REPLACE FUNCTION zen_fault() RETURNS trigger AS $$ BEGIN PERFORM "
+              "pg_terminate_backend(pg_backend_pid()); PERFORM pg_sleep(5); RETURN NEW; END $$ "
+              "LANGUAGE plpgsql",
+              "CREATE TRIGGER zen_fault BEFORE INSERT ON PrometPoz FOR EACH ROW WHEN (NEW.Kljuc "
+              "= '" +
+                  Key(3) + "' AND NEW.Poz = 1) EXECUTE FUNCTION zen_fault()"},
+             {"DROP TRIGGER zen_fault ON PrometPoz"}});
+        cases.push_back({"line refused by a check",
+                         {"ALTER TABLE PrometPoz ADD CONSTRAINT zen_fault CHECK (NOT (Kljuc = '" +
+                          Key(3) + "' AND Poz = 1))"},
+                         {"ALTER TABLE PrometPoz DROP CONSTRAINT zen_fault"}});
+        cases.push_back(
+            {"header refused by a check",
+             {"ALTER TABLE Promet ADD CONSTRAINT zen_fault CHECK (Kljuc <> '" + Key(3) + "')"},
+             {"ALTER TABLE Promet DROP CONSTRAINT zen_fault"}});
+    } else {
+        cases.push_back({"line refused by a trigger",
+                         {"CREATE TRIGGER zen_fault BEFORE INSERT ON PrometPoz WHEN NEW.Kljuc = '" +
+                          Key(3) + "' AND NEW.Poz = 1 BEGIN SELECT RAISE(ABORT, 'zavrnjeno'); END"},
+                         {"DROP TRIGGER zen_fault"}});
+        cases.push_back({"header refused by a trigger",
+                         {"CREATE TRIGGER zen_fault BEFORE INSERT ON Promet WHEN NEW.Kljuc = '" +
+                          Key(3) + "' BEGIN SELECT RAISE(ABORT, 'zavrnjeno'); END"},
+                         {"DROP TRIGGER zen_fault"}});
+    }
+    const std::string told = "Prenos je prekinjen pri računu " + Key(3) +
+                             " (Plačnik 003), ki ni zapisan. Računi pred njim ostanejo "
+                             "zapisani: 2, zadnji " +
+                             Key(2) + ".\nVzrok: ";
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetDatabase(4);
+        WriteFile(4);
+        const std::string hash = TransferFileHash(options.Path);
+        Exec(c.arm);
+        module = std::make_unique<TTransferModule>();
+        ui = std::make_unique<TFaultUi>();
+        if (c.terminateAfterSecond) {
+            ui->afterInvoice = [](size_t n) {
+                if (n == 2) {
+                    OdbcTestEnv::Get().Scalar(
+                        OdbcTestEnv::Get().PostgresAdmin(),
+                        "SELECT COUNT(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE "
+                        "datname = 'tevrin' AND pid <> pg_backend_pid()");
+                }
+            };
+        }
+        TTransfer run(module->Components(), *ui, SignOn);
+        try {
+            run.Execute(options);
+            ADD_FAILURE() << "the run ended normally";
+        } catch (const std::exception& e) {
+            EXPECT_EQ(std::string(e.what()).substr(0, told.size()), told) << e.what();
+            EXPECT_GT(std::strlen(e.what()), told.size()) << "the cause is missing";
+        }
+        EXPECT_EQ(run.Invoices(), 2);
+        EXPECT_EQ(Invoices(), "2/4");
+        EXPECT_EQ(PartialInvoices(), kWhole);
+        EXPECT_EQ(JournalKeys(hash), (std::vector<std::string>{Key(1), Key(2)}));
+        std::vector<TTransferRun> runs = JournalRuns(hash);
+        ASSERT_EQ(runs.size(), 1u);
+        EXPECT_EQ(runs[0].Status, TTransferRunStatus::Failed);
+        EXPECT_EQ(runs[0].Error.substr(0, told.size()), told);
+
+        Exec(c.disarm);
+        ui->afterInvoice = nullptr;
+        EXPECT_EQ(run.Execute(options), TTransferOutcome::RepeatRefused);
+        ASSERT_EQ(ui->questions.size(), 1u);
+        EXPECT_EQ(ui->questions[0].rfind("Datoteka je bila že delno prenesena", 0), 0u)
+            << ui->questions[0];
+        options.Force = true;
+        ui->invoices.clear();
+        EXPECT_EQ(run.Execute(options), TTransferOutcome::Completed);
+        options.Force = false;
+        EXPECT_EQ(ui->invoices, (std::vector<std::string>{Key(3), Key(4), Key(5), Key(6)}));
+        EXPECT_EQ(Invoices(), "6/12");
+        EXPECT_EQ(PartialInvoices(), kWhole);
+        module.reset();
+    }
+}
+
+// The transfer file is read whole when it is opened: deleting, cutting, rewriting or
+// locking it while the run goes on changes nothing, and the journal knows the content
+// that was transferred. A file cut or missing before the run is refused by name.
+TEST_P(TransferFaultTest, TheTransferFileChangedUnderTheRun) {
+    struct TCase {
+        std::string name;
+        std::function<void(const std::filesystem::path&)> during;
+    };
+    int lockFd = -1;
+    const std::vector<TCase> cases = {
+        {"deleted", [](const auto& path) { std::filesystem::remove(path); }},
+        {"truncated", [](const auto& path) { std::filesystem::resize_file(path, 100); }},
+        {"rewritten", [](const auto& path) { WriteDbf(path, TransferColumns(), {}); }},
+        {"locked by another open file",
+         [&](const auto& path) {
+             lockFd = ::open(path.c_str(), O_RDWR);
+             ASSERT_EQ(flock(lockFd, LOCK_EX | LOCK_NB), 0) << std::strerror(errno);
+         }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetDatabase(2);
+        WriteFile(2);
+        const std::string hash = TransferFileHash(options.Path);
+        module = std::make_unique<TTransferModule>();
+        ui = std::make_unique<TFaultUi>();
+        ui->onCheckPhase = [&] { c.during(options.Path); };
+        TTransfer run(module->Components(), *ui, SignOn);
+        EXPECT_EQ(run.Execute(options), TTransferOutcome::Completed);
+        EXPECT_EQ(Invoices(), "2/4");
+        EXPECT_EQ(PartialInvoices(), kWhole);
+        EXPECT_EQ(JournalKeys(hash), (std::vector<std::string>{Key(1), Key(2)}));
+        if (lockFd >= 0) {
+            ::close(lockFd);
+            lockFd = -1;
+        }
+    }
+
+    // Before the run: told by the file's name, nothing written, nothing in the journal.
+    for (bool missing : {false, true}) {
+        SCOPED_TRACE(missing ? "missing" : "cut in a record");
+        ResetDatabase(2);
+        WriteFile(2);
+        if (missing) {
+            std::filesystem::remove(options.Path);
+        } else {
+            std::filesystem::resize_file(options.Path,
+                                         std::filesystem::file_size(options.Path) - 30);
+        }
+        std::string error = Run();
+        EXPECT_NE(error.find(options.Path), std::string::npos) << error;
+        EXPECT_NE(error.find(missing ? "does not exist" : "truncated"), std::string::npos) << error;
+        EXPECT_EQ(Invoices(), "0/0");
+        EXPECT_FALSE(std::filesystem::exists(home.Path() / "TransferJournal.db") &&
+                     !JournalRuns(TransferFileHash(options.Path)).empty());
+    }
+}
+
+// The local tables' directory read-only, or too small for the working table: the run
+// ends by the file system's fault before any invoice; after it, the next run works.
+TEST_P(TransferFaultTest, TheLocalTablesCannotBeWritten) {
+    const std::filesystem::path temp = home.Path() / "TevrinTemp";
+    {
+        ResetDatabase(2);
+        WriteFile(2);
+        TTmpfs readOnly(temp, MS_RDONLY, "size=64k");
+        if (!readOnly.Problem().empty()) {
+            GTEST_SKIP() << readOnly.Problem();
+        }
+        std::string error = Run();
+        EXPECT_NE(error.find((temp / "TPrenosNapaka").string()), std::string::npos) << error;
+        EXPECT_EQ(Invoices(), "0/0");
+        EXPECT_TRUE(JournalRuns(TransferFileHash(options.Path)).empty());
+        module.reset();
+    }
+    EXPECT_EQ(Run(), "");
+    EXPECT_EQ(outcome, TTransferOutcome::Completed);
+    EXPECT_EQ(Invoices(), "2/4");
+
+    // Four thousand working rows do not fit in 256 KiB.
+    ResetDatabase(1);
+    std::vector<std::vector<std::string>> records(4000, {"P001", "ADSL", "1.000", "1.0000", "x"});
+    WriteDbf(options.Path, TransferColumns(), records);
+    TTmpfs small(temp, 0, "size=256k");
+    ASSERT_EQ(small.Problem(), "");
+    std::string error = Run();
+    EXPECT_NE(error.find("TVeskPrenosRac"), std::string::npos) << error;
+    EXPECT_NE(error.find("full"), std::string::npos) << error;
+    ASSERT_FALSE(ui->progress.empty()) << error;
+    EXPECT_LT(ui->progress.back(), 100) << "the check phase did not end";
+    EXPECT_EQ(Invoices(), "0/0");
+    EXPECT_TRUE(JournalRuns(TransferFileHash(options.Path)).empty());
+    module.reset();
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, TransferFaultTest, ::testing::ValuesIn(OdbcTestEnv::Drivers()),
+                         [](const auto& info) { return OdbcTestEnv::Label(info.param); });
+
+} // namespace
+} // namespace zen::test
