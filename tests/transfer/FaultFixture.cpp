@@ -16,6 +16,9 @@ void TFaultUi::Progress(int percent) {
         onCheckPhase = nullptr;
         call();
     }
+    if (onProgress) {
+        onProgress(percent);
+    }
 }
 
 void TFaultUi::ShowErrors(TTable& t) {

@@ -35,6 +35,8 @@ public:
     std::vector<int> progress;
     // Called once, at the first progress above 0 (the check phase is under way).
     std::function<void()> onCheckPhase;
+    // Called at every progress.
+    std::function<void(int)> onProgress;
     // Called after each invoice with the count so far.
     std::function<void(size_t)> afterInvoice;
 };

@@ -5,8 +5,11 @@
 
 #include "FaultFixture.h"
 
+#include "toolkit/Exceptions.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -236,6 +239,53 @@ TEST_P(TransferFaultTest, TheLocalTablesCannotBeWritten) {
     EXPECT_EQ(Invoices(), "0/0");
     EXPECT_TRUE(JournalRuns(TransferFileHash(options.Path)).empty());
     module.reset();
+}
+
+// What a run of a million records rests on, at a size a test can afford: progress moves
+// through every percent of the file in order, and the check phase's memory grows by less
+// than a KiB per record (about 620 bytes now: the working table keeps its rows in memory;
+// the transfer file is read whole when it is opened). bench/transfer-large is the run of
+// a million.
+TEST_P(TransferFaultTest, ProgressMovesThroughEveryPercentAndTheCheckPhaseStaysUnderAKibPerRecord) {
+    ResetDatabase(20);
+    std::vector<std::vector<std::string>> records;
+    for (int i = 0; i < 4000; ++i) {
+        char key[16];
+        std::snprintf(key, sizeof key, "P%03d", i / 200 + 1);
+        records.push_back({key, "ADSL", "1.000", "1.0000", std::to_string(i)});
+    }
+    WriteDbf(options.Path, TransferColumns(), records);
+    auto heapInUse = [] {
+        struct mallinfo2 m = mallinfo2();
+        return double(m.uordblks + m.hblkhd);
+    };
+    double at25 = 0, at100 = 0;
+    module = std::make_unique<TTransferModule>();
+    ui = std::make_unique<TFaultUi>();
+    ui->onProgress = [&](int percent) {
+        if (percent == 25 && at25 == 0) {
+            at25 = heapInUse();
+        } else if (percent == 100) {
+            at100 = heapInUse();
+            throw EAbort("the check phase is over"); // the invoices are not what is measured
+        }
+    };
+    TTransfer run(module->Components(), *ui, SignOn);
+    EXPECT_THROW(run.Execute(options), EAbort);
+    std::vector<int> seen;
+    for (int p : ui->progress) {
+        if (seen.empty() || p != seen.back()) {
+            seen.push_back(p);
+        }
+    }
+    ASSERT_EQ(seen.size(), 101u) << "not every percent in order, once";
+    for (int p = 0; p <= 100; ++p) {
+        EXPECT_EQ(seen[size_t(p)], p);
+    }
+    const double perRecord = (at100 - at25) / 3000;
+    EXPECT_LT(perRecord, 1024) << "bytes of memory per record of the check phase";
+    RecordProperty("CheckPhaseBytesPerRecord", std::to_string(perRecord));
+    EXPECT_EQ(Invoices(), "0/0");
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, TransferFaultTest, ::testing::ValuesIn(OdbcTestEnv::Drivers()),
