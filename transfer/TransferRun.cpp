@@ -4,6 +4,7 @@
 #include "transfer/TransferRun.h"
 
 #include "dataset/ODSI.h"
+#include "dbutil/ExceptionLog.h"
 #include "dbutil/StdProc.h"
 #include "localtable/Table.h"
 #include "odbc/Hdbc.h"
@@ -56,15 +57,27 @@ TTransferOutcome TTransfer::Execute(const TTransferOptions& options) {
         CheckPhase();
         InvoicePhase();
     } catch (const std::exception& e) {
-        if (journal_) {
-            journal_->FinishRun(false, e.what());
-        }
+        FinishJournalRun(false, e.what());
         throw;
     }
-    if (journal_) {
-        journal_->FinishRun(true);
-    }
+    FinishJournalRun(true, {});
     return Finish();
+}
+
+// Marks the run's end in the journal. Its invoices are recorded already, so the rerun
+// protection holds without the mark; a journal that cannot take it (a full disk) must
+// neither hide why a run failed nor turn a finished run into a failed one, which a job
+// might then repeat with --force. Its fault goes to the exception log.
+void TTransfer::FinishJournalRun(bool completed, const std::string& error) noexcept {
+    if (!journal_) {
+        return;
+    }
+    try {
+        journal_->FinishRun(completed, error);
+    } catch (const std::exception& e) {
+        LogException(e, c_.Database, "FinishRun");
+    } catch (...) {
+    }
 }
 
 void TTransfer::OpenTransferFile() {

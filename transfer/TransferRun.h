@@ -85,6 +85,7 @@ private:
     void AbandonInvoice() noexcept;
     int CountPayers();
     TTransferOutcome Finish();
+    void FinishJournalRun(bool completed, const std::string& error) noexcept;
 
     TTransferComponents c_;
     TTransferUi& ui_;

@@ -16,6 +16,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 
 namespace zen::test {
 namespace {
@@ -144,6 +145,68 @@ TEST_P(TransferFaultTest, AnInvoiceThatFailsLeavesTheEarlierOnesWholeAndTheNextR
         EXPECT_EQ(PartialInvoices(), kWhole);
         module.reset();
     }
+}
+
+// The journal's disk fills. After the first invoice: the second is committed but cannot be
+// recorded, and the run stops there saying so, since a rerun will not be warned of it.
+// After the last: the run is the success it was (a job must not repeat it), the journal
+// keeps its invoices, and the mark it could not take goes to the exception log.
+TEST_P(TransferFaultTest, TheJournalsDiskFullEndsTheRunOnlyWhenAnInvoiceIsUnrecorded) {
+    const std::filesystem::path dir = home.Path() / "journal";
+    TTmpfs disk(dir, 0, "size=256k");
+    if (!disk.Problem().empty()) {
+        GTEST_SKIP() << disk.Problem();
+    }
+    options.JournalFile = dir / "TransferJournal.db";
+    auto run = [&](size_t fullAfter) {
+        ResetDatabase(3);
+        WriteFile(3);
+        std::filesystem::remove(options.JournalFile);
+        module = std::make_unique<TTransferModule>();
+        ui = std::make_unique<TFaultUi>();
+        ui->afterInvoice = [&, fullAfter](size_t n) {
+            if (n == fullAfter) {
+                std::ofstream filler(dir / "filler", std::ios::binary);
+                const std::string block(4096, 'x');
+                while (filler.write(block.data(), std::streamsize(block.size()))) {
+                }
+            }
+        };
+        std::string error;
+        TTransfer transfer(module->Components(), *ui, SignOn);
+        try {
+            outcome = transfer.Execute(options);
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        std::filesystem::remove(dir / "filler");
+        return error;
+    };
+    auto journal = [&] {
+        return TTransferJournal(options.JournalFile)
+            .EarlierRuns(TransferFileHash(options.Path), dsn.dsn);
+    };
+
+    const std::string told = "Prenos je prekinjen pri računu " + Key(2) +
+                             " (Plačnik 002), ki je zapisan, v dnevnik prenosov pa ni vpisan. "
+                             "Zapisanih računov: 2, zadnji " +
+                             Key(2) + ".\nVzrok: ";
+    std::string error = run(1);
+    EXPECT_EQ(error.substr(0, told.size()), told) << error;
+    EXPECT_EQ(Invoices(), "2/4");
+    EXPECT_EQ(PartialInvoices(), kWhole);
+    std::vector<TTransferRun> runs = journal();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].Invoices, 1);
+
+    EXPECT_EQ(run(3), "");
+    EXPECT_EQ(outcome, TTransferOutcome::Completed);
+    EXPECT_EQ(Invoices(), "3/6");
+    runs = journal();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].Invoices, 3);
+    EXPECT_EQ(runs[0].Status, TTransferRunStatus::Running) << "the mark was written after all";
+    module.reset();
 }
 
 // The transfer file is read whole when it is opened: deleting, cutting, rewriting or
