@@ -5,6 +5,8 @@
 
 #include "FaultFixture.h"
 
+#include "dataset/ODSI.h"
+
 #include "toolkit/Exceptions.h"
 
 #include <fcntl.h>
@@ -211,17 +213,21 @@ TEST_P(TransferFaultTest, TheJournalsDiskFullEndsTheRunOnlyWhenAnInvoiceIsUnreco
 
 // The transfer file is read whole when it is opened: deleting, cutting, rewriting or
 // locking it while the run goes on changes nothing, and the journal knows the content
-// that was transferred. A file cut or missing before the run is refused by name.
+// that was transferred, even when the file changed before the journal was asked. A file cut or
+// missing before the run is refused by name.
 TEST_P(TransferFaultTest, TheTransferFileChangedUnderTheRun) {
     struct TCase {
         std::string name;
         std::function<void(const std::filesystem::path&)> during;
+        bool beforeHash = false; // as the datasets open, after the file was read
     };
     int lockFd = -1;
+    auto rewrite = [](const auto& path) { WriteDbf(path, TransferColumns(), {}); };
     const std::vector<TCase> cases = {
         {"deleted", [](const auto& path) { std::filesystem::remove(path); }},
         {"truncated", [](const auto& path) { std::filesystem::resize_file(path, 100); }},
-        {"rewritten", [](const auto& path) { WriteDbf(path, TransferColumns(), {}); }},
+        {"rewritten", rewrite},
+        {"rewritten before the journal hashes it", rewrite, true},
         {"locked by another open file",
          [&](const auto& path) {
              lockFd = ::open(path.c_str(), O_RDWR);
@@ -235,7 +241,13 @@ TEST_P(TransferFaultTest, TheTransferFileChangedUnderTheRun) {
         const std::string hash = TransferFileHash(options.Path);
         module = std::make_unique<TTransferModule>();
         ui = std::make_unique<TFaultUi>();
-        ui->onCheckPhase = [&] { c.during(options.Path); };
+        if (c.beforeHash) {
+            module->Components().tbParameter->AfterOpen = [&](TDataSet&) {
+                c.during(options.Path);
+            };
+        } else {
+            ui->onCheckPhase = [&] { c.during(options.Path); };
+        }
         TTransfer run(module->Components(), *ui, SignOn);
         EXPECT_EQ(run.Execute(options), TTransferOutcome::Completed);
         EXPECT_EQ(Invoices(), "2/4");
