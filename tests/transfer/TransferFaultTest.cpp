@@ -147,6 +147,20 @@ TEST_P(TransferFaultTest, AnInvoiceThatFailsLeavesTheEarlierOnesWholeAndTheNextR
         EXPECT_EQ(PartialInvoices(), kWhole);
         module.reset();
     }
+
+    // A dry run that fails says that it wrote nothing.
+    const TCase& refused = cases.back();
+    ResetDatabase(4);
+    WriteFile(4);
+    Exec(refused.arm);
+    options.Check = true;
+    const std::string error = Run();
+    const std::string dry = "Prenos je prekinjen pri računu " + Key(3) +
+                            " (Plačnik 003). Preizkus: v bazi Tevrin ni nič zapisano.\nVzrok: ";
+    EXPECT_EQ(error.substr(0, dry.size()), dry) << error;
+    EXPECT_EQ(Invoices(), "0/0");
+    module.reset();
+    Exec(refused.disarm);
 }
 
 // The journal's disk fills. After the first invoice: the second is committed but cannot be
