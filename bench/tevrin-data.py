@@ -2,7 +2,7 @@
 """Writes a synthetic Tevrin database and a transfer file of any size for the transfer
 benchmark, the same for the same options on every machine.
 
-    tevrin-data.py --records N [--seed S] [--large ROWS] [--sqlite FILE]
+    tevrin-data.py --records N [--customers C] [--seed S] [--large ROWS] [--sqlite FILE]
                    [--postgres CONNINFO] [--dbf PATH [--no-price]]
 
 The database: parameters, tax tariffs, business events, price formulas, articles with
@@ -11,7 +11,7 @@ two, partner price lists, and the documents already issued in the run's series (
 to 26IR00041). --large ROWS adds ROWS partners that the file never names, and ROWS
 headers and ROWS lines of earlier years' series, so that the transfer's lookups and
 inserts meet tables of that size. The database depends on --records (the number of
-customers follows it), --seed and --large only.
+customers follows it unless --customers is given), --seed and --large only.
 
 The transfer file: a dBase III table in Windows-1250 with the fields STRANKA, ARTIKEL,
 KOLICINA, CENA (left out with --no-price) and STRAC; N records, the items of one customer
@@ -50,9 +50,9 @@ class Tevrin:
     """The rows of every table, as lists of (column, ...) tuples."""
 
     # self.tables: name -> (columns, rows, a function giving the large rows or None).
-    def __init__(self, records, seed, large):
+    def __init__(self, records, seed, large, customers=None):
         self.rnd = random.Random(seed)
-        self.customers = max(3, (records + 2) // 3)
+        self.customers = max(3, customers or (records + 2) // 3)
         self.articles = max(20, min(2000, records // 50))
         self.large = large
         self.tables = {}
@@ -317,6 +317,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--records", type=int, required=True, help="records of the transfer file")
     parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--customers", type=int,
+                        help="customers in the database (a third of the records when not given)")
     parser.add_argument("--large", type=int, default=0, metavar="ROWS",
                         help="rows added to Subjekt, Promet and PrometPoz")
     parser.add_argument("--sqlite", metavar="FILE")
@@ -325,7 +327,7 @@ def main():
     parser.add_argument("--no-price", action="store_true", help="leave out the CENA field")
     args = parser.parse_args()
 
-    db = Tevrin(args.records, args.seed, args.large)
+    db = Tevrin(args.records, args.seed, args.large, args.customers)
     if args.sqlite:
         load_sqlite(args.sqlite, db)
     if args.postgres:

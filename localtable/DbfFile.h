@@ -57,6 +57,8 @@ public:
     static bool LooksLikeDbf(const std::filesystem::path& path);
 
     const std::filesystem::path& Path() const { return path_; }
+    // The file's bytes as they were read when the object was made.
+    const std::vector<unsigned char>& Bytes() const { return data_; }
     unsigned char Version() const { return version_; }
     const std::string& CodePage() const { return decoder_->CodePage(); }
     const std::vector<TDbfField>& Fields() const { return fields_; }

@@ -68,6 +68,9 @@ public:
     std::filesystem::path TablePath() const;
     // Whether TableName names a dBase table.
     bool IsDbf() const;
+    // The open dBase table as it was read at opening (the file may have changed since);
+    // nullptr unless the table is an open dBase table.
+    const TDbfFile* Dbf() const { return dbf_.get(); }
     // Whether the table is there to be opened.
     bool Exists() const;
 

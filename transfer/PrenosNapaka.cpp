@@ -1,6 +1,7 @@
 #include "transfer/PrenosNapaka.h"
 
 #include "localtable/Table.h"
+#include "toolkit/Exceptions.h"
 #include "toolkit/Field.h"
 
 namespace zen {
@@ -34,7 +35,13 @@ void RecreatePrenosNapaka(TTable& tbNapaka) {
 
 void FillNapaka(TDataSet& tbNapaka, const TDataSet& tbRac, const std::string& reason) {
     // Read before appending: a transfer file without StRac must not leave a half row.
-    const std::string stRac = tbRac.FieldByName("StRac")->AsString();
+    const TField* field = tbRac.FieldByName("StRac");
+    std::string stRac;
+    try {
+        stRac = field->AsString();
+    } catch (const EDatabaseError&) {
+        // A value the file cannot give: the reason still names the record.
+    }
     tbNapaka.Append();
     try {
         tbNapaka.FieldByName("StRac")->SetAsString(stRac);
@@ -54,6 +61,9 @@ std::string NapakaPlacnik(const std::string& placnik) {
 }
 std::string NapakaArtikel(const std::string& artikel) {
     return Reason("Artikel", artikel);
+}
+std::string NapakaNeberljivo(int record, const std::string& field) {
+    return "Zapis " + std::to_string(record) + ": polje " + field + " ni berljivo !";
 }
 
 } // namespace zen

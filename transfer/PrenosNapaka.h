@@ -24,14 +24,18 @@ void SetupPrenosNapaka(TTable& tbNapaka);
 void RecreatePrenosNapaka(TTable& tbNapaka);
 
 // Logs one error: appends a row whose StRac is the field StRac of the transfer file's
-// current record and whose Napaka is the reason, and posts it. Texts longer than their
-// field are cut to its size in characters. A failure raises after dropping the unposted
-// row, so the table is left as it was before the call.
+// current record (empty when its bytes are no text of the file's code page) and whose
+// Napaka is the reason, and posts it. Texts longer than their field are cut to its size
+// in characters. A failure raises after dropping the unposted row, so the table is left
+// as it was before the call.
 void FillNapaka(TDataSet& tbNapaka, const TDataSet& tbRac, const std::string& reason);
 
 // The three reasons: "Stranka (" + value + ") ne obstaja !" and the like.
 std::string NapakaStranka(const std::string& stranka);
 std::string NapakaPlacnik(const std::string& placnik);
 std::string NapakaArtikel(const std::string& artikel);
+// A record whose field cannot be read as text: "Zapis 7: polje STRANKA ni berljivo !",
+// numbered from 1 among the file's records.
+std::string NapakaNeberljivo(int record, const std::string& field);
 
 } // namespace zen

@@ -6,8 +6,10 @@
 
 #include "dataset/ODSI.h"
 #include "localtable/Table.h"
+#include "toolkit/Exceptions.h"
 #include "toolkit/Field.h"
 #include "toolkit/Money.h"
+#include "toolkit/Text.h"
 #include "transfer/PrenosNapaka.h"
 #include "transfer/RunLookup.h"
 
@@ -17,6 +19,23 @@ namespace {
 
 int Percent(int counter, int total) {
     return static_cast<int>(RoundHalfEven(static_cast<long double>(counter) * 100 / total));
+}
+
+// A text field of the transfer record whose bytes are no text of the file's code page.
+struct TUnreadableField {
+    const char* field;
+};
+
+// A text of the transfer record; TUnreadableField when its value cannot be read, so that
+// the record is logged instead of the run ending on one bad byte. A missing field still
+// ends the run: that is the file's fault, not the record's.
+std::string FileText(TDataSet& rac, const char* column) {
+    TField* field = rac.FieldByName(column);
+    try {
+        return field->AsString();
+    } catch (const EDatabaseError&) {
+        throw TUnreadableField{column};
+    }
 }
 
 } // namespace
@@ -29,7 +48,11 @@ void TTransfer::CheckPhase() {
     ui_.Progress(0);
     rac.First();
     while (!rac.Eof()) {
-        CheckRecord();
+        try {
+            CheckRecord();
+        } catch (const TUnreadableField& unreadable) {
+            FillNapaka(*c_.tbNapaka, rac, NapakaNeberljivo(counter, AsciiUpper(unreadable.field)));
+        }
         ui_.Progress(Percent(counter, total));
         ++counter;
         rac.Next();
@@ -45,7 +68,7 @@ void TTransfer::CheckRecord() {
     TOEQuery& article = *c_.tbLookMS;
     auto text = [](TDataSet& ds, const char* column) { return ds.FieldByName(column)->AsString(); };
 
-    const std::string stranka = text(rac, "Stranka");
+    const std::string stranka = FileText(rac, "Stranka");
     if (!RunLookup(customer, "NAZIV2", stranka)) {
         FillNapaka(*c_.tbNapaka, rac, NapakaStranka(stranka));
         return;
@@ -59,7 +82,7 @@ void TTransfer::CheckRecord() {
         FillNapaka(*c_.tbNapaka, rac, NapakaPlacnik(payerName));
         return;
     }
-    const std::string artikel = text(rac, "Artikel");
+    const std::string artikel = FileText(rac, "Artikel");
     if (!RunLookup(article, "IDENT", artikel)) {
         FillNapaka(*c_.tbNapaka, rac, NapakaArtikel(artikel));
         return;
@@ -74,7 +97,7 @@ void TTransfer::CheckRecord() {
         work.FieldByName("Kolicina")->SetAsFloat(rac.FieldByName("Kolicina")->AsFloat());
         TField* cena = work.FieldByName("Cena");
         cena->SetAsFloat(0);
-        work.FieldByName("StRac")->SetAsString(text(rac, "StRac"));
+        work.FieldByName("StRac")->SetAsString(FileText(rac, "StRac"));
         if (filePrices_) {
             // A file without prices, or with one it cannot read, is priced by the rules
             // from here on, every line of the run alike.

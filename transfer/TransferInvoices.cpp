@@ -8,6 +8,7 @@
 #include "dbutil/StdProc.h"
 #include "localtable/Table.h"
 #include "odbc/Hdbc.h"
+#include "toolkit/Exceptions.h"
 #include "toolkit/Field.h"
 #include "transfer/InvoiceHeader.h"
 #include "transfer/InvoiceLines.h"
@@ -42,17 +43,48 @@ void TTransfer::InvoicePhase() {
         db.InfoInteger(opt_.Check ? SQL_CURSOR_ROLLBACK_BEHAVIOR : SQL_CURSOR_COMMIT_BEHAVIOR) !=
         SQL_CB_PRESERVE;
     db.SetAutoCommit(false);
+    TInvoiceSummary invoice;
     try {
         while (!work.Eof()) {
-            TInvoiceSummary invoice = WriteInvoice();
+            invoice = {};
+            WriteInvoice(invoice);
             EndInvoice(invoice);
             ui_.InvoiceWritten(invoice);
         }
+    } catch (Exception& e) {
+        AbandonInvoice();
+        // The driver's text alone does not say what the database now holds.
+        e.SetMessage(InvoiceFailure(invoice, e.Message()));
+        throw;
     } catch (...) {
         AbandonInvoice();
         throw;
     }
     db.SetAutoCommit(true);
+}
+
+// "Prenos je prekinjen pri računu ...": the invoice the run stopped at and whether it is in
+// the database, what the run left there, and the failure's own text as the cause.
+std::string TTransfer::InvoiceFailure(const TInvoiceSummary& invoice,
+                                      const std::string& cause) const {
+    std::string text = "Prenos je prekinjen pri računu " + invoice.Kljuc;
+    if (!invoice.Placnik.empty()) {
+        text += " (" + invoice.Placnik + ")";
+    }
+    if (opt_.Check) {
+        text += ". Preizkus: v bazi Tevrin ni nič zapisano.";
+    } else if (invoice.Committed) {
+        // Committed, but the journal could not take it: a rerun will not be warned of it.
+        text += ", ki je zapisan, v dnevnik prenosov pa ni vpisan. Zapisanih računov: " +
+                std::to_string(invoices_) + ", zadnji " + invoice.Kljuc + ".";
+    } else if (invoices_ == 0) {
+        text += ", ki ni zapisan. Noben račun ni zapisan.";
+    } else {
+        text +=
+            ", ki ni zapisan. Računi pred njim ostanejo zapisani: " + std::to_string(invoices_) +
+            ", zadnji " + DocumentKey(prefix_, nextNumber_ - 1) + ".";
+    }
+    return text + "\nVzrok: " + cause;
 }
 
 int TTransfer::CountPayers() {
@@ -71,18 +103,18 @@ int TTransfer::CountPayers() {
 
 // The invoice of the working table's current payer: the header appended and filled, the
 // payer's rows written as lines (each posted at once), the totals set and the header
-// posted. Leaves the working table on the next payer's first row.
-TInvoiceSummary TTransfer::WriteInvoice() {
+// posted. Leaves the working table on the next payer's first row. The key and the payer
+// are in `invoice` before anything is written, for the message of a failure.
+void TTransfer::WriteInvoice(TInvoiceSummary& invoice) {
     TTable& work = *c_.tbRacPoz;
     TOEQuery& header = *c_.tbPromet;
     const std::string payer = Payer(work);
+    invoice.Kljuc = DocumentKey(prefix_, nextNumber_);
+    invoice.Placnik = payer;
     // Not tested: a payer gone since the check phase leaves the payer's columns empty. A
     // lookup that fails by an error ends the run all the same.
     RunLookup(*c_.tbSubj, "NAZIV", payer);
 
-    TInvoiceSummary invoice;
-    invoice.Kljuc = DocumentKey(prefix_, nextNumber_);
-    invoice.Placnik = payer;
     header.Append();
     FillInvoiceHeader(header, {invoice.Kljuc, issueDate_, opt_.PoslDog, opt_.Referent},
                       {*c_.tbLookPoslDog, *c_.tbParameter, *c_.tbSubj, work});
@@ -99,7 +131,6 @@ TInvoiceSummary TTransfer::WriteInvoice() {
     invoice.Lines = line.Poz;
     invoice.Vrednost = totals.Vrednost;
     invoice.ZaPlacilo = totals.ZaPlacilo;
-    return invoice;
 }
 
 // Commits the invoice and records it in the journal, or in a dry run rolls it back.
@@ -110,10 +141,13 @@ void TTransfer::EndInvoice(TInvoiceSummary& invoice) {
     } else {
         db.Commit();
         invoice.Committed = true;
-        journal_->RecordInvoice(invoice.Kljuc);
     }
+    // Counted as soon as it is in the database, whatever fails after.
     ++invoices_;
     ++nextNumber_;
+    if (invoice.Committed) {
+        journal_->RecordInvoice(invoice.Kljuc);
+    }
     // What the invoices posted is not kept for the rest of the run: every so many invoices
     // the datasets that keep it start afresh (each time costs a query, hence not each
     // invoice), and after each where the transaction's end closed their cursors.

@@ -102,6 +102,13 @@ std::string TransferFileHash(const std::filesystem::path& file) {
     return hash.result().toHex().toStdString();
 }
 
+std::string TransferContentHash(const std::vector<unsigned char>& bytes) {
+    return QCryptographicHash::hash(QByteArrayView(bytes.data(), qsizetype(bytes.size())),
+                                    QCryptographicHash::Sha256)
+        .toHex()
+        .toStdString();
+}
+
 TTransferJournal::TTransferJournal(const std::filesystem::path& file)
     : file_(file), db_(std::make_unique<Db>()) {
     auto moveAside = [this] {

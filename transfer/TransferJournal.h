@@ -29,6 +29,8 @@ std::filesystem::path TransferJournalFile();
 // SHA-256 of a file's bytes as 64 lower-case hexadecimal digits; EInOutError when the file
 // cannot be read.
 std::string TransferFileHash(const std::filesystem::path& file);
+// The same of bytes already read.
+std::string TransferContentHash(const std::vector<unsigned char>& bytes);
 
 // What a run was given: the file's hash and the operator's inputs.
 struct TTransferRunInputs {

@@ -4,6 +4,7 @@
 #include "transfer/TransferRun.h"
 
 #include "dataset/ODSI.h"
+#include "dbutil/ExceptionLog.h"
 #include "dbutil/StdProc.h"
 #include "localtable/Table.h"
 #include "odbc/Hdbc.h"
@@ -60,15 +61,27 @@ TTransferOutcome TTransfer::Execute(const TTransferOptions& options) {
         CheckPhase();
         InvoicePhase();
     } catch (const std::exception& e) {
-        if (journal_) {
-            journal_->FinishRun(false, e.what());
-        }
+        FinishJournalRun(false, e.what());
         throw;
     }
-    if (journal_) {
-        journal_->FinishRun(true);
-    }
+    FinishJournalRun(true, {});
     return Finish();
+}
+
+// Marks the run's end in the journal. Its invoices are recorded already, so the rerun
+// protection holds without the mark; a journal that cannot take it (a full disk) must
+// neither hide why a run failed nor turn a finished run into a failed one, which a job
+// might then repeat with --force. Its fault goes to the exception log.
+void TTransfer::FinishJournalRun(bool completed, const std::string& error) noexcept {
+    if (!journal_) {
+        return;
+    }
+    try {
+        journal_->FinishRun(completed, error);
+    } catch (const std::exception& e) {
+        LogException(e, c_.Database, "FinishRun");
+    } catch (...) {
+    }
 }
 
 void TTransfer::OpenTransferFile() {
@@ -108,7 +121,10 @@ bool TTransfer::MayRepeat() {
         ui_.Message(JournalDamagedNotice(journal_->MovedAside()));
     }
     TTransferRunInputs in;
-    in.FileHash = TransferFileHash(opt_.Path);
+    // The content this run transfers, read when the file was opened: the file may have
+    // been replaced since, and the journal must know what was booked.
+    const TDbfFile* dbf = c_.tbRac->Dbf();
+    in.FileHash = dbf ? TransferContentHash(dbf->Bytes()) : TransferFileHash(opt_.Path);
     in.DataSource = opt_.DataSource;
     in.PoslDog = opt_.PoslDog;
     in.Referent = opt_.Referent;

@@ -80,11 +80,13 @@ private:
     void CheckPhase();
     void CheckRecord();
     void InvoicePhase();
-    TInvoiceSummary WriteInvoice();
+    void WriteInvoice(TInvoiceSummary& invoice);
     void EndInvoice(TInvoiceSummary& invoice);
+    std::string InvoiceFailure(const TInvoiceSummary& invoice, const std::string& cause) const;
     void AbandonInvoice() noexcept;
     int CountPayers();
     TTransferOutcome Finish();
+    void FinishJournalRun(bool completed, const std::string& error) noexcept;
 
     TTransferComponents c_;
     TTransferUi& ui_;

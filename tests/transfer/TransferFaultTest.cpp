@@ -1,0 +1,384 @@
+// A transfer run meeting faults on both drivers: the database refusing or losing the
+// connection in the middle of the invoices, the transfer file changed under the run, and
+// the local tables' directory read-only or full. Each ends with a clear message, leaves
+// every committed invoice whole and no other, and the journal names what was committed.
+
+#include "FaultFixture.h"
+
+#include "dataset/ODSI.h"
+
+#include "toolkit/Exceptions.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <malloc.h>
+#include <sys/file.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+namespace zen::test {
+namespace {
+
+static auto* const odbcEnv = RegisterOdbcTestEnv();
+
+// A tmpfs of the test's own over a directory, gone with the object. Mounting needs
+// privileges that a test may not have: Problem() then says why.
+class TTmpfs {
+public:
+    TTmpfs(const std::filesystem::path& at, unsigned long flags, const std::string& options)
+        : at_(at) {
+        std::filesystem::create_directories(at);
+        if (mount("tmpfs", at.c_str(), "tmpfs", flags, options.c_str()) != 0) {
+            problem_ = "cannot mount a tmpfs on " + at.string() + ": " + std::strerror(errno);
+        }
+    }
+    ~TTmpfs() {
+        if (problem_.empty()) {
+            umount2(at_.c_str(), MNT_DETACH); // a table may still hold a file there
+        }
+    }
+    const std::string& Problem() const { return problem_; }
+
+private:
+    std::filesystem::path at_;
+    std::string problem_;
+};
+
+using TransferFaultTest = FaultFixture;
+
+// The third of four invoices fails: between invoices or half-way through one, by a lost
+// connection, a refused line or a refused header. The two before stay whole, the third
+// leaves nothing, the message says so in Slovene, the journal names the two, a rerun is
+// asked about, and a forced one on the same objects reconnects and writes all four.
+TEST_P(TransferFaultTest, AnInvoiceThatFailsLeavesTheEarlierOnesWholeAndTheNextRunWorks) {
+    const bool pg = GetParam() == TestDriver::PostgreSQL;
+    struct TCase {
+        std::string name;
+        std::vector<std::string> arm, disarm;
+        bool terminateAfterSecond = false;
+    };
+    std::vector<TCase> cases;
+    if (pg) {
+        // From another connection, as an administrator would.
+        cases.push_back({"backend terminated between invoices", {}, {}, true});
+        // By the run's own server process, with the third invoice's first line posted.
+        cases.push_back(
+            {"backend terminated inside an invoice",
+             {"CREATE OR REPLACE FUNCTION zen_fault() RETURNS trigger AS $$ BEGIN PERFORM "
+              "pg_terminate_backend(pg_backend_pid()); PERFORM pg_sleep(5); RETURN NEW; END $$ "
+              "LANGUAGE plpgsql",
+              "CREATE TRIGGER zen_fault BEFORE INSERT ON PrometPoz FOR EACH ROW WHEN (NEW.Kljuc "
+              "= '" +
+                  Key(3) + "' AND NEW.Poz = 1) EXECUTE FUNCTION zen_fault()"},
+             {"DROP TRIGGER zen_fault ON PrometPoz"}});
+        cases.push_back({"line refused by a check",
+                         {"ALTER TABLE PrometPoz ADD CONSTRAINT zen_fault CHECK (NOT (Kljuc = '" +
+                          Key(3) + "' AND Poz = 1))"},
+                         {"ALTER TABLE PrometPoz DROP CONSTRAINT zen_fault"}});
+        cases.push_back(
+            {"header refused by a check",
+             {"ALTER TABLE Promet ADD CONSTRAINT zen_fault CHECK (Kljuc <> '" + Key(3) + "')"},
+             {"ALTER TABLE Promet DROP CONSTRAINT zen_fault"}});
+    } else {
+        cases.push_back({"line refused by a trigger",
+                         {"CREATE TRIGGER zen_fault BEFORE INSERT ON PrometPoz WHEN NEW.Kljuc = '" +
+                          Key(3) + "' AND NEW.Poz = 1 BEGIN SELECT RAISE(ABORT, 'zavrnjeno'); END"},
+                         {"DROP TRIGGER zen_fault"}});
+        cases.push_back({"header refused by a trigger",
+                         {"CREATE TRIGGER zen_fault BEFORE INSERT ON Promet WHEN NEW.Kljuc = '" +
+                          Key(3) + "' BEGIN SELECT RAISE(ABORT, 'zavrnjeno'); END"},
+                         {"DROP TRIGGER zen_fault"}});
+    }
+    const std::string told = "Prenos je prekinjen pri računu " + Key(3) +
+                             " (Plačnik 003), ki ni zapisan. Računi pred njim ostanejo "
+                             "zapisani: 2, zadnji " +
+                             Key(2) + ".\nVzrok: ";
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetDatabase(4);
+        WriteFile(4);
+        const std::string hash = TransferFileHash(options.Path);
+        Exec(c.arm);
+        module = std::make_unique<TTransferModule>();
+        ui = std::make_unique<TFaultUi>();
+        if (c.terminateAfterSecond) {
+            ui->afterInvoice = [](size_t n) {
+                if (n == 2) {
+                    OdbcTestEnv::Get().Scalar(
+                        OdbcTestEnv::Get().PostgresAdmin(),
+                        "SELECT COUNT(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE "
+                        "datname = 'tevrin' AND pid <> pg_backend_pid()");
+                }
+            };
+        }
+        TTransfer run(module->Components(), *ui, SignOn);
+        try {
+            run.Execute(options);
+            ADD_FAILURE() << "the run ended normally";
+        } catch (const std::exception& e) {
+            EXPECT_EQ(std::string(e.what()).substr(0, told.size()), told) << e.what();
+            EXPECT_GT(std::strlen(e.what()), told.size()) << "the cause is missing";
+        }
+        EXPECT_EQ(run.Invoices(), 2);
+        EXPECT_EQ(Invoices(), "2/4");
+        EXPECT_EQ(PartialInvoices(), kWhole);
+        EXPECT_EQ(JournalKeys(hash), (std::vector<std::string>{Key(1), Key(2)}));
+        std::vector<TTransferRun> runs = JournalRuns(hash);
+        ASSERT_EQ(runs.size(), 1u);
+        EXPECT_EQ(runs[0].Status, TTransferRunStatus::Failed);
+        EXPECT_EQ(runs[0].Error.substr(0, told.size()), told);
+
+        Exec(c.disarm);
+        ui->afterInvoice = nullptr;
+        EXPECT_EQ(run.Execute(options), TTransferOutcome::RepeatRefused);
+        ASSERT_EQ(ui->questions.size(), 1u);
+        EXPECT_EQ(ui->questions[0].rfind("Datoteka je bila že delno prenesena", 0), 0u)
+            << ui->questions[0];
+        options.Force = true;
+        ui->invoices.clear();
+        EXPECT_EQ(run.Execute(options), TTransferOutcome::Completed);
+        options.Force = false;
+        EXPECT_EQ(ui->invoices, (std::vector<std::string>{Key(3), Key(4), Key(5), Key(6)}));
+        EXPECT_EQ(Invoices(), "6/12");
+        EXPECT_EQ(PartialInvoices(), kWhole);
+        module.reset();
+    }
+
+    // A dry run that fails says that it wrote nothing.
+    const TCase& refused = cases.back();
+    ResetDatabase(4);
+    WriteFile(4);
+    Exec(refused.arm);
+    options.Check = true;
+    const std::string error = Run();
+    const std::string dry = "Prenos je prekinjen pri računu " + Key(3) +
+                            " (Plačnik 003). Preizkus: v bazi Tevrin ni nič zapisano.\nVzrok: ";
+    EXPECT_EQ(error.substr(0, dry.size()), dry) << error;
+    EXPECT_EQ(Invoices(), "0/0");
+    module.reset();
+    Exec(refused.disarm);
+}
+
+// The journal's disk fills. After the first invoice: the second is committed but cannot be
+// recorded, and the run stops there saying so, since a rerun will not be warned of it.
+// After the last: the run is the success it was (a job must not repeat it), the journal
+// keeps its invoices, and the mark it could not take goes to the exception log.
+TEST_P(TransferFaultTest, TheJournalsDiskFullEndsTheRunOnlyWhenAnInvoiceIsUnrecorded) {
+    const std::filesystem::path dir = home.Path() / "journal";
+    TTmpfs disk(dir, 0, "size=256k");
+    if (!disk.Problem().empty()) {
+        GTEST_SKIP() << disk.Problem();
+    }
+    options.JournalFile = dir / "TransferJournal.db";
+    auto run = [&](size_t fullAfter) {
+        ResetDatabase(3);
+        WriteFile(3);
+        std::filesystem::remove(options.JournalFile);
+        module = std::make_unique<TTransferModule>();
+        ui = std::make_unique<TFaultUi>();
+        ui->afterInvoice = [&, fullAfter](size_t n) {
+            if (n == fullAfter) {
+                std::ofstream filler(dir / "filler", std::ios::binary);
+                const std::string block(4096, 'x');
+                while (filler.write(block.data(), std::streamsize(block.size()))) {
+                }
+            }
+        };
+        std::string error;
+        TTransfer transfer(module->Components(), *ui, SignOn);
+        try {
+            outcome = transfer.Execute(options);
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        std::filesystem::remove(dir / "filler");
+        return error;
+    };
+    auto journal = [&] {
+        return TTransferJournal(options.JournalFile)
+            .EarlierRuns(TransferFileHash(options.Path), dsn.dsn);
+    };
+
+    const std::string told = "Prenos je prekinjen pri računu " + Key(2) +
+                             " (Plačnik 002), ki je zapisan, v dnevnik prenosov pa ni vpisan. "
+                             "Zapisanih računov: 2, zadnji " +
+                             Key(2) + ".\nVzrok: ";
+    std::string error = run(1);
+    EXPECT_EQ(error.substr(0, told.size()), told) << error;
+    EXPECT_EQ(Invoices(), "2/4");
+    EXPECT_EQ(PartialInvoices(), kWhole);
+    std::vector<TTransferRun> runs = journal();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].Invoices, 1);
+
+    EXPECT_EQ(run(3), "");
+    EXPECT_EQ(outcome, TTransferOutcome::Completed);
+    EXPECT_EQ(Invoices(), "3/6");
+    runs = journal();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].Invoices, 3);
+    EXPECT_EQ(runs[0].Status, TTransferRunStatus::Running) << "the mark was written after all";
+    module.reset();
+}
+
+// The transfer file is read whole when it is opened: deleting, cutting, rewriting or
+// locking it while the run goes on changes nothing, and the journal knows the content
+// that was transferred, even when the file changed before the journal was asked. A file cut or
+// missing before the run is refused by name.
+TEST_P(TransferFaultTest, TheTransferFileChangedUnderTheRun) {
+    struct TCase {
+        std::string name;
+        std::function<void(const std::filesystem::path&)> during;
+        bool beforeHash = false; // as the datasets open, after the file was read
+    };
+    int lockFd = -1;
+    auto rewrite = [](const auto& path) { WriteDbf(path, TransferColumns(), {}); };
+    const std::vector<TCase> cases = {
+        {"deleted", [](const auto& path) { std::filesystem::remove(path); }},
+        {"truncated", [](const auto& path) { std::filesystem::resize_file(path, 100); }},
+        {"rewritten", rewrite},
+        {"rewritten before the journal hashes it", rewrite, true},
+        {"locked by another open file",
+         [&](const auto& path) {
+             lockFd = ::open(path.c_str(), O_RDWR);
+             ASSERT_EQ(flock(lockFd, LOCK_EX | LOCK_NB), 0) << std::strerror(errno);
+         }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetDatabase(2);
+        WriteFile(2);
+        const std::string hash = TransferFileHash(options.Path);
+        module = std::make_unique<TTransferModule>();
+        ui = std::make_unique<TFaultUi>();
+        if (c.beforeHash) {
+            module->Components().tbParameter->AfterOpen = [&](TDataSet&) {
+                c.during(options.Path);
+            };
+        } else {
+            ui->onCheckPhase = [&] { c.during(options.Path); };
+        }
+        TTransfer run(module->Components(), *ui, SignOn);
+        EXPECT_EQ(run.Execute(options), TTransferOutcome::Completed);
+        EXPECT_EQ(Invoices(), "2/4");
+        EXPECT_EQ(PartialInvoices(), kWhole);
+        EXPECT_EQ(JournalKeys(hash), (std::vector<std::string>{Key(1), Key(2)}));
+        if (lockFd >= 0) {
+            ::close(lockFd);
+            lockFd = -1;
+        }
+    }
+
+    // Before the run: told by the file's name, nothing written, nothing in the journal.
+    for (bool missing : {false, true}) {
+        SCOPED_TRACE(missing ? "missing" : "cut in a record");
+        ResetDatabase(2);
+        WriteFile(2);
+        if (missing) {
+            std::filesystem::remove(options.Path);
+        } else {
+            std::filesystem::resize_file(options.Path,
+                                         std::filesystem::file_size(options.Path) - 30);
+        }
+        std::string error = Run();
+        EXPECT_NE(error.find(options.Path), std::string::npos) << error;
+        EXPECT_NE(error.find(missing ? "does not exist" : "truncated"), std::string::npos) << error;
+        EXPECT_EQ(Invoices(), "0/0");
+        EXPECT_FALSE(std::filesystem::exists(home.Path() / "TransferJournal.db") &&
+                     !JournalRuns(TransferFileHash(options.Path)).empty());
+    }
+}
+
+// The local tables' directory read-only, or too small for the working table: the run
+// ends by the file system's fault before any invoice; after it, the next run works.
+TEST_P(TransferFaultTest, TheLocalTablesCannotBeWritten) {
+    const std::filesystem::path temp = home.Path() / "TevrinTemp";
+    {
+        ResetDatabase(2);
+        WriteFile(2);
+        TTmpfs readOnly(temp, MS_RDONLY, "size=64k");
+        if (!readOnly.Problem().empty()) {
+            GTEST_SKIP() << readOnly.Problem();
+        }
+        std::string error = Run();
+        EXPECT_NE(error.find((temp / "TPrenosNapaka").string()), std::string::npos) << error;
+        EXPECT_EQ(Invoices(), "0/0");
+        EXPECT_TRUE(JournalRuns(TransferFileHash(options.Path)).empty());
+        module.reset();
+    }
+    EXPECT_EQ(Run(), "");
+    EXPECT_EQ(outcome, TTransferOutcome::Completed);
+    EXPECT_EQ(Invoices(), "2/4");
+
+    // Four thousand working rows do not fit in 256 KiB.
+    ResetDatabase(1);
+    std::vector<std::vector<std::string>> records(4000, {"P001", "ADSL", "1.000", "1.0000", "x"});
+    WriteDbf(options.Path, TransferColumns(), records);
+    TTmpfs small(temp, 0, "size=256k");
+    ASSERT_EQ(small.Problem(), "");
+    std::string error = Run();
+    EXPECT_NE(error.find("TVeskPrenosRac"), std::string::npos) << error;
+    EXPECT_NE(error.find("full"), std::string::npos) << error;
+    ASSERT_FALSE(ui->progress.empty()) << error;
+    EXPECT_LT(ui->progress.back(), 100) << "the check phase did not end";
+    EXPECT_EQ(Invoices(), "0/0");
+    EXPECT_TRUE(JournalRuns(TransferFileHash(options.Path)).empty());
+    module.reset();
+}
+
+// What a run of a million records rests on, at a size a test can afford: progress moves
+// through every percent of the file in order, and the check phase's memory grows by less
+// than a KiB per record (about 620 bytes now: the working table keeps its rows in memory;
+// the transfer file is read whole when it is opened). bench/transfer-large is the run of
+// a million.
+TEST_P(TransferFaultTest, ProgressMovesThroughEveryPercentAndTheCheckPhaseStaysUnderAKibPerRecord) {
+    ResetDatabase(20);
+    std::vector<std::vector<std::string>> records;
+    for (int i = 0; i < 4000; ++i) {
+        char key[16];
+        std::snprintf(key, sizeof key, "P%03d", i / 200 + 1);
+        records.push_back({key, "ADSL", "1.000", "1.0000", std::to_string(i)});
+    }
+    WriteDbf(options.Path, TransferColumns(), records);
+    auto heapInUse = [] {
+        struct mallinfo2 m = mallinfo2();
+        return double(m.uordblks + m.hblkhd);
+    };
+    double at25 = 0, at100 = 0;
+    module = std::make_unique<TTransferModule>();
+    ui = std::make_unique<TFaultUi>();
+    ui->onProgress = [&](int percent) {
+        if (percent == 25 && at25 == 0) {
+            at25 = heapInUse();
+        } else if (percent == 100) {
+            at100 = heapInUse();
+            throw EAbort("the check phase is over"); // the invoices are not what is measured
+        }
+    };
+    TTransfer run(module->Components(), *ui, SignOn);
+    EXPECT_THROW(run.Execute(options), EAbort);
+    std::vector<int> seen;
+    for (int p : ui->progress) {
+        if (seen.empty() || p != seen.back()) {
+            seen.push_back(p);
+        }
+    }
+    ASSERT_EQ(seen.size(), 101u) << "not every percent in order, once";
+    for (int p = 0; p <= 100; ++p) {
+        EXPECT_EQ(seen[size_t(p)], p);
+    }
+    const double perRecord = (at100 - at25) / 3000;
+    EXPECT_LT(perRecord, 1024) << "bytes of memory per record of the check phase";
+    RecordProperty("CheckPhaseBytesPerRecord", std::to_string(perRecord));
+    EXPECT_EQ(Invoices(), "0/0");
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, TransferFaultTest, ::testing::ValuesIn(OdbcTestEnv::Drivers()),
+                         [](const auto& info) { return OdbcTestEnv::Label(info.param); });
+
+} // namespace
+} // namespace zen::test
