@@ -1,8 +1,9 @@
 // Formula pricing never raises: every input ends with an amount, and pricing it again
 // gives the same amount and error text (an error text may come with an amount: a division
-// by zero at the end of a product leaves what surrounds it, "3+5/" is 3). The first byte is the price class and the next eleven pick the amounts
-// (small values, and the extremes of the amount's range); the rest is the formula.
-// Amounts are written with the comma of sl_SI.UTF-8 when that locale is installed.
+// by zero at the end of a product leaves what surrounds it, "3+5/" is 3). The first byte
+// is the price class and the next eleven pick the amounts (small values, and the extremes
+// of the amount's range); the rest is the formula. Amounts are written with the comma of
+// sl_SI.UTF-8 when that locale is installed.
 
 #include "FuzzHome.h"
 #include "pricing/FormulaPrice.h"

@@ -70,7 +70,8 @@ std::vector<PdfWord> ReadPdfWords(const std::filesystem::path& pdf) {
         }
         words.push_back({page, Number(m.captured(1)) * kMmPerPoint,
                          Number(m.captured(2)) * kMmPerPoint, Number(m.captured(3)) * kMmPerPoint,
-                         Number(m.captured(4)) * kMmPerPoint, Unescape(m.captured(5).toStdString())});
+                         Number(m.captured(4)) * kMmPerPoint,
+                         Unescape(m.captured(5).toStdString())});
     }
     return words;
 }
