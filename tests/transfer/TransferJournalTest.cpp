@@ -118,16 +118,21 @@ TEST(TransferJournal, FileHashIsTheSha256OfTheBytes) {
     EXPECT_THROW(TransferFileHash(home.Path() / "missing.dbf"), EInOutError);
 }
 
-TEST(TransferJournal, AKilledRunIsListedWithTheInvoicesItCommitted) {
-    test::TempHome home;
+// Begins a run in a child process, records keys, and kills the child by SIGKILL: with the
+// journal still open when journalOpen, else after closing it.
+static void RunKilled(const std::vector<std::string>& keys, bool journalOpen) {
     pid_t pid = fork();
     ASSERT_NE(pid, -1);
     if (pid == 0) {
         try {
             TTransferJournal j;
             j.BeginRun(Inputs("aa", "Lorvath"));
-            j.RecordInvoice("26IR00001");
-            j.RecordInvoice("26IR00002");
+            for (const std::string& key : keys) {
+                j.RecordInvoice(key);
+            }
+            if (journalOpen) {
+                raise(SIGKILL);
+            }
         } catch (...) {
             _exit(3);
         }
@@ -137,6 +142,12 @@ TEST(TransferJournal, AKilledRunIsListedWithTheInvoicesItCommitted) {
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "status " << status;
+}
+
+TEST(TransferJournal, AKilledRunIsListedWithTheInvoicesItCommitted) {
+    test::TempHome home;
+    RunKilled({"26IR00001", "26IR00002"}, false);
+    ASSERT_FALSE(HasFatalFailure());
 
     TTransferJournal j;
     auto runs = j.EarlierRuns("aa", "Lorvath");
@@ -193,24 +204,12 @@ TEST(TransferJournal, ADamagedFileIsMovedAsideLoggedAndReplaced) {
 // the file, never synced: the next opening still finds every key.
 TEST(TransferJournal, KeysOfARunKilledWithTheJournalOpenAreInItsLog) {
     test::TempHome home;
-    pid_t pid = fork();
-    ASSERT_NE(pid, -1);
-    if (pid == 0) {
-        try {
-            TTransferJournal j;
-            j.BeginRun(Inputs("aa", "Lorvath"));
-            for (int i = 1; i <= 30; ++i) {
-                j.RecordInvoice("26IR000" + std::to_string(10 + i));
-            }
-            raise(SIGKILL);
-        } catch (...) {
-            _exit(3);
-        }
-        _exit(4);
+    std::vector<std::string> keys;
+    for (int i = 1; i <= 30; ++i) {
+        keys.push_back("26IR000" + std::to_string(10 + i));
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "status " << status;
+    RunKilled(keys, true);
+    ASSERT_FALSE(HasFatalFailure());
     EXPECT_FALSE(ReadAll(TransferJournalFile().string() + "-wal").empty());
 
     TTransferJournal j;
