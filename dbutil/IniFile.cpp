@@ -60,22 +60,26 @@ bool ReadLines(const std::filesystem::path& path, std::vector<std::string>& line
     if (!in) {
         return false;
     }
-    std::string line;
-    for (int c; (c = in.get()) != std::char_traits<char>::eof();) {
-        if (c == '\r' || c == '\n') {
-            lines.push_back(std::move(line));
-            line.clear();
-            if (c == '\r' && in.peek() == '\n') {
-                in.get();
-            }
-        } else {
-            line += static_cast<char>(c);
+    // Read whole: every setting read goes through here, and the file is small.
+    std::string text;
+    char chunk[4096];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        text.append(chunk, static_cast<size_t>(in.gcount()));
+    }
+    if (in.bad()) {
+        return false;
+    }
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) {
+            lines.emplace_back(text, start);
+            break;
         }
+        lines.emplace_back(text, start, end - start);
+        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
     }
-    if (!line.empty()) {
-        lines.push_back(std::move(line));
-    }
-    return !in.bad();
+    return true;
 }
 
 std::unique_ptr<TIniFile> g_settings;

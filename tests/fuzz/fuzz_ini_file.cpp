@@ -45,7 +45,7 @@ std::vector<Entry> Candidates(std::string_view text) {
     std::vector<std::string> sections;
     std::vector<Entry> out;
     size_t start = 0;
-    while (start <= text.size() && out.size() < 64) {
+    while (start <= text.size() && out.size() < 16) {
         size_t end = text.find_first_of("\r\n", start);
         std::string_view line =
             Trimmed(text.substr(start, end == std::string_view::npos ? text.npos : end - start));

@@ -51,7 +51,7 @@ std::vector<Entry> Candidates(std::string_view text) {
     std::vector<Entry> out;
     std::string key;
     size_t start = 0;
-    while (start < text.size() && out.size() < 64) {
+    while (start < text.size() && out.size() < 16) {
         size_t end = text.find('\n', start);
         std::string_view line = text.substr(start, end == text.npos ? text.npos : end - start);
         if (!line.empty() && line.back() == '\r') {
