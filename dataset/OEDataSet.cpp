@@ -502,6 +502,10 @@ void TCustomOEDataSet::ChooseRowSource() {
     stmt_->SetCursorType(readAhead_ ? SQL_CURSOR_FORWARD_ONLY : askedCursorType_);
 }
 
+bool TCustomOEDataSet::KeepsStatementOnClose() {
+    return !(Hdbc() && ScrollReadsWhole(*Hdbc()));
+}
+
 void TCustomOEDataSet::Unprepare() {
     prepared_ = false;
     paramsBound_ = false;

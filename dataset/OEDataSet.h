@@ -150,6 +150,9 @@ public:
     void Prepare();
     void Unprepare();
     bool Prepared() const { return prepared_; }
+    // Whether a prepared statement outlives closing: false over a driver whose statement
+    // handle is given up at every close (see InternalClose), which prepares afresh anyway.
+    bool KeepsStatementOnClose();
     // Binds the parameters and executes the statement.
     void ExecSQL();
     // Close and open again (rows, filter and parameters read afresh).

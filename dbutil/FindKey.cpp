@@ -143,6 +143,23 @@ bool FindKeyTest(TDataSet& dataSet, const std::vector<std::string>& keyFields,
         &dataSet, caught);
 }
 
+// Whether the dataset already stands on a row with the key, so that no query is needed;
+// it then goes to the first row if that one carries the key too.
+bool StandsOnKey(TDataSet& dataSet, const std::vector<std::string>& names,
+                 const std::vector<TVariant>& keyValues, TKeyTexts texts, TCaughtFault* caught) {
+    auto carriesKey = [&] { return FindKeyTest(dataSet, names, keyValues, texts, caught); };
+    if (!carriesKey()) {
+        return false;
+    }
+    TBookmark here = dataSet.GetBookmark();
+    dataSet.First();
+    if (!carriesKey()) {
+        dataSet.GotoBookmark(here);
+    }
+    dataSet.FreeBookmark(here);
+    return true;
+}
+
 bool FindKey(TCustomOEQuery& dataSet, const std::string& keyFields,
              const std::vector<TVariant>& keyValues, const std::string& order, TKeyTexts texts,
              TCaughtFault* caught) {
@@ -150,15 +167,7 @@ bool FindKey(TCustomOEQuery& dataSet, const std::string& keyFields,
         "sqlFindKey", false,
         [&] {
             std::vector<std::string> names = SplitKeyFields(keyFields);
-            auto carriesKey = [&] { return FindKeyTest(dataSet, names, keyValues, texts, caught); };
-            if (carriesKey()) {
-                // Already there: prefer the first row when it carries the key as well.
-                TBookmark here = dataSet.GetBookmark();
-                dataSet.First();
-                if (!carriesKey()) {
-                    dataSet.GotoBookmark(here);
-                }
-                dataSet.FreeBookmark(here);
+            if (StandsOnKey(dataSet, names, keyValues, texts, caught)) {
                 return true;
             }
             dataSet.Close();
@@ -191,7 +200,32 @@ bool FindKey(TCustomOEQuery& dataSet, const std::string& keyFields,
             }
             dataSet.SetSQL({query});
             dataSet.Open();
-            return carriesKey();
+            return FindKeyTest(dataSet, names, keyValues, texts, caught);
+        },
+        &dataSet, caught);
+}
+
+// The key as a parameter of a query whose text stays the same from one key to the next,
+// so that the dataset keeps its prepared statement instead of preparing a new text for
+// every key.
+bool FindKeyBound(TCustomOEQuery& dataSet, const std::string& keyField, const std::string& value,
+                  TCaughtFault* caught) {
+    return Guarded<bool>(
+        "sqlFindKey", false,
+        [&] {
+            const std::vector<std::string> names{keyField};
+            const std::vector<TVariant> values{TVariant(value)};
+            if (StandsOnKey(dataSet, names, values, ktLiteral, caught)) {
+                return true;
+            }
+            dataSet.Close();
+            const std::string query = QueryHead(dataSet.SQL()) + " WHERE " + keyField + " = :KEY";
+            if (dataSet.SQL().Count() != 1 || dataSet.SQL()[0] != query) {
+                dataSet.SetSQL({query});
+            }
+            dataSet.ParamByName("KEY").SetAsString(value);
+            dataSet.Open();
+            return FindKeyTest(dataSet, names, values, ktLiteral, caught);
         },
         &dataSet, caught);
 }
@@ -225,6 +259,14 @@ bool sqlFindKey(TCustomOEQuery& dataSet, const std::string& keyFields,
                 const std::vector<TVariant>& keyValues, const std::string& order, TKeyTexts texts,
                 TCaughtFault& caught) {
     return FindKey(dataSet, keyFields, keyValues, order, texts, &caught);
+}
+
+bool sqlFindKeyBound(TCustomOEQuery& dataSet, const std::string& keyField, const std::string& value,
+                     TCaughtFault& caught) {
+    if (!dataSet.KeepsStatementOnClose()) {
+        return FindKey(dataSet, keyField, {TVariant(value)}, {}, ktLiteral, &caught);
+    }
+    return FindKeyBound(dataSet, keyField, value, &caught);
 }
 
 } // namespace zen

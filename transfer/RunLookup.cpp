@@ -7,7 +7,7 @@ namespace zen {
 
 bool RunLookup(TOEQuery& dataSet, const std::string& keyColumn, const std::string& value) {
     TCaughtFault caught;
-    const bool found = sqlFindKey(dataSet, keyColumn, {TVariant(value)}, {}, ktLiteral, caught);
+    const bool found = sqlFindKeyBound(dataSet, keyColumn, value, caught);
     if (caught) {
         caught.Rethrow();
     }

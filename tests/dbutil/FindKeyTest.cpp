@@ -17,6 +17,7 @@ using namespace zen::test;
 
 namespace {
 int g_executions = 0;
+int g_prepares = 0;
 } // namespace
 
 extern "C" {
@@ -24,6 +25,11 @@ SQLRETURN __real_SQLExecute(SQLHSTMT);
 SQLRETURN __wrap_SQLExecute(SQLHSTMT h) {
     ++g_executions;
     return __real_SQLExecute(h);
+}
+SQLRETURN __real_SQLPrepare(SQLHSTMT, SQLCHAR*, SQLINTEGER);
+SQLRETURN __wrap_SQLPrepare(SQLHSTMT h, SQLCHAR* text, SQLINTEGER len) {
+    ++g_prepares;
+    return __real_SQLPrepare(h, text, len);
 }
 SQLRETURN __real_SQLExecDirect(SQLHSTMT, SQLCHAR*, SQLINTEGER);
 SQLRETURN __wrap_SQLExecDirect(SQLHSTMT h, SQLCHAR* text, SQLINTEGER len) {
@@ -304,6 +310,50 @@ TEST_P(FindKeyTest, AFailedLookupSaysWhatItCaughtAndAMissingRowDoesNot) {
     } catch (const EODBC& e) {
         EXPECT_EQ(e.what(), refused.Message());
     }
+}
+
+// The lookups of a transfer run: each text is found only as it stands, whatever it holds,
+// and over a driver whose datasets keep their statements the query is prepared once for
+// every key.
+TEST_P(FindKeyTest, ABoundLookupFindsTextsAsTheyStandAndPreparesOnce) {
+    const std::vector<std::string> names = {"O'Brien d.o.o.", "100% Net d.o.o.", "A_c",
+                                            "x' OR '1'='1", "Čevljar Šoštanj"};
+    for (const std::string& name : names) {
+        Exec({"INSERT INTO Subjekt (Naziv) VALUES (" + SqlQuoted(name) + ")"});
+    }
+    Exec({"INSERT INTO Subjekt (Naziv) VALUES ('100 Mbit d.o.o.')",
+          "INSERT INTO Subjekt (Naziv) VALUES ('Abc')"});
+    TOEQuery& ds = Query("Subjekt", "NAZIV");
+    const int prepares = g_prepares;
+    for (int round = 0; round < 2; ++round) {
+        for (const std::string& name : names) {
+            TCaughtFault caught;
+            EXPECT_TRUE(sqlFindKeyBound(ds, "Naziv", name, caught)) << name;
+            EXPECT_EQ(Current("Naziv"), name);
+            ds.Next();
+            EXPECT_TRUE(ds.Eof()) << name;
+            EXPECT_FALSE(caught);
+        }
+        for (const std::string& absent :
+             std::vector<std::string>{"100%", "A%", "ABC", std::string(41, 'x'), std::string()}) {
+            TCaughtFault caught;
+            EXPECT_FALSE(sqlFindKeyBound(ds, "Naziv", absent, caught)) << absent;
+            EXPECT_FALSE(caught) << absent;
+        }
+    }
+    if (ds.KeepsStatementOnClose()) {
+        EXPECT_EQ(Line(), " SELECT * FROM SUBJEKT   WHERE Naziv = :KEY");
+        EXPECT_EQ(g_prepares - prepares, 1);
+    } else {
+        EXPECT_EQ(Line(), " SELECT * FROM SUBJEKT   WHERE  Naziv = ''");
+    }
+    // The plain lookup takes the dataset back from the bound one, and the other way round.
+    EXPECT_TRUE(sqlFindKey(ds, "Naziv", Keys{"Abc"}, "", ktLiteral));
+    EXPECT_EQ(Line(), " SELECT * FROM SUBJEKT   WHERE  Naziv = 'Abc'");
+    TCaughtFault caught;
+    EXPECT_TRUE(sqlFindKeyBound(ds, "Naziv", "A_c", caught));
+    EXPECT_EQ(Current("Naziv"), "A_c");
+    EXPECT_TRUE(test::ReadExceptionLog().empty());
 }
 
 ZEN_INSTANTIATE_FOR_DRIVERS(FindKeyTest);
