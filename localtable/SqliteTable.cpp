@@ -199,7 +199,9 @@ struct TSqliteTable::Db {
     sqlite3_stmt* insert = nullptr;
     sqlite3_stmt* update = nullptr;
     sqlite3_stmt* remove = nullptr;
+    sqlite3_stmt* select = nullptr; // one row by its RowId
     ~Db() {
+        sqlite3_finalize(select);
         sqlite3_finalize(insert);
         sqlite3_finalize(update);
         sqlite3_finalize(remove);
@@ -355,7 +357,7 @@ void TSqliteTable::Fail(const std::string& what) const {
     throw EDatabaseError("Table '" + name_ + "': " + what);
 }
 
-sqlite3_stmt* TSqliteTable::Prepare(const std::string& sql) {
+sqlite3_stmt* TSqliteTable::Prepare(const std::string& sql) const {
     sqlite3_stmt* s = nullptr;
     if (sqlite3_prepare_v2(db_->handle, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
         sqlite3_finalize(s);
@@ -499,33 +501,63 @@ const TLocalIndex* TSqliteTable::Primary() const {
     return nullptr;
 }
 
-std::vector<TLocalRow> TSqliteTable::ReadAll() {
+std::string TSqliteTable::SelectColumns() const {
     std::string sql = "SELECT rowid";
     for (const TLocalField& f : fields_) {
         sql += ", " + Quote(f.Name);
     }
-    sql += " FROM " + Quote(name_) + " ORDER BY ";
+    return sql + " FROM " + Quote(name_);
+}
+
+TLocalRow TSqliteTable::RowOf(sqlite3_stmt* s) const {
+    TLocalRow row;
+    row.RowId = sqlite3_column_int64(s, 0);
+    row.Values.reserve(fields_.size());
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        row.Values.push_back(Column(s, int(i) + 1, StorageOf(fields_[i].DataType)));
+    }
+    return row;
+}
+
+void TSqliteTable::ForEachRow(const std::function<void(TLocalRow&&)>& each) const {
+    std::string sql = SelectColumns() + " ORDER BY ";
     for (size_t i : orderFields_) {
         sql += Quote(fields_[i].Name) + (orderNoCase_ ? " COLLATE NOCASE" : "") +
                (orderDescending_ ? " DESC" : "") + ", ";
     }
     sql += "rowid";
     Statement s(db_->handle, sql, "Table '" + name_ + "'");
-    std::vector<TLocalRow> rows;
     int rc;
     while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
-        TLocalRow row;
-        row.RowId = sqlite3_column_int64(s.get(), 0);
-        row.Values.reserve(fields_.size());
-        for (size_t i = 0; i < fields_.size(); ++i) {
-            row.Values.push_back(Column(s.get(), int(i) + 1, StorageOf(fields_[i].DataType)));
-        }
-        rows.push_back(std::move(row));
+        each(RowOf(s.get()));
     }
     if (rc != SQLITE_DONE) {
         Fail(sqlite3_errmsg(db_->handle));
     }
+}
+
+std::vector<TLocalRow> TSqliteTable::ReadAll() const {
+    std::vector<TLocalRow> rows;
+    ForEachRow([&rows](TLocalRow&& row) { rows.push_back(std::move(row)); });
     return rows;
+}
+
+bool TSqliteTable::ReadRow(int64_t rowId, TLocalRow& row) const {
+    if (!db_->select) {
+        db_->select = Prepare(SelectColumns() + " WHERE rowid = ?");
+    }
+    sqlite3_stmt* s = db_->select;
+    sqlite3_reset(s);
+    sqlite3_bind_int64(s, 1, rowId);
+    int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) {
+        row = RowOf(s);
+    }
+    sqlite3_reset(s);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        Fail(sqlite3_errmsg(db_->handle));
+    }
+    return rc == SQLITE_ROW;
 }
 
 TLocalValue TSqliteTable::Fit(size_t field, TLocalValue value) const {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <variant>
@@ -64,7 +65,11 @@ public:
 
     // Every row, in the primary index's order (texts byte by byte), ties and tables
     // without a primary index in insertion order.
-    std::vector<TLocalRow> ReadAll();
+    std::vector<TLocalRow> ReadAll() const;
+    // The same rows one at a time, none kept, for tables too large to hold.
+    void ForEachRow(const std::function<void(TLocalRow&&)>& each) const;
+    // The row with this RowId as the file holds it now; false when there is none.
+    bool ReadRow(int64_t rowId, TLocalRow& row) const;
     // Stores a new row (one value per field; auto-increment values are given by the
     // table) and returns it as stored. Values are fitted to their fields first (Fit).
     // EDatabaseError "Key violation" when the primary index already holds its key.
@@ -96,7 +101,9 @@ private:
     void LoadDefinitions();
     bool LoadStoredDefinitions();
     void InferDefinitions();
-    sqlite3_stmt* Prepare(const std::string& sql);
+    sqlite3_stmt* Prepare(const std::string& sql) const;
+    std::string SelectColumns() const;
+    TLocalRow RowOf(sqlite3_stmt* s) const;
     [[noreturn]] void Fail(const std::string& what) const;
 
     std::filesystem::path file_;

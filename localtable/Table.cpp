@@ -352,7 +352,7 @@ void TTable::InternalOpen() {
         DescribeFields(FieldDefs());
         if (sql_) {
             rows_ = std::make_unique<TRowOrder>(*sql_);
-            rows_->Assign(sql_->ReadAll());
+            rows_->Load();
         }
         if (DefaultFields()) {
             CreateFields();
@@ -542,7 +542,7 @@ void TTable::ReloadRows() {
     int64_t id = current_ >= 0 && current_ < static_cast<long>(rows_->Size())
                      ? rows_->At(static_cast<size_t>(current_)).RowId
                      : 0;
-    rows_->Assign(sql_->ReadAll());
+    rows_->Load();
     long at = FindRow(id);
     current_ = at >= 0 ? at : -1;
 }
@@ -719,7 +719,7 @@ std::vector<TLocalValue> TTable::BufferValues(TRecordBuffer buffer) const {
 
 // Puts a stored row where the reading order wants it and makes it current.
 void TTable::PlaceRow(TLocalRow row) {
-    current_ = static_cast<long>(rows_->Insert(std::move(row)));
+    current_ = static_cast<long>(rows_->Insert(row));
 }
 
 void TTable::InternalPost() {
@@ -729,12 +729,14 @@ void TTable::InternalPost() {
     std::vector<TLocalValue> values = BufferValues(ActiveBuffer());
     if (State() == dsEdit) {
         int64_t id = HeaderOf(ActiveBuffer()).bookmark;
-        if (!rows_->Find(id)) {
+        const TLocalRow* held = rows_->Find(id);
+        if (!held) {
             DatabaseError("Record not found");
         }
+        const TLocalRow old = *held;
         TLocalRow stored;
         Write([&] { stored = sql_->Update(TLocalRow{id, std::move(values)}); });
-        rows_->Erase(id);
+        rows_->Erase(old);
         PlaceRow(std::move(stored));
     } else {
         TLocalRow stored;
@@ -763,8 +765,9 @@ void TTable::InternalDelete() {
     if (at < 0) {
         DatabaseError("Record not found");
     }
+    const TLocalRow old = *rows_->Find(id);
     Write([&] { sql_->Delete(id); });
-    rows_->Erase(id);
+    rows_->Erase(old);
     current_ = std::min(at, static_cast<long>(rows_->Size()) - 1);
 }
 
