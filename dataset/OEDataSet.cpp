@@ -502,8 +502,8 @@ void TCustomOEDataSet::ChooseRowSource() {
     stmt_->SetCursorType(readAhead_ ? SQL_CURSOR_FORWARD_ONLY : askedCursorType_);
 }
 
-bool TCustomOEDataSet::KeepsStatementOnClose() {
-    return !(Hdbc() && ScrollReadsWhole(*Hdbc()));
+bool TCustomOEDataSet::ReleasesHalfReadStatement() {
+    return Hdbc() && ScrollReadsWhole(*Hdbc());
 }
 
 void TCustomOEDataSet::Unprepare() {
@@ -588,8 +588,10 @@ void TCustomOEDataSet::InternalClose() {
         // SQLite keeps a forward-only statement that stepped part of its result holding
         // the database's read lock until the handle goes, which would keep every other
         // connection from writing: the handle is given up, the next open prepares afresh.
-        if (releaseOnClose_) {
+        // One that read its result to the end holds nothing and stays prepared.
+        if (releaseOnClose_ && !allFetched_) {
             stmt_->Terminate();
+            prepared_ = false;
         }
     }
     params_.FreeBindBuffers();

@@ -150,9 +150,10 @@ public:
     void Prepare();
     void Unprepare();
     bool Prepared() const { return prepared_; }
-    // Whether a prepared statement outlives closing: false over a driver whose statement
-    // handle is given up at every close (see InternalClose), which prepares afresh anyway.
-    bool KeepsStatementOnClose();
+    // Whether closing gives up the statement handle, and with it the prepared statement,
+    // unless every row was read: over a driver whose half-read statement keeps the
+    // database locked (see InternalClose).
+    bool ReleasesHalfReadStatement();
     // Binds the parameters and executes the statement.
     void ExecSQL();
     // Close and open again (rows, filter and parameters read afresh).

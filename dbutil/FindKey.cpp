@@ -225,6 +225,10 @@ bool FindKeyBound(TCustomOEQuery& dataSet, const std::string& keyField, const st
             }
             dataSet.ParamByName("KEY").SetAsString(value);
             dataSet.Open();
+            // Read to the end (a key's few rows), so that closing keeps the statement.
+            if (dataSet.ReleasesHalfReadStatement()) {
+                dataSet.FetchAll();
+            }
             return FindKeyTest(dataSet, names, values, ktLiteral, caught);
         },
         &dataSet, caught);
@@ -263,9 +267,6 @@ bool sqlFindKey(TCustomOEQuery& dataSet, const std::string& keyFields,
 
 bool sqlFindKeyBound(TCustomOEQuery& dataSet, const std::string& keyField, const std::string& value,
                      TCaughtFault& caught) {
-    if (!dataSet.KeepsStatementOnClose()) {
-        return FindKey(dataSet, keyField, {TVariant(value)}, {}, ktLiteral, &caught);
-    }
     return FindKeyBound(dataSet, keyField, value, &caught);
 }
 

@@ -80,8 +80,7 @@ bool sqlFindKey(TCustomOEQuery& dataSet, const std::string& keyFields,
 // The same lookup for one text key taken as it stands (ktLiteral), with the key bound as a
 // parameter: the query's text ("... WHERE <keyField> = :KEY") is the same for every key, so
 // a dataset looked up many times keeps one prepared statement. For lookups run for every
-// record of a file. Over a driver whose datasets prepare afresh at every opening anyway
-// (KeepsStatementOnClose false) it is the literal lookup above.
+// record of a file.
 bool sqlFindKeyBound(TCustomOEQuery& dataSet, const std::string& keyField, const std::string& value,
                      TCaughtFault& caught);
 // Whether the current row carries the key (false when the dataset is not open). Fields

@@ -105,7 +105,9 @@ void TTransfer::OpenDataSets() {
     }
     noRows_.Open(*c_.tbPromet, true);
     noRows_.Open(*c_.tbPrometPoz, true);
+    // Its one row read to the end, so that it never holds the file's read lock either.
     c_.tbParameter->Open();
+    c_.tbParameter->FetchAll();
 }
 
 // Whether the run may go on: a file the journal knows for this data source is transferred
