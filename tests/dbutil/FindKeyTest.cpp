@@ -346,6 +346,16 @@ TEST_P(FindKeyTest, ABoundLookupFindsTextsAsTheyStandAndPreparesOnce) {
     Exec({"INSERT INTO Subjekt (Naziv) VALUES ('Nov')"});
     TCaughtFault late;
     EXPECT_TRUE(sqlFindKeyBound(ds, "Naziv", "Nov", late));
+    // A key that two rows hold: the dataset stands on the first, the second follows.
+    Exec({"INSERT INTO Subjekt (Naziv, Naziv2) VALUES ('Prvi dvojnik', 'Dvojnik')",
+          "INSERT INTO Subjekt (Naziv, Naziv2) VALUES ('Drugi dvojnik', 'Dvojnik')"});
+    TCaughtFault twice;
+    EXPECT_TRUE(sqlFindKeyBound(ds, "Naziv2", "Dvojnik", twice));
+    EXPECT_EQ(Current("Naziv2"), "Dvojnik");
+    ds.Next();
+    EXPECT_EQ(Current("Naziv2"), "Dvojnik");
+    ds.Next();
+    EXPECT_TRUE(ds.Eof());
     // The plain lookup takes the dataset back from the bound one, and the other way round.
     EXPECT_TRUE(sqlFindKey(ds, "Naziv", Keys{"Abc"}, "", ktLiteral));
     EXPECT_EQ(Line(), " SELECT * FROM SUBJEKT   WHERE  Naziv = 'Abc'");
