@@ -762,10 +762,11 @@ void TTable::InternalDelete() {
     }
     int64_t id = HeaderOf(ActiveBuffer()).bookmark;
     long at = FindRow(id);
-    if (at < 0) {
+    const TLocalRow* held = at < 0 ? nullptr : rows_->Find(id);
+    if (!held) {
         DatabaseError("Record not found");
     }
-    const TLocalRow old = *rows_->Find(id);
+    const TLocalRow old = *held;
     Write([&] { sql_->Delete(id); });
     rows_->Erase(old);
     current_ = std::min(at, static_cast<long>(rows_->Size()) - 1);

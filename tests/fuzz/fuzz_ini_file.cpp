@@ -40,7 +40,8 @@ struct Entry {
 };
 
 // Every section a line names ("[name]") and every key ("key=") paired with every section
-// seen so far; the reader decides which of them hold a value.
+// seen so far; the reader decides which of them hold a value. The first 16 only: each is
+// read and written back through the file, and more would slow every input for little.
 std::vector<Entry> Candidates(std::string_view text) {
     std::vector<std::string> sections;
     std::vector<Entry> out;

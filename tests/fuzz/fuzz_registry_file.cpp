@@ -46,7 +46,8 @@ bool Unescaped(std::string_view s, std::string& out) {
     return true;
 }
 
-// Every value name of the file under the key line above it.
+// Every value name of the file under the key line above it, the first 16 only (each is
+// read and written back through the file).
 std::vector<Entry> Candidates(std::string_view text) {
     std::vector<Entry> out;
     std::string key;
