@@ -38,7 +38,7 @@ constexpr size_t kBlock = 512;
 // around the cursor.
 constexpr size_t kKeptRows = 256;
 // Sort keys kept for the searches: every search within a block compares with the same few
-// rows first, and keeping theirs for all blocks spares most reads (about 1 MiB).
+// rows first, and keeping theirs for all blocks spares most reads (a few MiB at most).
 constexpr size_t kKeptKeys = 16384;
 
 } // namespace
