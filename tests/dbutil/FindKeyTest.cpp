@@ -356,6 +356,13 @@ TEST_P(FindKeyTest, ABoundLookupFindsTextsAsTheyStandAndPreparesOnce) {
     EXPECT_EQ(Current("Naziv2"), "Dvojnik");
     ds.Next();
     EXPECT_TRUE(ds.Eof());
+    // An empty key is a text like any other, as in the plain lookup.
+    Exec({"INSERT INTO Subjekt (Naziv, Naziv2) VALUES ('Brez drugega imena', '')"});
+    TCaughtFault empty;
+    EXPECT_TRUE(sqlFindKeyBound(ds, "Naziv2", "", empty));
+    EXPECT_EQ(Current("Naziv"), "Brez drugega imena");
+    EXPECT_TRUE(sqlFindKey(ds, "Naziv2", Keys{""}, "", ktLiteral));
+    EXPECT_EQ(Current("Naziv"), "Brez drugega imena");
     // The plain lookup takes the dataset back from the bound one, and the other way round.
     EXPECT_TRUE(sqlFindKey(ds, "Naziv", Keys{"Abc"}, "", ktLiteral));
     EXPECT_EQ(Line(), " SELECT * FROM SUBJEKT   WHERE  Naziv = 'Abc'");
