@@ -32,7 +32,7 @@ uint64_t Prefix(std::string_view key) {
 // Slots live in sorted blocks of at most 2 * kBlock: an insert moves ids within one
 // block only, and a block that grows too long is split in two. A Fenwick tree over the
 // block sizes turns positions into blocks and back in logarithmic time.
-constexpr size_t kBlock = 512;
+constexpr size_t kBlock = 64;
 
 // Rows read from the file and kept for the next reads: enough for moving to and fro
 // around the cursor.
