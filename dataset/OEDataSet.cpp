@@ -590,8 +590,7 @@ void TCustomOEDataSet::InternalClose() {
         // connection from writing: the handle is given up, the next open prepares afresh.
         // One that read its result to the end holds nothing and stays prepared.
         if (releaseOnClose_ && !allFetched_) {
-            stmt_->Terminate();
-            prepared_ = false;
+            stmt_->Terminate(); // StatementTerminating unprepares
         }
     }
     params_.FreeBindBuffers();
