@@ -556,13 +556,20 @@ void TCustomOEDataSet::InternalInitFieldDefs() {
     }
 }
 
-void TCustomOEDataSet::InternalOpen() {
-    SetParamsFromCursor();
-    InternalInitFieldDefs();
+// No rows read, kept or deleted yet: a result just executed.
+void TCustomOEDataSet::StartResult() {
+    FreeRowLists();
+    FreeDeletedBookmarks();
     allFetched_ = false;
     insertedCount_ = 0;
     cachePosition_ = 0;
     bookmarkSequence_ = 0;
+}
+
+void TCustomOEDataSet::InternalOpen() {
+    SetParamsFromCursor();
+    InternalInitFieldDefs();
+    StartResult();
     cursorOpen_ = true;
     if (DefaultFields()) {
         CreateFields();
@@ -571,8 +578,6 @@ void TCustomOEDataSet::InternalOpen() {
     ComputeLayout();
     SetBookmarkSize(UsesCache() ? 4 : static_cast<int>(stmt_->BookmarkLength()));
     FreeWorkBuffers();
-    FreeRowLists();
-    FreeDeletedBookmarks();
     filterBuffer_ = NewBuffer();
     oldValuesBuffer_ = NewBuffer();
     locateBuffer_ = NewBuffer();
@@ -595,6 +600,26 @@ void TCustomOEDataSet::InternalClose() {
     }
     params_.FreeBindBuffers();
     paramsBound_ = false;
+}
+
+void TCustomOEDataSet::Requery() {
+    // A half-read statement over SQLite is given up on closing, not run again; a master's
+    // parameters are read by opening.
+    const bool keepable = Active() && State() == dsBrowse && prepared_ && cursorOpen_ &&
+                          stmt_->Allocated() && !(releaseOnClose_ && !allFetched_) && !DataSource();
+    if (!keepable) {
+        Close();
+        Open();
+        return;
+    }
+    StartResult();
+    try {
+        ExecSQL(); // closes the cursor left open first
+    } catch (...) {
+        Close();
+        throw;
+    }
+    CursorReopened();
 }
 
 void TCustomOEDataSet::RefreshResults() {

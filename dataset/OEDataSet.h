@@ -156,6 +156,10 @@ public:
     bool ReleasesHalfReadStatement();
     // Binds the parameters and executes the statement.
     void ExecSQL();
+    // Runs an open dataset's statement again with its parameters' present values and
+    // stands on the first row, keeping its fields, buffers and bound columns: for a dataset
+    // looked up key after key over one text. Closes and opens where nothing can be kept.
+    void Requery();
     // Close and open again (rows, filter and parameters read afresh).
     void RefreshResults();
     // The same, when the master has an active dataset not in set-key state.
@@ -299,6 +303,7 @@ private:
     TRecordBuffer NewBuffer();
     void FreeBuffer(TRecordBuffer& buffer);
     void FreeWorkBuffers();
+    void StartResult();
     void FreeRowLists();
     void FreeDeletedBookmarks();
 

@@ -218,13 +218,17 @@ bool FindKeyBound(TCustomOEQuery& dataSet, const std::string& keyField, const st
             if (StandsOnKey(dataSet, names, values, ktLiteral, caught)) {
                 return true;
             }
-            dataSet.Close();
             const std::string query = QueryHead(dataSet.SQL()) + " WHERE " + keyField + " = :KEY";
             if (dataSet.SQL().Count() != 1 || dataSet.SQL()[0] != query) {
+                dataSet.Close();
                 dataSet.SetSQL({query});
             }
             dataSet.ParamByName("KEY").SetAsString(value);
-            dataSet.Open();
+            if (dataSet.Active()) {
+                dataSet.Requery();
+            } else {
+                dataSet.Open();
+            }
             // Read to the end (a key's few rows), so that closing keeps the statement.
             if (dataSet.ReleasesHalfReadStatement()) {
                 dataSet.FetchAll();

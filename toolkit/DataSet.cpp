@@ -80,6 +80,21 @@ void TDataSet::SetActive(bool on) {
     }
 }
 
+void TDataSet::CursorReopened() {
+    ClearBuffers();
+    try {
+        GetNextRecord();
+    } catch (...) {
+        DataEvent(deDataSetChange, 0);
+        throw;
+    }
+    bof_ = true;
+    DataEvent(deDataSetChange, 0);
+    if (!IsEmpty()) {
+        DoAfterScroll();
+    }
+}
+
 void TDataSet::Loaded() {
     TComponent::Loaded();
     if (streamedActive_) {

@@ -353,6 +353,8 @@ protected:
     void SetBookmarkSize(int size) { bookmarkSize_ = size; }
     virtual void DataEvent(TDataEvent event, intptr_t info);
     void ClearBuffers();
+    // After the cursor was executed again in place: reads its first row as opening does.
+    void CursorReopened();
     // Tells subclass destructors' SetActive(false) to skip the close events.
     void Destroying() { destroying_ = true; }
     void CheckActive() const;

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 
 namespace zen {
 
@@ -82,6 +83,8 @@ std::filesystem::path AsideName(const std::filesystem::path& file) {
 
 struct TTransferJournal::Db {
     std::unique_ptr<sqlite3, DbCloser> handle;
+    // Prepared once for the invoices of all runs; finalized before the handle closes.
+    std::optional<Statement> recordKey;
     bool synced = false; // synchronous=FULL set, rather than NORMAL
     std::chrono::steady_clock::time_point lastSync;
 };
@@ -112,6 +115,7 @@ std::string TransferContentHash(const std::vector<unsigned char>& bytes) {
 TTransferJournal::TTransferJournal(const std::filesystem::path& file)
     : file_(file), db_(std::make_unique<Db>()) {
     auto moveAside = [this] {
+        db_->recordKey.reset();
         db_->handle.reset();
         std::filesystem::path target = AsideName(file_);
         MoveAside(file_);
@@ -161,6 +165,7 @@ TTransferJournal::~TTransferJournal() = default;
 constexpr auto kSyncInterval = std::chrono::seconds(1);
 
 void TTransferJournal::Open() {
+    db_->recordKey.reset();
     db_->handle.reset(OpenFile(file_, true, kContext));
     db_->synced = false; // OpenFile's synchronous=NORMAL
     Exec(db_->handle.get(), kSchema, kContext);
@@ -205,14 +210,21 @@ void TTransferJournal::RecordInvoice(const std::string& kljuc) {
         Step(run.get(), db, kContext);
     }
     int64_t id = runId_ ? runId_ : sqlite3_last_insert_rowid(db);
-    Statement key(db,
-                  "INSERT INTO Invoice (RunId, Seq, Kljuc, Recorded) VALUES "
-                  "(?1, (SELECT COUNT(*) FROM Invoice WHERE RunId = ?1), ?2, ?3)",
-                  kContext);
-    Bind(key.get(), 1, id);
-    Bind(key.get(), 2, kljuc);
-    Bind(key.get(), 3, IsoText(Now()));
-    Step(key.get(), db, kContext);
+    // The next number from the key's index, not a count of the run's rows, which grew
+    // slower with every invoice of a long run.
+    if (!db_->recordKey) {
+        db_->recordKey.emplace(db,
+                               "INSERT INTO Invoice (RunId, Seq, Kljuc, Recorded) VALUES (?1, "
+                               "(SELECT IFNULL(MAX(Seq) + 1, 0) FROM Invoice WHERE RunId = ?1), "
+                               "?2, ?3)",
+                               kContext);
+    }
+    sqlite3_stmt* key = db_->recordKey->get();
+    sqlite3_reset(key);
+    Bind(key, 1, id);
+    Bind(key, 2, kljuc);
+    Bind(key, 3, IsoText(Now()));
+    Step(key, db, kContext);
     tx.Commit();
     runId_ = id;
     if (sync) {

@@ -324,11 +324,15 @@ TEST_P(FindKeyTest, ABoundLookupFindsTextsAsTheyStandAndPreparesOnce) {
           "INSERT INTO Subjekt (Naziv) VALUES ('Abc')"});
     TOEQuery& ds = Query("Subjekt", "NAZIV");
     const int prepares = g_prepares;
+    const TField* field = nullptr;
     for (int round = 0; round < 2; ++round) {
         for (const std::string& name : names) {
             TCaughtFault caught;
             EXPECT_TRUE(sqlFindKeyBound(ds, "Naziv", name, caught)) << name;
             EXPECT_EQ(Current("Naziv"), name);
+            // Run again in place: the fields of the first lookup serve every other.
+            field = field ? field : ds.FieldByName("Naziv");
+            EXPECT_EQ(ds.FieldByName("Naziv"), field);
             ds.Next();
             EXPECT_TRUE(ds.Eof()) << name;
             EXPECT_FALSE(caught);
@@ -370,6 +374,37 @@ TEST_P(FindKeyTest, ABoundLookupFindsTextsAsTheyStandAndPreparesOnce) {
     EXPECT_TRUE(sqlFindKeyBound(ds, "Naziv", "A_c", caught));
     EXPECT_EQ(Current("Naziv"), "A_c");
     EXPECT_TRUE(test::ReadExceptionLog().empty());
+}
+
+// Run again over a result read only in part, and over one read to its end: the rows come
+// afresh either way.
+TEST_P(FindKeyTest, RequeryReadsTheRowsAfreshHoweverFarTheLastWereRead) {
+    for (int i = 1; i <= 30; ++i) {
+        Exec({"INSERT INTO Subjekt (Naziv) VALUES ('R" + std::string(i < 10 ? "0" : "") +
+              std::to_string(i) + "')"});
+    }
+    TOEQuery& ds = Query("Subjekt", "NAZIV");
+    ds.Open();
+    ds.Next();
+    ASSERT_EQ(Current("Naziv"), "R02");
+    ds.Requery();
+    EXPECT_EQ(Current("Naziv"), "R01");
+    // Read to the end, which over SQLite lets other connections write.
+    ds.Last();
+    Exec({"INSERT INTO Subjekt (Naziv) VALUES ('R00')"});
+    ds.Requery();
+    int rows = 0;
+    for (ds.First(); !ds.Eof(); ds.Next()) {
+        EXPECT_EQ(Current("Naziv"), (rows < 10 ? "R0" : "R") + std::to_string(rows));
+        ++rows;
+    }
+    EXPECT_EQ(rows, 31);
+    ds.Requery(); // after the last row
+    EXPECT_EQ(Current("Naziv"), "R00");
+    ds.Last();
+    Exec({"DELETE FROM Subjekt"});
+    ds.Requery();
+    EXPECT_TRUE(ds.IsEmpty());
 }
 
 ZEN_INSTANTIATE_FOR_DRIVERS(FindKeyTest);
