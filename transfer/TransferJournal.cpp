@@ -194,8 +194,11 @@ void TTransferJournal::RecordInvoice(const std::string& kljuc) {
     const auto now = std::chrono::steady_clock::now();
     const bool sync = runId_ == 0 || now - db_->lastSync >= kSyncInterval;
     SetSynced(sync);
-    Transaction tx(db, kContext);
+    // The run's row and its first key go in together; a later key is one insert, atomic
+    // by itself.
+    std::optional<Transaction> tx;
     if (runId_ == 0) {
+        tx.emplace(db, kContext);
         Statement run(db,
                       "INSERT INTO Run (FileHash, DataSource, PoslDog, Referent, IssueDate, "
                       "FilePath, Started) VALUES (?, ?, ?, ?, ?, ?, ?)",
@@ -225,7 +228,9 @@ void TTransferJournal::RecordInvoice(const std::string& kljuc) {
     Bind(key, 2, kljuc);
     Bind(key, 3, IsoText(Now()));
     Step(key, db, kContext);
-    tx.Commit();
+    if (tx) {
+        tx->Commit();
+    }
     runId_ = id;
     if (sync) {
         db_->lastSync = now;
