@@ -144,6 +144,7 @@ void THstmt::ReleaseHandle() noexcept {
     FreeColumns();
     params_.clear();
     paramNames_.clear();
+    paramNamesOf_.reset();
     paramSetSize_ = 1;
     prepared_ = false;
     executed_ = false;
@@ -186,6 +187,7 @@ void THstmt::Close() {
     SQLRETURN rc = SQLFreeStmt(hstmt_, SQL_RESET_PARAMS);
     params_.clear();
     paramNames_.clear();
+    paramNamesOf_.reset();
     paramSetSize_ = 1;
     if (!Checked(rc)) {
         return;

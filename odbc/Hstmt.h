@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -156,7 +157,7 @@ public:
 
     // ---- Parameters ---------------------------------------------------------------------
     // The names of the parameters of SQL, in order.
-    std::vector<std::string> ParamNames();
+    const std::vector<std::string>& ParamNames();
     // 1-based number of the first parameter of that name (case-insensitive);
     // EODBCExpress "Token NAME not found in SQL statement." otherwise.
     int ParamByName(const std::string& name);
@@ -392,6 +393,9 @@ private:
     SQLUINTEGER cursorCaps_ = 0;
 
     std::vector<std::string> paramNames_;
+    // The text paramNames_ were parsed from; parsed again only when SQL changes, since a
+    // statement executed key after key asks for them every time.
+    std::optional<std::string> paramNamesOf_;
     std::vector<std::unique_ptr<TParamRec>> params_;
     SQLULEN paramSetSize_ = 1;
 

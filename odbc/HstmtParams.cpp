@@ -13,13 +13,17 @@
 
 namespace zen {
 
-std::vector<std::string> THstmt::ParamNames() {
-    ParseSqlParams(sql_, paramNames_);
+const std::vector<std::string>& THstmt::ParamNames() {
+    if (paramNamesOf_ != sql_) {
+        paramNamesOf_.reset();
+        ParseSqlParams(sql_, paramNames_);
+        paramNamesOf_ = sql_;
+    }
     return paramNames_;
 }
 
 int THstmt::ParamByName(const std::string& name) {
-    std::vector<std::string> names = ParamNames();
+    const std::vector<std::string>& names = ParamNames();
     for (size_t i = 0; i < names.size(); ++i) {
         if (strcasecmp(names[i].c_str(), name.c_str()) == 0) {
             return static_cast<int>(i + 1);
