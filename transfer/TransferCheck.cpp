@@ -19,7 +19,7 @@ namespace zen {
 
 namespace {
 
-constexpr int kWorkRowsPerCommit = 1000;
+constexpr int kRecordsPerCommit = 1000;
 
 int Percent(int counter, int total) {
     return static_cast<int>(RoundHalfEven(static_cast<long double>(counter) * 100 / total));
@@ -52,28 +52,42 @@ void TTransfer::CheckPhase() {
     ui_.Progress(0);
     rac.First();
     // The working rows are committed a thousand at a time: a commit of each row alone kept
-    // the phase waiting on the file's syncs. Rows written before a failure stay.
+    // the phase waiting on the file's syncs. Rows written before a failure stay. The
+    // lookups of as many records share one transaction of the database, where they only
+    // read: a driver that reads through declared cursors otherwise begins and commits a
+    // transaction of the server's around each.
+    THdbc& db = *c_.Database;
     std::optional<TTable::TBatch> batch;
-    while (!rac.Eof()) {
-        if (!batch) {
-            batch.emplace(*c_.tbRacPoz);
+    db.SetAutoCommit(false);
+    try {
+        while (!rac.Eof()) {
+            if (!batch) {
+                batch.emplace(*c_.tbRacPoz);
+            }
+            try {
+                CheckRecord();
+            } catch (const TUnreadableField& unreadable) {
+                FillNapaka(*c_.tbNapaka, rac,
+                           NapakaNeberljivo(counter, AsciiUpper(unreadable.field)));
+            }
+            ui_.Progress(Percent(counter, total));
+            if (counter % kRecordsPerCommit == 0) {
+                batch->Commit();
+                batch.reset();
+                db.Commit();
+            }
+            ++counter;
+            rac.Next();
         }
-        try {
-            CheckRecord();
-        } catch (const TUnreadableField& unreadable) {
-            FillNapaka(*c_.tbNapaka, rac, NapakaNeberljivo(counter, AsciiUpper(unreadable.field)));
-        }
-        ui_.Progress(Percent(counter, total));
-        if (counter % kWorkRowsPerCommit == 0) {
+        if (batch) {
             batch->Commit();
-            batch.reset();
         }
-        ++counter;
-        rac.Next();
+        db.Commit();
+    } catch (...) {
+        AbandonTransaction();
+        throw;
     }
-    if (batch) {
-        batch->Commit();
-    }
+    db.SetAutoCommit(true);
 }
 
 // One record: only its first failing check is logged. A lookup that fails by an error

@@ -52,12 +52,12 @@ void TTransfer::InvoicePhase() {
             ui_.InvoiceWritten(invoice);
         }
     } catch (Exception& e) {
-        AbandonInvoice();
+        AbandonTransaction();
         // The driver's text alone does not say what the database now holds.
         e.SetMessage(InvoiceFailure(invoice, e.Message()));
         throw;
     } catch (...) {
-        AbandonInvoice();
+        AbandonTransaction();
         throw;
     }
     db.SetAutoCommit(true);
@@ -170,10 +170,10 @@ void TTransfer::EndInvoice(TInvoiceSummary& invoice) {
     }
 }
 
-// After a failure inside an invoice: its unposted rows are dropped, everything it posted
-// is rolled back, and the connection commits on its own again. The failure that brought
-// us here is what the operator must see, so faults of this clean-up go to the log.
-void TTransfer::AbandonInvoice() noexcept {
+// After a failure inside an invoice or the check phase: unposted rows are dropped,
+// everything posted is rolled back, and the connection commits on its own again. The failure that
+// brought us here is what the operator must see, so faults of this clean-up go to the log.
+void TTransfer::AbandonTransaction() noexcept {
     auto quietly = [this](const char* operation, auto&& step) {
         try {
             step();

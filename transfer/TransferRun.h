@@ -83,7 +83,7 @@ private:
     void WriteInvoice(TInvoiceSummary& invoice);
     void EndInvoice(TInvoiceSummary& invoice);
     std::string InvoiceFailure(const TInvoiceSummary& invoice, const std::string& cause) const;
-    void AbandonInvoice() noexcept;
+    void AbandonTransaction() noexcept;
     int CountPayers();
     TTransferOutcome Finish();
     void FinishJournalRun(bool completed, const std::string& error) noexcept;
