@@ -616,7 +616,11 @@ void TCustomOEDataSet::Requery() {
     try {
         ExecSQL(); // closes the cursor left open first
     } catch (...) {
-        Close();
+        // Left closed, as a failed opening leaves it; the execution's fault is the one told.
+        try {
+            Close();
+        } catch (...) {
+        }
         throw;
     }
     CursorReopened();
