@@ -594,7 +594,7 @@ void TCustomOEDataSet::InternalClose() {
         // the database's read lock until the handle goes, which would keep every other
         // connection from writing: the handle is given up, the next open prepares afresh.
         // One that read its result to the end holds nothing and stays prepared.
-        if (releaseOnClose_ && !allFetched_) {
+        if (GivesUpStatement()) {
             stmt_->Terminate(); // StatementTerminating unprepares
         }
     }
@@ -606,7 +606,7 @@ void TCustomOEDataSet::Requery() {
     // A half-read statement over SQLite is given up on closing, not run again; a master's
     // parameters are read by opening.
     const bool keepable = Active() && State() == dsBrowse && prepared_ && cursorOpen_ &&
-                          stmt_->Allocated() && !(releaseOnClose_ && !allFetched_) && !DataSource();
+                          stmt_->Allocated() && !GivesUpStatement() && !DataSource();
     if (!keepable) {
         Close();
         Open();

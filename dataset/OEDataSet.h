@@ -304,6 +304,9 @@ private:
     void FreeBuffer(TRecordBuffer& buffer);
     void FreeWorkBuffers();
     void StartResult();
+    // Whether closing now gives up the statement handle: half-read, over a driver whose
+    // half-read statement keeps the database locked.
+    bool GivesUpStatement() const { return releaseOnClose_ && !allFetched_; }
     void FreeRowLists();
     void FreeDeletedBookmarks();
 

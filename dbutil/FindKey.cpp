@@ -224,11 +224,7 @@ bool FindKeyBound(TCustomOEQuery& dataSet, const std::string& keyField, const st
                 dataSet.SetSQL({query});
             }
             dataSet.ParamByName("KEY").SetAsString(value);
-            if (dataSet.Active()) {
-                dataSet.Requery();
-            } else {
-                dataSet.Open();
-            }
+            dataSet.Requery(); // opens a closed dataset
             // Read to the end (a key's few rows), so that closing keeps the statement.
             if (dataSet.ReleasesHalfReadStatement()) {
                 dataSet.FetchAll();
