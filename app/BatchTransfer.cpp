@@ -7,6 +7,7 @@
 #include "report/FNapaka.h"
 #include "report/NapakaCsv.h"
 #include "report/NapakaPdf.h"
+#include "toolkit/DateTime.h"
 #include "toolkit/Home.h"
 #include "toolkit/Text.h"
 #include "transfer/TransferRun.h"
@@ -20,9 +21,23 @@ namespace {
 
 constexpr int kBarWidth = 40;
 
+// An amount as the operator reads it: the locale's decimal separator and the four stored
+// decimals cut to two unless the last two are used ("66,74", "0,1250" as "0,125").
+std::string AmountText(Currency amount) {
+    std::string text = amount.ToString();
+    const size_t point = text.find('.');
+    size_t end = text.size();
+    while (end > point + 3 && text[end - 1] == '0') {
+        --end;
+    }
+    text.resize(end);
+    text[point] = FormatSettings().DecimalSeparator;
+    return text;
+}
+
 std::string InvoiceLine(const TInvoiceSummary& i) {
     return "Račun " + i.Kljuc + " (" + i.Placnik + "): vrstic " + std::to_string(i.Lines) +
-           ", vrednost " + i.Vrednost.ToString() + ", za plačilo " + i.ZaPlacilo.ToString();
+           ", vrednost " + AmountText(i.Vrednost) + ", za plačilo " + AmountText(i.ZaPlacilo);
 }
 
 } // namespace
