@@ -1,5 +1,7 @@
 #include "dbutil/ExceptionLog.h"
 
+#include "dbutil/CaughtFault.h"
+
 #include "dbutil/ExceptionLogDetails.h"
 #include "localtable/SqliteFile.h"
 #include "toolkit/Component.h"
@@ -203,13 +205,37 @@ void WriteRow(const std::exception& e, const TObject* sender, const std::string&
     }
 }
 
+thread_local TFaultWatch* currentWatch = nullptr;
+
 } // namespace
+
+TFaultWatch::TFaultWatch(const char* ignored) noexcept : ignored_(ignored), outer_(currentWatch) {
+    currentWatch = this;
+}
+
+TFaultWatch::~TFaultWatch() {
+    currentWatch = outer_;
+}
+
+void TFaultWatch::Notice(const std::exception& e, const char* className,
+                         const std::string& operation) noexcept {
+    if (!currentWatch || (currentWatch->ignored_ && operation == currentWatch->ignored_)) {
+        return;
+    }
+    try {
+        currentWatch->fault_.Keep(std::make_exception_ptr(std::runtime_error(e.what())), className,
+                                  e.what());
+    } catch (...) {
+        // Out of memory: the fault is still in the log.
+    }
+}
 
 void LogException(const std::exception& e, const TObject* sender, const std::string& operation) {
     try {
         if (std::string_view(ExceptionClassName(e)) == "EAbort") {
             return;
         }
+        TFaultWatch::Notice(e, ExceptionClassName(e), operation);
         WriteRow(e, sender, operation);
     } catch (...) {
         // A log that cannot be written loses the row; the caller goes on.

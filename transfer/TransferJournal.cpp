@@ -20,9 +20,11 @@ namespace {
 
 constexpr const char* kContext = "Transfer journal";
 
-// Version 1 of the journal's tables. Times are local "YYYY-MM-DD HH:MM:SS" texts so that a
-// reader with the sqlite3 shell sees them as they were.
-constexpr const char* kSchema =
+// The journal's tables. Times are local "YYYY-MM-DD HH:MM:SS" texts so that a reader with
+// the sqlite3 shell sees them as they were. Version 2 added each invoice's payer and its
+// state (pending until its commit in the database is known); a file of version 1 gets the
+// columns when it is opened, its keys all committed.
+constexpr const char* kTables =
     "CREATE TABLE IF NOT EXISTS Run ("
     " Id INTEGER PRIMARY KEY,"
     " FileHash TEXT NOT NULL,"
@@ -37,8 +39,13 @@ constexpr const char* kSchema =
     " Seq INTEGER NOT NULL,"
     " Kljuc TEXT NOT NULL,"
     " Recorded TEXT NOT NULL,"
-    " PRIMARY KEY (RunId, Seq));"
-    "PRAGMA user_version = 1;";
+    " PRIMARY KEY (RunId, Seq));";
+constexpr const char* kVersion2 =
+    "ALTER TABLE Invoice ADD COLUMN Placnik TEXT;"
+    "ALTER TABLE Invoice ADD COLUMN State TEXT NOT NULL DEFAULT 'committed'"
+    " CHECK (State IN ('pending','committed'));"
+    "CREATE INDEX Invoice_Pending ON Invoice (State) WHERE State = 'pending';"
+    "PRAGMA user_version = 2;";
 
 std::string IsoText(TDateTime dt) {
     int y, mo, d, h, mi, s, ms;
@@ -67,6 +74,15 @@ TTransferRunStatus StatusFromText(const std::string& text) {
     return text == "failed" ? TTransferRunStatus::Failed : TTransferRunStatus::Running;
 }
 
+// Steps to a statement's next row: false at its end, EDatabaseError on a failure.
+bool NextRow(sqlite3_stmt* s, sqlite3* db) {
+    const int rc = sqlite3_step(s);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        throw EDatabaseError(std::string(kContext) + ": " + sqlite3_errmsg(db));
+    }
+    return rc == SQLITE_ROW;
+}
+
 // The name MoveAside will give a damaged file; asked before the move, since it is the
 // first free one.
 std::filesystem::path AsideName(const std::filesystem::path& file) {
@@ -85,6 +101,7 @@ struct TTransferJournal::Db {
     std::unique_ptr<sqlite3, DbCloser> handle;
     // Prepared once for the invoices of all runs; finalized before the handle closes.
     std::optional<Statement> recordKey;
+    std::optional<Statement> confirmKeys;
     bool synced = false; // synchronous=FULL set, rather than NORMAL
     std::chrono::steady_clock::time_point lastSync;
 };
@@ -116,6 +133,7 @@ TTransferJournal::TTransferJournal(const std::filesystem::path& file)
     : file_(file), db_(std::make_unique<Db>()) {
     auto moveAside = [this] {
         db_->recordKey.reset();
+        db_->confirmKeys.reset();
         db_->handle.reset();
         std::filesystem::path target = AsideName(file_);
         MoveAside(file_);
@@ -147,9 +165,10 @@ TTransferJournal::TTransferJournal(const std::filesystem::path& file)
 
 TTransferJournal::~TTransferJournal() = default;
 
-// How the journal stays true at little cost. A key is recorded right after its invoice
-// is committed in the Tevrin database, so the window in which an invoice is committed but
-// not named is the time between the two commits, whatever is synced.
+// How the journal stays true at little cost. An invoice's key is written as pending before
+// the invoice is committed in the Tevrin database, so no moment exists in which an invoice
+// is committed and its key is not in the journal; a key left pending by a killed run is
+// settled against the database by the next run (SettlePending).
 //
 // Against a killed process it is enough that the key has been written to the file: the
 // kernel keeps what was written. The file has a write-ahead log (OpenFile), where with
@@ -157,18 +176,34 @@ TTransferJournal::~TTransferJournal() = default;
 // opening reads the log.
 //
 // Against a power cut only what was synced counts. A sync of the log with every key cost
-// a seventh of a run on a slow disk, so the log is synced (synchronous=FULL for that commit, which
-// makes every commit before it durable too) when the run gets its row with its first key, and then
-// whenever kSyncInterval has passed since the last sync, and at the run's end. A power cut can so
-// lose at most the keys of the last interval, never the run itself: the run is still
-// known and the operator is still asked before the file goes in again.
+// a seventh of a run on a slow disk, so the log is synced (synchronous=FULL for that commit,
+// which makes every commit before it durable too) when the run's row is written, before its
+// first invoice, then whenever kSyncInterval has passed since the last sync, and at the
+// run's end. A power cut can so lose at most the keys of the last interval, never the run
+// itself: the run is still known and the operator is still asked before the file goes in
+// again.
 constexpr auto kSyncInterval = std::chrono::seconds(1);
 
 void TTransferJournal::Open() {
     db_->recordKey.reset();
+    db_->confirmKeys.reset();
     db_->handle.reset(OpenFile(file_, true, kContext));
     db_->synced = false; // OpenFile's synchronous=NORMAL
-    Exec(db_->handle.get(), kSchema, kContext);
+    sqlite3* db = db_->handle.get();
+    Transaction tx(db, kContext);
+    Exec(db, kTables, kContext);
+    Statement version(db, "PRAGMA user_version", kContext);
+    int64_t v =
+        sqlite3_step(version.get()) == SQLITE_ROW ? sqlite3_column_int64(version.get(), 0) : 0;
+    sqlite3_reset(version.get());
+    if (v > 2) {
+        throw EDatabaseError(std::string(kContext) + ": " + file_.string() +
+                             " was written by a newer version of the program");
+    }
+    if (v < 2) {
+        Exec(db, kVersion2, kContext);
+    }
+    tx.Commit();
 }
 
 void TTransferJournal::SetSynced(bool full) {
@@ -180,78 +215,168 @@ void TTransferJournal::SetSynced(bool full) {
 }
 
 void TTransferJournal::BeginRun(const TTransferRunInputs& inputs) {
-    inputs_ = inputs;
-    started_ = Now();
+    sqlite3* db = db_->handle.get();
     runId_ = 0;
-    begun_ = true;
+    pending_.clear();
+    confirmDue_ = false;
+    SetSynced(true);
+    Statement run(db,
+                  "INSERT INTO Run (FileHash, DataSource, PoslDog, Referent, IssueDate, "
+                  "FilePath, Started) VALUES (?, ?, ?, ?, ?, ?, ?)",
+                  kContext);
+    Bind(run.get(), 1, inputs.FileHash);
+    Bind(run.get(), 2, inputs.DataSource);
+    Bind(run.get(), 3, inputs.PoslDog);
+    Bind(run.get(), 4, inputs.Referent);
+    Bind(run.get(), 5, IsoText(inputs.IssueDate).substr(0, 10));
+    Bind(run.get(), 6, inputs.FilePath);
+    Bind(run.get(), 7, IsoText(Now()));
+    Step(run.get(), db, kContext);
+    runId_ = sqlite3_last_insert_rowid(db);
+    db_->lastSync = std::chrono::steady_clock::now();
 }
 
-void TTransferJournal::RecordInvoice(const std::string& kljuc) {
-    if (!begun_) {
+void TTransferJournal::RecordPending(const std::string& kljuc, const std::string& placnik) {
+    if (runId_ == 0) {
         throw EInvalidOperation("Transfer journal: an invoice recorded outside a run");
     }
     sqlite3* db = db_->handle.get();
     const auto now = std::chrono::steady_clock::now();
-    const bool sync = runId_ == 0 || now - db_->lastSync >= kSyncInterval;
+    const bool sync = now - db_->lastSync >= kSyncInterval;
     SetSynced(sync);
-    // The run's row and its first key go in together; a later key is one insert, atomic
-    // by itself.
+    // The confirmation of the invoice before and this key go in together.
     std::optional<Transaction> tx;
-    if (runId_ == 0) {
+    if (confirmDue_) {
         tx.emplace(db, kContext);
-        Statement run(db,
-                      "INSERT INTO Run (FileHash, DataSource, PoslDog, Referent, IssueDate, "
-                      "FilePath, Started) VALUES (?, ?, ?, ?, ?, ?, ?)",
-                      kContext);
-        Bind(run.get(), 1, inputs_.FileHash);
-        Bind(run.get(), 2, inputs_.DataSource);
-        Bind(run.get(), 3, inputs_.PoslDog);
-        Bind(run.get(), 4, inputs_.Referent);
-        Bind(run.get(), 5, IsoText(inputs_.IssueDate).substr(0, 10));
-        Bind(run.get(), 6, inputs_.FilePath);
-        Bind(run.get(), 7, IsoText(started_));
-        Step(run.get(), db, kContext);
+        if (!db_->confirmKeys) {
+            db_->confirmKeys.emplace(
+                db, "UPDATE Invoice SET State = 'committed' WHERE RunId = ? AND State = 'pending'",
+                kContext);
+        }
+        sqlite3_stmt* confirm = db_->confirmKeys->get();
+        sqlite3_reset(confirm);
+        Bind(confirm, 1, runId_);
+        Step(confirm, db, kContext);
     }
-    int64_t id = runId_ ? runId_ : sqlite3_last_insert_rowid(db);
     // The next number from the key's index, not a count of the run's rows, which grew
     // slower with every invoice of a long run.
     if (!db_->recordKey) {
         db_->recordKey.emplace(db,
-                               "INSERT INTO Invoice (RunId, Seq, Kljuc, Recorded) VALUES (?1, "
-                               "(SELECT IFNULL(MAX(Seq) + 1, 0) FROM Invoice WHERE RunId = ?1), "
-                               "?2, ?3)",
+                               "INSERT INTO Invoice (RunId, Seq, Kljuc, Recorded, Placnik, State) "
+                               "VALUES (?1, (SELECT IFNULL(MAX(Seq) + 1, 0) FROM Invoice "
+                               "WHERE RunId = ?1), ?2, ?3, ?4, 'pending')",
                                kContext);
     }
     sqlite3_stmt* key = db_->recordKey->get();
     sqlite3_reset(key);
-    Bind(key, 1, id);
+    Bind(key, 1, runId_);
     Bind(key, 2, kljuc);
     Bind(key, 3, IsoText(Now()));
+    Bind(key, 4, placnik);
     Step(key, db, kContext);
     if (tx) {
         tx->Commit();
     }
-    runId_ = id;
+    confirmDue_ = false;
+    pending_ = kljuc;
     if (sync) {
         db_->lastSync = now;
     }
 }
 
+void TTransferJournal::InvoiceCommitted() {
+    confirmDue_ = !pending_.empty();
+}
+
+void TTransferJournal::DropPending() {
+    if (pending_.empty() || confirmDue_) {
+        return;
+    }
+    sqlite3* db = db_->handle.get();
+    Statement s(db, "DELETE FROM Invoice WHERE RunId = ? AND Kljuc = ? AND State = 'pending'",
+                kContext);
+    Bind(s.get(), 1, runId_);
+    Bind(s.get(), 2, pending_);
+    Step(s.get(), db, kContext);
+    pending_.clear();
+}
+
+void TTransferJournal::RecordInvoice(const std::string& kljuc, const std::string& placnik) {
+    RecordPending(kljuc, placnik);
+    InvoiceCommitted();
+}
+
 void TTransferJournal::FinishRun(bool completed, const std::string& error) {
     int64_t id = runId_;
-    begun_ = false;
-    runId_ = 0;
     if (id == 0) {
         return;
     }
     sqlite3* db = db_->handle.get();
     SetSynced(true);
+    Transaction tx(db, kContext);
+    if (confirmDue_) {
+        Statement confirm(
+            db, "UPDATE Invoice SET State = 'committed' WHERE RunId = ? AND State = 'pending'",
+            kContext);
+        Bind(confirm.get(), 1, id);
+        Step(confirm.get(), db, kContext);
+    }
     Statement s(db, "UPDATE Run SET Status = ?, Finished = ?, Error = ? WHERE Id = ?", kContext);
     Bind(s.get(), 1, std::string(completed ? "completed" : "failed"));
     Bind(s.get(), 2, IsoText(Now()));
     Bind(s.get(), 3, completed ? TLocalValue{} : TLocalValue{error});
     Bind(s.get(), 4, id);
     Step(s.get(), db, kContext);
+    tx.Commit();
+    runId_ = 0;
+    pending_.clear();
+    confirmDue_ = false;
+}
+
+int TTransferJournal::SettlePending(
+    const std::string& dataSource,
+    const std::function<bool(const std::string&, const std::string&)>& committed) {
+    sqlite3* db = db_->handle.get();
+    std::vector<TPendingInvoice> pending;
+    {
+        Statement s(db,
+                    "SELECT i.RunId, i.Kljuc, i.Placnik FROM Invoice i JOIN Run r ON r.Id = "
+                    "i.RunId WHERE i.State = 'pending' AND r.DataSource = ? COLLATE NOCASE "
+                    "AND r.Id <> ?",
+                    kContext);
+        Bind(s.get(), 1, dataSource);
+        Bind(s.get(), 2, runId_);
+        while (NextRow(s.get(), db)) {
+            pending.push_back(
+                {sqlite3_column_int64(s.get(), 0), ColumnText(s.get(), 1), ColumnText(s.get(), 2)});
+        }
+    }
+    if (pending.empty()) {
+        return 0;
+    }
+    // Asked of the database before the journal is touched, so that a lookup that fails
+    // leaves every key pending.
+    std::vector<bool> in(pending.size());
+    for (size_t i = 0; i < pending.size(); ++i) {
+        in[i] = committed(pending[i].Kljuc, pending[i].Placnik);
+    }
+    SetSynced(true);
+    Transaction tx(db, kContext);
+    Statement confirm(db,
+                      "UPDATE Invoice SET State = 'committed' WHERE RunId = ? AND Kljuc = ? AND "
+                      "State = 'pending'",
+                      kContext);
+    Statement drop(db, "DELETE FROM Invoice WHERE RunId = ? AND Kljuc = ? AND State = 'pending'",
+                   kContext);
+    for (size_t i = 0; i < pending.size(); ++i) {
+        sqlite3_stmt* s = in[i] ? confirm.get() : drop.get();
+        sqlite3_reset(s);
+        Bind(s, 1, pending[i].RunId);
+        Bind(s, 2, pending[i].Kljuc);
+        Step(s, db, kContext);
+    }
+    tx.Commit();
+    return static_cast<int>(pending.size());
 }
 
 std::vector<TTransferRun> TTransferJournal::EarlierRuns(const std::string& fileHash,
@@ -266,10 +391,7 @@ std::vector<TTransferRun> TTransferJournal::EarlierRuns(const std::string& fileH
     Bind(s.get(), 1, fileHash);
     Bind(s.get(), 2, dataSource);
     std::vector<TTransferRun> runs;
-    for (int rc; (rc = sqlite3_step(s.get())) != SQLITE_DONE;) {
-        if (rc != SQLITE_ROW) {
-            throw EDatabaseError(std::string(kContext) + ": " + sqlite3_errmsg(db));
-        }
+    while (NextRow(s.get(), db)) {
         TTransferRun r;
         r.Id = sqlite3_column_int64(s.get(), 0);
         r.Started = FromIsoText(ColumnText(s.get(), 1));
@@ -289,10 +411,7 @@ std::vector<std::string> TTransferJournal::InvoiceKeys(int64_t runId) const {
     Statement s(db, "SELECT Kljuc FROM Invoice WHERE RunId = ? ORDER BY Seq", kContext);
     Bind(s.get(), 1, runId);
     std::vector<std::string> keys;
-    for (int rc; (rc = sqlite3_step(s.get())) != SQLITE_DONE;) {
-        if (rc != SQLITE_ROW) {
-            throw EDatabaseError(std::string(kContext) + ": " + sqlite3_errmsg(db));
-        }
+    while (NextRow(s.get(), db)) {
         keys.push_back(ColumnText(s.get(), 0));
     }
     return keys;

@@ -1,11 +1,14 @@
 #pragma once
 // The re-run protection journal: which transfer files, known by their content, have
 // already booked invoices into which data source. Transferring a file twice books every
-// invoice twice, so a run asks the journal before it starts and records every invoice as it
-// commits. A run gets its row only with its first invoice, so dry runs and runs that commit
-// nothing leave no trace; each invoice key is its own commit, so a run that failed or was
-// killed half-way is still known with the invoices it left (what a power cut may take is
-// told at TTransferJournal::Open).
+// invoice twice, so a run asks the journal before it starts and records every invoice
+// before it commits. A run's row is written (and synced) before its first invoice; each
+// invoice's key is written as pending before the invoice is committed in the database and
+// confirmed after, so a run that failed or was killed at any moment is known with every
+// invoice it committed. A pending key that a killed run left is settled against the
+// database by the next run into the same data source: confirmed when the invoice is there
+// as the run wrote it, dropped when it is not (what a power cut may take is told at
+// TTransferJournal::Open). Dry runs leave no trace.
 //
 // The journal is a SQLite file in the home directory. A damaged file is moved aside
 // ("<name>.damaged") and a new one started; the fault goes to the exception log and
@@ -15,6 +18,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,6 +63,12 @@ struct TTransferRun {
     TDateTime IssueDate = 0;
 };
 
+// A key written as pending, of a run into some data source.
+struct TPendingInvoice {
+    int64_t RunId = 0;
+    std::string Kljuc, Placnik;
+};
+
 class TTransferJournal {
 public:
     // Opens the journal file, creating it (and a damaged one's replacement) when needed.
@@ -71,25 +81,43 @@ public:
     // Where a damaged journal was moved at opening; empty when it was sound.
     const std::filesystem::path& MovedAside() const { return movedAside_; }
 
-    // Starts a run: remembers its inputs and takes the current time as its start. Nothing
-    // is written until RecordInvoice. A run begun while another is open replaces it (the
-    // earlier one stays in the journal as it was).
+    // Starts a run: writes its row with its inputs and the current time, synced, before
+    // anything of the run reaches the database. A run begun while another is open replaces
+    // it (the earlier one stays in the journal as it was). EDatabaseError when the journal
+    // cannot be written: the run must then not start.
     void BeginRun(const TTransferRunInputs& inputs);
-    // Records one committed invoice of the current run; the first writes the run's row in
-    // the same commit. Durable when it returns. EInvalidOperation without BeginRun;
-    // EDatabaseError when the journal cannot be written (the invoice is then unrecorded).
-    void RecordInvoice(const std::string& kljuc);
-    // Ends the current run as completed, or as failed with the failure's text. A run that
-    // recorded no invoice writes nothing.
+    // Writes the key of an invoice about to be committed as pending, with its payer, in
+    // the file before it returns (a killed process loses nothing written). Called before
+    // the invoice's commit; EDatabaseError when the journal cannot take it, and the
+    // invoice must then not be committed. EInvalidOperation without BeginRun.
+    void RecordPending(const std::string& kljuc, const std::string& placnik);
+    // The pending invoice was committed. Costs nothing now: the confirmation is written
+    // with the next pending key or at the run's end, and until then the next reader
+    // settles the key against the database.
+    void InvoiceCommitted();
+    // The pending invoice was not committed (rolled back): its key is removed.
+    void DropPending();
+    // RecordPending and InvoiceCommitted together, for an invoice already committed.
+    void RecordInvoice(const std::string& kljuc, const std::string& placnik = {});
+    // Ends the current run as completed, or as failed with the failure's text, writing a
+    // confirmation still due.
     void FinishRun(bool completed, const std::string& error = {});
-    // The current run's id once it has its row, else 0.
+    // The current run's id, 0 outside a run.
     int64_t CurrentRun() const { return runId_; }
+
+    // Settles the pending keys of runs into this data source (compared without regard to
+    // ASCII case): `committed` answers for each key and its payer whether the database
+    // holds that invoice; confirmed keys become the run's invoices, the others go.
+    // Returns how many keys were pending.
+    int SettlePending(
+        const std::string& dataSource,
+        const std::function<bool(const std::string& kljuc, const std::string& placnik)>& committed);
 
     // The runs of the file with this hash into this data source (compared without regard to
     // ASCII case, as the driver manager does) that recorded invoices, oldest first.
     std::vector<TTransferRun> EarlierRuns(const std::string& fileHash,
                                           const std::string& dataSource) const;
-    // A run's invoice keys in the order they were recorded.
+    // A run's invoice keys in the order they were recorded, pending ones included.
     std::vector<std::string> InvoiceKeys(int64_t runId) const;
 
 private:
@@ -101,10 +129,9 @@ private:
     std::filesystem::path movedAside_;
     struct Db;
     std::unique_ptr<Db> db_;
-    bool begun_ = false;
-    TTransferRunInputs inputs_;
-    TDateTime started_ = 0;
     int64_t runId_ = 0;
+    std::string pending_;     // the key written as pending and not yet confirmed or dropped
+    bool confirmDue_ = false; // pending_ was committed; its confirmation is not yet written
 };
 
 // "1 račun", "2 računa", "3 računi", "5 računov", by the Slovene dual and plural (the last

@@ -58,20 +58,21 @@ TEST(TransferJournal, RecordsRunsAndFindsThemByFileAndDataSourceOnly) {
     test::TempHome home;
     {
         TTransferJournal j;
-        // A dry run, and a run that commits nothing, leave no row.
+        // A run that commits nothing has its row, written before any invoice could be,
+        // and asks nothing of a later run.
         j.BeginRun(Inputs("aa", "Lorvath"));
+        EXPECT_NE(j.CurrentRun(), 0);
+        EXPECT_EQ(CountRows("Run"), 1);
         j.FinishRun(true);
         j.BeginRun(Inputs("aa", "Lorvath"));
         j.FinishRun(false, "Poslovni dogodek ne obstaja");
         EXPECT_TRUE(j.EarlierRuns("aa", "Lorvath").empty());
-        EXPECT_EQ(CountRows("Run"), 0);
+        EXPECT_EQ(j.CurrentRun(), 0);
 
         j.BeginRun(Inputs("aa", "Lorvath"));
-        EXPECT_EQ(j.CurrentRun(), 0);
         for (const char* k : {"26IR00007", "26IR00008", "26IR00009"}) {
             j.RecordInvoice(k);
         }
-        EXPECT_NE(j.CurrentRun(), 0);
         j.FinishRun(true);
         j.BeginRun(Inputs("aa", "Lorvath"));
         j.RecordInvoice("26IR00010");
@@ -107,6 +108,69 @@ TEST(TransferJournal, RecordsRunsAndFindsThemByFileAndDataSourceOnly) {
     EXPECT_TRUE(j.EarlierRuns("cc", "Lorvath").empty());
 
     EXPECT_THROW(j.RecordInvoice("26IR00012"), EInvalidOperation);
+}
+
+// A key is pending from before its invoice's commit until the commit is known: a killed run
+// leaves it so, and the next run settles it against the database. A journal of the first
+// version gets the new columns, its keys all committed.
+TEST(TransferJournal, PendingKeysCountAsBookedUntilTheDatabaseSettlesThem) {
+    test::TempHome home;
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(TransferJournalFile().c_str(), &db);
+        sqlite3_exec(
+            db,
+            "CREATE TABLE Run (Id INTEGER PRIMARY KEY, FileHash TEXT NOT NULL, DataSource "
+            "TEXT NOT NULL, PoslDog TEXT, Referent TEXT, IssueDate TEXT, FilePath TEXT, "
+            "Started TEXT NOT NULL, Status TEXT NOT NULL DEFAULT 'running', Finished TEXT, "
+            "Error TEXT);"
+            "CREATE TABLE Invoice (RunId INTEGER NOT NULL, Seq INTEGER NOT NULL, Kljuc TEXT "
+            "NOT NULL, Recorded TEXT NOT NULL, PRIMARY KEY (RunId, Seq));"
+            "INSERT INTO Run VALUES (1, 'old', 'Lorvath', 'IR', '01', '2026-12-01', 'x', "
+            "'2026-12-01 10:00:00', 'completed', NULL, NULL);"
+            "INSERT INTO Invoice VALUES (1, 0, '26IR00001', '2026-12-01 10:00:00');"
+            "PRAGMA user_version = 1;",
+            nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    TTransferJournal j;
+    EXPECT_EQ(j.EarlierRuns("old", "Lorvath").size(), 1u);
+    // A run killed with three keys written: the first two committed, the third pending,
+    // and another run's pending key in another data source.
+    j.BeginRun(Inputs("aa", "Lorvath"));
+    j.RecordPending("26IR00002", "Plačnik A");
+    j.InvoiceCommitted();
+    j.RecordPending("26IR00003", "Plačnik B");
+    j.InvoiceCommitted();
+    j.RecordPending("26IR00004", "Plačnik C");
+    TTransferJournal other;
+    other.BeginRun(Inputs("aa", "Drugi"));
+    other.RecordPending("26IR00009", "Plačnik D");
+
+    TTransferJournal next;
+    // Until settled, a pending key counts: the file is not offered as new.
+    ASSERT_EQ(next.EarlierRuns("aa", "Lorvath").size(), 1u);
+    EXPECT_EQ(next.EarlierRuns("aa", "Lorvath")[0].Invoices, 3);
+    std::vector<std::string> asked;
+    EXPECT_EQ(next.SettlePending("LORVATH",
+                                 [&](const std::string& k, const std::string& p) {
+                                     asked.push_back(k + "|" + p);
+                                     return k != "26IR00004";
+                                 }),
+              1);
+    EXPECT_EQ(asked, (std::vector<std::string>{"26IR00004|Plačnik C"}));
+    const auto runs = next.EarlierRuns("aa", "Lorvath");
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(next.InvoiceKeys(runs[0].Id), (std::vector<std::string>{"26IR00002", "26IR00003"}));
+    // A key found in the database stays, now committed: nothing is asked twice.
+    other.FinishRun(false, "killed");
+    EXPECT_EQ(
+        next.SettlePending("Drugi", [](const std::string&, const std::string&) { return true; }),
+        1);
+    EXPECT_EQ(
+        next.SettlePending("Drugi", [](const std::string&, const std::string&) { return false; }),
+        0);
+    EXPECT_EQ(next.EarlierRuns("aa", "Drugi")[0].Invoices, 1);
 }
 
 TEST(TransferJournal, FileHashIsTheSha256OfTheBytes) {
