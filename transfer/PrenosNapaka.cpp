@@ -3,6 +3,7 @@
 #include "localtable/Table.h"
 #include "toolkit/Exceptions.h"
 #include "toolkit/Field.h"
+#include "toolkit/Text.h"
 
 namespace zen {
 
@@ -42,6 +43,10 @@ void FillNapaka(TDataSet& tbNapaka, const TDataSet& tbRac, const std::string& re
     } catch (const EDatabaseError&) {
         // A value the file cannot give: the reason still names the record.
     }
+    FillNapakaRow(tbNapaka, stRac, Utf8Left(reason, kNapakaReasonSize));
+}
+
+void FillNapakaRow(TDataSet& tbNapaka, const std::string& stRac, const std::string& reason) {
     tbNapaka.Append();
     try {
         tbNapaka.FieldByName("StRac")->SetAsString(stRac);

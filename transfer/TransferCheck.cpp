@@ -65,7 +65,7 @@ void TTransfer::CheckPhase() {
                 batch.emplace(*c_.tbRacPoz);
             }
             try {
-                CheckRecord();
+                CheckRecord(counter);
             } catch (const TUnreadableField& unreadable) {
                 FillNapaka(*c_.tbNapaka, rac,
                            NapakaNeberljivo(counter, AsciiUpper(unreadable.field)));
@@ -92,7 +92,7 @@ void TTransfer::CheckPhase() {
 
 // One record: only its first failing check is logged. A lookup that fails by an error
 // ends the run (RunLookup): an existing customer must never be reported as unknown.
-void TTransfer::CheckRecord() {
+void TTransfer::CheckRecord(int record) {
     TTable& rac = *c_.tbRac;
     TOEQuery& customer = *c_.tbLookSubj2;
     TOEQuery& payer = *c_.tbLookSubj;
@@ -120,10 +120,22 @@ void TTransfer::CheckRecord() {
     }
 
     TTable& work = *c_.tbRacPoz;
+    // The names are never cut (the fields are as wide as the longest name when the run
+    // began): a name cut short would find no payer, and two cut alike would be one payer.
+    auto setName = [&](const char* column, const std::string& name) {
+        TField* field = work.FieldByName(column);
+        field->SetAsString(name);
+        if (field->AsString() != name) {
+            throw EDatabaseError("Ime »" + name + "« je daljše od " +
+                                 std::to_string(field->Size()) +
+                                 " znakov, kolikor jih je imelo najdaljše ime v šifrantu ob "
+                                 "začetku prenosa. Prenos ponovite.");
+        }
+    };
     work.Append();
     try {
-        work.FieldByName("Placnik")->SetAsString(text(payer, "Naziv"));
-        work.FieldByName("Kupec")->SetAsString(text(customer, "Naziv"));
+        setName("Placnik", text(payer, "Naziv"));
+        setName("Kupec", text(customer, "Naziv"));
         work.FieldByName("Ident")->SetAsString(text(article, "Ident"));
         work.FieldByName("Kolicina")->SetAsFloat(rac.FieldByName("Kolicina")->AsFloat());
         TField* cena = work.FieldByName("Cena");
@@ -137,6 +149,11 @@ void TTransfer::CheckRecord() {
             } catch (...) {
                 filePrices_ = false;
                 cena->SetAsFloat(0);
+                // A file without the field asks for the rules; one whose prices stop being
+                // readable does not, and the operator must learn that the rules priced it.
+                if (rac.FindField("Cena")) {
+                    notice_ = PricesUnreadableNotice(record, FileText(rac, "StRac"));
+                }
             }
         }
         work.Post();

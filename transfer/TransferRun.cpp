@@ -12,6 +12,7 @@
 #include "toolkit/Field.h"
 #include "transfer/Numbering.h"
 #include "transfer/PrenosNapaka.h"
+#include "transfer/RunLock.h"
 #include "transfer/RunLookup.h"
 #include "transfer/TransferJournal.h"
 #include "transfer/VeskPrenosRac.h"
@@ -19,6 +20,12 @@
 #include <algorithm>
 
 namespace zen {
+
+std::string PricesUnreadableNotice(int record, const std::string& stRac) {
+    return "Cene v datoteki prenosa niso berljive od zapisa " + std::to_string(record) +
+           (stRac.empty() ? std::string() : " (račun " + stRac + ")") +
+           " naprej, zato so vse vrstice ocenjene po cenah in pravilih Tevrina.";
+}
 
 TTransfer::TTransfer(const TTransferComponents& components, TTransferUi& ui, TSignOnProc signOn)
     : c_(components), ui_(ui), signOn_(std::move(signOn)) {}
@@ -28,11 +35,17 @@ TTransfer::~TTransfer() = default;
 TTransferOutcome TTransfer::Execute(const TTransferOptions& options) {
     opt_ = options;
     invoices_ = 0;
+    lastNumber_ = 0;
+    lastKey_.clear();
+    notice_.clear();
     journal_.reset();
     if (opt_.Path.empty() || opt_.PoslDog.empty() || opt_.Referent.empty()) {
         ui_.Message(kInputsMissingMessage);
         return TTransferOutcome::InputsMissing;
     }
+    // Held to the end of the run, the report's preview included: a second run in this
+    // home would re-create the tables this one reads.
+    TRunLock lock;
     signOn_(*c_.Database, opt_.DataSource);
     issueDate_ = StrToDate(opt_.Datum);
     prefix_ = DocumentPrefix(issueDate_, opt_.PoslDog);
@@ -50,14 +63,15 @@ TTransferOutcome TTransfer::Execute(const TTransferOptions& options) {
         return TTransferOutcome::EventUnknown;
     }
     // Asked before anything is written, the local tables included.
+    if (!opt_.Check) {
+        SettleJournal();
+    }
     if (!MayRepeat()) {
         return TTransferOutcome::RepeatRefused;
     }
     try {
         RecreatePrenosNapaka(*c_.tbNapaka);
-        // The names as wide as the customer table has them: a payer's name cut short would
-        // find no payer when its invoice is written.
-        RecreateVeskPrenosRac(*c_.tbRacPoz, c_.tbLookSubj->FieldByName("Naziv")->Size());
+        RecreateVeskPrenosRac(*c_.tbRacPoz, NameSize());
         CheckPhase();
         InvoicePhase();
     } catch (const std::exception& e) {
@@ -82,6 +96,50 @@ void TTransfer::FinishJournalRun(bool completed, const std::string& error) noexc
         LogException(e, c_.Database, "FinishRun");
     } catch (...) {
     }
+}
+
+// The width of the working table's names: as wide as the longest name the customer table
+// holds, and never narrower than its declared size. A payer's name cut short would find no
+// payer when its invoice is written, and two names cut alike would make one invoice.
+int TTransfer::NameSize() {
+    int size = c_.tbLookSubj->FieldByName("Naziv")->Size();
+    TOEQuery longest;
+    longest.SetHdbc(c_.Database);
+    longest.SQL().Add("SELECT MAX(LENGTH(Naziv)) AS N FROM Subjekt");
+    longest.Open();
+    size = std::max(size, longest.FieldByName("N")->AsInteger());
+    longest.Close();
+    return size;
+}
+
+// Pending keys that an earlier run left (killed between its journal and its commit) are
+// settled against the database before the journal is asked about this file.
+void TTransfer::SettleJournal() {
+    TTransferJournal& journal = OpenJournal();
+    TOEQuery promet;
+    promet.SetHdbc(c_.Database);
+    promet.SQL().Add("SELECT Prejemnik FROM Promet WHERE Kljuc = :KLJUC");
+    journal.SettlePending(
+        opt_.DataSource, [&](const std::string& kljuc, const std::string& placnik) {
+            promet.ParamByName("KLJUC").SetAsString(kljuc);
+            promet.Requery();
+            const bool found =
+                !promet.Eof() &&
+                (placnik.empty() || promet.FieldByName("Prejemnik")->AsString() == placnik);
+            promet.Close();
+            return found;
+        });
+}
+
+TTransferJournal& TTransfer::OpenJournal() {
+    if (!journal_) {
+        journal_ = opt_.JournalFile.empty() ? std::make_unique<TTransferJournal>()
+                                            : std::make_unique<TTransferJournal>(opt_.JournalFile);
+        if (!journal_->MovedAside().empty()) {
+            ui_.Message(JournalDamagedNotice(journal_->MovedAside()));
+        }
+    }
+    return *journal_;
 }
 
 void TTransfer::OpenTransferFile() {
@@ -117,11 +175,7 @@ bool TTransfer::MayRepeat() {
     if (opt_.Check) {
         return true;
     }
-    journal_ = opt_.JournalFile.empty() ? std::make_unique<TTransferJournal>()
-                                        : std::make_unique<TTransferJournal>(opt_.JournalFile);
-    if (!journal_->MovedAside().empty()) {
-        ui_.Message(JournalDamagedNotice(journal_->MovedAside()));
-    }
+    OpenJournal();
     TTransferRunInputs in;
     // The content this run transfers, read when the file was opened: the file may have
     // been replaced since, and the journal must know what was booked.
@@ -148,6 +202,9 @@ TTransferOutcome TTransfer::Finish() {
         ds->Close();
     }
     ui_.Progress(100);
+    if (!notice_.empty()) {
+        ui_.Notice(notice_);
+    }
     TTable& napaka = *c_.tbNapaka;
     TTransferOutcome outcome;
     if (napaka.IsEmpty()) {

@@ -2,10 +2,13 @@
 // TTransfer, the transfer run: from "Prenos" to "Dodajanje zaključeno !" or the error report. It
 // checks the inputs, signs on, reads every record of the transfer file and checks its
 // customer, payer and article, logs the records that fail, and writes one invoice per
-// payer: its lines, then its header, in one transaction of its own. An invoice that fails
-// is rolled back whole and ends the run; the invoices committed before it stay, and each
-// is recorded in the transfer journal as it commits, so that transferring the same file
-// into the same data source again is asked about first.
+// payer: its lines, then its header, in one transaction of its own, numbered in the series
+// as the database holds it at that moment. An invoice that cannot be priced, or whose
+// payer is gone, is rolled back whole and logged like a failed record; any other failure of
+// an invoice rolls it back and ends the run. The invoices committed before stay, and each
+// is in the transfer journal before it commits, so that transferring the same file into
+// the same data source again is asked about first. One run at a time in a home directory
+// (TRunLock).
 //
 // The window's "Prenos" and the run without a window both call Execute on the objects of
 // CreateTransferComponents; everything said or asked goes through TTransferUi.
@@ -29,6 +32,11 @@ inline constexpr const char* kInputsMissingMessage =
     "Poslovni dogodek, referenta in pot do podatkov moraš obvezno določiti !";
 inline constexpr const char* kUnknownEventMessage = "Poslovni dogodek ne obstaja v šifrantu !";
 inline constexpr const char* kCompletedMessage = "Dodajanje zaključeno !";
+
+// What the operator is told when the transfer file's prices could not be read from the
+// record numbered `record` (from 1; its StRac given) on, so that Tevrin's rules priced
+// every line of the run.
+std::string PricesUnreadableNotice(int record, const std::string& stRac);
 
 // The inputs of one run, as the operator gave them.
 struct TTransferOptions {
@@ -72,17 +80,27 @@ public:
 
     // Of the last Execute: invoices committed (in a dry run: written and rolled back).
     int Invoices() const { return invoices_; }
+    // Of the last Execute: what the operator must know beside the errors, such as the
+    // file's prices having been unreadable from some record on; empty when nothing.
+    const std::string& Notice() const { return notice_; }
 
 private:
     void OpenTransferFile();
+    int NameSize();
+    TTransferJournal& OpenJournal();
     void OpenDataSets();
     bool MayRepeat();
     void CheckPhase();
-    void CheckRecord();
+    void CheckRecord(int record);
     void InvoicePhase();
+    bool WriteInvoiceOrLog(TInvoiceSummary& invoice);
     void WriteInvoice(TInvoiceSummary& invoice);
+    int TakeDocumentNumber();
     void EndInvoice(TInvoiceSummary& invoice);
+    void SkipPayer(const std::string& payer);
+    void SettleJournal();
     std::string InvoiceFailure(const TInvoiceSummary& invoice, const std::string& cause) const;
+    void RollbackInvoice();
     void AbandonTransaction() noexcept;
     int CountPayers();
     TTransferOutcome Finish();
@@ -94,8 +112,11 @@ private:
     TTransferOptions opt_;
     TDateTime issueDate_ = 0;
     std::string prefix_;
-    int nextNumber_ = 0;
+    int nextNumber_ = 0;  // of the series when the run began
+    int lastNumber_ = 0;  // the number of the run's last invoice, 0 before the first
+    std::string lastKey_; // the key of the run's last invoice committed
     bool filePrices_ = true;
+    std::string notice_;
     bool reopenAfterTransaction_ = false;
     int invoices_ = 0;
     TNoRowsOpening noRows_; // the datasets over Tevrin tables but tbSubj and Param

@@ -14,6 +14,7 @@ class TTable;
 // One invoice as the run wrote it (or, in a dry run, would have written it).
 struct TInvoiceSummary {
     std::string Kljuc;      // the document key
+    int Number = 0;         // its document number
     std::string Placnik;    // the payer's name
     int Lines = 0;          // lines of the invoice
     Currency Vrednost;      // the header's Vrednost
@@ -31,6 +32,10 @@ public:
     virtual void Progress(int percent) = 0;
     // A yes/no question whose safe answer is no (transferring a file again).
     virtual bool AskRepeat(const std::string& question) = 0;
+    // What the operator must know of the run beside the errors (the file's prices were
+    // unreadable, so the rules priced every line), told before the end message or the
+    // report, which should carry it too.
+    virtual void Notice(const std::string& text) { Message(text); }
     // The error report over the error table, standing on its first row; returns when the
     // operator has closed it.
     virtual void ShowErrors(TTable& tbNapaka) = 0;

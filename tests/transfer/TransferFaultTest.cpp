@@ -163,10 +163,10 @@ TEST_P(TransferFaultTest, AnInvoiceThatFailsLeavesTheEarlierOnesWholeAndTheNextR
     Exec(refused.disarm);
 }
 
-// The journal's disk fills. After the first invoice: the second is committed but cannot be
-// recorded, and the run stops there saying so, since a rerun will not be warned of it.
-// After the last: the run is the success it was (a job must not repeat it), the journal
-// keeps its invoices, and the mark it could not take goes to the exception log.
+// The journal's disk fills. After the first invoice: the second cannot be recorded, so it
+// is not committed either, and the run stops there saying so. After the last: the run is
+// the success it was (a job must not repeat it), the journal keeps its invoices, and the
+// mark it could not take goes to the exception log.
 TEST_P(TransferFaultTest, TheJournalsDiskFullEndsTheRunOnlyWhenAnInvoiceIsUnrecorded) {
     const std::filesystem::path dir = home.Path() / "journal";
     TTmpfs disk(dir, 0, "size=256k");
@@ -204,12 +204,12 @@ TEST_P(TransferFaultTest, TheJournalsDiskFullEndsTheRunOnlyWhenAnInvoiceIsUnreco
     };
 
     const std::string told = "Prenos je prekinjen pri računu " + Key(2) +
-                             " (Plačnik 002), ki je zapisan, v dnevnik prenosov pa ni vpisan. "
-                             "Zapisanih računov: 2, zadnji " +
-                             Key(2) + ".\nVzrok: ";
+                             " (Plačnik 002), ki ni zapisan. Računi pred njim ostanejo "
+                             "zapisani: 1, zadnji " +
+                             Key(1) + ".\nVzrok: ";
     std::string error = run(1);
     EXPECT_EQ(error.substr(0, told.size()), told) << error;
-    EXPECT_EQ(Invoices(), "2/4");
+    EXPECT_EQ(Invoices(), "1/2");
     EXPECT_EQ(PartialInvoices(), kWhole);
     std::vector<TTransferRun> runs = journal();
     ASSERT_EQ(runs.size(), 1u);
