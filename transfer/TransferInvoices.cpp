@@ -82,9 +82,8 @@ void TTransfer::InvoicePhase() {
     THdbc& db = *c_.Database;
     // Where ending a transaction closes the open cursors, the datasets that stay open
     // across invoices are opened again after each one.
-    reopenAfterTransaction_ =
-        db.InfoInteger(opt_.Check ? SQL_CURSOR_ROLLBACK_BEHAVIOR : SQL_CURSOR_COMMIT_BEHAVIOR) !=
-        SQL_CB_PRESERVE;
+    reopenAfterCommit_ = db.InfoInteger(SQL_CURSOR_COMMIT_BEHAVIOR) != SQL_CB_PRESERVE;
+    reopenAfterRollback_ = db.InfoInteger(SQL_CURSOR_ROLLBACK_BEHAVIOR) != SQL_CB_PRESERVE;
     db.SetAutoCommit(false);
     TInvoiceSummary invoice;
     try {
@@ -275,13 +274,22 @@ void TTransfer::EndInvoice(TInvoiceSummary& invoice) {
     ui_.InvoiceWritten(invoice);
     // What the invoices posted is not kept for the rest of the run: every so many invoices
     // the datasets that keep it start afresh (each time costs a query, hence not each
-    // invoice), and after each where the transaction's end closed their cursors.
-    if (reopenAfterTransaction_ || invoices_ % kInvoicesBetweenReopening == 0) {
+    // invoice).
+    ReopenDataSets(opt_.Check ? reopenAfterRollback_ : reopenAfterCommit_,
+                   invoices_ % kInvoicesBetweenReopening == 0);
+}
+
+// After a transaction's end: where it closed the open cursors, every dataset that stays
+// open across invoices is opened again; with `fresh` (or then) the datasets that the
+// invoices append to start over no rows.
+void TTransfer::ReopenDataSets(bool cursorsClosed, bool fresh) {
+    THdbc& db = *c_.Database;
+    if (cursorsClosed || fresh) {
         db.SetAutoCommit(true);
         noRows_.Reopen();
         db.SetAutoCommit(false);
     }
-    if (reopenAfterTransaction_) {
+    if (cursorsClosed) {
         // A lookup's dataset keeps its narrowed query, so reopening puts it back on the
         // row it stood on.
         for (TOEQuery* ds :
@@ -306,6 +314,7 @@ void TTransfer::RollbackInvoice() {
         }
     }
     c_.Database->Rollback();
+    ReopenDataSets(reopenAfterRollback_, false);
 }
 
 // After a failure that ends the run, inside an invoice or the check phase: unposted rows

@@ -123,9 +123,12 @@ void TTransfer::SettleJournal() {
         opt_.DataSource, [&](const std::string& kljuc, const std::string& placnik) {
             promet.ParamByName("KLJUC").SetAsString(kljuc);
             promet.Requery();
+            // The payer as the header holds it, which may be cut to its column's size.
+            const std::string prejemnik =
+                promet.Eof() ? std::string() : promet.FieldByName("Prejemnik")->AsString();
             const bool found =
                 !promet.Eof() &&
-                (placnik.empty() || promet.FieldByName("Prejemnik")->AsString() == placnik);
+                (placnik.empty() || (!prejemnik.empty() && placnik.rfind(prejemnik, 0) == 0));
             promet.Close();
             return found;
         });

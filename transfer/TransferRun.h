@@ -101,6 +101,7 @@ private:
     void SettleJournal();
     std::string InvoiceFailure(const TInvoiceSummary& invoice, const std::string& cause) const;
     void RollbackInvoice();
+    void ReopenDataSets(bool cursorsClosed, bool fresh);
     void AbandonTransaction() noexcept;
     int CountPayers();
     TTransferOutcome Finish();
@@ -117,7 +118,8 @@ private:
     std::string lastKey_; // the key of the run's last invoice committed
     bool filePrices_ = true;
     std::string notice_;
-    bool reopenAfterTransaction_ = false;
+    bool reopenAfterCommit_ = false;
+    bool reopenAfterRollback_ = false;
     int invoices_ = 0;
     TNoRowsOpening noRows_; // the datasets over Tevrin tables but tbSubj and Param
     std::unique_ptr<TTransferJournal> journal_;

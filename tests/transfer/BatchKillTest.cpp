@@ -1,7 +1,9 @@
-// `zendrato --transfer` killed (SIGKILL) in the middle of its invoices, on both drivers: no
-// invoice is left half-written, the journal names the invoices that were committed (all
-// but at most the one whose commit the kill followed), the same file is then refused, and
-// a forced run transfers it whole.
+// `zendrato --transfer` as processes, on both drivers. Killed (SIGKILL) in the middle of its
+// invoices: no invoice is left half-written, the journal names every invoice that was
+// committed (and at most one more, pending), the same file is then refused, and a forced
+// run transfers it whole. Two runs at once in one home: the second is refused and the
+// first is what it would have been alone. A journal that cannot be written: nothing is
+// booked that a later run could book again.
 
 #include "FaultFixture.h"
 
@@ -14,6 +16,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <sqlite3.h>
 
 namespace zen::test {
 namespace {
@@ -24,7 +27,10 @@ constexpr int kPayers = 80;
 // a child that gets ahead of the reader blocks on it, so it cannot finish unseen.
 class TChild {
 public:
-    TChild(const std::filesystem::path& dir, const std::vector<std::string>& args) {
+    // With `bothOutputs` its standard output goes to the same pipe (a dry run lists its
+    // invoices there).
+    TChild(const std::filesystem::path& dir, const std::vector<std::string>& args,
+           bool bothOutputs = false) {
         int fds[2];
         if (pipe2(fds, O_CLOEXEC) != 0) {
             throw std::runtime_error(std::strerror(errno));
@@ -37,7 +43,7 @@ public:
             }
             int null = open("/dev/null", O_RDWR);
             dup2(null, 0);
-            dup2(null, 1);
+            dup2(bothOutputs ? fds[1] : null, 1);
             dup2(fds[1], 2);
             unsetenv("DISPLAY");
             unsetenv("WAYLAND_DISPLAY");
@@ -79,6 +85,15 @@ public:
             }
             buffer_.append(chunk, size_t(n));
         }
+    }
+    pid_t Pid() const { return pid_; }
+    // Everything it still writes, up to its end.
+    std::string Rest() {
+        std::string all;
+        for (std::string line; ReadLine(line);) {
+            all += line + "\n";
+        }
+        return all;
     }
     // Reaps it, killed first (SIGKILL) or not; the wait status.
     int End(bool kill) {
@@ -174,6 +189,77 @@ TEST_P(BatchKillTest, AKilledRunLeavesWholeInvoicesAndTheJournalRefusesTheFile) 
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(forced, kPayers);
     EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Promet"), std::to_string(headers + kPayers));
+    EXPECT_EQ(PartialInvoices(), kWhole);
+}
+
+// Two runs on one home at once, in both orders of a real run and a dry run: the second is
+// refused at once, naming the first, and changes nothing; the first runs to its end as if
+// alone. The lock of a killed run is no obstacle (above: the run after the kill).
+TEST_P(BatchKillTest, TwoRunsInOneHomeTheSecondIsRefusedAndTheFirstIsWhole) {
+    for (bool firstIsDryRun : {true, false}) {
+        SCOPED_TRACE(firstIsDryRun ? "a dry run first" : "a real run first");
+        ResetDatabase(kPayers);
+        WriteFile(kPayers);
+        std::vector<std::string> firstArgs = Args(options, false);
+        std::vector<std::string> secondArgs = Args(options, false);
+        (firstIsDryRun ? firstArgs : secondArgs).push_back("--check");
+        TChild first(home.Path(), firstArgs, true);
+        std::string line;
+        // Past its preparation: it holds the home.
+        ASSERT_TRUE(first.ReadLine(line));
+        std::string told;
+        int status = 0;
+        {
+            TChild second(home.Path(), secondArgs);
+            told = second.Rest();
+            status = second.End(false);
+        }
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << told;
+        EXPECT_NE(told.find("Prenos v tej mapi že teče (proces " + std::to_string(first.Pid()) +
+                            ", začet "),
+                  std::string::npos)
+            << told;
+        const std::string rest = first.Rest();
+        status = first.End(false);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << rest;
+        const int headers = std::stoi(Scalar("SELECT COUNT(*) FROM Promet"));
+        EXPECT_EQ(headers, firstIsDryRun ? 0 : kPayers);
+        EXPECT_EQ(PartialInvoices(), kWhole);
+        if (!firstIsDryRun) {
+            EXPECT_EQ(Scalar("SELECT MAX(Kljuc) FROM Promet"), Key(kPayers));
+            EXPECT_EQ(JournalKeys(TransferFileHash(options.Path)).size(), size_t(kPayers));
+        }
+    }
+}
+
+// The journal is held by another process (as a full or locked disk would keep it from
+// being written) when the run starts. The run must not book an invoice that the journal
+// does not name, or the same file would be taken as new by the next run and booked twice.
+TEST_P(BatchKillTest, AJournalThatCannotBeWrittenLetsNoInvoiceBeBookedTwice) {
+    ResetDatabase(6);
+    WriteFile(6);
+    const std::filesystem::path journalFile = home.Path() / "TransferJournal.db";
+    TTransferJournal{journalFile};
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(journalFile.c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::string told;
+    {
+        TChild run(home.Path(), Args(options, false));
+        told = run.Rest();
+        int status = run.End(false);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << told;
+    }
+    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Promet"), "0") << told;
+
+    TChild again(home.Path(), Args(options, false));
+    const std::string rest = again.Rest();
+    const int status = again.End(false);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << rest;
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Promet"), "6");
+    EXPECT_EQ(Scalar("SELECT COUNT(DISTINCT Prejemnik) FROM Promet"), "6");
     EXPECT_EQ(PartialInvoices(), kWhole);
 }
 

@@ -14,6 +14,7 @@
 #include "support/OdbcTestEnv.h"
 #include "support/TestSupport.h"
 #include "toolkit/Field.h"
+#include "toolkit/Text.h"
 #include "transfer/TransferJournal.h"
 
 #include <gtest/gtest.h>
@@ -369,6 +370,114 @@ TEST_P(TransferRunTest, FilePricesEndAtTheFirstUnreadablePrice) {
     RunUpToInvoices();
     EXPECT_EQ(WorkingRows(),
               std::vector<std::string>{"Zavod Sonce|Ana Kranjc|ADSL|2.000|0.0000|3001"});
+}
+
+// An invoice that cannot be written as its records ask is rolled back whole, logged with
+// its payer (and the article and cause where pricing failed), and the run goes on with the
+// next payer: never an invoice without its payer's terms, at a price of 0 or with totals
+// that leave a line out.
+TEST_P(TransferRunTest, AnInvoiceThatCannotBeWrittenIsLoggedAndTheRunGoesOn) {
+    if (!Posting()) {
+        GTEST_SKIP() << "datasets cannot post an invoice line yet: " << PostingFault();
+    }
+    // The payer renamed between the two phases.
+    WriteFile(kRecords);
+    ui.onProgress = [&](int percent) {
+        if (percent == 100) {
+            THstmt s;
+            s.SetHdbc(C().Database);
+            s.SetSQL("UPDATE Subjekt SET Naziv = 'Zavod Sonce d.o.o.' WHERE Naziv = 'Zavod Sonce'");
+            s.Execute();
+        }
+    };
+    EXPECT_EQ(run.Execute(options), TTransferOutcome::ErrorsReported);
+    std::vector<std::string> errors = kErrors;
+    errors.push_back("1001|Plačnik (Zavod Sonce) ne obstaja !");
+    EXPECT_EQ(ui.reported, errors);
+    EXPECT_EQ(ui.invoices,
+              std::vector<std::string>{"051200042|" + kGostilna + "|1|20.0000|24.0000|committed"});
+    EXPECT_EQ(Count("Promet"), "2");
+    EXPECT_EQ(Count("PrometPoz"), "1");
+    ui.onProgress = nullptr;
+    Exec({"UPDATE Subjekt SET Naziv = 'Zavod Sonce' WHERE Naziv = 'Zavod Sonce d.o.o.'",
+          "DELETE FROM PrometPoz", "DELETE FROM Promet WHERE Kljuc <> '051200041'"});
+
+    // A total that overflows: the second payer's thirteen lines of about 10^13 each. The
+    // first payer's invoice and the next numbers are as without it.
+    std::vector<std::vector<std::string>> big = {{"PR FRANCETU", "ADSL", "1.000", "20.0000", "1"}};
+    for (int i = 0; i < 100; ++i) {
+        big.push_back(
+            {"KRANJC ANA", "ADSL", "999999.999", "9999999.9999", std::to_string(100 + i)});
+    }
+    WriteFile(big);
+    ui.reported.clear();
+    ui.invoices.clear();
+    options.Force = true;
+    EXPECT_EQ(run.Execute(options), TTransferOutcome::ErrorsReported);
+    ASSERT_EQ(ui.reported.size(), 1u);
+    EXPECT_EQ(
+        ui.reported[0].rfind("100|Račun za plačnika Zavod Sonce ni zapisan: cene artikla ADSL "
+                             "ni mogoče izračunati (",
+                             0),
+        0u)
+        << ui.reported[0];
+    EXPECT_EQ(ui.invoices,
+              std::vector<std::string>{"051200042|" + kGostilna + "|1|20.0000|24.0000|committed"});
+    EXPECT_EQ(Count("PrometPoz"), "1");
+
+    // Parameters without the basis of the amounts: no line can be valued, no invoice is
+    // written, each payer has its row.
+    Exec({"DELETE FROM PrometPoz", "DELETE FROM Promet WHERE Kljuc <> '051200041'",
+          "ALTER TABLE Param DROP COLUMN OsnZaIzrProdCene"});
+    WriteFile(kRecords);
+    ui.reported.clear();
+    ui.invoices.clear();
+    EXPECT_EQ(run.Execute(options), TTransferOutcome::ErrorsReported);
+    ASSERT_EQ(ui.reported.size(), kErrors.size() + 2) << ::testing::PrintToString(ui.reported);
+    EXPECT_EQ(ui.reported[4].rfind("1004|Račun za plačnika " + kGostilna +
+                                       " ni zapisan: cene artikla ADSL ni mogoče izračunati (",
+                                   0),
+              0u)
+        << ui.reported[4];
+    EXPECT_NE(ui.reported[4].find("OsnZaIzrProdCene"), std::string::npos) << ui.reported[4];
+    EXPECT_EQ(ui.reported[5].rfind("1001|Račun za plačnika Zavod Sonce ni zapisan", 0), 0u);
+    EXPECT_TRUE(ui.invoices.empty());
+    EXPECT_EQ(Count("Promet"), "1");
+    EXPECT_EQ(Count("PrometPoz"), "0");
+}
+
+// A payer's name longer than the customer table declares (or than any size, where the
+// column is unsized) is kept whole: cut, it would find no payer when its invoice is
+// written, and the invoice would lose the payer's terms.
+TEST_P(TransferRunTest, APayerNameWiderThanItsColumnIsNeverCut) {
+    if (!Posting()) {
+        GTEST_SKIP() << "datasets cannot post an invoice line yet: " << PostingFault();
+    }
+    const std::string longName = "Zavod za razvoj širokopasovnih omrežij Gorenjske";
+    if (GetParam() == TestDriver::PostgreSQL) {
+        Exec({"ALTER TABLE Subjekt ALTER COLUMN Naziv TYPE TEXT",
+              "ALTER TABLE Subjekt ALTER COLUMN Placnik TYPE TEXT",
+              "ALTER TABLE Promet ALTER COLUMN Prejemnik TYPE TEXT",
+              "ALTER TABLE Promet ALTER COLUMN Oseba3 TYPE TEXT",
+              "ALTER TABLE PrometPoz ALTER COLUMN Opomba TYPE TEXT"});
+    }
+    Exec({"UPDATE Subjekt SET Naziv = '" + longName + "' WHERE Naziv = 'Zavod Sonce'",
+          "UPDATE Subjekt SET Placnik = '" + longName + "' WHERE Placnik = 'Zavod Sonce'"});
+    WriteFile({{"KRANJC ANA", "ADSL", "1.000", "24.0000", "1001"},
+               {"ZAVOD SONCE", "ADSL", "1.000", "24.0000", "1002"}});
+    EXPECT_EQ(run.Execute(options), TTransferOutcome::Completed);
+    ASSERT_EQ(ui.invoices.size(), 1u);
+    std::vector<std::string> promet = Rows("Promet", "Kljuc");
+    ASSERT_EQ(promet.size(), 2u);
+    // The payer's own terms: its price class 3 and 30 days. Where the header's column is
+    // declared narrower (SQLite does not enforce it), the header keeps what fits.
+    const std::string prejemnik =
+        GetParam() == TestDriver::SQLite ? Utf8Left(longName, 40) : longName;
+    EXPECT_NE(promet[1].find("|" + prejemnik + "|Ana Kranjc|"), std::string::npos) << promet[1];
+    EXPECT_NE(promet[1].find("|3|"), std::string::npos) << promet[1];
+    EXPECT_EQ(
+        OdbcTestEnv::Get().Scalar(dsn, "SELECT DniZaPlac FROM Promet WHERE Kljuc = '051200042'"),
+        "30");
 }
 
 // The two invoices of kRecords as whole rows.
