@@ -459,6 +459,29 @@ TEST_P(BatchTransfer, ACheckWritesNothingAndARealRunIsThenRefusedWhenRepeated) {
     EXPECT_EQ(Invoices(), "2/4");
 }
 
+// Texts from the transfer file reach the rows on standard output and the report: a line
+// break or a tab in one must not forge a row for the job that reads them, an escape sequence
+// must not reach the terminal, and no cell may open as a formula in a spreadsheet.
+TEST_P(BatchTransfer, TextsFromTheFileStayInTheirRowAndCell) {
+    test::WriteDbf(file, test::TransferColumns(),
+                   {{"NI\nTAKE", "ADSL", "1.000", "1.0000", "=1+2"},
+                    {"ZAVOD SONCE", "NI-GA", "1.000", "1.0000", "R\t2"},
+                    {"\x1b[31mRDECA", "ADSL", "1.000", "1.0000", "@SUM(1)"},
+                    {"ZAVOD SONCE", "A\x1b]0;x\x07\x7f", "1.000", "1.0000", "+1-1\r"}});
+    const auto csv = home.Path() / "napake.csv";
+    TRun r = Transfer({"--report", csv.string()});
+    EXPECT_EQ(r.status, 1) << r.err;
+    const std::string bad = "\xEF\xBF\xBD"; // U+FFFD in place of each control character
+    EXPECT_EQ(r.out, "=1+2\tStranka (NI" + bad + "TAKE) ne obstaja !\n" + "R" + bad +
+                         "2\tArtikel (NI-GA) ne obstaja !\n" + "@SUM(1)\tStranka (" + bad +
+                         "[31mRDECA) ne obstaja !\n" + "+1-1" + bad + "\tArtikel (A" + bad +
+                         "]0;x" + bad + bad + ") ne obstaja !\n");
+    const std::string report = test::ReadFileBytes(csv);
+    for (const char* cell : {"\r\n'=1+2;", "\r\nR\t2;", "\r\n'@SUM(1);", "\r\n\"'+1-1\r\";"}) {
+        EXPECT_NE(report.find(cell), std::string::npos) << cell << " in " << report;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, BatchTransfer, ::testing::ValuesIn(OdbcTestEnv::Drivers()),
                          [](const auto& info) { return OdbcTestEnv::Label(info.param); });
 
