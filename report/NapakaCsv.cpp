@@ -51,7 +51,7 @@ std::string NapakaCsv(const std::vector<TNapakaRow>& rows) {
 }
 
 void WriteNapakaCsv(const std::vector<TNapakaRow>& rows, const std::filesystem::path& file) {
-    ReplaceFile(file, NapakaCsv(rows), 0644);
+    ReplaceFile(file, NapakaCsv(rows), AccessFor(file));
 }
 
 } // namespace zen

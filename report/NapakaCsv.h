@@ -18,7 +18,8 @@ namespace zen {
 // The file's bytes: the header "Račun št.;Napaka" and one line per row, in order.
 std::string NapakaCsv(const std::vector<TNapakaRow>& rows);
 
-// Writes NapakaCsv(rows) to file, whole or not at all (a temporary file renamed over it).
+// Writes NapakaCsv(rows) to file, whole or not at all (a temporary file renamed over it),
+// with the mode AccessFor(file) gives.
 // EInOutError when it cannot be written; file is then left as it was.
 void WriteNapakaCsv(const std::vector<TNapakaRow>& rows, const std::filesystem::path& file);
 

@@ -6,8 +6,11 @@
 #include "app/BatchTransfer.h"
 #include "TransferFile.h"
 #include "app/CommandLine.h"
+#include "app/Registry.h"
 #include "app/SignOn.h"
 #include "dataset/ODSI.h"
+#include "dbutil/ExceptionLog.h"
+#include "dbutil/IniFile.h"
 #include "odbc/OCL.h"
 #include "support/OdbcTestEnv.h"
 #include "support/TestSupport.h"
@@ -21,7 +24,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace zen {
@@ -480,6 +485,54 @@ TEST_P(BatchTransfer, TextsFromTheFileStayInTheirRowAndCell) {
     for (const char* cell : {"\r\n'=1+2;", "\r\nR\t2;", "\r\n'@SUM(1);", "\r\n\"'+1-1\r\";"}) {
         EXPECT_NE(report.find(cell), std::string::npos) << cell << " in " << report;
     }
+}
+
+// Everything the program makes in its home is its owner's alone whatever the umask (0700
+// directories, 0600 files: the home holds the SQL login); a report written elsewhere gets
+// the mode the umask gives, as any program's file.
+TEST_P(BatchTransfer, TheHomeIsItsOwnersAloneWhateverTheUmask) {
+    test::WriteDbf(file, test::TransferColumns(), kBadRecords);
+    std::string tmpl =
+        (std::filesystem::temp_directory_path() / "zendrato-elsewhere-XXXXXX").string();
+    ASSERT_TRUE(mkdtemp(tmpl.data()));
+    const std::filesystem::path elsewhere = tmpl;
+    const mode_t previous = ::umask(0);
+    // What a batch run does not write itself: the settings, the registry, the exception log.
+    TIniFile(home.Path() / "Tevrin.INI").WriteString("Zendrato", "Referent", "JN");
+    TRegistry registry;
+    registry.SetRootKey(TRootKey::LocalMachine);
+    ASSERT_TRUE(registry.OpenKey("\\SOFTWARE\\Zendrato\\Test", true));
+    registry.WriteString("Vrednost", "1");
+    LogException(EDatabaseError("Preizkus"), nullptr, "Preizkus");
+    const TRun inHome = Transfer({"--report", (home.Path() / "napake.pdf").string()});
+    const TRun csv = Transfer({"--report", (elsewhere / "napake.csv").string()});
+    const TRun pdf = Transfer({"--report", (elsewhere / "napake.pdf").string()});
+    ::umask(previous);
+    EXPECT_EQ(inHome.status, 1) << inHome.err;
+    EXPECT_EQ(csv.status, 1) << csv.err;
+    EXPECT_EQ(pdf.status, 1) << pdf.err;
+
+    auto modeOf = [](const std::filesystem::path& path) {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+    };
+    std::set<std::string> made;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(home.Path())) {
+        const std::string name = entry.path().lexically_relative(home.Path()).string();
+        if (name == "stdout" || name == "stderr" || name == "Prenos.dbf") {
+            continue; // the test's own
+        }
+        made.insert(name);
+        EXPECT_EQ(modeOf(entry.path()), entry.is_directory() ? 0700u : 0600u) << name;
+    }
+    for (const char* name : {"Tevrin.INI", "HKEY_LOCAL_MACHINE.reg", "c", "c/TevrinError",
+                             "TevrinTemp", "TransferJournal.db", "napake.pdf"}) {
+        EXPECT_TRUE(made.count(name)) << name;
+    }
+    EXPECT_GT(made.size(), 8u) << "the local tables too";
+    EXPECT_EQ(modeOf(elsewhere / "napake.csv"), 0666u);
+    EXPECT_EQ(modeOf(elsewhere / "napake.pdf"), 0666u);
+    std::filesystem::remove_all(elsewhere);
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, BatchTransfer, ::testing::ValuesIn(OdbcTestEnv::Drivers()),
