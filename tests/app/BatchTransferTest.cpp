@@ -6,11 +6,9 @@
 #include "app/BatchTransfer.h"
 #include "TransferFile.h"
 #include "app/CommandLine.h"
-#include "app/Registry.h"
 #include "app/SignOn.h"
 #include "dataset/ODSI.h"
 #include "dbutil/ExceptionLog.h"
-#include "dbutil/IniFile.h"
 #include "odbc/OCL.h"
 #include "support/OdbcTestEnv.h"
 #include "support/TestSupport.h"
@@ -464,27 +462,22 @@ TEST_P(BatchTransfer, ACheckWritesNothingAndARealRunIsThenRefusedWhenRepeated) {
     EXPECT_EQ(Invoices(), "2/4");
 }
 
-// Texts from the transfer file reach the rows on standard output and the report: a line
-// break or a tab in one must not forge a row for the job that reads them, an escape sequence
-// must not reach the terminal, and no cell may open as a formula in a spreadsheet.
-TEST_P(BatchTransfer, TextsFromTheFileStayInTheirRowAndCell) {
+// Texts from the transfer file reach the rows on standard output: a line break or a tab in
+// one must not forge a row for the job that reads them, an escape sequence must not reach
+// the terminal.
+TEST_P(BatchTransfer, TextsFromTheFileStayInTheirRow) {
     test::WriteDbf(file, test::TransferColumns(),
                    {{"NI\nTAKE", "ADSL", "1.000", "1.0000", "=1+2"},
                     {"ZAVOD SONCE", "NI-GA", "1.000", "1.0000", "R\t2"},
                     {"\x1b[31mRDECA", "ADSL", "1.000", "1.0000", "@SUM(1)"},
                     {"ZAVOD SONCE", "A\x1b]0;x\x07\x7f", "1.000", "1.0000", "+1-1\r"}});
-    const auto csv = home.Path() / "napake.csv";
-    TRun r = Transfer({"--report", csv.string()});
+    TRun r = Transfer();
     EXPECT_EQ(r.status, 1) << r.err;
     const std::string bad = "\xEF\xBF\xBD"; // U+FFFD in place of each control character
     EXPECT_EQ(r.out, "=1+2\tStranka (NI" + bad + "TAKE) ne obstaja !\n" + "R" + bad +
                          "2\tArtikel (NI-GA) ne obstaja !\n" + "@SUM(1)\tStranka (" + bad +
                          "[31mRDECA) ne obstaja !\n" + "+1-1" + bad + "\tArtikel (A" + bad +
                          "]0;x" + bad + bad + ") ne obstaja !\n");
-    const std::string report = test::ReadFileBytes(csv);
-    for (const char* cell : {"\r\n'=1+2;", "\r\nR\t2;", "\r\n'@SUM(1);", "\r\n\"'+1-1\r\";"}) {
-        EXPECT_NE(report.find(cell), std::string::npos) << cell << " in " << report;
-    }
 }
 
 // Everything the program makes in its home is its owner's alone whatever the umask (0700
@@ -497,12 +490,7 @@ TEST_P(BatchTransfer, TheHomeIsItsOwnersAloneWhateverTheUmask) {
     ASSERT_TRUE(mkdtemp(tmpl.data()));
     const std::filesystem::path elsewhere = tmpl;
     const mode_t previous = ::umask(0);
-    // What a batch run does not write itself: the settings, the registry, the exception log.
-    TIniFile(home.Path() / "Tevrin.INI").WriteString("Zendrato", "Referent", "JN");
-    TRegistry registry;
-    registry.SetRootKey(TRootKey::LocalMachine);
-    ASSERT_TRUE(registry.OpenKey("\\SOFTWARE\\Zendrato\\Test", true));
-    registry.WriteString("Vrednost", "1");
+    // The exception log, which a sound run leaves alone.
     LogException(EDatabaseError("Preizkus"), nullptr, "Preizkus");
     const TRun inHome = Transfer({"--report", (home.Path() / "napake.pdf").string()});
     const TRun csv = Transfer({"--report", (elsewhere / "napake.csv").string()});
@@ -525,11 +513,10 @@ TEST_P(BatchTransfer, TheHomeIsItsOwnersAloneWhateverTheUmask) {
         made.insert(name);
         EXPECT_EQ(modeOf(entry.path()), entry.is_directory() ? 0700u : 0600u) << name;
     }
-    for (const char* name : {"Tevrin.INI", "HKEY_LOCAL_MACHINE.reg", "c", "c/TevrinError",
-                             "TevrinTemp", "TransferJournal.db", "napake.pdf"}) {
+    for (const char* name : {"c", "c/TevrinError", "TevrinTemp", "TevrinTemp/TPrenosNapaka.db",
+                             "TevrinTemp/TVeskPrenosRac.db", "TransferJournal.db", "napake.pdf"}) {
         EXPECT_TRUE(made.count(name)) << name;
     }
-    EXPECT_GT(made.size(), 8u) << "the local tables too";
     EXPECT_EQ(modeOf(elsewhere / "napake.csv"), 0666u);
     EXPECT_EQ(modeOf(elsewhere / "napake.pdf"), 0666u);
     std::filesystem::remove_all(elsewhere);
