@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <ostream>
+#include <string_view>
 
 namespace zen {
 
@@ -35,9 +36,26 @@ std::string AmountText(Currency amount) {
     return text;
 }
 
+// Texts from the data (a name, an invoice number, a database's message) are printed through
+// PrintableText: a line break or a tab inside one would forge a row for the job that reads
+// the output, an escape sequence would steer the terminal. A message keeps its own lines.
+std::string PrintableLines(std::string_view text) {
+    std::string out;
+    for (size_t start = 0;;) {
+        const size_t end = text.find('\n', start);
+        out += PrintableText(text.substr(start, end - start));
+        if (end == std::string_view::npos) {
+            return out;
+        }
+        out += '\n';
+        start = end + 1;
+    }
+}
+
 std::string InvoiceLine(const TInvoiceSummary& i) {
-    return "Račun " + i.Kljuc + " (" + i.Placnik + "): vrstic " + std::to_string(i.Lines) +
-           ", vrednost " + AmountText(i.Vrednost) + ", za plačilo " + AmountText(i.ZaPlacilo);
+    return "Račun " + PrintableText(i.Kljuc) + " (" + PrintableText(i.Placnik) + "): vrstic " +
+           std::to_string(i.Lines) + ", vrednost " + AmountText(i.Vrednost) + ", za plačilo " +
+           AmountText(i.ZaPlacilo);
 }
 
 } // namespace
@@ -48,7 +66,7 @@ void TBatchTransferUi::Message(const std::string& text) {
         return;
     }
     EndProgress();
-    err_ << text << std::endl;
+    err_ << PrintableLines(text) << std::endl;
 }
 
 void TBatchTransferUi::Progress(int percent) {
@@ -78,7 +96,7 @@ void TBatchTransferUi::EndProgress() {
 
 bool TBatchTransferUi::AskRepeat(const std::string& question) {
     EndProgress();
-    err_ << question << "\n"
+    err_ << PrintableLines(question) << "\n"
          << "Prenos ni izveden: datoteka je bila v ta podatkovni vir že prenesena. Z --force se "
             "prenese znova."
          << std::endl;
@@ -112,7 +130,7 @@ int RunBatchTransfer(const TTransferArgs& args, std::ostream& out, std::ostream&
         ZendratoHome();
         OpenSettingsFile("Tevrin.INI");
     } catch (const std::exception& e) {
-        err << "zendrato: " << e.what() << std::endl;
+        err << "zendrato: " << PrintableLines(e.what()) << std::endl;
         return 2;
     }
     const TStoredInputs stored = ReadStoredInputs();
@@ -133,7 +151,7 @@ int RunBatchTransfer(const TTransferArgs& args, std::ostream& out, std::ostream&
         outcome = run.Execute(options);
     } catch (const std::exception& e) {
         ui.EndProgress();
-        err << e.what() << std::endl;
+        err << PrintableLines(e.what()) << std::endl;
         return 2;
     }
     ui.EndProgress();
@@ -148,7 +166,7 @@ int RunBatchTransfer(const TTransferArgs& args, std::ostream& out, std::ostream&
         out << kCompletedMessage << '\n';
     }
     for (const TNapakaRow& row : ui.Errors()) {
-        out << row.StRac << '\t' << row.Napaka << '\n';
+        out << PrintableText(row.StRac) << '\t' << PrintableText(row.Napaka) << '\n';
     }
     // A job that reads the result must not take a lost one for success.
     if (!out.flush()) {
@@ -168,10 +186,10 @@ int RunBatchTransfer(const TTransferArgs& args, std::ostream& out, std::ostream&
         } catch (const std::exception& e) {
             // The invoices stay written; a job that asked for the report must not take its
             // absence for success.
-            err << e.what() << std::endl;
+            err << PrintableLines(e.what()) << std::endl;
             return 2;
         }
-        err << "Poročilo o napakah: " << args.Report << std::endl;
+        err << "Poročilo o napakah: " << PrintableText(args.Report) << std::endl;
     }
     return 1;
 }

@@ -230,7 +230,7 @@ void RegFile::Save() const {
     }
     // Owner only: the file holds the SQL password, and the scrambling is no secret.
     try {
-        ReplaceFile(path_, text, 0600);
+        ReplaceFile(path_, text, TFileAccess::Owner);
     } catch (const EInOutError& e) {
         throw ERegistryException(e.Message() + ".");
     }

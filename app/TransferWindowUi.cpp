@@ -6,7 +6,6 @@
 #include "toolkit/Component.h"
 #include "toolkit/Field.h"
 
-#include <QMessageBox>
 #include <QProgressBar>
 
 namespace zen {
@@ -20,12 +19,12 @@ void TTransferWindowUi::Progress(int percent) {
 }
 
 bool TTransferWindowUi::AskRepeat(const std::string& question) {
-    QMessageBox box(QMessageBox::Question, QString::fromStdString(Application().Title()),
-                    QString::fromStdString(question), QMessageBox::Yes | QMessageBox::No, window_);
-    box.setObjectName("RepeatQuestion");
-    box.setDefaultButton(QMessageBox::No);
-    box.setEscapeButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    auto box = MessageBox(QMessageBox::Question, QString::fromStdString(question),
+                          QMessageBox::Yes | QMessageBox::No, window_);
+    box->setObjectName("RepeatQuestion");
+    box->setDefaultButton(QMessageBox::No);
+    box->setEscapeButton(QMessageBox::No);
+    return box->exec() == QMessageBox::Yes;
 }
 
 void TTransferWindowUi::ShowErrors(TTable& tbNapaka) {

@@ -5,7 +5,6 @@
 #include "toolkit/DataSet.h"
 #include "toolkit/Exceptions.h"
 
-#include <QMessageBox>
 #include <cstdio>
 
 namespace zen {
@@ -34,21 +33,30 @@ bool TZenApplication::notify(QObject* receiver, QEvent* event) {
     return true;
 }
 
+std::unique_ptr<QMessageBox> MessageBox(QMessageBox::Icon icon, const QString& text,
+                                        QMessageBox::StandardButtons buttons, QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(icon, QString::fromStdString(Application().Title()),
+                                             QString(), buttons, parent);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
+    return box;
+}
+
 void ShowException(const std::exception& e) {
     if (dynamic_cast<const EAbort*>(&e)) {
         return;
     }
-    QMessageBox box(QMessageBox::Critical, QString::fromStdString(Application().Title()),
-                    QString::fromUtf8(e.what()), QMessageBox::Ok, QApplication::activeWindow());
-    box.setObjectName("ExceptionBox");
-    box.exec();
+    auto box = MessageBox(QMessageBox::Critical, QString::fromUtf8(e.what()), QMessageBox::Ok,
+                          QApplication::activeWindow());
+    box->setObjectName("ExceptionBox");
+    box->exec();
 }
 
 void ShowMessage(const QString& text) {
-    QMessageBox box(QMessageBox::Information, QString::fromStdString(Application().Title()), text,
-                    QMessageBox::Ok, QApplication::activeWindow());
-    box.setObjectName("MessageBox");
-    box.exec();
+    auto box =
+        MessageBox(QMessageBox::Information, text, QMessageBox::Ok, QApplication::activeWindow());
+    box->setObjectName("MessageBox");
+    box->exec();
 }
 
 } // namespace zen

@@ -5,8 +5,10 @@
 // (SloveneQt.h).
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QString>
 #include <exception>
+#include <memory>
 
 class QWidget;
 
@@ -19,6 +21,11 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
+// A modal message box captioned with the application title. Its text is shown as it stands,
+// never as rich text: a name or a database's message that looks like markup ("<b>",
+// "<img src=...>") must not change what the operator reads.
+std::unique_ptr<QMessageBox> MessageBox(QMessageBox::Icon icon, const QString& text,
+                                        QMessageBox::StandardButtons buttons, QWidget* parent);
 // Shows the text of an exception as the default handler does; EAbort shows nothing.
 void ShowException(const std::exception& e);
 // A modal message box with the text and one OK button, captioned with the application title.

@@ -7,6 +7,7 @@
 #include "toolkit/Component.h"
 #include "toolkit/DateTime.h"
 #include "toolkit/Exceptions.h"
+#include "toolkit/FileReplace.h"
 #include "toolkit/Home.h"
 #include "toolkit/Text.h"
 
@@ -133,6 +134,7 @@ TLogState PrepareLog(sqlite3* db) {
 }
 
 Db OpenLog(const std::filesystem::path& path) {
+    CreateOwnerFile(path); // its owner's alone, its -wal and -journal too; else the open says why
     sqlite3* raw = nullptr;
     int rc =
         sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);

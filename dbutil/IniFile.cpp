@@ -154,7 +154,7 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
     for (const std::string& line : lines) {
         text += line + '\n';
     }
-    ReplaceFile(path_, text, 0666);
+    ReplaceFile(path_, text, TFileAccess::Owner);
 }
 
 void OpenSettingsFile(const std::string& name) {

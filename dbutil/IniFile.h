@@ -19,7 +19,8 @@ public:
     std::string ReadString(const std::string& section, const std::string& key,
                            const std::string& defaultValue) const;
     // Rewrites the file through a temporary file and a rename, so that a failed write
-    // leaves the old file whole. EInOutError when the file cannot be written or the value
+    // leaves the old file whole; the file is its owner's alone (0600), as a file of the
+    // home directory. EInOutError when the file cannot be written or the value
     // cannot be stored on one line.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
 

@@ -2,6 +2,7 @@
 
 #include "toolkit/DateTime.h"
 #include "toolkit/Exceptions.h"
+#include "toolkit/FileReplace.h"
 
 #include <memory>
 
@@ -94,6 +95,9 @@ void Step(sqlite3_stmt* s, sqlite3* db, const std::string& context) {
 }
 
 sqlite3* OpenFile(const std::filesystem::path& file, bool create, const std::string& context) {
+    if (create) {
+        CreateOwnerFile(file); // when it cannot be, the open below says why
+    }
     sqlite3* db = nullptr;
     int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(file.c_str(), &db, flags, nullptr) != SQLITE_OK) {

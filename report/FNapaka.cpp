@@ -79,8 +79,13 @@ bool TNapaka::Show(QWidget* parent) {
                          try {
                              PaintNapakaReport(*target, rows);
                          } catch (const std::exception& e) {
-                             QMessageBox::critical(&preview, QString::fromUtf8(napaka::kTitle),
-                                                   QString::fromUtf8(e.what()));
+                             // Plain text: the fault's text may quote data.
+                             QMessageBox box(QMessageBox::Critical,
+                                             QString::fromUtf8(napaka::kTitle), QString(),
+                                             QMessageBox::Ok, &preview);
+                             box.setTextFormat(Qt::PlainText);
+                             box.setText(QString::fromUtf8(e.what()));
+                             box.exec();
                          }
                      });
     // The page at its own size, not fitted to the window.

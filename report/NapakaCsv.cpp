@@ -8,8 +8,17 @@ namespace zen {
 
 namespace {
 
-void AppendField(std::string& out, std::string_view field) {
-    if (field.find_first_of(";\"\r\n") == std::string_view::npos) {
+// A spreadsheet reads a cell that starts with one of these as a formula ("=1+2", "@SUM(1)",
+// "+1-1"), which a transfer file could so plant in the operator's spreadsheet; a leading
+// apostrophe makes it text.
+bool LooksLikeFormula(std::string_view field) {
+    return !field.empty() &&
+           std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos;
+}
+
+void AppendField(std::string& out, std::string_view text) {
+    const std::string field = LooksLikeFormula(text) ? "'" + std::string(text) : std::string(text);
+    if (field.find_first_of(";\"\r\n") == std::string::npos) {
         out += field;
         return;
     }
@@ -42,7 +51,7 @@ std::string NapakaCsv(const std::vector<TNapakaRow>& rows) {
 }
 
 void WriteNapakaCsv(const std::vector<TNapakaRow>& rows, const std::filesystem::path& file) {
-    ReplaceFile(file, NapakaCsv(rows), 0644);
+    ReplaceFile(file, NapakaCsv(rows), AccessFor(file));
 }
 
 } // namespace zen

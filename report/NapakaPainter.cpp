@@ -6,6 +6,7 @@
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPen>
 #include <QPrinter>
@@ -36,10 +37,10 @@ QString Q(const std::string& text) {
 
 class TReportPainter {
 public:
-    explicit TReportPainter(QPrinter& printer)
-        : printer_(printer), dotsPerMm_(printer.resolution() / 25.4),
-          text_(ReportFont(kTextPoints)), title_(ReportFont(kTitlePoints)),
-          textMetrics_(text_, &printer), titleMetrics_(title_, &printer) {}
+    explicit TReportPainter(QPagedPaintDevice& device)
+        : device_(device), dotsPerMm_(device.logicalDpiY() / 25.4), text_(ReportFont(kTextPoints)),
+          title_(ReportFont(kTitlePoints)), textMetrics_(text_, &device),
+          titleMetrics_(title_, &device) {}
 
     void Paint(const std::vector<TNapakaRow>& rows);
 
@@ -58,7 +59,7 @@ private:
     void DrawRule(double topMm);
     void DrawBand(const TPlacedBand& band, const std::vector<TNapakaRow>& rows);
 
-    QPrinter& printer_;
+    QPagedPaintDevice& device_;
     QPainter painter_;
     double dotsPerMm_;
     QFont text_;
@@ -69,7 +70,7 @@ private:
 
 QStringList TReportPainter::Wrap(const QString& text, double widthMm) const {
     QStringList lines;
-    QTextLayout layout(text, text_, &printer_);
+    QTextLayout layout(text, text_, &device_);
     QTextOption option(Qt::AlignLeft);
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);
@@ -143,19 +144,18 @@ void TReportPainter::Paint(const std::vector<TNapakaRow>& rows) {
     for (const TNapakaRow& row : rows) {
         heights.push_back(RowHeight(row));
     }
-    const double pageHeight = printer_.pageLayout().paintRect(QPageLayout::Millimeter).height();
+    const double pageHeight = device_.pageLayout().paintRect(QPageLayout::Millimeter).height();
     const std::vector<TPage> pages = PlanPages(pageHeight, heights);
 
-    if (!painter_.begin(&printer_)) {
-        throw EInOutError("Poročila \"Napake prenosa\" ni mogoče izrisati na '" +
-                          printer_.outputFileName().toStdString() + "'");
+    if (!painter_.begin(&device_)) {
+        throw EInOutError("Poročila \"Napake prenosa\" ni mogoče izrisati");
     }
     QPen pen(Qt::black, Px(kRulePen));
     pen.setCapStyle(Qt::FlatCap);
     painter_.setPen(pen);
     painter_.setFont(text_);
     for (size_t i = 0; i < pages.size(); ++i) {
-        if (i > 0 && !printer_.newPage()) {
+        if (i > 0 && !device_.newPage()) {
             painter_.end();
             throw EInOutError("Poročila \"Napake prenosa\" ni mogoče nadaljevati na novi strani");
         }
@@ -170,16 +170,19 @@ void TReportPainter::Paint(const std::vector<TNapakaRow>& rows) {
 
 } // namespace
 
+QPageLayout NapakaPageLayout() {
+    return QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait,
+                       QMarginsF(kMargin, kMargin, kMargin, kMargin), QPageLayout::Millimeter);
+}
+
 void SetupNapakaPrinter(QPrinter& printer) {
     printer.setDocName(QString::fromUtf8(kTitle));
     printer.setFullPage(false);
-    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait,
-                                      QMarginsF(kMargin, kMargin, kMargin, kMargin),
-                                      QPageLayout::Millimeter));
+    printer.setPageLayout(NapakaPageLayout());
 }
 
-void PaintNapakaReport(QPrinter& printer, const std::vector<TNapakaRow>& rows) {
-    TReportPainter(printer).Paint(rows);
+void PaintNapakaReport(QPagedPaintDevice& device, const std::vector<TNapakaRow>& rows) {
+    TReportPainter(device).Paint(rows);
 }
 
 } // namespace zen

@@ -2,30 +2,25 @@
 
 #include "report/NapakaPainter.h"
 #include "toolkit/Exceptions.h"
+#include "toolkit/FileReplace.h"
 
 #include <QFile>
-#include <QPrinter>
-#include <QTemporaryFile>
+#include <QPageLayout>
+#include <QPdfWriter>
 #include <algorithm>
-#include <system_error>
 
 namespace zen {
 
 namespace {
 
-[[noreturn]] void Fail(const std::filesystem::path& file, const std::string& why) {
-    throw EInOutError("Poročila \"Napake prenosa\" ni mogoče zapisati v '" + file.string() +
-                      "': " + why);
+std::string FailureText(const std::filesystem::path& file) {
+    return "Poročila \"Napake prenosa\" ni mogoče zapisati v '" + file.string() + "'";
 }
 
 // The PDF engine reports no write errors of its own (a full disk passes silently), so the
 // file is checked for the header and the end-of-file marker that every complete PDF has.
-bool LooksComplete(const QString& name) {
-    QFile f(name);
-    if (!f.open(QIODevice::ReadOnly) || f.size() < 16) {
-        return false;
-    }
-    if (f.read(5) != "%PDF-") {
+bool LooksComplete(QFile& f) {
+    if (!f.flush() || f.size() < 16 || !f.seek(0) || f.read(5) != "%PDF-") {
         return false;
     }
     f.seek(std::max<qint64>(0, f.size() - 32));
@@ -39,31 +34,25 @@ void WriteNapakaPdf(const std::vector<TNapakaRow>& rows, const std::filesystem::
         throw EInvalidOperation("Poročilo \"Napake prenosa\" brez napak se ne izpiše");
     }
     const std::filesystem::path target = std::filesystem::absolute(file);
-    QTemporaryFile temp(QString::fromStdString(target.string() + ".XXXXXX"));
-    if (!temp.open()) {
-        Fail(target, temp.errorString().toStdString());
+    TReplacement replacement(target, AccessFor(target), FailureText(target));
+    // The writer gets the open file, never its name: a name could be swapped for a link
+    // between its creation and the writing.
+    QFile pdf;
+    if (!pdf.open(replacement.Descriptor(), QIODevice::ReadWrite, QFileDevice::DontCloseHandle)) {
+        throw EInOutError(FailureText(target) + ": " + pdf.errorString().toStdString());
     }
-    temp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                        QFileDevice::ReadOther);
-    temp.close(); // the printer writes the file by its name; the object keeps it reserved
-    const QString tempName = temp.fileName();
-
     {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(tempName);
-        SetupNapakaPrinter(printer);
-        PaintNapakaReport(printer, rows);
+        QPdfWriter writer(&pdf);
+        writer.setResolution(1200);
+        writer.setTitle(QString::fromUtf8(napaka::kTitle));
+        writer.setPageLayout(NapakaPageLayout());
+        PaintNapakaReport(writer, rows);
     }
-    if (!LooksComplete(tempName)) {
-        Fail(target, "zapisana datoteka ni popolna");
+    if (!LooksComplete(pdf)) {
+        throw EInOutError(FailureText(target) + ": zapisana datoteka ni popolna");
     }
-    std::error_code ec;
-    std::filesystem::rename(tempName.toStdString(), target, ec);
-    if (ec) {
-        Fail(target, ec.message());
-    }
-    temp.setAutoRemove(false);
+    pdf.close();
+    replacement.Commit();
 }
 
 } // namespace zen

@@ -12,12 +12,32 @@
 
 namespace zen {
 
+namespace {
+
+// A directory its owner's alone (0700), whatever the umask, which could otherwise open it to
+// everyone (umask 000) or close it to its owner (umask 0277). False, errno set, when it
+// cannot be created; true when it is made or was there.
+bool MakeOwnerDirectory(const std::filesystem::path& dir) {
+    if (::mkdir(dir.c_str(), 0700) == 0) {
+        return ::chmod(dir.c_str(), 0700) == 0;
+    }
+    return errno == EEXIST;
+}
+
+} // namespace
+
 std::filesystem::path EnsureDirectory(const std::filesystem::path& dir) {
+    std::filesystem::path partial;
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec || !std::filesystem::is_directory(dir)) {
-        throw EInOutError("Cannot create directory " + dir.string() +
-                          (ec ? ": " + ec.message() : std::string()));
+    for (const std::filesystem::path& part : dir) {
+        partial /= part;
+        if (!std::filesystem::is_directory(partial, ec) && !MakeOwnerDirectory(partial)) {
+            throw EInOutError("Cannot create directory " + dir.string() + ": " +
+                              std::strerror(errno));
+        }
+    }
+    if (!std::filesystem::is_directory(dir, ec)) {
+        throw EInOutError("Cannot create directory " + dir.string());
     }
     return dir;
 }
@@ -38,18 +58,9 @@ std::filesystem::path ZendratoHome() {
     if (!home.has_filename()) {
         home = home.parent_path(); // "dir/" names dir
     }
-    std::error_code ec;
-    if (!std::filesystem::is_directory(home, ec)) {
-        if (home.has_parent_path()) {
-            std::filesystem::create_directories(home.parent_path(), ec); // mkdir says why not
-        }
-        // Owner only: the home holds the SQL login. A home that exists keeps its mode, which
-        // is its owner's choice.
-        if (::mkdir(home.c_str(), 0700) != 0 && errno != EEXIST) {
-            throw EInOutError("Cannot create directory " + home.string() + ": " +
-                              std::strerror(errno));
-        }
-    }
+    // Owner only: the home holds the SQL login; its missing parents too, as the data
+    // directories of a desktop are made. A home that exists keeps its mode, which is its
+    // owner's choice.
     return EnsureDirectory(home);
 }
 

@@ -8,7 +8,8 @@
 
 namespace zen {
 
-// The home directory, created when missing with mode 0700 (EInOutError when that fails).
+// The home directory, created when missing with mode 0700 whatever the umask (EInOutError
+// when that fails).
 std::filesystem::path ZendratoHome();
 // Where the home directory is, whether it exists or not.
 std::filesystem::path HomePath();
@@ -26,7 +27,8 @@ std::filesystem::path MapWindowsPath(const std::string& path);
 std::filesystem::path AliasLocation(const std::string& alias);
 std::filesystem::path WindowsPathLocation(const std::string& path);
 
-// Creates a directory and its parents when missing; EInOutError when that fails.
+// Creates a directory and its parents when missing, each its owner's alone (0700 whatever
+// the umask: they hold the home's files); EInOutError when that fails.
 std::filesystem::path EnsureDirectory(const std::filesystem::path& dir);
 
 } // namespace zen

@@ -8,7 +8,66 @@ bool IsContinuation(unsigned char c) {
     return (c & 0xC0) == 0x80;
 }
 
+// The length of the well-formed UTF-8 sequence at text[i] and its code point; 0 when the
+// byte there starts none (a stray continuation, an overlong form, a surrogate, past U+10FFFF).
+size_t DecodeUtf8(std::string_view text, size_t i, char32_t& cp) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    if (lead < 0x80) {
+        cp = lead;
+        return 1;
+    }
+    size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF; // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size() || byte(i + 1) < low || byte(i + 1) > high) {
+        return 0;
+    }
+    cp = lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+        if (!IsContinuation(byte(i + k))) {
+            return 0;
+        }
+        cp = (cp << 6) | (byte(i + k) & 0x3F);
+    }
+    return length;
+}
+
+bool IsUnprintable(char32_t cp) {
+    return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0x2028 || cp == 0x2029;
+}
+
 } // namespace
+
+std::string PrintableText(std::string_view text) {
+    static constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        const size_t length = DecodeUtf8(text, i, cp);
+        if (length == 0 || IsUnprintable(cp)) {
+            out += kReplacement;
+            i += length == 0 ? 1 : length;
+        } else {
+            out += text.substr(i, length);
+            i += length;
+        }
+    }
+    return out;
+}
 
 size_t Utf8Length(std::string_view text) {
     size_t n = 0;

@@ -11,6 +11,11 @@ namespace zen {
 size_t Utf8Length(std::string_view text);
 // The first `chars` characters of a UTF-8 text, never splitting a character.
 std::string Utf8Left(std::string_view text, size_t chars);
+// The text made safe to print as (part of) one line for a terminal or a program that reads
+// it: every control character (C0 with tab, line feed and escape, DEL, C1), the line and
+// paragraph separators U+2028 and U+2029, and every byte that is no UTF-8 become U+FFFD, so
+// that no text ends a line, splits a tab-separated field or steers a terminal.
+std::string PrintableText(std::string_view text);
 // Name equality without regard to ASCII case (a-z = A-Z); other bytes compare exactly.
 // The rule for settings, registry, component, field and index names.
 bool SameName(std::string_view a, std::string_view b);

@@ -8,6 +8,7 @@
 #include "app/CommandLine.h"
 #include "app/SignOn.h"
 #include "dataset/ODSI.h"
+#include "dbutil/ExceptionLog.h"
 #include "odbc/OCL.h"
 #include "support/OdbcTestEnv.h"
 #include "support/TestSupport.h"
@@ -21,7 +22,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace zen {
@@ -457,6 +460,66 @@ TEST_P(BatchTransfer, ACheckWritesNothingAndARealRunIsThenRefusedWhenRepeated) {
     EXPECT_EQ(Invoices(), "1/2");
     EXPECT_EQ(Transfer({"--force"}).status, 1);
     EXPECT_EQ(Invoices(), "2/4");
+}
+
+// Texts from the transfer file reach the rows on standard output: a line break or a tab in
+// one must not forge a row for the job that reads them, an escape sequence must not reach
+// the terminal.
+TEST_P(BatchTransfer, TextsFromTheFileStayInTheirRow) {
+    test::WriteDbf(file, test::TransferColumns(),
+                   {{"NI\nTAKE", "ADSL", "1.000", "1.0000", "=1+2"},
+                    {"ZAVOD SONCE", "NI-GA", "1.000", "1.0000", "R\t2"},
+                    {"\x1b[31mRDECA", "ADSL", "1.000", "1.0000", "@SUM(1)"},
+                    {"ZAVOD SONCE", "A\x1b]0;x\x07\x7f", "1.000", "1.0000", "+1-1\r"}});
+    TRun r = Transfer();
+    EXPECT_EQ(r.status, 1) << r.err;
+    const std::string bad = "\xEF\xBF\xBD"; // U+FFFD in place of each control character
+    EXPECT_EQ(r.out, "=1+2\tStranka (NI" + bad + "TAKE) ne obstaja !\n" + "R" + bad +
+                         "2\tArtikel (NI-GA) ne obstaja !\n" + "@SUM(1)\tStranka (" + bad +
+                         "[31mRDECA) ne obstaja !\n" + "+1-1" + bad + "\tArtikel (A" + bad +
+                         "]0;x" + bad + bad + ") ne obstaja !\n");
+}
+
+// Everything the program makes in its home is its owner's alone whatever the umask (0700
+// directories, 0600 files: the home holds the SQL login); a report written elsewhere gets
+// the mode the umask gives, as any program's file.
+TEST_P(BatchTransfer, TheHomeIsItsOwnersAloneWhateverTheUmask) {
+    test::WriteDbf(file, test::TransferColumns(), kBadRecords);
+    std::string tmpl =
+        (std::filesystem::temp_directory_path() / "zendrato-elsewhere-XXXXXX").string();
+    ASSERT_TRUE(mkdtemp(tmpl.data()));
+    const std::filesystem::path elsewhere = tmpl;
+    const mode_t previous = ::umask(0);
+    // The exception log, which a sound run leaves alone.
+    LogException(EDatabaseError("Preizkus"), nullptr, "Preizkus");
+    const TRun inHome = Transfer({"--report", (home.Path() / "napake.pdf").string()});
+    const TRun csv = Transfer({"--report", (elsewhere / "napake.csv").string()});
+    const TRun pdf = Transfer({"--report", (elsewhere / "napake.pdf").string()});
+    ::umask(previous);
+    EXPECT_EQ(inHome.status, 1) << inHome.err;
+    EXPECT_EQ(csv.status, 1) << csv.err;
+    EXPECT_EQ(pdf.status, 1) << pdf.err;
+
+    auto modeOf = [](const std::filesystem::path& path) {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+    };
+    std::set<std::string> made;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(home.Path())) {
+        const std::string name = entry.path().lexically_relative(home.Path()).string();
+        if (name == "stdout" || name == "stderr" || name == "Prenos.dbf") {
+            continue; // the test's own
+        }
+        made.insert(name);
+        EXPECT_EQ(modeOf(entry.path()), entry.is_directory() ? 0700u : 0600u) << name;
+    }
+    for (const char* name : {"c", "c/TevrinError", "TevrinTemp", "TevrinTemp/TPrenosNapaka.db",
+                             "TevrinTemp/TVeskPrenosRac.db", "TransferJournal.db", "napake.pdf"}) {
+        EXPECT_TRUE(made.count(name)) << name;
+    }
+    EXPECT_EQ(modeOf(elsewhere / "napake.csv"), 0666u);
+    EXPECT_EQ(modeOf(elsewhere / "napake.pdf"), 0666u);
+    std::filesystem::remove_all(elsewhere);
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, BatchTransfer, ::testing::ValuesIn(OdbcTestEnv::Drivers()),

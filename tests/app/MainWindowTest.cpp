@@ -1,6 +1,7 @@
 #include "ModalCloser.h"
 #include "app/DateEdit.h"
 #include "app/FMain.h"
+#include "app/TransferWindowUi.h"
 #include "app/TypingLimit.h"
 #include "app/ZenApplication.h"
 #include "localtable/Table.h"
@@ -204,6 +205,26 @@ TEST(MainWindow, AnExceptionLeavingAHandlerIsShownAndTheWindowStays) {
     QTest::mouseClick(w.bPrenos, Qt::LeftButton);
     EXPECT_EQ(closer.texts, QStringList({"Baza ni na voljo"}));
     EXPECT_TRUE(w.isVisible());
+}
+
+// Names and database messages reach the boxes; one that looks like markup is shown as
+// written, not drawn as rich text (a hidden or restyled part, a link, an image).
+TEST(MainWindow, EveryMessageBoxShowsItsTextAsWritten) {
+    App();
+    test::TempHome home;
+    TMain w;
+    test::ModalCloser closer;
+    const std::string markup = "Stranka (<b>Žiga</b><img src=\"x\">) ne obstaja !";
+    ShowException(EDatabaseError(markup));
+    ShowMessage(QString::fromStdString(markup));
+    TTransferWindowUi ui(&w, nullptr);
+    ui.Message(markup);
+    ui.AskRepeat(markup);
+    ASSERT_EQ(closer.texts.size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(closer.texts[i].toStdString(), markup) << i;
+        EXPECT_TRUE(closer.plain[i]) << i;
+    }
 }
 
 TEST(MainWindow, FaultsThatNoCallerCanTakeAreShownToo) {

@@ -13,6 +13,7 @@ ModalCloser::ModalCloser() {
 void ModalCloser::poll() {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
         texts << box->text();
+        plain << (box->textFormat() == Qt::PlainText);
         box->accept();
     }
 }

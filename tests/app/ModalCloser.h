@@ -12,6 +12,8 @@ class ModalCloser : public QObject {
 public:
     ModalCloser();
     QStringList texts;
+    // Whether each box showed its text as plain text.
+    QList<bool> plain;
 
 private:
     void poll();

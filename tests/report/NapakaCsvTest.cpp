@@ -28,6 +28,18 @@ TEST(NapakaCsv, FieldsAreQuotedOnlyWhenTheyMustBe) {
               " 7 ;Artikel ('X') ne obstaja !\r\n");
 }
 
+// An invoice number or a reason from the transfer file must not become a formula in the
+// operator's spreadsheet: every field that one would read so is made text.
+TEST(NapakaCsv, NoFieldOpensAsAFormula) {
+    EXPECT_EQ(NapakaCsv({{"=1+2", "@SUM(1)"}, {"+1-1", "-2"}, {"\t=1", "\r=1"}, {"=A1;B", "1=1"}}),
+              "\xEF\xBB\xBF"
+              "Račun št.;Napaka\r\n"
+              "'=1+2;'@SUM(1)\r\n"
+              "'+1-1;'-2\r\n"
+              "'\t=1;\"'\r=1\"\r\n"
+              "\"'=A1;B\";1=1\r\n");
+}
+
 TEST(NapakaCsv, TheFileIsReplacedWholeOrLeftAsItWas) {
     test::TempHome home;
     const auto file = home.Path() / "napake.csv";
