@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zen {
@@ -63,6 +64,8 @@ TRunLock::TRunLock(const std::filesystem::path& file) {
         throw EInOutError("Cannot open the run lock " + file.string() + ": " +
                           std::strerror(errno));
     }
+    // Its owner's alone whatever the umask, and writable by the next run.
+    ::fchmod(fd_, 0600);
     int rc;
     do {
         rc = ::flock(fd_, LOCK_EX | LOCK_NB);
