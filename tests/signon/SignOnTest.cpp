@@ -254,5 +254,24 @@ TEST(SignOnPostgres, AStoredWrongPasswordIsRefusedByTheServer) {
     EXPECT_FALSE(db.Connected());
 }
 
+// A stored login that holds the connection string's own characters signs on as it stands,
+// beside the driver name the main window sets: nothing cut, no keyword added.
+TEST(SignOnPostgres, AStoredLoginWithSeparatorsAndBracesSignsOnWhole) {
+    ZEN_REQUIRE_DRIVER(test::TestDriver::PostgreSQL);
+    test::TempHome home;
+    auto& env = test::OdbcTestEnv::Get();
+    const std::string user = "prijava;Database=postgres", password = "Ge;slo{=}42}";
+    env.Exec(env.PostgresAdmin(),
+             {"DROP ROLE IF EXISTS \"" + user + "\"",
+              "CREATE ROLE \"" + user + "\" LOGIN PASSWORD '" + password + "'"});
+    StoreSqlLogin(user, password);
+    THdbc db;
+    db.SetDriver("SQL Server");
+    SignOn(db, env.Dsn(test::TestDriver::PostgreSQL).dsn);
+    EXPECT_TRUE(db.Connected());
+    EXPECT_EQ(db.InfoString(SQL_USER_NAME), user);
+    EXPECT_EQ(db.InfoString(SQL_DATABASE_NAME), "tevrin");
+}
+
 } // namespace
 } // namespace zen
