@@ -58,9 +58,10 @@ void SignOn(THdbc& database, const std::string& dataSource);
 void StoreSqlLogin(const std::string& userName, const std::string& password);
 
 // `zendrato --set-login USER`: reads the password from `in` (without echo when it is a
-// terminal) and stores the login. Returns the process exit code: 0 when stored, 1 when the
-// registry file cannot be written, 2 on a usage error or when the home directory cannot be
-// created (one line on `err`).
+// terminal, given back also when a signal ends the program) and stores the login. Returns
+// the process exit code: 0 when stored, 1 when the registry file cannot be written, 2 on a
+// usage error, an empty or unreadable password (the stored login stays as it was) or when
+// the home directory cannot be created (one line on `err`).
 // The command line is read by the program's one parser (CommandLine.h).
 bool IsSetLoginCommand(int argc, char** argv);
 int RunSetLogin(int argc, char** argv, std::istream& in, std::ostream& err);
