@@ -4,9 +4,12 @@
 #include "app/Registry.h"
 #include "dbutil/ExceptionLog.h"
 #include "odbc/Hdbc.h"
+#include "odbc/Henv.h"
 #include "toolkit/Component.h"
 #include "toolkit/Home.h"
+#include "toolkit/Text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <csignal>
 #include <iostream>
@@ -15,6 +18,7 @@
 #include <optional>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace zen {
 
@@ -224,6 +228,55 @@ std::string EncryptHex(const std::string& plain) {
     return out;
 }
 
+namespace {
+
+// The driver manager's English refusal of a data source that is not there (or whose name
+// is too long to look up) told in Slovene: which one, and which there are. Other failures
+// keep their text.
+void ExplainMissingDataSource(EODBC& e, const std::string& dataSource) {
+    std::optional<std::vector<std::string>> known;
+    try {
+        known = THenv::Instance().DataSources();
+    } catch (const std::exception&) {
+        // Without the list only the driver manager's state tells.
+    }
+    const bool tooLong = dataSource.size() > SQL_MAX_DSN_LENGTH;
+    bool missing = false;
+    if (known) {
+        // Looked up as the driver manager does, without regard to case.
+        missing = std::none_of(known->begin(), known->end(), [&](const std::string& n) {
+            return AsciiUpper(n) == AsciiUpper(dataSource);
+        });
+    } else {
+        missing = std::any_of(e.Records().begin(), e.Records().end(),
+                              [](const TErrorRec& r) { return r.sqlState == "IM002"; });
+    }
+    if (!tooLong && !missing) {
+        return;
+    }
+    std::string text;
+    if (dataSource.empty()) {
+        text = "Vir podatkov ni podan.";
+    } else if (tooLong) {
+        text = "Vir podatkov »" + dataSource + "« ni uporaben: ime je predolgo (največ " +
+               std::to_string(SQL_MAX_DSN_LENGTH) + " znakov, šumnik šteje za dva).";
+    } else {
+        text = "Vir podatkov »" + dataSource + "« ne obstaja.";
+    }
+    if (known && known->empty()) {
+        text += " Virov podatkov ni.";
+    } else if (known) {
+        std::string list;
+        for (const std::string& n : *known) {
+            list += (list.empty() ? "" : ", ") + n;
+        }
+        text += " Obstoječi viri: " + list + ".";
+    }
+    e.SetMessage(text + "\nVzrok: " + e.Message());
+}
+
+} // namespace
+
 void SignOn(THdbc& database, const std::string& dataSource) {
     std::string userName, password;
     ReadSqlLogin(userName, password); // on failure the outputs still hold what was read
@@ -231,7 +284,12 @@ void SignOn(THdbc& database, const std::string& dataSource) {
     database.SetDataSource(dataSource);
     database.SetUserName(userName);
     database.SetPassword(password);
-    database.SetConnected(true);
+    try {
+        database.SetConnected(true);
+    } catch (EODBC& e) {
+        ExplainMissingDataSource(e, dataSource);
+        throw;
+    }
 }
 
 void StoreSqlLogin(const std::string& userName, const std::string& password) {

@@ -334,6 +334,39 @@ TEST_P(SignOnTest, EachRunClosesAndReopensWithTheStoredLogin) {
     EXPECT_EQ(disconnects, 1);
 }
 
+// The driver manager's English refusal becomes the operator's Slovene: which source, which
+// there are, and the driver manager's text as the cause. A name past the driver manager's
+// limit is refused even when it is defined.
+TEST_P(SignOnTest, AMissingOrOverlongDataSourceIsNamedWithTheExistingOnes) {
+    test::DsnInfo dsn = test::OdbcTestEnv::Get().Dsn(GetParam());
+    const std::string overlong = std::string(40, 'V') + dsn.label;
+    test::OdbcTestEnv::Get().AddDataSource(GetParam(), overlong);
+    THdbc db;
+    db.SetDriver("SQL Server");
+    for (const std::string& name : {std::string("NiTakegaVira"), overlong}) {
+        SCOPED_TRACE(name);
+        try {
+            SignOn(db, name);
+            ADD_FAILURE() << "signed on";
+        } catch (const EODBC& e) {
+            const std::string text = e.Message();
+            const std::string head = "Vir podatkov »" + name + "« " +
+                                     (name == overlong ? "ni uporaben: ime je predolgo (največ 32 "
+                                                         "znakov, šumnik šteje za dva)."
+                                                       : "ne obstaja.");
+            EXPECT_EQ(text.substr(0, head.size()), head) << text;
+            for (const char* known : {"ZenSqlite", "ZenPostgres"}) {
+                EXPECT_NE(text.find(known), std::string::npos) << text;
+            }
+            EXPECT_NE(text.find(" Obstoječi viri: "), std::string::npos) << text;
+            EXPECT_NE(text.find("\nVzrok: [unixODBC]"), std::string::npos) << text;
+            EXPECT_EQ(text.substr(text.size() - e.Records().front().message.size()),
+                      e.Records().front().message);
+        }
+        EXPECT_FALSE(db.Connected());
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(BothDrivers, SignOnTest, ::testing::ValuesIn(test::OdbcTestEnv::Drivers()),
                          [](const auto& info) { return test::OdbcTestEnv::Label(info.param); });
 
@@ -343,7 +376,9 @@ TEST(SignOnPostgres, AStoredWrongPasswordIsRefusedByTheServer) {
     test::DsnInfo dsn = test::OdbcTestEnv::Get().Dsn(test::TestDriver::PostgreSQL);
     StoreSqlLogin(dsn.user, dsn.password + "x");
     THdbc db;
-    EXPECT_THROW(SignOn(db, dsn.dsn), EODBC);
+    // The server's own text: the data source is there.
+    EXPECT_NE(test::FailureOf<EODBC>([&] { SignOn(db, dsn.dsn); }).find("password"),
+              std::string::npos);
     EXPECT_FALSE(db.Connected());
 }
 
