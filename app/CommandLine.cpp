@@ -99,10 +99,16 @@ std::string SetLoginHelp() {
            "\n"
            "Shrani prijavo SQL, s katero se prenos prijavi v bazo Tevrin: uporabnika in geslo,\n"
            "zakodirano s konstantami namestitve, v register (HKEY_LOCAL_MACHINE.reg v domači\n"
-           "mapi). Geslo se prebere s standardnega vhoda, na terminalu brez odmeva.\n"
+           "mapi). Geslo se prebere s standardnega vhoda, na terminalu brez odmeva. Prazno\n"
+           "geslo se ne shrani.\n"
            "\n"
-           "Izhodno stanje: 0 shranjeno; 1 registra ni mogoče zapisati; 2 napačna uporaba ali\n"
-           "domače mape ni mogoče ustvariti.\n";
+           "Zakodiranje gesla ni šifriranje: geslo le skrije pred bežnim pogledom; kdor lahko\n"
+           "prebere datoteko, ga zlahka razkodira. Geslo varuje samo način datoteke: zapiše se\n"
+           "tako, da jo lahko bere le njen lastnik (0600).\n"
+           "\n"
+           "Izhodno stanje: 0 shranjeno; 1 registra ni mogoče zapisati; 2 napačna uporaba,\n"
+           "prazno ali neberljivo geslo (shranjena prijava ostane nespremenjena) ali domače\n"
+           "mape ni mogoče ustvariti.\n";
 }
 
 std::string TransferHelp() {

@@ -4,15 +4,21 @@
 #include "app/Registry.h"
 #include "dbutil/ExceptionLog.h"
 #include "odbc/Hdbc.h"
+#include "odbc/Henv.h"
 #include "toolkit/Component.h"
 #include "toolkit/Home.h"
+#include "toolkit/Text.h"
 
+#include <algorithm>
 #include <charconv>
+#include <csignal>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace zen {
 
@@ -31,27 +37,62 @@ void ReadConstant(TRegistry& r, const char* name, uint16_t& value) {
     }
 }
 
-// Turns terminal echo off for its lifetime when standard input is a terminal.
+// The terminal as it was before echo went off, for the signal handler: a signal that ends
+// the program at the prompt must not leave the operator's terminal without echo.
+termios g_echoSaved{};
+volatile sig_atomic_t g_echoOff = 0;
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+extern "C" void RestoreEchoAndEnd(int sig) {
+    if (g_echoOff) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &g_echoSaved);
+        g_echoOff = 0;
+        const char newline = '\n'; // the shell's prompt on a line of its own
+        (void)!write(STDERR_FILENO, &newline, 1);
+    }
+    // Ends the process as the signal would have, so that its parent sees the signal.
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+// Turns terminal echo off for its lifetime when standard input is a terminal, and gives it
+// back on every way out: return, exception, or a signal that ends the program.
 class NoEcho {
 public:
     NoEcho() {
-        if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved_) == 0) {
-            termios quiet = saved_;
-            quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-            active_ = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+        if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &g_echoSaved) != 0) {
+            return;
+        }
+        struct sigaction action {};
+        action.sa_handler = RestoreEchoAndEnd;
+        sigemptyset(&action.sa_mask);
+        for (size_t i = 0; i < std::size(kEndingSignals); ++i) {
+            sigaction(kEndingSignals[i], &action, &previous_[i]);
+        }
+        termios quiet = g_echoSaved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        g_echoOff = 1;
+        active_ = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+        if (!active_) {
+            Restore();
         }
     }
-    ~NoEcho() {
-        if (active_) {
-            tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_);
-        }
-    }
+    ~NoEcho() { Restore(); }
     bool Active() const { return active_; }
     NoEcho(const NoEcho&) = delete;
     NoEcho& operator=(const NoEcho&) = delete;
 
 private:
-    termios saved_{};
+    void Restore() {
+        if (g_echoOff) {
+            tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_echoSaved);
+            g_echoOff = 0;
+        }
+        for (size_t i = 0; i < std::size(kEndingSignals); ++i) {
+            sigaction(kEndingSignals[i], &previous_[i], nullptr);
+        }
+    }
+    struct sigaction previous_[std::size(kEndingSignals)]{};
     bool active_ = false;
 };
 
@@ -187,6 +228,55 @@ std::string EncryptHex(const std::string& plain) {
     return out;
 }
 
+namespace {
+
+// The driver manager's English refusal of a data source that is not there (or whose name
+// is too long to look up) told in Slovene: which one, and which there are. Other failures
+// keep their text.
+void ExplainMissingDataSource(EODBC& e, const std::string& dataSource) {
+    std::optional<std::vector<std::string>> known;
+    try {
+        known = THenv::Instance().DataSources();
+    } catch (const std::exception&) {
+        // Without the list only the driver manager's state tells.
+    }
+    const bool tooLong = dataSource.size() > SQL_MAX_DSN_LENGTH;
+    bool missing = false;
+    if (known) {
+        // Looked up as the driver manager does, without regard to case.
+        missing = std::none_of(known->begin(), known->end(), [&](const std::string& n) {
+            return AsciiUpper(n) == AsciiUpper(dataSource);
+        });
+    } else {
+        missing = std::any_of(e.Records().begin(), e.Records().end(),
+                              [](const TErrorRec& r) { return r.sqlState == "IM002"; });
+    }
+    if (!tooLong && !missing) {
+        return;
+    }
+    std::string text;
+    if (dataSource.empty()) {
+        text = "Vir podatkov ni podan.";
+    } else if (tooLong) {
+        text = "Vir podatkov »" + dataSource + "« ni uporaben: ime je predolgo (največ " +
+               std::to_string(SQL_MAX_DSN_LENGTH) + " znakov, šumnik šteje za dva).";
+    } else {
+        text = "Vir podatkov »" + dataSource + "« ne obstaja.";
+    }
+    if (known && known->empty()) {
+        text += " Virov podatkov ni.";
+    } else if (known) {
+        std::string list;
+        for (const std::string& n : *known) {
+            list += (list.empty() ? "" : ", ") + n;
+        }
+        text += " Obstoječi viri: " + list + ".";
+    }
+    e.SetMessage(text + "\nVzrok: " + e.Message());
+}
+
+} // namespace
+
 void SignOn(THdbc& database, const std::string& dataSource) {
     std::string userName, password;
     ReadSqlLogin(userName, password); // on failure the outputs still hold what was read
@@ -194,7 +284,12 @@ void SignOn(THdbc& database, const std::string& dataSource) {
     database.SetDataSource(dataSource);
     database.SetUserName(userName);
     database.SetPassword(password);
-    database.SetConnected(true);
+    try {
+        database.SetConnected(true);
+    } catch (EODBC& e) {
+        ExplainMissingDataSource(e, dataSource);
+        throw;
+    }
 }
 
 void StoreSqlLogin(const std::string& userName, const std::string& password) {
@@ -237,6 +332,7 @@ int RunSetLogin(const std::string& userName, std::istream& in, std::ostream& err
         return 2;
     }
     std::string password;
+    bool gotLine = false;
     {
         std::unique_ptr<NoEcho> noEcho;
         if (&in == &std::cin) {
@@ -245,13 +341,20 @@ int RunSetLogin(const std::string& userName, std::istream& in, std::ostream& err
                 err << "Geslo za " << userName << ": " << std::flush;
             }
         }
-        std::getline(in, password);
+        gotLine = static_cast<bool>(std::getline(in, password));
         if (noEcho && noEcho->Active()) {
             err << "\n";
         }
     }
     if (!password.empty() && password.back() == '\r') {
         password.pop_back();
+    }
+    // An empty or closed input is no password: storing an empty one would only make the
+    // next transfer fail at the server, long after this said it was done.
+    if (!gotLine || password.empty()) {
+        err << (gotLine ? "Geslo je prazno" : "Gesla ni mogoče prebrati s standardnega vhoda")
+            << "; prijava za " << userName << " ni shranjena.\n";
+        return 2;
     }
     try {
         StoreSqlLogin(userName, password);

@@ -51,16 +51,20 @@ std::string Encrypt(const std::string& plain, uint16_t startKey, const TScramble
 std::string EncryptHex(const std::string& plain);
 
 // A transfer run's sign-on: the registry login, then the connection closed, given the data
-// source, user name and password, and opened.
+// source, user name and password, and opened. A data source that does not exist (or whose
+// name is too long for the driver manager) fails with the EODBC of the connect, its text
+// saying in Slovene which source and which sources exist, the driver manager's after
+// "Vzrok:".
 void SignOn(THdbc& database, const std::string& dataSource);
 
 // Stores a login: "UserName" and the scrambled "Password" under "SOFTWARE\Orvanel\SQL".
 void StoreSqlLogin(const std::string& userName, const std::string& password);
 
 // `zendrato --set-login USER`: reads the password from `in` (without echo when it is a
-// terminal) and stores the login. Returns the process exit code: 0 when stored, 1 when the
-// registry file cannot be written, 2 on a usage error or when the home directory cannot be
-// created (one line on `err`).
+// terminal, given back also when a signal ends the program) and stores the login. Returns
+// the process exit code: 0 when stored, 1 when the registry file cannot be written, 2 on a
+// usage error, an empty or unreadable password (the stored login stays as it was) or when
+// the home directory cannot be created (one line on `err`).
 // The command line is read by the program's one parser (CommandLine.h).
 bool IsSetLoginCommand(int argc, char** argv);
 int RunSetLogin(int argc, char** argv, std::istream& in, std::ostream& err);

@@ -10,9 +10,11 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <iostream>
 #include <optional>
 #include <unistd.h>
@@ -27,6 +29,14 @@ bool HaveDisplay() {
         return v && *v;
     };
     return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+// A standard input the caller closed reads as empty: otherwise the first file the program
+// opens would take its number, and --set-login would read that file as the password.
+void KeepStandardInputOpen() {
+    if (::fcntl(STDIN_FILENO, F_GETFD) == -1 && errno == EBADF) {
+        (void)::open("/dev/null", O_RDONLY); // the lowest free number, which is 0
+    }
 }
 
 int RunWindow(int argc, char** argv) {
@@ -68,6 +78,7 @@ int RunTransfer(int argc, char** argv, const zen::TTransferArgs& args) {
 } // namespace
 
 int main(int argc, char** argv) {
+    KeepStandardInputOpen();
     // A date given to --transfer is read in the locale's short date format.
     std::setlocale(LC_ALL, "");
     zen::InitFormatSettingsFromLocale();

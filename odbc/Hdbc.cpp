@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <odbcinst.h>
 
+#include <cctype>
 #include <cstdint>
 #include <strings.h>
 
@@ -77,19 +78,47 @@ bool THdbc::Terminate() {
     return true;
 }
 
+namespace {
+
+// A value the connection string cannot carry as it stands: a ";" would end it and let the
+// rest pass for keywords of its own, braces and "=" confuse the parsers, and blanks at its
+// ends are dropped.
+bool NeedsBraces(const std::string& value) {
+    return value.find_first_of(";{}=") != std::string::npos ||
+           (!value.empty() && (std::isspace(static_cast<unsigned char>(value.front())) ||
+                               std::isspace(static_cast<unsigned char>(value.back()))));
+}
+
+// One "KEYWORD=value;" pair, the value braced as ODBC defines it ("}" doubled) when needed.
+std::string Pair(const char* keyword, const std::string& value) {
+    if (!NeedsBraces(value)) {
+        return std::string(keyword) + "=" + value + ";";
+    }
+    std::string braced = "{";
+    for (char c : value) {
+        braced += c;
+        if (c == '}') {
+            braced += '}';
+        }
+    }
+    return std::string(keyword) + "=" + braced + "};";
+}
+
+} // namespace
+
 std::string THdbc::ConnectString() const {
     std::string s;
     if (!dataSource_.empty()) {
-        s += "DSN=" + dataSource_ + ";";
+        s += Pair("DSN", dataSource_);
     }
     if (!userName_.empty()) {
-        s += "UID=" + userName_ + ";";
+        s += Pair("UID", userName_);
     }
     if (!password_.empty()) {
-        s += "PWD=" + password_ + ";";
+        s += Pair("PWD", password_);
     }
     if (!driver_.empty()) {
-        s += "DRIVER=" + driver_ + ";";
+        s += Pair("DRIVER", driver_);
     }
     for (const std::string& a : attributes_) {
         s += a + ";";
@@ -98,7 +127,18 @@ std::string THdbc::ConnectString() const {
 }
 
 bool THdbc::UsesDriverConnect() const {
-    return infoPrompt_ != SQL_DRIVER_NOPROMPT || !driver_.empty() || !attributes_.empty();
+    if (infoPrompt_ != SQL_DRIVER_NOPROMPT || !attributes_.empty()) {
+        return true;
+    }
+    if (driver_.empty()) {
+        return false;
+    }
+    // The driver manager takes a data source before DRIVER, so the string would carry only
+    // the login. A login that needs braces goes by SQLConnect instead: drivers undo braces
+    // in PWD at best (PostgreSQL's keeps them in UID and DSN), and a trace masks the
+    // password of SQLConnect whole but PWD= only up to its first ";".
+    return dataSource_.empty() ||
+           !(NeedsBraces(dataSource_) || NeedsBraces(userName_) || NeedsBraces(password_));
 }
 
 // The environment's window if one is set, else the application's active window, else none.

@@ -74,10 +74,13 @@ public:
     void SetVersion(const std::string&) noexcept {}
     bool NoDescribeParam() const noexcept { return noDescribeParam_; }
 
-    // The connection string for SQLDriverConnect.
+    // The connection string for SQLDriverConnect: DSN, UID, PWD and DRIVER as given, each
+    // value braced ("}" doubled) when it holds ";", "{", "}", "=" or blanks at its ends;
+    // then the Attributes lines as they stand.
     std::string ConnectString() const;
     // Whether Connect uses SQLDriverConnect (prompting, a driver or extra pairs) rather
-    // than SQLConnect.
+    // than SQLConnect. A driver beside a data source leaves a login that needs braces to
+    // SQLConnect.
     bool UsesDriverConnect() const;
 
     // Connects, then asks the driver. Failures give false, "" or 0.

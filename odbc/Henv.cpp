@@ -122,6 +122,24 @@ void THenv::Release() {
     SetAllocated(false);
 }
 
+std::vector<std::string> THenv::DataSources() {
+    std::vector<std::string> names;
+    SQLHENV h = Handle();
+    // Wide enough for names past the driver manager's limit, which it lists all the same.
+    std::vector<SQLCHAR> name(1024), description(1024);
+    for (SQLUSMALLINT direction = SQL_FETCH_FIRST;; direction = SQL_FETCH_NEXT) {
+        SQLSMALLINT nameLength = 0, descriptionLength = 0;
+        SQLRETURN rc = SQLDataSources(
+            h, direction, name.data(), static_cast<SQLSMALLINT>(name.size()), &nameLength,
+            description.data(), static_cast<SQLSMALLINT>(description.size()), &descriptionLength);
+        if (rc == SQL_NO_DATA || !Checked(rc)) {
+            break;
+        }
+        names.emplace_back(reinterpret_cast<const char*>(name.data()));
+    }
+    return names;
+}
+
 void THenv::SetConnectionPooling(TConnectionPooling mode) {
     if (mode == pooling_) {
         return;

@@ -5,6 +5,9 @@
 #include "odbc/Hbase.h"
 #include "odbc/OCLError.h"
 
+#include <string>
+#include <vector>
+
 class QWidget;
 
 namespace zen {
@@ -36,6 +39,10 @@ public:
 
     TODBCError& Error() noexcept { return error_; }
     TChildren& Children() noexcept { return children_; }
+
+    // The names of the data sources the driver manager knows, user and system ones, in its
+    // order (SQLDataSources).
+    std::vector<std::string> DataSources();
 
     TConnectionPooling ConnectionPooling() const noexcept { return pooling_; }
     // A changed mode releases the environment (every connection and statement with it)

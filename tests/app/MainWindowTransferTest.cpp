@@ -85,6 +85,22 @@ TEST(MainWindowTransfer, TheWindowOwnsTheLiveDataSetsAndPrenosRunsOnThem) {
         << closer.texts[0].toStdString();
     w.tbNapaka->Open();
     EXPECT_TRUE(w.tbNapaka->IsEmpty());
+
+    // A data source that is not there, or whose name is too long, is named in Slovene in the
+    // message box, with those that are and the driver manager's text as the cause.
+    for (const std::string& alias : {std::string("NiTakegaVira"), std::string(40, 'V')}) {
+        w.fAlias->setText(QString::fromStdString(alias));
+        closer.texts.clear();
+        QTest::mouseClick(w.bPrenos, Qt::LeftButton);
+        ASSERT_EQ(closer.texts.size(), 1);
+        const std::string text = closer.texts[0].toStdString();
+        const std::string head =
+            "Vir podatkov »" + alias + "« " + (alias.size() > 32 ? "ni uporaben" : "ne obstaja.");
+        EXPECT_EQ(text.rfind(head, 0), 0u) << text;
+        EXPECT_NE(text.find(" Obstoječi viri: " + dsn.dsn), std::string::npos) << text;
+        EXPECT_NE(text.find("\nVzrok: [unixODBC]"), std::string::npos) << text;
+        EXPECT_FALSE(w.Database->Connected());
+    }
 }
 
 } // namespace

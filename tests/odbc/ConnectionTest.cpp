@@ -284,6 +284,19 @@ TEST_P(ConnectionTest, ChangingThePoolingModeReleasesEveryConnection) {
     THenv::Instance().SetConnectionPooling(cpDefault);
 }
 
+// A data source whose name holds ";" and braces is reached whole, beside the driver name
+// the main window sets, and is not taken for keywords.
+TEST_P(ConnectionTest, ADataSourceNameWithSeparatorsAndBracesIsReachedWhole) {
+    const std::string name = "Zen;Vir{" + dsn.label + "}=1";
+    OdbcTestEnv::Get().AddDataSource(GetParam(), name);
+    db->SetDataSource(name);
+    db->SetDriver("SQL Server");
+    EXPECT_FALSE(db->UsesDriverConnect());
+    db->Connect();
+    EXPECT_TRUE(db->Connected());
+    EXPECT_EQ(db->InfoString(SQL_DATA_SOURCE_NAME), name);
+}
+
 INSTANTIATE_TEST_SUITE_P(BothDrivers, ConnectionTest, ::testing::ValuesIn(OdbcTestEnv::Drivers()),
                          [](const auto& info) { return OdbcTestEnv::Label(info.param); });
 
@@ -336,6 +349,14 @@ TEST(ConnectionProperties, DefaultsAndTheFixedVersion) {
     db.SetPassword("p");
     db.SetAttributes({"APP=Zendrato", "WSID=pc1"});
     EXPECT_EQ(db.ConnectString(), "DSN=x;UID=u;PWD=p;DRIVER=SQL Server;APP=Zendrato;WSID=pc1;");
+    // Values that would end a pair or open a brace are braced, a "}" doubled.
+    db.SetDataSource("a;b");
+    db.SetUserName("u{1}");
+    db.SetPassword("p;PWD=x}");
+    db.SetAttributes({});
+    EXPECT_EQ(db.ConnectString(), "DSN={a;b};UID={u{1}}};PWD={p;PWD=x}}};DRIVER=SQL Server;");
+    db.SetPassword(" p ");
+    EXPECT_EQ(db.ConnectString(), "DSN={a;b};UID={u{1}}};PWD={ p };DRIVER=SQL Server;");
     db.SetConnected(false); // closed already: nothing happens
     EXPECT_FALSE(db.Allocated());
 }
@@ -380,6 +401,22 @@ TEST_F(PostgresTest, WrongPasswordIsRefused) {
     db.SetPassword(dsn.password);
     db.Connect();
     EXPECT_TRUE(db.Connected());
+}
+
+// Where the connection string must carry the login (extra pairs), a password that holds
+// the string's own characters is braced, and the real driver undoes the braces.
+TEST_F(PostgresTest, ABracedPasswordReachesTheServerWhole) {
+    const std::string password = "Ge;slo{=}42}";
+    auto& env = OdbcTestEnv::Get();
+    env.Exec(env.PostgresAdmin(), {"DROP ROLE IF EXISTS zen_oklepaji",
+                                   "CREATE ROLE zen_oklepaji LOGIN PASSWORD '" + password + "'"});
+    db.SetUserName("zen_oklepaji");
+    db.SetPassword(password);
+    db.SetAttributes({"ReadOnly=0"});
+    ASSERT_TRUE(db.UsesDriverConnect());
+    db.Connect();
+    EXPECT_TRUE(db.Connected());
+    EXPECT_EQ(db.InfoString(SQL_USER_NAME), "zen_oklepaji");
 }
 
 TEST_F(PostgresTest, TerminatedBackendIsALostLinkAndTheNextUseReconnects) {

@@ -9,10 +9,19 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <poll.h>
+#include <pty.h>
 #include <sstream>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <tuple>
+#include <unistd.h>
 
 namespace zen {
 namespace {
@@ -206,6 +215,90 @@ TEST(SetLogin, TheProgramReadsThePasswordFromStandardInput) {
     EXPECT_TRUE(ReadSqlLogin(user, password));
     EXPECT_EQ(user, "uporabnik");
     EXPECT_EQ(password, "Geslo z presledkom");
+
+    // Its help says plainly what the scrambling is worth.
+    std::string help = (home.Path() / "help").string();
+    ASSERT_EQ(std::system((std::string(ZENDRATO_BIN) + " --set-login --help >" + help).c_str()), 0);
+    EXPECT_NE(test::ReadFileBytes(help).find("Zakodiranje gesla ni šifriranje"), std::string::npos);
+}
+
+// An input that gives no password stores nothing: the program says so, ends with status 2
+// and leaves the stored login as it was.
+TEST(SetLogin, AnEmptyOrUnreadablePasswordIsRefusedAndTheStoredLoginStays) {
+    test::TempHome home;
+    StoreSqlLogin("janez", "staro-geslo");
+    const auto file = home.Path() / "HKEY_LOCAL_MACHINE.reg";
+    const std::string before = test::ReadFileBytes(file);
+    ASSERT_FALSE(before.empty());
+    const std::string unreadable = "Gesla ni mogoče prebrati s standardnega vhoda";
+    const std::string empty = "Geslo je prazno";
+    const std::string err = (home.Path() / "err").string();
+    for (auto [feed, redirect, said] :
+         std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"printf '' | ", "", unreadable},
+             {"", " </dev/null", unreadable},
+             {"", " <&-", unreadable},
+             {"printf '\\r\\n' | ", "", empty}}) {
+        std::string command = feed + ZENDRATO_BIN + " --set-login novi" + redirect + " 2>" + err;
+        int status = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << command;
+        EXPECT_EQ(test::ReadFileBytes(err), said + "; prijava za novi ni shranjena.\n") << command;
+        EXPECT_EQ(test::ReadFileBytes(file), before) << command;
+    }
+}
+
+// ^C or a termination at the password prompt ends the program as the signal does, with the
+// terminal's echo back on and nothing stored.
+TEST(SetLogin, ASignalAtThePromptGivesTheTerminalItsEchoBack) {
+    test::TempHome home;
+    StoreSqlLogin("janez", "staro-geslo");
+    const auto file = home.Path() / "HKEY_LOCAL_MACHINE.reg";
+    const std::string before = test::ReadFileBytes(file);
+    for (int sig : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(strsignal(sig));
+        int master = -1, slave = -1;
+        ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            // The terminal as the program's controlling terminal, as in a shell.
+            setsid();
+            ioctl(slave, TIOCSCTTY, 0);
+            for (int fd = 0; fd < 3; ++fd) {
+                dup2(slave, fd);
+            }
+            close(master);
+            close(slave);
+            execl(ZENDRATO_BIN, ZENDRATO_BIN, "--set-login", "novi", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        std::string seen;
+        pollfd p{master, POLLIN, 0};
+        while (seen.find("Geslo za novi: ") == std::string::npos && poll(&p, 1, 10000) == 1) {
+            char buffer[256];
+            ssize_t n = read(master, buffer, sizeof buffer);
+            if (n <= 0) {
+                break;
+            }
+            seen.append(buffer, static_cast<size_t>(n));
+        }
+        termios t{};
+        ASSERT_EQ(tcgetattr(slave, &t), 0);
+        EXPECT_FALSE(t.c_lflag & ECHO) << "at the prompt: " << seen;
+        if (sig == SIGINT) {
+            EXPECT_EQ(write(master, "\x03", 1), 1);
+        } else {
+            kill(pid, sig);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+        ASSERT_EQ(tcgetattr(slave, &t), 0);
+        EXPECT_TRUE(t.c_lflag & ECHO);
+        close(master);
+        close(slave);
+    }
+    EXPECT_EQ(test::ReadFileBytes(file), before);
 }
 
 class SignOnTest : public ::testing::TestWithParam<test::TestDriver> {
@@ -241,6 +334,39 @@ TEST_P(SignOnTest, EachRunClosesAndReopensWithTheStoredLogin) {
     EXPECT_EQ(disconnects, 1);
 }
 
+// The driver manager's English refusal becomes the operator's Slovene: which source, which
+// there are, and the driver manager's text as the cause. A name past the driver manager's
+// limit is refused even when it is defined.
+TEST_P(SignOnTest, AMissingOrOverlongDataSourceIsNamedWithTheExistingOnes) {
+    test::DsnInfo dsn = test::OdbcTestEnv::Get().Dsn(GetParam());
+    const std::string overlong = std::string(40, 'V') + dsn.label;
+    test::OdbcTestEnv::Get().AddDataSource(GetParam(), overlong);
+    THdbc db;
+    db.SetDriver("SQL Server");
+    for (const std::string& name : {std::string("NiTakegaVira"), overlong}) {
+        SCOPED_TRACE(name);
+        try {
+            SignOn(db, name);
+            ADD_FAILURE() << "signed on";
+        } catch (const EODBC& e) {
+            const std::string text = e.Message();
+            const std::string head = "Vir podatkov »" + name + "« " +
+                                     (name == overlong ? "ni uporaben: ime je predolgo (največ 32 "
+                                                         "znakov, šumnik šteje za dva)."
+                                                       : "ne obstaja.");
+            EXPECT_EQ(text.substr(0, head.size()), head) << text;
+            for (const char* known : {"ZenSqlite", "ZenPostgres"}) {
+                EXPECT_NE(text.find(known), std::string::npos) << text;
+            }
+            EXPECT_NE(text.find(" Obstoječi viri: "), std::string::npos) << text;
+            EXPECT_NE(text.find("\nVzrok: [unixODBC]"), std::string::npos) << text;
+            EXPECT_EQ(text.substr(text.size() - e.Records().front().message.size()),
+                      e.Records().front().message);
+        }
+        EXPECT_FALSE(db.Connected());
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(BothDrivers, SignOnTest, ::testing::ValuesIn(test::OdbcTestEnv::Drivers()),
                          [](const auto& info) { return test::OdbcTestEnv::Label(info.param); });
 
@@ -250,8 +376,29 @@ TEST(SignOnPostgres, AStoredWrongPasswordIsRefusedByTheServer) {
     test::DsnInfo dsn = test::OdbcTestEnv::Get().Dsn(test::TestDriver::PostgreSQL);
     StoreSqlLogin(dsn.user, dsn.password + "x");
     THdbc db;
-    EXPECT_THROW(SignOn(db, dsn.dsn), EODBC);
+    // The server's own text: the data source is there.
+    EXPECT_NE(test::FailureOf<EODBC>([&] { SignOn(db, dsn.dsn); }).find("password"),
+              std::string::npos);
     EXPECT_FALSE(db.Connected());
+}
+
+// A stored login that holds the connection string's own characters signs on as it stands,
+// beside the driver name the main window sets: nothing cut, no keyword added.
+TEST(SignOnPostgres, AStoredLoginWithSeparatorsAndBracesSignsOnWhole) {
+    ZEN_REQUIRE_DRIVER(test::TestDriver::PostgreSQL);
+    test::TempHome home;
+    auto& env = test::OdbcTestEnv::Get();
+    const std::string user = "prijava;Database=postgres", password = "Ge;slo{=}42}";
+    env.Exec(env.PostgresAdmin(),
+             {"DROP ROLE IF EXISTS \"" + user + "\"",
+              "CREATE ROLE \"" + user + "\" LOGIN PASSWORD '" + password + "'"});
+    StoreSqlLogin(user, password);
+    THdbc db;
+    db.SetDriver("SQL Server");
+    SignOn(db, env.Dsn(test::TestDriver::PostgreSQL).dsn);
+    EXPECT_TRUE(db.Connected());
+    EXPECT_EQ(db.InfoString(SQL_USER_NAME), user);
+    EXPECT_EQ(db.InfoString(SQL_DATABASE_NAME), "tevrin");
 }
 
 } // namespace

@@ -221,17 +221,34 @@ void OdbcTestEnv::WriteIniFiles() {
                   "\nUsageCount=1\n\n"
                   "[PostgreSQL ANSI]\nDescription=PostgreSQL ANSI\nDriver=" +
                   FindDriver("psqlodbca.so") + "\nUsageCount=1\n");
-    WriteFile(
-        dir_ / "odbc.ini",
-        std::string("[") + kSqliteDsn + "]\nDriver=SQLite3\nDatabase=" +
-            (dir_ / "tevrin.db").string() + "\nTimeout=2000\nStepAPI=1\n\n[" + kPgDsn +
-            "]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=" + std::to_string(pgPort_) +
-            "\nDatabase=" + kPgDatabase + "\nUpdatableCursors=1\nUseDeclareFetch=1\n\n[" + kPgDsn +
-            "Admin]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=" +
-            std::to_string(pgPort_) + "\nDatabase=postgres\n");
+    WriteFile(dir_ / "odbc.ini", std::string("[") + kSqliteDsn + "]\n" +
+                                     DsnBody(TestDriver::SQLite) + "\n[" + kPgDsn + "]\n" +
+                                     DsnBody(TestDriver::PostgreSQL) + "\n[" + kPgDsn +
+                                     "Admin]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=" +
+                                     std::to_string(pgPort_) + "\nDatabase=postgres\n");
     // Set before the driver manager is first used in this process.
     setenv("ODBCSYSINI", dir_.c_str(), 1);
     setenv("ODBCINI", (dir_ / "odbc.ini").c_str(), 1);
+}
+
+std::string OdbcTestEnv::DsnBody(TestDriver driver) const {
+    if (driver == TestDriver::SQLite) {
+        return "Driver=SQLite3\nDatabase=" + (dir_ / "tevrin.db").string() +
+               "\nTimeout=2000\nStepAPI=1\n";
+    }
+    return "Driver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=" + std::to_string(pgPort_) +
+           "\nDatabase=" + kPgDatabase + "\nUpdatableCursors=1\nUseDeclareFetch=1\n";
+}
+
+DsnInfo OdbcTestEnv::AddDataSource(TestDriver driver, const std::string& name) {
+    std::ofstream out(dir_ / "odbc.ini", std::ios::binary | std::ios::app);
+    out << "\n[" << name << "]\n" << DsnBody(driver);
+    if (!out.flush()) {
+        throw std::runtime_error("cannot add data source " + name);
+    }
+    DsnInfo info = Dsn(driver);
+    info.dsn = name;
+    return info;
 }
 
 void OdbcTestEnv::StartPostgres() {

@@ -42,6 +42,8 @@ public:
     }
 
     DsnInfo Dsn(TestDriver driver) const;
+    // Adds a data source of another name over the same database as Dsn(driver).
+    DsnInfo AddDataSource(TestDriver driver, const std::string& name);
     // The PostgreSQL server's superuser, for administrative statements in tests.
     DsnInfo PostgresAdmin() const;
     // Starts the PostgreSQL cluster on first call (executables or test processes that
@@ -62,6 +64,7 @@ public:
 
 private:
     void WriteIniFiles();
+    std::string DsnBody(TestDriver driver) const;
     void StartPostgres();
     void StopPostgres();
     void StartWatchdog();
