@@ -69,6 +69,12 @@ void TBatchTransferUi::Message(const std::string& text) {
     err_ << PrintableLines(text) << std::endl;
 }
 
+void TBatchTransferUi::Notice(const std::string& text) {
+    EndProgress();
+    notice_ = text;
+    err_ << PrintableLines(text) << std::endl;
+}
+
 void TBatchTransferUi::Progress(int percent) {
     if (percent == shown_) {
         return;
@@ -162,6 +168,10 @@ int RunBatchTransfer(const TTransferArgs& args, std::ostream& out, std::ostream&
         out << "Preizkus končan, v bazi Tevrin ni nič zapisano (preklicanih računov: "
             << ui.Invoices() << ")." << std::endl;
     }
+    // Before the result, on a line without a tab: no job takes it for an error row.
+    if (!ui.NoticeText().empty()) {
+        out << PrintableText(ui.NoticeText()) << '\n';
+    }
     if (ui.Completed()) {
         out << kCompletedMessage << '\n';
     }
@@ -178,10 +188,11 @@ int RunBatchTransfer(const TTransferArgs& args, std::ostream& out, std::ostream&
     }
     if (!args.Report.empty()) {
         try {
+            const std::vector<TNapakaRow> rows = WithNotice(ui.Errors(), ui.NoticeText());
             if (IsCsvReport(args.Report)) {
-                WriteNapakaCsv(ui.Errors(), args.Report);
+                WriteNapakaCsv(rows, args.Report);
             } else {
-                WriteNapakaPdf(ui.Errors(), args.Report);
+                WriteNapakaPdf(rows, args.Report);
             }
         } catch (const std::exception& e) {
             // The invoices stay written; a job that asked for the report must not take its

@@ -30,12 +30,15 @@ public:
     bool AskRepeat(const std::string& question) override;
     void ShowErrors(TTable& tbNapaka) override;
     void InvoiceWritten(const TInvoiceSummary& invoice) override;
+    void Notice(const std::string& text) override;
 
     // Ends a progress bar's line, so that what follows starts on a line of its own.
     void EndProgress();
     // Whether the run ended with "Dodajanje zaključeno !".
     bool Completed() const { return completed_; }
     const std::vector<TNapakaRow>& Errors() const { return errors_; }
+    // What the run told beside its errors (the file's prices unreadable); empty for none.
+    const std::string& NoticeText() const { return notice_; }
     int Invoices() const { return invoices_; }
 
 private:
@@ -48,6 +51,7 @@ private:
     int invoices_ = 0;
     bool completed_ = false;
     std::vector<TNapakaRow> errors_;
+    std::string notice_;
 };
 
 // Whether the error report asked for is a CSV file (its name ends in ".csv", in any case)

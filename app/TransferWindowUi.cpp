@@ -5,12 +5,21 @@
 #include "report/FNapaka.h"
 #include "toolkit/Component.h"
 #include "toolkit/Field.h"
+#include "transfer/TransferRun.h"
+
+#include <utility>
 
 #include <QProgressBar>
 
 namespace zen {
 
 void TTransferWindowUi::Message(const std::string& text) {
+    // The end message carries the run's notice, told once.
+    if (text == kCompletedMessage && !notice_.empty()) {
+        ShowMessage(QString::fromStdString(text + "\n\n" + notice_));
+        notice_.clear();
+        return;
+    }
     ShowMessage(QString::fromStdString(text));
 }
 
@@ -28,11 +37,14 @@ bool TTransferWindowUi::AskRepeat(const std::string& question) {
 }
 
 void TTransferWindowUi::ShowErrors(TTable& tbNapaka) {
+    const std::string notice = std::exchange(notice_, std::string());
     if (TNapaka* report = TNapaka::Instance(); report && report->DataSet() == &tbNapaka) {
+        report->SetNotice(notice);
         report->Show(window_);
+        report->SetNotice({});
         return;
     }
-    std::string text;
+    std::string text = notice.empty() ? std::string() : notice + "\n\n";
     for (tbNapaka.First(); !tbNapaka.Eof(); tbNapaka.Next()) {
         text += tbNapaka.FieldByName("StRac")->AsString() + "  " +
                 tbNapaka.FieldByName("Napaka")->AsString() + "\n";

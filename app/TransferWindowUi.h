@@ -20,8 +20,11 @@ public:
     // The report made at program start (TNapaka::Instance()); without one the rows still
     // reach the operator, as a message.
     void ShowErrors(TTable& tbNapaka) override;
+    // Kept for the end message or the report, which carry it.
+    void Notice(const std::string& text) override { notice_ = text; }
 
 private:
+    std::string notice_;
     QWidget* window_;
     QProgressBar* progressBar_;
 };

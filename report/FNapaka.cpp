@@ -64,7 +64,7 @@ std::vector<TNapakaRow> TNapaka::Rows() {
 }
 
 bool TNapaka::Show(QWidget* parent) {
-    const std::vector<TNapakaRow> rows = Rows();
+    const std::vector<TNapakaRow> rows = WithNotice(Rows(), notice_);
     if (rows.empty()) {
         return false;
     }
@@ -98,7 +98,7 @@ bool TNapaka::Show(QWidget* parent) {
 }
 
 bool TNapaka::ExportPdf(const std::filesystem::path& file) {
-    const std::vector<TNapakaRow> rows = Rows();
+    const std::vector<TNapakaRow> rows = WithNotice(Rows(), notice_);
     if (rows.empty()) {
         return false;
     }

@@ -28,6 +28,8 @@ public:
     static TNapaka* Instance();
 
     TDataSet* DataSet() const { return table_; }
+    // A notice of the run that the report prints before the error rows; empty for none.
+    void SetNotice(const std::string& notice) { notice_ = notice; }
 
     // The error rows from the first to the last, in the table's order; the table is left
     // on its first row. EInvalidOperation without a table or when it is closed.
@@ -48,6 +50,7 @@ protected:
 
 private:
     TDataSet* table_;
+    std::string notice_;
 };
 
 } // namespace zen

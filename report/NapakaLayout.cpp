@@ -1,6 +1,15 @@
 #include "report/NapakaLayout.h"
 
-namespace zen::napaka {
+namespace zen {
+
+std::vector<TNapakaRow> WithNotice(std::vector<TNapakaRow> rows, const std::string& notice) {
+    if (!notice.empty()) {
+        rows.insert(rows.begin(), TNapakaRow{std::string(), notice});
+    }
+    return rows;
+}
+
+namespace napaka {
 
 namespace {
 
@@ -59,4 +68,5 @@ std::vector<TPage> PlanPages(double pageHeight, const std::vector<double>& rowHe
     return planner.Take();
 }
 
-} // namespace zen::napaka
+} // namespace napaka
+} // namespace zen

@@ -14,6 +14,10 @@ struct TNapakaRow {
     std::string Napaka;
 };
 
+// The rows as the reports print them: a notice of the run (the file's prices unreadable),
+// when there is one, first, without an invoice number, then the error rows.
+std::vector<TNapakaRow> WithNotice(std::vector<TNapakaRow> rows, const std::string& notice);
+
 namespace napaka {
 
 inline constexpr double kMargin = 10.0;

@@ -475,6 +475,39 @@ TEST_P(BatchTransfer, ACheckWritesNothingAndARealRunIsThenRefusedWhenRepeated) {
     EXPECT_EQ(Invoices(), "2/4");
 }
 
+// A file whose prices stop being readable is priced by the rules from the start, and the
+// operator is told so: on standard error, on its own line before the result (no tab: no
+// job takes it for an error row), and first in the report. A file without the field at
+// all asks for the rules and is not remarked on.
+TEST_P(BatchTransfer, PricesUnreadableFromARecordOnAreToldBesideTheResult) {
+    const std::string notice = "Cene v datoteki prenosa niso berljive od zapisa 2 (račun 1002) "
+                               "naprej, zato so vse vrstice ocenjene po cenah in pravilih Tevrina.";
+    std::vector<std::vector<std::string>> records = {
+        {"KRANJC ANA", "ADSL", "2.000", "10.0000", "1001"},
+        {"ZAVOD SONCE", "ADSL", "1.000", "x", "1002"},
+    };
+    test::WriteDbf(file, test::TransferColumns(), records);
+    TRun r = Transfer({"--check"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find(notice + "\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find(notice + "\nDodajanje zaključeno !\n"), std::string::npos) << r.out;
+
+    records.push_back(kBadRecords[2]);
+    test::WriteDbf(file, test::TransferColumns(), records);
+    const auto csv = home.Path() / "napake.csv";
+    r = Transfer({"--check", "--report", csv.string()});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.out.find(notice + "\nČ3\tPlačnik (Nikogar) ne obstaja !\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(test::ReadFileBytes(csv).find("Napaka\r\n;" + notice + "\r\nČ3;"), std::string::npos)
+        << test::ReadFileBytes(csv);
+
+    test::WriteDbf(file, test::TransferColumns(false), {{"KRANJC ANA", "ADSL", "2.000", "1001"}});
+    r = Transfer({"--check"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.find("Cene v datoteki"), std::string::npos) << r.out;
+}
+
 // Texts from the transfer file reach the rows on standard output: a line break or a tab in
 // one must not forge a row for the job that reads them, an escape sequence must not reach
 // the terminal.

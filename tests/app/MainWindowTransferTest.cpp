@@ -4,12 +4,14 @@
 #include "ModalCloser.h"
 #include "app/DateEdit.h"
 #include "app/FMain.h"
+#include "app/TransferWindowUi.h"
 #include "app/ZenApplication.h"
 #include "dataset/ODSI.h"
 #include "localtable/Table.h"
 #include "support/OdbcTestEnv.h"
 #include "support/TestSupport.h"
 #include "toolkit/DateTime.h"
+#include "transfer/TransferRun.h"
 
 #include <QLineEdit>
 #include <QProgressBar>
@@ -101,6 +103,26 @@ TEST(MainWindowTransfer, TheWindowOwnsTheLiveDataSetsAndPrenosRunsOnThem) {
         EXPECT_NE(text.find("\nVzrok: [unixODBC]"), std::string::npos) << text;
         EXPECT_FALSE(w.Database->Connected());
     }
+}
+
+// A run's notice (the file's prices unreadable) reaches the operator in the end message,
+// once; a run without one ends with the message alone.
+TEST(MainWindowTransfer, TheEndMessageCarriesTheRunsNotice) {
+    int argc = 1;
+    char arg0[] = "app_tests";
+    char* argv[] = {arg0, nullptr};
+    TZenApplication app(argc, argv);
+    QWidget window;
+    QProgressBar bar(&window);
+    TTransferWindowUi ui(&window, &bar);
+    const std::string notice = PricesUnreadableNotice(3, "R-3");
+    test::ModalCloser closer;
+    ui.Notice(notice);
+    ui.Message(kCompletedMessage);
+    ui.Message(kCompletedMessage);
+    EXPECT_EQ(closer.texts,
+              QStringList({QString::fromStdString(std::string(kCompletedMessage) + "\n\n" + notice),
+                           QString::fromUtf8(kCompletedMessage)}));
 }
 
 } // namespace

@@ -364,12 +364,16 @@ TEST_P(TransferRunTest, FilePricesEndAtTheFirstUnreadablePrice) {
     EXPECT_EQ(rows[8], "Zavod Sonce|Ana Kranjc|ADSL|1.000|9.5000|2009");
     EXPECT_EQ(rows[9], "Zavod Sonce|Ana Kranjc|ADSL|1.000|0.0000|2010");
     EXPECT_EQ(rows[10], "Zavod Sonce|Ana Kranjc|ADSL|1.000|0.0000|2011");
+    // The operator is told where the prices stopped and what priced the lines instead.
+    EXPECT_EQ(run.Notice(), PricesUnreadableNotice(10, "2010"));
+    EXPECT_NE(std::find(ui.messages.begin(), ui.messages.end(), run.Notice()), ui.messages.end());
 
     // Without the field every row has 0.
     WriteFile({{"KRANJC ANA", "ADSL", "2.000", "3001"}}, false);
     RunUpToInvoices();
     EXPECT_EQ(WorkingRows(),
               std::vector<std::string>{"Zavod Sonce|Ana Kranjc|ADSL|2.000|0.0000|3001"});
+    EXPECT_EQ(run.Notice(), "") << "a file without prices asks for the rules";
 }
 
 // An invoice that cannot be written as its records ask is rolled back whole, logged with
