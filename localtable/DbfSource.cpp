@@ -62,7 +62,9 @@ TDbfSource::TDbfSource(std::vector<unsigned char> data)
     : data_(std::move(data)), inMemory_(true), size_(data_.size()) {}
 
 TDbfSource::TDbfSource(const std::filesystem::path& file) : path_(file) {
-    fd_ = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    // Not blocking: a named pipe must be refused, not waited on. Reading a regular file
+    // does not heed the flag.
+    fd_ = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd_ < 0) {
         if (errno == ENOENT || errno == ENOTDIR) {
             throw EInOutError("File " + file.string() + " does not exist");

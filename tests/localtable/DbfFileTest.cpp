@@ -14,6 +14,7 @@
 #include <fstream>
 #include <functional>
 #include <malloc.h>
+#include <sys/stat.h>
 #include <vector>
 
 namespace zen {
@@ -134,6 +135,14 @@ TEST_F(DbfDamage, EveryBrokenFileIsRefusedWithAMessageNamingIt) {
     std::string m = test::FailureOf<EInOutError>([&] { TDbfFile f(missing); });
     EXPECT_NE(m.find(missing.string()), std::string::npos) << m;
     EXPECT_NE(m.find("does not exist"), std::string::npos) << m;
+
+    // Neither a directory nor a named pipe, which must not be waited on.
+    auto pipe = home.Path() / "cev.dbf";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const auto& notAFile : {home.Path(), pipe}) {
+        m = test::FailureOf<EInOutError>([&] { TDbfFile f(notAFile); });
+        EXPECT_EQ(m, "File " + notAFile.string() + " is not a file");
+    }
 
     auto text = Copy(std::vector<unsigned char>(100, 'x'));
     m = test::FailureOf<EDatabaseError>([&] { TDbfFile f(text); });
