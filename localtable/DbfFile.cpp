@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <stdexcept>
 #include <system_error>
 #include <unordered_map>
 #include <unordered_set>
@@ -18,9 +19,12 @@ namespace zen {
 
 namespace {
 
-// A table larger than this is not a transfer file; refusing it keeps a wrong path from
-// exhausting memory.
-constexpr uintmax_t kMaxFileSize = uintmax_t(1) << 30;
+// A memo file larger than this is not read; refusing it keeps a wrong file from exhausting
+// memory.
+constexpr uintmax_t kMaxMemoSize = uintmax_t(1) << 30;
+
+// Live records between two remembered positions (DbfFile.h, strides_).
+constexpr size_t kLiveStride = 4096;
 
 uint32_t Le16(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8;
@@ -135,21 +139,15 @@ double Level7Double(uint64_t bits) {
     return d;
 }
 
-std::vector<unsigned char> ReadWholeFile(const std::filesystem::path& path, const char* what) {
+// Memo files are read whole on first use: no transfer file has one.
+std::vector<unsigned char> ReadMemoFile(const std::filesystem::path& path) {
     std::error_code ec;
-    auto status = std::filesystem::status(path, ec);
-    if (!std::filesystem::exists(status)) {
-        throw EInOutError(std::string(what) + " " + path.string() + " does not exist");
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-        throw EInOutError(std::string(what) + " " + path.string() + " is not a file");
-    }
     uintmax_t size = std::filesystem::file_size(path, ec);
     if (ec) {
         throw EInOutError("Cannot read " + path.string() + ": " + ec.message());
     }
-    if (size > kMaxFileSize) {
-        throw EInOutError("File " + path.string() + " is too large for a dBase table");
+    if (size > kMaxMemoSize) {
+        throw EInOutError("Memo file " + path.string() + " is too large");
     }
     std::ifstream in(path, std::ios::binary);
     std::vector<unsigned char> data(static_cast<size_t>(size));
@@ -227,14 +225,20 @@ private:
     uint32_t blockSize_ = 512;
 };
 
-TDbfFile::TDbfFile(const std::filesystem::path& path) : path_(path) {
-    data_ = ReadWholeFile(path, "File");
+TDbfFile::TDbfFile(const std::filesystem::path& path, const TDbfHeaderCheck& checkHeader)
+    : path_(path), source_(std::make_unique<TDbfSource>(path)) {
     ParseHeader();
+    if (checkHeader) {
+        checkHeader(*this);
+    }
+    source_->Snapshot(header_);
+    CheckRecords();
 }
 
 TDbfFile::TDbfFile(const std::filesystem::path& path, std::vector<unsigned char> data)
-    : path_(path), data_(std::move(data)) {
+    : path_(path), source_(std::make_unique<TDbfSource>(std::move(data))) {
     ParseHeader();
+    CheckRecords();
 }
 
 TDbfFile::~TDbfFile() = default;
@@ -258,17 +262,19 @@ void TDbfFile::Fail(const std::string& fault) const {
 }
 
 void TDbfFile::FailValue(size_t record, const TDbfField& f, const std::string& fault) const {
-    size_t physical = (records_[record] - headerLength_) / recordLength_ + 1;
-    Fail("record " + std::to_string(physical) + ", field " + f.Name + ": " + fault);
+    Fail("record " + std::to_string(Physical(record) + 1) + ", field " + f.Name + ": " + fault);
 }
 
 void TDbfFile::ParseHeader() {
-    if (data_.size() < 32 || !PlausibleHeader(data_.data(), data_.size())) {
-        throw EDatabaseError("File " + path_.string() + " is not a dBase table");
+    if (source_->Size() < 32 || !PlausibleHeader(source_->At(0, 32), source_->Size())) {
+        // Said to the operator who named the file: nothing of it has been used.
+        throw EDatabaseError("Datoteka " + path_.string() + " ni datoteka dBase.");
     }
-    const unsigned char* h = data_.data();
+    headerLength_ = Le16(source_->At(0, 32) + 8);
+    const unsigned char* at = source_->At(0, headerLength_);
+    header_.assign(at, at + headerLength_);
+    const unsigned char* h = header_.data();
     version_ = h[0];
-    headerLength_ = Le16(h + 8);
     recordLength_ = Le16(h + 10);
     if (h[15] != 0) {
         Fail("the table is encrypted");
@@ -297,25 +303,61 @@ void TDbfFile::ParseHeader() {
                                   std::to_string(recordLength_));
     }
     RenameDuplicateFields();
+}
 
-    uint64_t promised = Le32(h + 4);
-    uint64_t held = (data_.size() - headerLength_) / recordLength_;
+void TDbfFile::CheckRecords() {
+    uint64_t promised = Le32(header_.data() + 4);
+    uint64_t held = (source_->Size() - headerLength_) / recordLength_;
     if (promised > held) {
         Fail("the file is truncated: the header promises " + std::to_string(promised) +
              " records, the file holds " + std::to_string(held));
     }
-    records_.reserve(static_cast<size_t>(promised));
+    std::vector<uint64_t> strides;
+    size_t live = 0;
     for (uint64_t i = 0; i < promised; ++i) {
-        size_t off = headerLength_ + static_cast<size_t>(i) * recordLength_;
-        unsigned char flag = data_[off];
+        unsigned char flag = Flag(i);
         if (flag == '*') {
             continue;
         }
         if (flag != ' ') {
             Fail("record " + std::to_string(i + 1) + " is damaged (no deletion flag)");
         }
-        records_.push_back(off + 1);
+        if (live % kLiveStride == 0) {
+            strides.push_back(i);
+        }
+        ++live;
     }
+    recordCount_ = live;
+    // Without deleted records a record's number is its position.
+    if (live != promised) {
+        strides_ = std::move(strides);
+        lastRecord_ = 0;
+        lastPhysical_ = strides_.empty() ? 0 : strides_[0];
+    }
+}
+
+unsigned char TDbfFile::Flag(uint64_t physical) const {
+    return *source_->At(headerLength_ + physical * recordLength_, 1);
+}
+
+uint64_t TDbfFile::Physical(size_t record) const {
+    if (record >= recordCount_) {
+        throw std::out_of_range("dBase record " + std::to_string(record));
+    }
+    if (strides_.empty()) {
+        return record;
+    }
+    if (record < lastRecord_ || record - lastRecord_ >= kLiveStride) {
+        lastRecord_ = record / kLiveStride * kLiveStride;
+        lastPhysical_ = strides_[record / kLiveStride];
+    }
+    while (lastRecord_ < record) {
+        do {
+            ++lastPhysical_;
+        } while (Flag(lastPhysical_) == '*');
+        ++lastRecord_;
+    }
+    return lastPhysical_;
 }
 
 bool TDbfFile::ParseDescriptors(size_t start, size_t size, size_t nameLength, bool level7,
@@ -326,11 +368,11 @@ bool TDbfFile::ParseDescriptors(size_t start, size_t size, size_t nameLength, bo
     size_t pos = start;
     size_t offset = 0;
     int nullBits = 0;
-    while (pos < headerLength_ && data_[pos] != 0x0D) {
+    while (pos < headerLength_ && header_[pos] != 0x0D) {
         if (pos + size > headerLength_) {
             return false;
         }
-        const unsigned char* d = data_.data() + pos;
+        const unsigned char* d = header_.data() + pos;
         size_t typeAt = level7 ? 32 : 11;
         size_t lenAt = level7 ? 33 : 16;
         TDbfField f;
@@ -446,7 +488,7 @@ bool TDbfFile::ParseDescriptors(size_t start, size_t size, size_t nameLength, bo
         return false;
     }
     // The longer dBase 7 layout is taken only when its descriptors end where they should.
-    if (level7 && (pos >= headerLength_ || data_[pos] != 0x0D)) {
+    if (level7 && (pos >= headerLength_ || header_[pos] != 0x0D)) {
         return false;
     }
     if (nullBits > 0 && (!nullFlags_ || nullFlags_->Size * 8 < nullBits)) {
@@ -489,10 +531,12 @@ int TDbfFile::FieldIndex(std::string_view name) const {
 }
 
 std::string_view TDbfFile::Raw(size_t record, const TDbfField& f) const {
-    // Offsets and sizes were checked against the record length, and every live record
-    // lies wholly inside the data.
-    return {reinterpret_cast<const char*>(data_.data() + records_.at(record) + f.Offset),
-            static_cast<size_t>(f.Size)};
+    // Offsets and sizes were checked against the record length, and every record the
+    // header promises lies wholly inside the file. The record is read whole, so that the
+    // views of its fields hold together.
+    const unsigned char* r =
+        source_->At(headerLength_ + Physical(record) * recordLength_, recordLength_);
+    return {reinterpret_cast<const char*>(r + 1 + f.Offset), static_cast<size_t>(f.Size)};
 }
 
 bool TDbfFile::FlaggedNull(size_t record, const TDbfField& f) const {
@@ -652,8 +696,8 @@ TDbfValue TDbfFile::ReadMemo(size_t record, const TDbfField& f, std::string_view
             std::error_code ec;
             if (foxExt == foxPro && std::filesystem::is_regular_file(candidate, ec)) {
                 try {
-                    memo_ = std::make_unique<Memo>(candidate, ReadWholeFile(candidate, "Memo file"),
-                                                   foxPro, version_);
+                    memo_ = std::make_unique<Memo>(candidate, ReadMemoFile(candidate), foxPro,
+                                                   version_);
                 } catch (const Exception& e) {
                     memoFault_ = e.Message();
                 }

@@ -1,15 +1,20 @@
 #pragma once
 // Read-only access to a dBase table (dBase III, IV and 7, FoxBASE, FoxPro and Visual
-// FoxPro headers). The whole file is read and checked when the object is made; field
-// values are decoded when asked for, so that one unreadable value spoils only its own
-// reading. The file is untrusted input: every offset is checked against what was read.
+// FoxPro headers). When the object is made, the header is read and checked first, then
+// the file is copied privately and every record's deletion flag checked (DbfSource.h);
+// records are read from the copy as they are asked for, so that memory does not grow with
+// the table. Field values are decoded when asked for, so that one unreadable value spoils
+// only its own reading. The file is untrusted input: every offset is checked against what
+// was read.
 
 #include "localtable/CodePage.h"
+#include "localtable/DbfSource.h"
 #include "toolkit/FieldTypes.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,12 +44,18 @@ struct TDbfValue {
     double Number = 0;
 };
 
+class TDbfFile;
+// Sees a table whose header has been read, before anything else is: it refuses a table by
+// raising.
+using TDbfHeaderCheck = std::function<void(const TDbfFile&)>;
+
 class TDbfFile {
 public:
-    // Reads and checks the file. EInOutError when it cannot be read, EDatabaseError when
-    // it is not a dBase table, is damaged, or its code page or field names cannot be read;
-    // the message names the file and the fault.
-    explicit TDbfFile(const std::filesystem::path& path);
+    // Reads and checks the file; `checkHeader`, when given, right after the header.
+    // EInOutError when it cannot be read or copied, EDatabaseError when it is not a dBase
+    // table, is damaged, or its code page or field names cannot be read; the message names
+    // the file and the fault.
+    explicit TDbfFile(const std::filesystem::path& path, const TDbfHeaderCheck& checkHeader = {});
     // The same over bytes already read; path names the file in messages and leads to
     // its memo file.
     TDbfFile(const std::filesystem::path& path, std::vector<unsigned char> data);
@@ -57,15 +68,16 @@ public:
     static bool LooksLikeDbf(const std::filesystem::path& path);
 
     const std::filesystem::path& Path() const { return path_; }
-    // The file's bytes as they were read when the object was made.
-    const std::vector<unsigned char>& Bytes() const { return data_; }
+    // SHA-256 of the file's bytes as they were read when the object was made, as 64
+    // lower-case hexadecimal digits.
+    const std::string& ContentHash() const { return source_->Hash(); }
     unsigned char Version() const { return version_; }
     const std::string& CodePage() const { return decoder_->CodePage(); }
     const std::vector<TDbfField>& Fields() const { return fields_; }
     // Index of the field with this name (ASCII case ignored), -1 when there is none.
     int FieldIndex(std::string_view name) const;
     // Records not marked deleted, in the file's order.
-    size_t RecordCount() const { return records_.size(); }
+    size_t RecordCount() const { return recordCount_; }
     // EDatabaseError / EConvertError naming the file, record and field when the stored
     // value cannot be read.
     TDbfValue Value(size_t record, size_t field) const;
@@ -74,6 +86,10 @@ private:
     class Memo;
 
     void ParseHeader();
+    void CheckRecords();
+    // The position in the file of a record not marked deleted.
+    uint64_t Physical(size_t record) const;
+    unsigned char Flag(uint64_t physical) const;
     // False when the descriptors do not fit this layout; `fault` says why when the reason
     // is worth more than "they do not fit".
     bool ParseDescriptors(size_t start, size_t size, size_t nameLength, bool level7,
@@ -86,13 +102,19 @@ private:
     TDbfValue ReadMemo(size_t record, const TDbfField& f, std::string_view raw) const;
 
     std::filesystem::path path_;
-    std::vector<unsigned char> data_;
+    std::unique_ptr<TDbfSource> source_;
+    std::vector<unsigned char> header_; // the header's bytes, descriptors included
     unsigned char version_ = 0;
     size_t headerLength_ = 0;
     size_t recordLength_ = 0;
     std::vector<TDbfField> fields_;
     std::optional<TDbfField> nullFlags_; // Visual FoxPro's hidden _NullFlags field
-    std::vector<size_t> records_;        // offsets of live records in data_
+    size_t recordCount_ = 0;             // not marked deleted
+    // Where every kLiveStride-th live record lies, when some records are deleted: a record is
+    // found from the one before it or from its stride's start, at a few bytes a stride.
+    std::vector<uint64_t> strides_;
+    mutable size_t lastRecord_ = 0;
+    mutable uint64_t lastPhysical_ = 0;
     std::unique_ptr<TCodePageDecoder> decoder_;
     mutable std::unique_ptr<Memo> memo_;
     mutable bool memoTried_ = false;

@@ -224,6 +224,11 @@ void TTable::SetDatabaseName(const std::string& name) {
     databaseName_ = name;
 }
 
+void TTable::SetTableFormat(TTableFormat format) {
+    CheckInactive();
+    format_ = format;
+}
+
 std::filesystem::path TTable::TablePath() const {
     if (tableName_.empty()) {
         DatabaseError("No table name given");
@@ -245,7 +250,7 @@ std::filesystem::path TTable::TablePath() const {
 }
 
 bool TTable::IsDbf() const {
-    if (EndsWithNoCase(tableName_, ".dbf")) {
+    if (format_ == tfDBase || EndsWithNoCase(tableName_, ".dbf")) {
         return true;
     }
     std::filesystem::path p = TablePath();
@@ -294,7 +299,7 @@ void TTable::CreateTable() {
 void TTable::OpenStorage() {
     std::filesystem::path p = TablePath();
     if (IsDbf()) {
-        dbf_ = std::make_unique<TDbfFile>(p);
+        dbf_ = std::make_unique<TDbfFile>(p, OnDbfHeader);
     } else {
         sql_ = std::make_unique<TSqliteTable>(p, p.stem().string());
     }

@@ -1,10 +1,10 @@
 #pragma once
-// TTable: a dataset over one local table. A dBase table (a name ending in .dbf, or a file
-// that starts with a dBase header) is read through the dBase reader and cannot be
-// changed; any other table is an SQLite file of its own (SqliteTable.h), kept in the
-// directory of the database alias, or at the table name's path when the database name is
-// empty. Rows are loaded on Open and kept in the primary index's order; posted rows take
-// their place in that order at once.
+// TTable: a dataset over one local table. A dBase table (a name ending in .dbf, a file
+// that starts with a dBase header, or any file of a table whose format is tfDBase) is read
+// through the dBase reader and cannot be changed; any other table is an SQLite file of its own
+// (SqliteTable.h), kept in the directory of the database alias, or at the table name's path when
+// the database name is empty. Rows are loaded on Open and kept in the primary index's order; posted
+// rows take their place in that order at once.
 //
 // Each write is its own transaction of the table's file unless a TBatch gathers the
 // writes of a whole run phase into one.
@@ -22,6 +22,10 @@
 #include <vector>
 
 namespace zen {
+
+// How a table's file is taken: by what it holds, or as a dBase table whatever it holds, for
+// a file that must only ever be read (a file that is no dBase table is then refused).
+enum TTableFormat { tfDetect, tfDBase };
 
 class TTable : public TDataSet {
 public:
@@ -64,15 +68,24 @@ public:
     const std::string& DatabaseName() const { return databaseName_; }
     void SetDatabaseName(const std::string& name);
 
+    TTableFormat TableFormat() const { return format_; }
+    // Only while closed.
+    void SetTableFormat(TTableFormat format);
+
     // The file that holds the table (EDatabaseError for an unknown alias or no name).
     std::filesystem::path TablePath() const;
     // Whether TableName names a dBase table.
     bool IsDbf() const;
-    // The open dBase table as it was read at opening (the file may have changed since);
+    // The open dBase table as it was read at opening (the file may have changed since, the
+    // table has not);
     // nullptr unless the table is an open dBase table.
     const TDbfFile* Dbf() const { return dbf_.get(); }
     // Whether the table is there to be opened.
     bool Exists() const;
+
+    // Sees a dBase table's header as the table opens, before any record is read; raising
+    // refuses the table, which stays closed.
+    TDbfHeaderCheck OnDbfHeader;
 
     // Makes the table from FieldDefs and IndexDefs, replacing an existing table of that
     // name and its rows. Only while closed; dBase tables cannot be created.
@@ -144,6 +157,7 @@ private:
 
     std::string tableName_;
     std::string databaseName_;
+    TTableFormat format_ = tfDetect;
     std::unique_ptr<TDbfFile> dbf_;
     std::unique_ptr<TSqliteTable> sql_;
     std::unique_ptr<TRowOrder> rows_; // SQLite tables, in reading order

@@ -3,6 +3,7 @@
 #include "dataset/ODSI.h"
 #include "localtable/Table.h"
 #include "odbc/Hdbc.h"
+#include "toolkit/Exceptions.h"
 #include "transfer/PrenosNapaka.h"
 #include "transfer/VeskPrenosRac.h"
 
@@ -26,6 +27,24 @@ TwwOEDataSet* MakeDataSet(TComponent& owner, const char* name, std::vector<std::
 
 } // namespace
 
+void CheckTransferFields(const TDbfFile& file) {
+    std::vector<std::string> missing;
+    for (const char* name : {"Stranka", "Artikel", "Kolicina", "StRac"}) {
+        if (file.FieldIndex(name) < 0) {
+            missing.push_back(name);
+        }
+    }
+    if (missing.empty()) {
+        return;
+    }
+    std::string names = missing[0];
+    for (size_t i = 1; i < missing.size(); ++i) {
+        names += (i + 1 < missing.size() ? ", " : " in ") + missing[i];
+    }
+    throw EDatabaseError("Datoteka " + file.Path().string() + " nima " +
+                         (missing.size() == 1 ? "polja " : "polj ") + names + ".");
+}
+
 TTransferComponents CreateTransferComponents(TComponent& owner) {
     TTransferComponents c;
     // The connection first: each dataset takes the first connection among its owner's
@@ -36,6 +55,10 @@ TTransferComponents CreateTransferComponents(TComponent& owner) {
     c.tbRac = new TTable(&owner);
     c.tbRac->SetName("tbRac");
     c.tbRac->SetTableName("Prenos.DBF");
+    // Whatever the operator names is only read: a file that is no dBase table is refused,
+    // never opened as a table of another kind.
+    c.tbRac->SetTableFormat(tfDBase);
+    c.tbRac->OnDbfHeader = CheckTransferFields;
     c.tbNapaka = new TTable(&owner);
     c.tbNapaka->SetName("tbNapaka");
     SetupPrenosNapaka(*c.tbNapaka);

@@ -11,6 +11,7 @@ namespace zen {
 class THdbc;
 class TwwOEDataSet;
 class TTable;
+class TDbfFile;
 
 struct TTransferComponents {
     THdbc* Database = nullptr;
@@ -31,9 +32,14 @@ struct TTransferComponents {
     TwwOEDataSet* tbLookMsForm = nullptr;    // price formulas
 };
 
-// Makes the connection "Database" (driver "SQL Server"), the local tables tbRac, tbNapaka
-// and tbRacPoz, and the eleven datasets, each named as above, owned by `owner`, on that
-// connection, with its two-line query (one line for Param), live and editable with
+// Refuses a transfer file that lacks a field the run reads (Stranka, Artikel, Kolicina,
+// StRac; Cena may be missing) by EDatabaseError, its message naming the file and the fields.
+void CheckTransferFields(const TDbfFile& file);
+
+// Makes the connection "Database" (driver "SQL Server"), the local tables tbRac (read as a
+// dBase table whatever the file holds, refused by CheckTransferFields before any record
+// is read), tbNapaka and tbRacPoz, and the eleven datasets, each named as above, owned by `owner`,
+// on that connection, with its two-line query (one line for Param), live and editable with
 // optimistic concurrency by values.
 TTransferComponents CreateTransferComponents(TComponent& owner);
 

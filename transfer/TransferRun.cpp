@@ -183,7 +183,7 @@ bool TTransfer::MayRepeat() {
     // The content this run transfers, read when the file was opened: the file may have
     // been replaced since, and the journal must know what was booked.
     const TDbfFile* dbf = c_.tbRac->Dbf();
-    in.FileHash = dbf ? TransferContentHash(dbf->Bytes()) : TransferFileHash(opt_.Path);
+    in.FileHash = dbf ? dbf->ContentHash() : TransferFileHash(opt_.Path);
     in.DataSource = opt_.DataSource;
     in.PoslDog = opt_.PoslDog;
     in.Referent = opt_.Referent;

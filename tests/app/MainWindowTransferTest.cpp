@@ -48,15 +48,18 @@ TEST(MainWindowTransfer, TheWindowOwnsTheLiveDataSetsAndPrenosRunsOnThem) {
     EXPECT_EQ(w.tbPrometPoz->SQL().Text(), "SELECT * FROM PrometPoz \r\nORDER BY KLJUC,POZ \r\n");
     EXPECT_EQ(w.tbParameter->SQL().Count(), 1);
 
-    // An empty transfer file (a dBase III header without records).
-    std::string header(65, '\0');
+    // An empty transfer file (a dBase III header of the fields the run reads, no records).
+    const std::string fields[] = {"STRANKA", "ARTIKEL", "KOLICINA", "STRAC"};
+    std::string header(32 + 32 * std::size(fields) + 1, '\0');
     header[0] = 0x03;
-    header[8] = 65;
-    header[10] = 11;
-    header.replace(32, 7, "STRANKA");
-    header[43] = 'C';
-    header[48] = 10;
-    header[64] = 0x0D;
+    header[8] = char(header.size());
+    header[10] = char(1 + 10 * std::size(fields));
+    for (size_t i = 0; i < std::size(fields); ++i) {
+        header.replace(32 + 32 * i, fields[i].size(), fields[i]);
+        header[32 + 32 * i + 11] = fields[i] == "KOLICINA" ? 'N' : 'C';
+        header[32 + 32 * i + 16] = 10;
+    }
+    header.back() = 0x0D;
     auto file = home.Path() / "Prenos.dbf";
     std::ofstream(file, std::ios::binary) << header << '\x1A';
 
@@ -76,7 +79,9 @@ TEST(MainWindowTransfer, TheWindowOwnsTheLiveDataSetsAndPrenosRunsOnThem) {
     // One record, and a customer lookup that the server refuses ("WHERE" inside a name
     // cuts the query): the window shows the database's error, not a missing customer.
     header[4] = 1;
-    std::ofstream(file, std::ios::binary) << header << " NEZNAN    " << '\x1A';
+    std::string record(size_t(header[10]), ' ');
+    record.replace(1, 6, "NEZNAN");
+    std::ofstream(file, std::ios::binary) << header << record << '\x1A';
     w.tbLookSubj2->SetSQL({"SELECT Naziv2, Naziv AS NOWHERE FROM Subjekt ", "ORDER BY NAZIV2 "});
     closer.texts.clear();
     QTest::mouseClick(w.bPrenos, Qt::LeftButton);

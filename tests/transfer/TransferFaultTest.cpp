@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <sqlite3.h>
 
 namespace zen::test {
 namespace {
@@ -293,6 +294,49 @@ TEST_P(TransferFaultTest, TheTransferFileChangedUnderTheRun) {
     }
 }
 
+// A file named as the transfer file that is no dBase table (the accounting database
+// itself, say) or lacks a field the run reads is refused by name before anything is
+// written, and is left as it was: an SQLite database keeps its bytes, its rollback journal
+// mode among them, and gets no -wal or -shm beside it.
+TEST_P(TransferFaultTest, AFileThatIsNoTransferFileIsRefusedAndLeftAsItWas) {
+    ResetDatabase(2);
+    const std::string transferFile = options.Path;
+    options.Path = (home.Path() / "Tevrin.db").string();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(options.Path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "PRAGMA journal_mode=DELETE; CREATE TABLE Tevrin (Naziv TEXT); "
+                           "INSERT INTO Tevrin VALUES ('Zavod Sonce')",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    const std::string before = ReadFileBytes(options.Path);
+    ASSERT_EQ(before.at(18), 1) << "not in rollback-journal mode";
+
+    EXPECT_EQ(Run(), "Datoteka " + options.Path + " ni datoteka dBase.");
+    const std::string after = ReadFileBytes(options.Path);
+    EXPECT_EQ(after.substr(18, 2), before.substr(18, 2)) << "the journal mode changed";
+    EXPECT_TRUE(after == before) << "the file changed";
+    for (const char* beside : {"-wal", "-shm", "-journal"}) {
+        EXPECT_FALSE(std::filesystem::exists(options.Path + beside)) << beside;
+    }
+
+    options.Path = transferFile;
+    WriteDbf(options.Path, {{"ARTIKEL", 'C', 16}, {"KOLICINA", 'N', 10, 3}}, {{"ADSL", "1.000"}});
+    EXPECT_EQ(Run(), "Datoteka " + options.Path + " nima polj Stranka in StRac.");
+    WriteDbf(options.Path, {{"STRANKA", 'C', 40}, {"KOLICINA", 'N', 10, 3}, {"STRAC", 'C', 10}},
+             {{"P001", "1.000", "1"}});
+    // Cut in its record: the fields are looked at before the records are.
+    std::filesystem::resize_file(options.Path, std::filesystem::file_size(options.Path) - 10);
+    EXPECT_EQ(Run(), "Datoteka " + options.Path + " nima polja Artikel.");
+
+    EXPECT_EQ(Invoices(), "0/0");
+    EXPECT_FALSE(std::filesystem::exists(home.Path() / "TevrinTemp" / "TPrenosNapaka.db"))
+        << "the local tables were made";
+    EXPECT_FALSE(std::filesystem::exists(home.Path() / "TransferJournal.db") &&
+                 !JournalRuns(TransferFileHash(options.Path)).empty());
+}
+
 // The local tables' directory read-only, or too small for the working table: the run
 // ends by the file system's fault before any invoice; after it, the next run works.
 TEST_P(TransferFaultTest, TheLocalTablesCannotBeWritten) {
@@ -332,9 +376,8 @@ TEST_P(TransferFaultTest, TheLocalTablesCannotBeWritten) {
 
 // What a run of a million records rests on, at a size a test can afford: progress moves
 // through every percent of the file in order, and the check phase's memory grows by less
-// than a KiB per record (about 620 bytes now: the working table keeps its rows in memory;
-// the transfer file is read whole when it is opened). bench/transfer-large is the run of
-// a million.
+// than a KiB per record (the transfer file is read from a copy as the records are reached,
+// DbfFileTest). bench/transfer-large is the run of a million.
 TEST_P(TransferFaultTest, ProgressMovesThroughEveryPercentAndTheCheckPhaseStaysUnderAKibPerRecord) {
     ResetDatabase(20);
     std::vector<std::vector<std::string>> records;
