@@ -263,6 +263,32 @@ TEST_P(BatchKillTest, AJournalThatCannotBeWrittenLetsNoInvoiceBeBookedTwice) {
     EXPECT_EQ(PartialInvoices(), kWhole);
 }
 
+// A rollback that fails while the connection stands (made to fail by a library preloaded
+// into the program). Switching autocommit back on would then commit the half invoice, so
+// the run gives its connection up instead: the server rolls the transaction back, and the
+// database holds no part of an invoice that was not to be written. Here the first invoice
+// cannot be valued (the parameters lack the basis of the amounts) with its first line
+// posted.
+TEST_P(BatchKillTest, AFailedRollbackNeverCommitsTheHalfInvoice) {
+    ResetDatabase(3);
+    WriteFile(3);
+    Exec({"ALTER TABLE Param DROP COLUMN OsnZaIzrProdCene"});
+    setenv("LD_PRELOAD", ROLLBACK_FAULT_LIB, 1);
+    setenv("ZEN_TEST_FAIL_ROLLBACK", "1", 1);
+    TChild run(home.Path(), Args(options, false));
+    unsetenv("LD_PRELOAD");
+    unsetenv("ZEN_TEST_FAIL_ROLLBACK");
+    const std::string told = run.Rest();
+    const int status = run.End(false);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << told;
+    EXPECT_NE(told.find("Prenos je prekinjen pri računu " + Key(1) +
+                        " (Plačnik 001), ki ni "
+                        "zapisan. Noben račun ni zapisan."),
+              std::string::npos)
+        << told;
+    EXPECT_EQ(Invoices(), "0/0");
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, BatchKillTest, ::testing::ValuesIn(OdbcTestEnv::Drivers()),
                          [](const auto& info) { return OdbcTestEnv::Label(info.param); });
 

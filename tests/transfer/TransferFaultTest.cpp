@@ -4,6 +4,7 @@
 // every committed invoice whole and no other, and the journal names what was committed.
 
 #include "FaultFixture.h"
+#include "odbc/OCL.h"
 
 #include "dataset/ODSI.h"
 
@@ -162,6 +163,44 @@ TEST_P(TransferFaultTest, AnInvoiceThatFailsLeavesTheEarlierOnesWholeAndTheNextR
     EXPECT_EQ(Invoices(), "0/0");
     module.reset();
     Exec(refused.disarm);
+}
+
+// The run fails right after an invoice is committed and recorded, while the datasets start
+// afresh (the line table is gone). That invoice is told as written, and the message says
+// it is in the journal: the run stopped after it, not at it.
+TEST_P(TransferFaultTest, AFailureAfterARecordedInvoiceSaysItIsWrittenAndRecorded) {
+    ResetDatabase(51);
+    WriteFile(51);
+    module = std::make_unique<TTransferModule>();
+    ui = std::make_unique<TFaultUi>();
+    THdbc* database = module->Components().Database;
+    ui->afterInvoice = [database](size_t n) {
+        if (n == 50) {
+            THstmt s;
+            s.SetHdbc(database);
+            s.SetSQL("ALTER TABLE PrometPoz RENAME TO PrometPozDrugje");
+            s.Execute();
+            database->Commit();
+        }
+    };
+    TTransfer run(module->Components(), *ui, SignOn);
+    std::string error;
+    try {
+        run.Execute(options);
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    const std::string told = "Prenos je prekinjen po računu " + Key(50) +
+                             " (Plačnik 050), ki je zapisan in vpisan v dnevnik prenosov. "
+                             "Zapisanih računov: 50, zadnji " +
+                             Key(50) + ".\nVzrok: ";
+    EXPECT_EQ(error.substr(0, told.size()), told) << error;
+    EXPECT_EQ(ui->invoices.size(), 50u);
+    EXPECT_EQ(run.Invoices(), 50);
+    module.reset();
+    Exec({"ALTER TABLE PrometPozDrugje RENAME TO PrometPoz"});
+    EXPECT_EQ(Invoices(), "50/100");
+    EXPECT_EQ(JournalKeys(TransferFileHash(options.Path)).size(), 50u);
 }
 
 // The journal's disk fills. After the first invoice: the second cannot be recorded, so it
