@@ -508,6 +508,25 @@ TEST_P(BatchTransfer, PricesUnreadableFromARecordOnAreToldBesideTheResult) {
     EXPECT_EQ(r.out.find("Cene v datoteki"), std::string::npos) << r.out;
 }
 
+// Lines that cannot be valued (the parameters lack the basis of the amounts): no invoice
+// is written at 0,00, each payer's invoice has its error row, and the job sees exit 1.
+TEST_P(BatchTransfer, ARunWhoseLinesCannotBeValuedWritesNoneAndExitsOne) {
+    OdbcTestEnv::Get().Exec(dsn, {"ALTER TABLE Param DROP COLUMN OsnZaIzrProdCene"});
+    test::WriteDbf(file, test::TransferColumns(),
+                   {{"KRANJC ANA", "ADSL", "2.000", "10.0000", "1001"},
+                    {"ZAVOD SONCE", "ADSL", "1.000", "5.0000", "1002"}});
+    TRun r = Transfer();
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out.rfind("1001\tRačun za plačnika Zavod Sonce ni zapisan: cene artikla ADSL ni "
+                          "mogoče izračunati (",
+                          0),
+              0u)
+        << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+    EXPECT_EQ(r.out.find("Dodajanje"), std::string::npos);
+    EXPECT_EQ(Invoices(), "0/0");
+}
+
 // Texts from the transfer file reach the rows on standard output: a line break or a tab in
 // one must not forge a row for the job that reads them, an escape sequence must not reach
 // the terminal.
