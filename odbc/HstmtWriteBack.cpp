@@ -6,6 +6,7 @@
 
 #include "odbc/ColumnText.h"
 #include "odbc/Hstmt.h"
+#include "odbc/OCLError.h"
 #include "odbc/SqlText.h"
 #include "odbc/StatementCount.h"
 #include "toolkit/Text.h"
@@ -52,6 +53,10 @@ bool RefreshesAnotherRow(THdbc* hdbc) {
     std::string key = AsciiUpper(hdbc->DriverKey());
     return key.rfind("POSTGRESQL;", 0) == 0;
 }
+
+// What the operator is told when a write finds its row changed or deleted by another
+// user since it was read.
+const char* const kRowChangedMessage = "Zapis je spremenil ali izbrisal drug uporabnik.";
 
 // Kept key values serve the one row operation under way, whichever way it writes.
 class TKeyValuesUse {
@@ -237,6 +242,19 @@ void THstmt::WriteByPosition(SQLULEN row, SQLUSMALLINT operation, unsigned noRow
     UnbindLongForWrite(true);
     if (rc == SQL_NO_DATA && !(noRowsAffected_ & noRowsFlag)) {
         return;
+    }
+    // A driver that finds the row changed or gone since it was read (optimistic
+    // concurrency) writes nothing and says so only in the row's status and an 01001
+    // warning: that is a failure, not a success with information.
+    if (rc == SQL_SUCCESS_WITH_INFO && operation != SQL_ADD) {
+        std::vector<TErrorRec> records = TODBCError().GatherRecords(SQL_HANDLE_STMT, hstmt_, rc);
+        const bool changed = RowStatus(row) == SQL_ROW_ERROR ||
+                             std::any_of(records.begin(), records.end(),
+                                         [](const TErrorRec& r) { return r.sqlState == "01001"; });
+        if (changed) {
+            records.insert(records.begin(), TErrorRec{"01001", 0, kRowChangedMessage});
+            throw EODBC(this, SQL_ERROR, std::move(records));
+        }
     }
     if (rc != SQL_NEED_DATA && !Checked(rc)) {
         return;
