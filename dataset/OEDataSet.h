@@ -297,6 +297,10 @@ private:
     void WriteInfo(TRecordBuffer buffer, const TRecInfo& info) const;
     char* BookmarkBlock(TRecordBuffer buffer) const;
     TMemoryStream* SlotStream(TRecordBuffer buffer, int col) const;
+    // The exact values of the database row a buffer shows (empty for a new record).
+    THstmt::TRowImage* RowImage(TRecordBuffer buffer) const;
+    // Whether a column's slot differs between two buffers (value or NULL).
+    bool SlotChanged(int col, TRecordBuffer before, TRecordBuffer after) const;
     // Copies slots with their flags, stream contents, the bookmark and its flag, and the
     // calculated-field area; never update status nor former cache index.
     void CopyRecord(TRecordBuffer from, TRecordBuffer to) const;
@@ -336,6 +340,7 @@ private:
     void FromField(int col, TRecordBuffer buffer, bool forInsert);
     void FillRow(TRecordBuffer buffer, bool forInsert);
     void ApplyTarget(bool forInsert);
+    bool PutRowBack(TRecordBuffer buffer);
     void UpdateRecords(TRecordBuffer buffer);
     void InsertRecords(TRecordBuffer buffer);
     void DeleteRecords(TRecordBuffer buffer);
@@ -404,6 +409,9 @@ private:
 
     // What the record buffers' references lead to.
     std::vector<std::vector<char>> bookmarkBlocks_;
+    // Per bookmark block, so per buffer: the row image of the row the buffer shows.
+    // Buffers are copied by const members; the images travel with them.
+    mutable std::vector<THstmt::TRowImage> rowImages_;
     std::vector<uint32_t> freeBookmarkBlocks_;
     std::vector<std::unique_ptr<TMemoryStream>> streams_;
     std::vector<uint32_t> freeStreams_;

@@ -216,16 +216,76 @@ void TCustomOEDataSet::ApplyTarget(bool forInsert) {
     }
 }
 
-void TCustomOEDataSet::UpdateRecords(TRecordBuffer buffer) {
-    if (State() == dsEdit && oldValuesBuffer_ && buffer == ActiveBuffer()) {
-        // The row is found by the key it had before the edit.
-        FillRow(oldValuesBuffer_, false);
-        stmt_->KeepKeyValues(1);
+bool TCustomOEDataSet::SlotChanged(int col, TRecordBuffer before, TRecordBuffer after) const {
+    const auto i = static_cast<size_t>(col - 1);
+    const int valueSize = slotSizes_[i] - 1;
+    const char* a = before + slotOffsets_[i];
+    const char* b = after + slotOffsets_[i];
+    if (a[valueSize] != b[valueSize]) {
+        return true;
     }
-    FillRow(buffer, false);
+    if (a[valueSize] == 0 || a[valueSize] == kUnreadLong) {
+        return false; // both NULL, or both the database's unread value
+    }
+    if (colLong_[i]) {
+        TMemoryStream* x = SlotStream(before, col);
+        TMemoryStream* y = SlotStream(after, col);
+        return !x || !y || x->Size() != y->Size() ||
+               (x->Size() > 0 &&
+                std::memcmp(x->Memory(), y->Memory(), static_cast<size_t>(x->Size())) != 0);
+    }
+    if (colTypes_[i] == ftString || colTypes_[i] == ftMemo) {
+        const auto n = static_cast<size_t>(valueSize);
+        return std::string_view(a, strnlen(a, n)) != std::string_view(b, strnlen(b, n));
+    }
+    return std::memcmp(a, b, static_cast<size_t>(valueSize)) != 0;
+}
+
+// Row 1 of the statement as the database holds the row a buffer shows: its image when it
+// has one (exact values), else the buffer's own values. Key values for the write are
+// kept from it.
+bool TCustomOEDataSet::PutRowBack(TRecordBuffer buffer) {
+    const THstmt::TRowImage* image = RowImage(buffer);
+    const bool exact = image && stmt_->RestoreRow(*image, 1);
+    if (!exact) {
+        FillRow(buffer, false);
+    }
+    return exact;
+}
+
+void TCustomOEDataSet::UpdateRecords(TRecordBuffer buffer) {
+    // The row is found by what it held before the edit (an edit of the key still finds it
+    // by its old one), and only the columns the edit changed are written: the others are
+    // the database's, whatever the record buffer can hold of them.
+    TRecordBuffer before = State() == dsEdit && oldValuesBuffer_ && buffer == ActiveBuffer()
+                               ? oldValuesBuffer_
+                               : buffer;
+    const THstmt::TRowImage original = RowImage(before) ? *RowImage(before) : THstmt::TRowImage();
+    // Kept keys serve this write alone, also when filling the row fails.
+    struct TForget {
+        THstmt& s;
+        ~TForget() { s.ForgetKeyValues(); }
+    } forget{*stmt_};
+    const bool exact = PutRowBack(before);
+    stmt_->KeepKeyValues(1);
+    int changed = 0;
+    for (int col = 1; col <= static_cast<int>(slotSizes_.size()); ++col) {
+        if (exact && before != buffer && !SlotChanged(col, before, buffer)) {
+            stmt_->SetColIgnored(col, true);
+            continue;
+        }
+        FromField(col, buffer, false);
+        ++changed;
+    }
+    if (changed == 0) {
+        return; // nothing to write
+    }
     stmt_->SetRowFlags(1, rfUpdate);
     ApplyTarget(false);
     stmt_->UpdateRow(1);
+    if (THstmt::TRowImage* image = RowImage(buffer); image && exact) {
+        *image = stmt_->CaptureWritten(original, 1);
+    }
 }
 
 void TCustomOEDataSet::InsertRecords(TRecordBuffer buffer) {
@@ -236,14 +296,14 @@ void TCustomOEDataSet::InsertRecords(TRecordBuffer buffer) {
 }
 
 void TCustomOEDataSet::DeleteRecords(TRecordBuffer buffer) {
-    FillRow(buffer, false);
+    PutRowBack(buffer);
     stmt_->SetRowFlags(1, rfDelete);
     ApplyTarget(false);
     stmt_->DeleteRow(1);
 }
 
 void TCustomOEDataSet::RefreshRecords(TRecordBuffer buffer) {
-    FillRow(buffer, false);
+    PutRowBack(buffer);
     stmt_->SetRowFlags(1, rfRefresh);
     ApplyTarget(false);
     stmt_->RefreshRow(1);

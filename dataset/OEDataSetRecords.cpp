@@ -120,6 +120,14 @@ char* TCustomOEDataSet::BookmarkBlock(TRecordBuffer buffer) const {
     return const_cast<char*>(bookmarkBlocks_[ref - 1].data());
 }
 
+THstmt::TRowImage* TCustomOEDataSet::RowImage(TRecordBuffer buffer) const {
+    if (!buffer) {
+        return nullptr;
+    }
+    uint32_t ref = ReadInfo(buffer).bookmarkRef;
+    return ref >= 1 && ref <= rowImages_.size() ? &rowImages_[ref - 1] : nullptr;
+}
+
 TMemoryStream* TCustomOEDataSet::SlotStream(TRecordBuffer buffer, int col) const {
     uint32_t ref = 0;
     std::memcpy(&ref, buffer + SlotOffset(col), sizeof ref);
@@ -154,6 +162,8 @@ TRecordBuffer TCustomOEDataSet::NewBuffer() {
         info.bookmarkRef = static_cast<uint32_t>(bookmarkBlocks_.size());
     }
     bookmarkBlocks_[info.bookmarkRef - 1].assign(static_cast<size_t>(BookmarkSize()), 0);
+    rowImages_.resize(bookmarkBlocks_.size());
+    rowImages_[info.bookmarkRef - 1].clear();
     info.formerCacheIndex = -1;
     WriteInfo(buffer, info);
     InitRecord(buffer);
@@ -178,6 +188,9 @@ void TCustomOEDataSet::FreeBuffer(TRecordBuffer& buffer) {
     uint32_t ref = ReadInfo(buffer).bookmarkRef;
     if (ref >= 1 && ref <= bookmarkBlocks_.size()) {
         bookmarkBlocks_[ref - 1].clear();
+        if (ref <= rowImages_.size()) {
+            THstmt::TRowImage().swap(rowImages_[ref - 1]);
+        }
         freeBookmarkBlocks_.push_back(ref);
     }
     delete[] buffer;
@@ -214,6 +227,10 @@ void TCustomOEDataSet::FreeDeletedBookmarks() {
 }
 
 void TCustomOEDataSet::InternalInitRecord(TRecordBuffer buffer) {
+    // A new record has no row in the database yet.
+    if (THstmt::TRowImage* image = RowImage(buffer)) {
+        image->clear();
+    }
     for (size_t i = 0; i < slotSizes_.size(); ++i) {
         char* slot = buffer + slotOffsets_[i];
         if (colLong_[i]) {
@@ -253,6 +270,14 @@ void TCustomOEDataSet::CopyRecord(TRecordBuffer from, TRecordBuffer to) const {
     char* b = BookmarkBlock(to);
     if (a && b) {
         std::memcpy(b, a, static_cast<size_t>(BookmarkSize()));
+    }
+    if (THstmt::TRowImage* imageTo = RowImage(to)) {
+        const THstmt::TRowImage* imageFrom = RowImage(from);
+        if (imageFrom) {
+            *imageTo = *imageFrom;
+        } else {
+            imageTo->clear();
+        }
     }
     to[dataSize_ + 4] = from[dataSize_ + 4];
     std::memcpy(to + calcOffset_, from + calcOffset_, static_cast<size_t>(CalcFieldsSize()));
@@ -359,6 +384,9 @@ void TCustomOEDataSet::ToField(int col, SQLULEN row, TRecordBuffer buffer) {
 void TCustomOEDataSet::FillFromRow(SQLULEN row, TRecordBuffer buffer) {
     for (int col = 1; col <= static_cast<int>(slotSizes_.size()); ++col) {
         ToField(col, row, buffer);
+    }
+    if (THstmt::TRowImage* image = RowImage(buffer)) {
+        *image = stmt_->CaptureRow(row);
     }
 }
 

@@ -280,6 +280,21 @@ public:
     // DELETE, whatever its values become before then: an edit that changes a key column
     // still finds the row by its old key.
     void KeepKeyValues(SQLULEN row = 1);
+    // Drops kept key values unused, as a write that failed before reaching the row
+    // operation must: the next write finds its row by its own values.
+    void ForgetKeyValues() noexcept { keyValuesKept_ = false; }
+
+    // The exact values of a row's bound columns (element bytes and indicators) as the
+    // driver gave them. Put back before a write, they make the key and every column the
+    // write leaves alone exactly what was read, whatever a caller's copy could hold.
+    using TRowImage = std::vector<unsigned char>;
+    TRowImage CaptureRow(SQLULEN row = 1) const;
+    // Puts an image back into a row (columns it does not hold keep theirs) and clears the
+    // columns' ignored marks; false when the image is empty or of another result set.
+    bool RestoreRow(const TRowImage& image, SQLULEN row = 1);
+    // The image of a row after a write: the columns left out of it (SQL_COLUMN_IGNORE)
+    // as `before` holds them, the others as written.
+    TRowImage CaptureWritten(const TRowImage& before, SQLULEN row = 1) const;
     // Write row values (row 1 unless a rowset is fetched and rows are flagged) through
     // the cursor when it can, else by a generated statement. Each asks its confirm event
     // first; no row affected raises EODBC "No Data Found" when NoRowsAffected says so.
@@ -338,6 +353,9 @@ private:
     long CountBySelect(const TCountQuery& query);
     long CountByTraversal();
     void FreeColumns() noexcept;
+    // Decimal columns held as text keep a point as their separator, whatever the driver
+    // wrote (see BindCols).
+    void NormaliseDecimalText();
     // Frees the handle without checks and forgets every binding made on it.
     void ReleaseHandle() noexcept;
 

@@ -47,10 +47,8 @@ SQLSMALLINT NarrowType(SQLSMALLINT sqlType) {
     }
 }
 
-// SQLite's driver describes a BLOB column, which holds values of any length, as
-// SQL_BINARY of 255 bytes: bound as such, longer values would come back cut. A column whose
-// database type is a blob type is read as the long column it is.
-bool IsBlobType(SQLHSTMT h, SQLUSMALLINT col) {
+// Whether the column's database type name holds `word` (upper case).
+bool TypeNameHas(SQLHSTMT h, SQLUSMALLINT col, const char* word) {
     char typeName[128] = {0};
     SQLSMALLINT length = 0;
     if (!SQL_SUCCEEDED(SQLColAttribute(h, col, SQL_DESC_TYPE_NAME, typeName, sizeof typeName,
@@ -60,7 +58,27 @@ bool IsBlobType(SQLHSTMT h, SQLUSMALLINT col) {
     std::string name(typeName);
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char ch) { return static_cast<char>(std::toupper(ch)); });
-    return name.find("BLOB") != std::string::npos;
+    return name.find(word) != std::string::npos;
+}
+
+// SQLite's driver describes a BLOB column, which holds values of any length, as
+// SQL_BINARY of 255 bytes: bound as such, longer values would come back cut. A column whose
+// database type is a blob type is read as the long column it is.
+bool IsBlobType(SQLHSTMT h, SQLUSMALLINT col) {
+    return TypeNameHas(h, col, "BLOB");
+}
+
+// SQLite's driver describes a NUMERIC or DECIMAL column as a double; its whole numbers
+// have up to 19 digits, which a double cannot all hold. Such a column is read as the
+// decimal it is declared.
+SQLSMALLINT DeclaredDecimal(SQLHSTMT h, SQLUSMALLINT col, SQLSMALLINT sqlType) {
+    if (sqlType != SQL_DOUBLE && sqlType != SQL_FLOAT) {
+        return sqlType;
+    }
+    if (TypeNameHas(h, col, "NUMERIC")) {
+        return SQL_NUMERIC;
+    }
+    return TypeNameHas(h, col, "DECIMAL") ? SQL_DECIMAL : sqlType;
 }
 
 } // namespace
@@ -93,7 +111,7 @@ void THstmt::BindCols() {
             return;
         }
         colNames_.emplace_back(reinterpret_cast<const char*>(name));
-        c.sqlType = NarrowType(c.sqlType);
+        c.sqlType = DeclaredDecimal(h, col, NarrowType(c.sqlType));
         // A character or binary column too wide to bind row by row is read like a long
         // one, in pieces, rather than cut to the widest element we bind.
         if (c.columnSize > kMaxBoundColumnSize) {
@@ -124,6 +142,12 @@ void THstmt::BindCols() {
             break;
         case SQL_NUMERIC:
         case SQL_DECIMAL:
+            // Read as the decimal text the database holds: a double cannot hold every
+            // value of 16 digits and more, and a key read as one would name another row.
+            // Room for the digits, sign, point and terminator.
+            c.cType = SQL_C_CHAR;
+            c.elementSize = static_cast<SQLLEN>(BoundSize(c.columnSize) + 3);
+            break;
         case SQL_FLOAT:
         case SQL_DOUBLE:
             c.cType = SQL_C_DOUBLE;
@@ -315,6 +339,7 @@ bool THstmt::Fetch(SQLSMALLINT direction, SQLLEN offset) {
     if (!Checked(rc)) {
         return false;
     }
+    NormaliseDecimalText();
     if (hasLongColumns_) {
         for (size_t i = 0; i < columns_.size(); ++i) {
             TColumnRec& c = columns_[i];
@@ -332,6 +357,23 @@ bool THstmt::Fetch(SQLSMALLINT direction, SQLLEN offset) {
     }
     DoAfterFetch();
     return true;
+}
+
+void THstmt::NormaliseDecimalText() {
+    const SQLULEN rows = std::min<SQLULEN>(std::max<SQLULEN>(rowsFetched_, 1), rowSetSize_);
+    for (TColumnRec& c : columns_) {
+        if (c.cType != SQL_C_CHAR || (c.sqlType != SQL_NUMERIC && c.sqlType != SQL_DECIMAL) ||
+            c.data.empty()) {
+            continue;
+        }
+        // A driver may write the locale's decimal separator into the text; the value
+        // goes back to the database as a parameter, which wants a point.
+        for (SQLULEN r = 0; r < rows; ++r) {
+            char* p =
+                reinterpret_cast<char*>(c.data.data()) + r * static_cast<size_t>(c.elementSize);
+            std::replace(p, p + strnlen(p, static_cast<size_t>(c.elementSize)), ',', '.');
+        }
+    }
 }
 
 bool THstmt::FetchBookmark(const std::vector<unsigned char>& bookmark) {

@@ -5,6 +5,7 @@
 #include "odbc/Hstmt.h"
 #include "toolkit/Text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -83,6 +84,15 @@ std::string_view ElementChars(const TColumnRec& c, const unsigned char* e, SQLLE
     return {p, indicator >= 0 ? std::min(static_cast<size_t>(indicator), room) : strnlen(p, room)};
 }
 
+bool IsDecimalType(SQLSMALLINT sqlType) {
+    return sqlType == SQL_NUMERIC || sqlType == SQL_DECIMAL;
+}
+
+// A decimal column held as its text (see BindCols): read as the number it is.
+bool IsDecimalText(const TColumnRec& c) {
+    return c.cType == SQL_C_CHAR && IsDecimalType(c.sqlType);
+}
+
 template <typename T> bool Fits(int64_t v) {
     return v >= static_cast<int64_t>(std::numeric_limits<T>::min()) &&
            static_cast<uint64_t>(v) <= static_cast<uint64_t>(std::numeric_limits<T>::max());
@@ -155,6 +165,9 @@ std::string THstmt::ColAsString(int col, SQLULEN row) {
     }
     std::string s;
     int64_t whole = 0;
+    if (IsDecimalText(*c)) {
+        return TrimText(FormatFloatSci(ColAsDouble(col, row)), trimming_);
+    }
     switch (c->cType) {
     case SQL_C_CHAR:
         s = ElementChars(*c, e, indicator);
@@ -213,6 +226,9 @@ int32_t THstmt::ColAsInteger(int col, SQLULEN row) const {
         return 0;
     }
     int64_t whole = 0;
+    if (IsDecimalText(*c)) {
+        return RoundToInt32(ColAsDouble(col, row));
+    }
     switch (c->cType) {
     case SQL_C_CHAR:
         return ParseInt64Text(ElementChars(*c, e, c->indicators[row - 1]), whole) &&
@@ -460,6 +476,12 @@ void THstmt::SetColDouble(int col, double value, SQLULEN row) {
     if (c->cType == SQL_C_DOUBLE) {
         Put(e, value);
         c->indicators[row - 1] = c->elementSize;
+    } else if (c->cType == SQL_C_CHAR && IsDecimalType(c->sqlType) && std::isfinite(value)) {
+        // A decimal column read as text takes the shortest text that reads back as the
+        // same double.
+        char buf[32];
+        auto res = std::to_chars(buf, buf + sizeof buf, value);
+        StoreText(*c, row, std::string(buf, res.ptr), col);
     } else if (IsIntegerCType(c->cType) && std::isfinite(value)) {
         double r = std::nearbyint(value);
         if (r < -9223372036854775808.0 || r >= 9223372036854775808.0) {

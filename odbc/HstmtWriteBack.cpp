@@ -193,6 +193,7 @@ void THstmt::RefreshRow(SQLULEN row) {
         if (!Checked(rc)) {
             continue;
         }
+        NormaliseDecimalText();
         // The refreshed row's long values are read again, as a fetch reads them.
         for (int col = 1; col <= NumCols(); ++col) {
             TColumnRec& c = columns_[static_cast<size_t>(col - 1)];
@@ -514,8 +515,17 @@ void THstmt::RunGenerated(TWriteBack kind, SQLULEN row, bool byCursor) {
     const unsigned flag = kind == wbInsert   ? nrByInsert
                           : kind == wbUpdate ? nrByUpdate
                                              : nrByDelete;
-    if ((noRowsAffected_ & flag) && wb.NumRowsAffected() == 0) {
+    const SQLLEN affected = wb.NumRowsAffected();
+    if ((noRowsAffected_ & flag) && affected == 0) {
         static_cast<void>(Checked(SQL_NO_DATA)); // raises "No Data Found" unless dropped
+    }
+    // A key that names several rows has written them all: the caller must not take the
+    // write for the one row it meant.
+    if (kind != wbInsert && affected > 1) {
+        throw EODBC(&wb, SQL_ERROR,
+                    {{"21000", 0,
+                      "Zapis ni enolično določen: sprememba je zadela več zapisov (" +
+                          std::to_string(affected) + ")."}});
     }
 }
 
