@@ -584,6 +584,7 @@ void TCustomOEDataSet::InternalOpen() {
 }
 
 void TCustomOEDataSet::InternalClose() {
+    blobStreamsAlive_ = std::make_shared<char>(); // the record buffers go
     FreeWorkBuffers();
     FreeRowLists();
     bool wasOpen = cursorOpen_;

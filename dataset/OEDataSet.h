@@ -194,6 +194,8 @@ public:
     TDataSource* GetDataSource() override { return DataSource(); }
     void GetDetailLinkFields(std::vector<TField*>& masterFields,
                              std::vector<TField*>& detailFields) override;
+    // A reading stream is a copy of the value; a writing one works on the record and
+    // raises once the record has changed under it.
     std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
 
 protected:
@@ -214,6 +216,7 @@ protected:
 
     // --- Overrides of the toolkit's dataset ----------------------------------------------
     void Notification(TComponent* component, TOperation operation) override;
+    void DataEvent(TDataEvent event, intptr_t info) override;
     void ClearCalcFields(TRecordBuffer buffer) override;
     void DoAfterCancel() override;
     void DoAfterDelete() override;
@@ -412,6 +415,8 @@ private:
     // Per bookmark block, so per buffer: the row image of the row the buffer shows.
     // Buffers are copied by const members; the images travel with them.
     mutable std::vector<THstmt::TRowImage> rowImages_;
+    // Writing blob streams work while this lives (see DataEvent).
+    std::shared_ptr<const void> blobStreamsAlive_ = std::make_shared<char>();
     std::vector<uint32_t> freeBookmarkBlocks_;
     std::vector<std::unique_ptr<TMemoryStream>> streams_;
     std::vector<uint32_t> freeStreams_;

@@ -671,12 +671,28 @@ std::unique_ptr<TStream> TCustomOEDataSet::CreateBlobStream(TField* field, TBlob
             ReadDeferredLong(record, col);
         }
     }
+    if (mode == bmRead) {
+        // A reader gets its own copy: it stays readable whatever becomes of the record.
+        auto copy = std::make_unique<TMemoryStream>();
+        copy->LoadFrom(s->Memory(), s->Size());
+        return copy;
+    }
     if (mode == bmWrite) {
         s->Clear();
     }
     s->SetPosition(0);
     return std::make_unique<TOEBlobStream>(
-        *s, flag, [this, field] { DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field)); });
+        *s, flag, [this, field] { DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field)); },
+        blobStreamsAlive_, field->FieldName());
+}
+
+void TCustomOEDataSet::DataEvent(TDataEvent event, intptr_t info) {
+    // Any change but a field's own may free or refill the record a writing blob stream
+    // points into: such streams stop here.
+    if (event != deFieldChange) {
+        blobStreamsAlive_ = std::make_shared<char>();
+    }
+    TDataSet::DataEvent(event, info);
 }
 
 } // namespace zen
