@@ -245,8 +245,15 @@ void THstmt::BindCols() {
             }
         }
     }
-    if (rows > 1) {
-        // Long columns of a row set are read only when asked for, row by row.
+    if (rows > 1 && hasLongColumns_) {
+        // Long columns of a row set are read only when asked for, row by row: positioned
+        // on the row, which needs a driver that reads data in a block cursor. Without
+        // one every long value would stay unread and a write-back would empty it.
+        if (!hdbc_ || !(hdbc_->InfoInteger(SQL_GETDATA_EXTENSIONS) & SQL_GD_BLOCK)) {
+            FreeColumns();
+            throw EODBCExpress("Long columns (memo, blob) cannot be read with a RowSetSize "
+                               "above 1 over this driver: set RowSetSize to 1.");
+        }
         hasLongColumns_ = false;
     }
     SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, rowStatus_.data(), 0);
@@ -455,9 +462,8 @@ SQLLEN THstmt::ReadLongData(int col, SQLULEN row) {
         }
         return indicator;
     }
-    if (!(cursorCaps_ & SQL_CA1_POS_POSITION)) {
-        return indicator;
-    }
+    // Reading in a row set needs SQL_GD_BLOCK (BindCols), by which a driver positions on
+    // any row of it, whatever its cursor type reports.
     if (!RowValid(row)) {
         return -1;
     }
