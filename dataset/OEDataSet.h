@@ -344,6 +344,8 @@ private:
     void FillRow(TRecordBuffer buffer, bool forInsert);
     void ApplyTarget(bool forInsert);
     bool PutRowBack(TRecordBuffer buffer);
+    bool NeedsReadBack(TRecordBuffer buffer) const;
+    void ReadPostedRow(TRecordBuffer buffer);
     void UpdateRecords(TRecordBuffer buffer);
     void InsertRecords(TRecordBuffer buffer);
     void DeleteRecords(TRecordBuffer buffer);
@@ -417,6 +419,12 @@ private:
     mutable std::vector<THstmt::TRowImage> rowImages_;
     // Writing blob streams work while this lives (see DataEvent).
     std::shared_ptr<const void> blobStreamsAlive_ = std::make_shared<char>();
+    // Over the driver's cursor: the current record is a row this dataset inserted by a
+    // generated INSERT, which the cursor does not show. It stays current until the
+    // cursor moves, and its writes go by generated statements.
+    bool postedInsertShown_ = false;
+    // A Post of a new row is under way: its record is read back when needed.
+    bool readBackPosted_ = false;
     std::vector<uint32_t> freeBookmarkBlocks_;
     std::vector<std::unique_ptr<TMemoryStream>> streams_;
     std::vector<uint32_t> freeStreams_;

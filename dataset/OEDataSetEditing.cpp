@@ -82,6 +82,10 @@ void TCustomOEDataSet::DoUpdateError(EODBC& e, TOEUpdateKind kind, bool& raiseEr
 // --- Old values -------------------------------------------------------------------------------
 
 void TCustomOEDataSet::DoBeforeEdit() {
+    // A row posted as new is edited as the database holds it, defaults included.
+    if (ActiveBuffer() && !IsEmpty()) {
+        ReadPostedRow(ActiveBuffer());
+    }
     // The values before the edit, for OldValue and for writing the row back.
     if (oldValuesBuffer_ && ActiveBuffer()) {
         CopyRecord(ActiveBuffer(), oldValuesBuffer_);
@@ -114,6 +118,12 @@ void TCustomOEDataSet::DoAfterPost() {
     if (oldValuesBuffer_) {
         InternalInitRecord(oldValuesBuffer_);
     }
+    if (readBackPosted_) {
+        readBackPosted_ = false;
+        if (THstmt::TRowImage* image = RowImage(ActiveBuffer()); image && !IsEmpty()) {
+            image->clear();
+        }
+    }
     TDataSet::DoAfterPost();
     if (!locateKeyNames_.empty()) {
         // The cursor may not show the inserted row: read the rows afresh and find it.
@@ -123,6 +133,73 @@ void TCustomOEDataSet::DoAfterPost() {
         locateKeyValues_ = TVariant();
         RefreshResults();
         Locate(names, values, 0);
+    }
+}
+
+// --- Writes of a row the cursor does not have -------------------------------------------------
+
+namespace {
+// While it lives, and `on`, the statement's writes go by generated statements.
+class TGeneratedWrites {
+public:
+    TGeneratedWrites(THstmt& stmt, bool on) : stmt_(stmt), was_(stmt.WritesThroughCursor()) {
+        if (on) {
+            stmt_.SetWritesThroughCursor(false);
+        }
+    }
+    ~TGeneratedWrites() { stmt_.SetWritesThroughCursor(was_); }
+    TGeneratedWrites(const TGeneratedWrites&) = delete;
+    TGeneratedWrites& operator=(const TGeneratedWrites&) = delete;
+
+private:
+    THstmt& stmt_;
+    bool was_;
+};
+} // namespace
+
+// --- A posted new row read back ------------------------------------------------------------
+
+namespace {
+// The image of a posted row that could not be read back (no key known): tried once.
+const THstmt::TRowImage kNotReadBack{0xFF};
+} // namespace
+
+bool TCustomOEDataSet::NeedsReadBack(TRecordBuffer buffer) const {
+    const THstmt::TRowImage* image = RowImage(buffer);
+    return image && image->empty() && !cachedUpdates_ && Active() && State() != dsInsert;
+}
+
+// A row inserted through the dataset shows the values the operator gave, not what the
+// database made of them (defaults, values it converted). It is read back by its key when
+// first needed (an edit, a field read), not at the post: a run of appends, which reads
+// nothing back, costs no query more.
+void TCustomOEDataSet::ReadPostedRow(TRecordBuffer buffer) {
+    if (!NeedsReadBack(buffer)) {
+        return;
+    }
+    THstmt::TRowImage* image = RowImage(buffer);
+    *image = kNotReadBack;
+    FillRow(buffer, false);
+    ApplyTarget(false);
+    std::vector<int> keys;
+    try {
+        keys = stmt_->PrimaryColumns();
+    } catch (const EODBCExpress&) {
+        return; // no table or key to find it by: it stays as posted
+    }
+    if (keys.empty() ||
+        std::any_of(keys.begin(), keys.end(), [&](int col) { return stmt_->ColIsNull(col); })) {
+        return; // a key the database gives (a serial) is not known here
+    }
+    if (!stmt_->ReadRowByKey(1)) {
+        return;
+    }
+    FillFromRow(1, buffer);
+    *image = stmt_->CaptureRow(1);
+    if (UsesCache() && buffer == ActiveBuffer()) {
+        // The cache's copy is the one a later move shows.
+        InternalSetToRecord(buffer);
+        CopyRecord(buffer, CurrentCachedRow());
     }
 }
 
@@ -270,7 +347,7 @@ void TCustomOEDataSet::UpdateRecords(TRecordBuffer buffer) {
     stmt_->KeepKeyValues(1);
     int changed = 0;
     for (int col = 1; col <= static_cast<int>(slotSizes_.size()); ++col) {
-        if (exact && before != buffer && !SlotChanged(col, before, buffer)) {
+        if (before != buffer && !SlotChanged(col, before, buffer)) {
             stmt_->SetColIgnored(col, true);
             continue;
         }
@@ -394,9 +471,13 @@ void TCustomOEDataSet::InternalPost() {
         InternalSetToRecord(active);
     }
     if (!cachedUpdates_) {
+        TGeneratedWrites generated(*stmt_, postedInsertShown_);
         editing ? UpdateRecords(active) : InsertRecords(active);
     }
     if (editing) {
+        if (postedInsertShown_) {
+            return; // not the cursor's row: nothing to show in its place
+        }
         if (UsesCache()) {
             TRecordBuffer row = CurrentCachedRow();
             TRecInfo info = ReadInfo(row);
@@ -412,8 +493,16 @@ void TCustomOEDataSet::InternalPost() {
         }
         return;
     }
+    // What the cursor shows of the new row is what was sent, not what the database made
+    // of it: read back when first needed (DoAfterPost, ReadPostedRow).
+    readBackPosted_ = !cachedUpdates_;
     if (UsesCache()) {
         AddCachedRow(active);
+    } else if (!cachedUpdates_ && !stmt_->InsertsThroughCursor()) {
+        // The cursor does not have the row: it stays the current record as it is.
+        std::memset(BookmarkBlock(active), 0, static_cast<size_t>(BookmarkSize()));
+        SetBookmarkFlag(active, bfCurrent);
+        postedInsertShown_ = true;
     }
     if (!keyNames.empty()) {
         locateKeyValues_ = FieldValues(keyNames);
@@ -441,7 +530,12 @@ void TCustomOEDataSet::InternalDelete() {
     InternalSetToRecord(active);
     TBookmark bookmark = UsesCache() ? TBookmark() : BufferBookmark(active);
     if (!cachedUpdates_) {
+        TGeneratedWrites generated(*stmt_, postedInsertShown_);
         DeleteRecords(active);
+    }
+    if (postedInsertShown_) {
+        postedInsertShown_ = false; // gone; the cursor never had it
+        return;
     }
     if (!UsesCache()) {
         // The cursor may still return the row: it is skipped from now on.
@@ -472,6 +566,7 @@ void TCustomOEDataSet::InternalRefresh() {
     InternalSetToRecord(active);
     TBookmark bookmark = UsesCache() ? TBookmark() : BufferBookmark(active);
     if (!cachedUpdates_) {
+        TGeneratedWrites generated(*stmt_, postedInsertShown_);
         RefreshRecords(active);
     }
     if (UsesCache()) {

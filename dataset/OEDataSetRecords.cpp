@@ -469,6 +469,13 @@ TGetResult TCustomOEDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool
     switch (mode) {
     case gmCurrent: {
         TRecordBuffer active = ActiveBuffer();
+        if (postedInsertShown_ && active) {
+            // A row inserted by a generated INSERT: the cursor does not have it.
+            if (active != buffer) {
+                CopyRecord(active, buffer);
+            }
+            return grOK;
+        }
         TBookmarkFlag flag = active ? GetBookmarkFlag(active) : bfBOF;
         if (flag == bfBOF || flag == bfEOF) {
             result = grError;
@@ -576,6 +583,9 @@ bool TCustomOEDataSet::GetFieldData(TField* field, void* buffer) {
     if (colLong_[i] && slot[valueSize] == kUnreadLong) {
         // Whether a deferred value is NULL is known only once it is read.
         ReadDeferredLong(record, col);
+    }
+    if (record == ActiveBuffer() && State() == dsBrowse && NeedsReadBack(record)) {
+        ReadPostedRow(record);
     }
     if (buffer && !colLong_[i]) {
         // A field never reads past its column's slot, whatever its own size.

@@ -273,6 +273,9 @@ public:
     // The cursor capabilities a write may use: SkipByPosition, SkipByCursor, a read-only
     // cursor and a cursor away from the row take theirs away.
     SQLUINTEGER WriteCapabilities() const noexcept;
+    // Whether InsertRow adds the row through the cursor (which then knows it) rather than
+    // by a generated INSERT.
+    bool InsertsThroughCursor() const noexcept;
     // The columns that identify a row, in column order: those flagged primary, else
     // those the catalog names for the target table (flagged from then on until Close).
     std::vector<int> PrimaryColumns();
@@ -303,6 +306,10 @@ public:
     virtual void DeleteRow(SQLULEN row);
     // Reads the row again into its elements.
     virtual void RefreshRow(SQLULEN row);
+    // Reads a row again by its key with a generated SELECT, whatever the cursor can do and
+    // without the refresh confirmation: for a row the cursor does not show, such as one
+    // just inserted. False when no row has that key.
+    bool ReadRowByKey(SQLULEN row = 1);
 
 protected:
     virtual void DoBeforePrepare();
@@ -366,12 +373,13 @@ private:
     void UnbindLongForWrite(bool checked);
     void MarkReadOnlyColumns(SQLULEN row);
     void WorkOutTable();
-    void RunGenerated(TWriteBack kind, SQLULEN row, bool byCursor);
+    // False only for a refresh that found no row.
+    bool RunGenerated(TWriteBack kind, SQLULEN row, bool byCursor);
     std::string GeneratedText(TWriteBack kind, SQLULEN row, bool byCursor,
                               std::vector<int>& valueCols, std::vector<int>& keyCols);
     void BindWriteParams(THstmt& wb, SQLULEN row, const std::vector<int>& valueCols,
                          const std::vector<int>& keyCols, bool rebind);
-    void ReadRefreshedRow(THstmt& wb, SQLULEN row);
+    bool ReadRefreshedRow(THstmt& wb, SQLULEN row);
 
     // Columns.
     TColumnRec* Column(int col);

@@ -86,6 +86,11 @@ SQLUINTEGER THstmt::WriteCapabilities() const noexcept {
     return caps;
 }
 
+bool THstmt::InsertsThroughCursor() const noexcept {
+    // A bulk add writes every row of the row set: only a single-row set goes that way.
+    return (WriteCapabilities() & SQL_CA1_BULK_ADD) && rowSetSize_ == 1;
+}
+
 std::vector<SQLULEN> THstmt::RowsToWrite(SQLULEN row, uint16_t flag) const {
     if (rowSetSize_ <= 1 || rowsFetched_ == 0) {
         return {row};
@@ -107,8 +112,7 @@ void THstmt::InsertRow() {
     if (OnInsert && !OnInsert(this, "Insert row(s)?")) {
         return;
     }
-    // A bulk add writes every row of the row set: only a single-row set goes that way.
-    const bool byPosition = (WriteCapabilities() & SQL_CA1_BULK_ADD) && rowSetSize_ == 1;
+    const bool byPosition = InsertsThroughCursor();
     for (SQLULEN r : RowsToWrite(1, rfInsert)) {
         if (byPosition) {
             WriteByPosition(r, SQL_ADD, nrByInsert);
@@ -205,6 +209,12 @@ void THstmt::RefreshRow(SQLULEN row) {
             }
         }
     }
+}
+
+bool THstmt::ReadRowByKey(SQLULEN row) {
+    Init();
+    TKeyValuesUse use(keyValuesKept_);
+    return RunGenerated(wbRefresh, row, false);
 }
 
 // ---- Through the cursor --------------------------------------------------------------------
@@ -478,12 +488,12 @@ std::string THstmt::GeneratedText(TWriteBack kind, SQLULEN row, bool byCursor,
     return {};
 }
 
-void THstmt::RunGenerated(TWriteBack kind, SQLULEN row, bool byCursor) {
+bool THstmt::RunGenerated(TWriteBack kind, SQLULEN row, bool byCursor) {
     if (byCursor && rowSetSize_ > 1) {
         // "WHERE CURRENT OF" means the row the cursor stands on inside its row set.
         if (!Checked(SQLSetPos(hstmt_, static_cast<SQLSETPOSIROW>(row), SQL_POSITION,
                                SQL_LOCK_NO_CHANGE))) {
-            return;
+            return true;
         }
     }
     std::vector<int> valueCols;
@@ -509,8 +519,7 @@ void THstmt::RunGenerated(TWriteBack kind, SQLULEN row, bool byCursor) {
     BindWriteParams(wb, row, valueCols, keyCols, prepared);
     wb.Execute();
     if (kind == wbRefresh) {
-        ReadRefreshedRow(wb, row);
-        return;
+        return ReadRefreshedRow(wb, row);
     }
     const unsigned flag = kind == wbInsert   ? nrByInsert
                           : kind == wbUpdate ? nrByUpdate
@@ -527,6 +536,7 @@ void THstmt::RunGenerated(TWriteBack kind, SQLULEN row, bool byCursor) {
                       "Zapis ni enolično določen: sprememba je zadela več zapisov (" +
                           std::to_string(affected) + ")."}});
     }
+    return true;
 }
 
 void THstmt::BindWriteParams(THstmt& wb, SQLULEN row, const std::vector<int>& valueCols,
@@ -568,12 +578,12 @@ void THstmt::BindWriteParams(THstmt& wb, SQLULEN row, const std::vector<int>& va
     }
 }
 
-void THstmt::ReadRefreshedRow(THstmt& wb, SQLULEN row) {
+bool THstmt::ReadRefreshedRow(THstmt& wb, SQLULEN row) {
     if (!wb.FetchNext()) {
         if (noRowsAffected_ & nrByRefresh) {
             static_cast<void>(Checked(SQL_NO_DATA)); // raises "No Data Found" unless dropped
         }
-        return;
+        return false;
     }
     for (int col = 1; col <= std::min(NumCols(), wb.NumCols()); ++col) {
         unsigned char* element = nullptr;
@@ -604,6 +614,7 @@ void THstmt::ReadRefreshedRow(THstmt& wb, SQLULEN row) {
     }
     // A reading statement left open would hold its locks.
     wb.CloseCursor();
+    return true;
 }
 
 } // namespace zen

@@ -191,6 +191,30 @@ TEST_P(DataSetWriteBackTest, AWriteOverAnotherUsersChangeIsRefusedAndChangesNoth
     q->Close();
 }
 
+TEST_P(DataSetWriteBackTest, APostedNewRowShowsAndKeepsWhatTheDatabaseMadeOfIt) {
+    for (bool skip : {false, true}) {
+        SCOPED_TRACE(Path(skip));
+        Exec({"DELETE FROM PrometPoz"});
+        TOEQuery* q = Live("SELECT * FROM PrometPoz ORDER BY Kljuc, Poz", skip);
+        q->Open();
+        q->Append();
+        q->FieldByName("Kljuc")->SetAsString("26IR00001");
+        q->FieldByName("Poz")->SetAsInteger(1);
+        q->FieldByName("Naziv")->SetAsString("Prva");
+        q->Post();
+        // Skladisce has the database's default.
+        EXPECT_FALSE(q->IsEmpty());
+        EXPECT_EQ(q->FieldByName("Skladisce")->AsString(), "01");
+        q->Edit();
+        EXPECT_EQ(q->State(), dsEdit);
+        q->FieldByName("Naziv")->SetAsString("Popravljena");
+        q->Post();
+        EXPECT_EQ(Scalar("SELECT COUNT(*) FROM PrometPoz"), "1");
+        EXPECT_EQ(Scalar("SELECT Naziv || '/' || Skladisce FROM PrometPoz"), "Popravljena/01");
+        q->Close();
+    }
+}
+
 ZEN_INSTANTIATE_FOR_DRIVERS(DataSetWriteBackTest);
 
 } // namespace
