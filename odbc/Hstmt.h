@@ -48,6 +48,8 @@ struct TColumnRec {
     bool longRead = false;
     bool ignored = false;
     bool primary = false;
+    // The database held a value longer than columnSize: the size is no limit.
+    bool sizeExceeded = false;
     SQLULEN columnSize = 0;
     SQLSMALLINT decimalDigits = 0;
     SQLSMALLINT nullable = SQL_NULLABLE_UNKNOWN;
@@ -363,6 +365,12 @@ private:
     // Decimal columns held as text keep a point as their separator, whatever the driver
     // wrote (see BindCols).
     void NormaliseDecimalText();
+    // Reads whole the text and bytes values of the rows just fetched that are longer
+    // than their elements (a driver's size for an unsized column is a guess), widening
+    // the column's elements to hold them.
+    void ReadWholeValues();
+    // Widens a bound column's elements to at least `bytes` each, keeping their values.
+    void GrowElement(int col, SQLLEN bytes);
     // Frees the handle without checks and forgets every binding made on it.
     void ReleaseHandle() noexcept;
 
@@ -388,6 +396,9 @@ private:
     TColumnRec* Element(int col, SQLULEN row, unsigned char*& element);
     const TColumnRec* Element(int col, SQLULEN row, const unsigned char*& element) const;
     SQLLEN ReadLongPieces(int col, TColumnRec& c);
+    // Reads a column of the current row whole with SQLGetData, in pieces of BlobSize;
+    // the total length, -1 for NULL.
+    SQLLEN ReadPieces(int col, SQLSMALLINT cType, std::string& value);
     void StoreText(TColumnRec& c, SQLULEN row, const std::string& text, int col);
     void ApplyEmptyToNull(TColumnRec& c, SQLULEN row, const std::string& stored);
 
@@ -436,6 +447,7 @@ private:
     SQLULEN rowsFetched_ = 0;
     bool columnsBound_ = false;
     bool hasLongColumns_ = false;
+    SQLUINTEGER getDataExtensions_ = 0; // SQL_GETDATA_EXTENSIONS, asked by BindCols
 
     std::string targetTable_;
     std::string tableOwner_;

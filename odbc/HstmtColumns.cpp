@@ -245,11 +245,12 @@ void THstmt::BindCols() {
             }
         }
     }
+    getDataExtensions_ = hdbc_ ? hdbc_->InfoInteger(SQL_GETDATA_EXTENSIONS) : 0;
     if (rows > 1 && hasLongColumns_) {
         // Long columns of a row set are read only when asked for, row by row: positioned
         // on the row, which needs a driver that reads data in a block cursor. Without
         // one every long value would stay unread and a write-back would empty it.
-        if (!hdbc_ || !(hdbc_->InfoInteger(SQL_GETDATA_EXTENSIONS) & SQL_GD_BLOCK)) {
+        if (!(getDataExtensions_ & SQL_GD_BLOCK)) {
             FreeColumns();
             throw EODBCExpress("Long columns (memo, blob) cannot be read with a RowSetSize "
                                "above 1 over this driver: set RowSetSize to 1.");
@@ -347,6 +348,7 @@ bool THstmt::Fetch(SQLSMALLINT direction, SQLLEN offset) {
         return false;
     }
     NormaliseDecimalText();
+    ReadWholeValues();
     if (hasLongColumns_) {
         for (size_t i = 0; i < columns_.size(); ++i) {
             TColumnRec& c = columns_[i];
@@ -379,6 +381,70 @@ void THstmt::NormaliseDecimalText() {
             char* p =
                 reinterpret_cast<char*>(c.data.data()) + r * static_cast<size_t>(c.elementSize);
             std::replace(p, p + strnlen(p, static_cast<size_t>(c.elementSize)), ',', '.');
+        }
+    }
+}
+
+void THstmt::GrowElement(int col, SQLLEN bytes) {
+    TColumnRec* c = Column(col);
+    if (!c || c->data.empty() || bytes <= c->elementSize) {
+        return;
+    }
+    // Room to spare, so that a run of growing values widens a few times only.
+    const auto wide = static_cast<size_t>(std::max(bytes, c->elementSize * 2));
+    const auto old = static_cast<size_t>(c->elementSize);
+    const size_t rows = c->indicators.size();
+    std::vector<unsigned char> data(wide * rows, 0);
+    for (size_t r = 0; r < rows; ++r) {
+        std::memcpy(data.data() + r * wide, c->data.data() + r * old, old);
+    }
+    c->data = std::move(data);
+    c->elementSize = static_cast<SQLLEN>(wide);
+    if (hstmt_ != SQL_NULL_HSTMT && columnsBound_) {
+        (void)Checked(SQLBindCol(hstmt_, static_cast<SQLUSMALLINT>(col), c->cType, c->data.data(),
+                                 c->elementSize, c->indicators.data()));
+    }
+    // Prepared write-backs hold the old elements' addresses, and kept keys their size.
+    if (static_cast<size_t>(col) <= keyValues_.size()) {
+        keyValues_[static_cast<size_t>(col - 1)].resize(wide);
+    }
+    MarkWriteBackUnprepared();
+}
+
+void THstmt::ReadWholeValues() {
+    const SQLULEN rows = std::min<SQLULEN>(std::max<SQLULEN>(rowsFetched_, 1), rowSetSize_);
+    for (int col = 1; col <= NumCols(); ++col) {
+        TColumnRec& c = columns_[static_cast<size_t>(col - 1)];
+        const bool text = c.cType == SQL_C_CHAR;
+        if (c.data.empty() || (!text && c.cType != SQL_C_BINARY)) {
+            continue;
+        }
+        for (SQLULEN r = 1; r <= rows; ++r) {
+            const SQLLEN indicator = c.indicators[r - 1];
+            const SQLLEN room = c.elementSize - (text ? 1 : 0);
+            if (indicator != SQL_NO_TOTAL && indicator <= room) {
+                continue;
+            }
+            if (!(getDataExtensions_ & SQL_GD_BOUND) ||
+                (rows > 1 && !(getDataExtensions_ & SQL_GD_BLOCK))) {
+                break; // the driver reads no bound column again: the value stays cut
+            }
+            if (rows > 1 && !SQL_SUCCEEDED(SQLSetPos(hstmt_, static_cast<SQLSETPOSIROW>(r),
+                                                     SQL_POSITION, SQL_LOCK_NO_CHANGE))) {
+                continue; // the driver cannot go back to the row: its value stays cut
+            }
+            std::string value;
+            if (ReadPieces(col, c.cType, value) < 0) {
+                continue;
+            }
+            GrowElement(col, static_cast<SQLLEN>(value.size()) + (text ? 1 : 0));
+            c.sizeExceeded = true;
+            unsigned char* e = c.data.data() + (r - 1) * static_cast<size_t>(c.elementSize);
+            std::memcpy(e, value.data(), value.size());
+            if (text) {
+                e[value.size()] = 0;
+            }
+            c.indicators[r - 1] = static_cast<SQLLEN>(value.size());
         }
     }
 }
@@ -482,14 +548,26 @@ SQLLEN THstmt::ReadLongData(int col, SQLULEN row) {
 }
 
 SQLLEN THstmt::ReadLongPieces(int col, TColumnRec& c) {
-    const bool text = c.cType == SQL_C_CHAR;
+    std::string value;
+    c.stream->Clear();
+    const SQLLEN total = ReadPieces(col, c.cType, value);
+    if (total < 0) {
+        return -1;
+    }
+    c.stream->Write(value.data(), static_cast<int64_t>(value.size()));
+    c.stream->SetPosition(0);
+    return total;
+}
+
+SQLLEN THstmt::ReadPieces(int col, SQLSMALLINT cType, std::string& value) {
+    const bool text = cType == SQL_C_CHAR;
     // One reused buffer; room for the terminator that a text piece carries.
     std::vector<unsigned char> buffer(static_cast<size_t>(blobSize_) + 1);
     const SQLLEN bufferLength = blobSize_ + (text ? 1 : 0);
     SQLLEN total = 0;
-    SQLRETURN rc = SQLGetData(hstmt_, static_cast<SQLUSMALLINT>(col), c.cType, buffer.data(),
+    value.clear();
+    SQLRETURN rc = SQLGetData(hstmt_, static_cast<SQLUSMALLINT>(col), cType, buffer.data(),
                               bufferLength, &total);
-    c.stream->Clear();
     // SQL_NO_DATA fails too: a row set's read swallows that exception.
     if (!Checked(rc)) {
         return -1;
@@ -502,25 +580,24 @@ SQLLEN THstmt::ReadLongPieces(int col, TColumnRec& c) {
         return -1;
     }
     SQLLEN received = std::min(total, blobSize_);
-    c.stream->Write(buffer.data(), received);
+    value.append(reinterpret_cast<const char*>(buffer.data()), static_cast<size_t>(received));
     while (rc == SQL_SUCCESS_WITH_INFO && received < total) {
         SQLLEN remaining = 0;
-        rc = SQLGetData(hstmt_, static_cast<SQLUSMALLINT>(col), c.cType, buffer.data(),
-                        bufferLength, &remaining);
+        rc = SQLGetData(hstmt_, static_cast<SQLUSMALLINT>(col), cType, buffer.data(), bufferLength,
+                        &remaining);
         if (rc == SQL_NO_DATA) {
             break;
         }
         if (!Checked(rc)) {
-            c.stream->Clear();
+            value.clear();
             return -1;
         }
         // What this call put in the buffer: all that remained, or a full piece.
         SQLLEN piece = remaining == SQL_NO_TOTAL ? blobSize_ : std::min(remaining, blobSize_);
         piece = std::min(piece, total - received);
-        c.stream->Write(buffer.data(), piece);
+        value.append(reinterpret_cast<const char*>(buffer.data()), static_cast<size_t>(piece));
         received += piece;
     }
-    c.stream->SetPosition(0);
     return total;
 }
 

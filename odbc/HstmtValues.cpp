@@ -333,24 +333,25 @@ void THstmt::StoreText(TColumnRec& c, SQLULEN row, const std::string& text, int 
         return EConvertError("'" + text + "' is not a valid " + kind + " for column " + name + ".");
     };
     switch (c.cType) {
-    case SQL_C_CHAR: {
-        // The column's size counts characters; the element has room for four bytes each.
-        size_t chars = Utf8Length(text);
-        size_t limit = c.columnSize > 0 ? c.columnSize : static_cast<size_t>(c.elementSize - 1);
-        if (chars > limit || static_cast<SQLLEN>(text.size()) > c.elementSize - 1) {
-            throw tooLong(chars, "characters");
+    case SQL_C_CHAR:
+    case SQL_C_BINARY: {
+        // The column's size counts characters (bytes for binary) and limits what is
+        // written, unless the database was seen to hold longer values (a driver's size
+        // for an unsized column is a guess). The elements widen to what is written.
+        const bool chars = c.cType == SQL_C_CHAR;
+        const size_t length = chars ? Utf8Length(text) : text.size();
+        if (!c.sizeExceeded && c.columnSize > 0 && length > c.columnSize) {
+            throw tooLong(length, chars ? "characters" : "bytes");
         }
-        std::memcpy(e, text.c_str(), text.size() + 1);
+        const auto bytes = static_cast<SQLLEN>(text.size()) + (chars ? 1 : 0);
+        if (bytes > c.elementSize) {
+            GrowElement(col, bytes);
+            e = c.data.data() + (row - 1) * static_cast<size_t>(c.elementSize);
+        }
+        std::memcpy(e, text.c_str(), static_cast<size_t>(bytes));
         indicator = static_cast<SQLLEN>(text.size());
         return;
     }
-    case SQL_C_BINARY:
-        if (static_cast<SQLLEN>(text.size()) > c.elementSize) {
-            throw tooLong(text.size(), "bytes");
-        }
-        std::memcpy(e, text.data(), text.size());
-        indicator = static_cast<SQLLEN>(text.size());
-        return;
     default:
         break;
     }

@@ -198,6 +198,7 @@ void THstmt::RefreshRow(SQLULEN row) {
             continue;
         }
         NormaliseDecimalText();
+        ReadWholeValues();
         // The refreshed row's long values are read again, as a fetch reads them.
         for (int col = 1; col <= NumCols(); ++col) {
             TColumnRec& c = columns_[static_cast<size_t>(col - 1)];
@@ -600,6 +601,8 @@ bool THstmt::ReadRefreshedRow(THstmt& wb, SQLULEN row) {
             continue;
         }
         if (wb.ColCType(col) == c.cType) {
+            GrowElement(col, wb.ColElementSize(col));
+            element = c.data.data() + (row - 1) * static_cast<size_t>(c.elementSize);
             const auto* from = static_cast<const unsigned char*>(wb.ColMemory(col));
             const auto bytes = static_cast<size_t>(std::min(c.elementSize, wb.ColElementSize(col)));
             if (from && bytes > 0) {

@@ -215,6 +215,43 @@ TEST_P(DataSetWriteBackTest, APostedNewRowShowsAndKeepsWhatTheDatabaseMadeOfIt) 
     }
 }
 
+TEST_P(DataSetWriteBackTest, TextLongerThanTheDriversSizeIsReadWholeAndKept) {
+    // An unsized VARCHAR: both drivers guess 255 for it.
+    const std::string longText = std::string(1500, 'a') + "z";
+    const std::string text300(300, 'b');
+    Exec({"DROP TABLE IF EXISTS Dolgo",
+          "CREATE TABLE Dolgo (Id INTEGER PRIMARY KEY, T VARCHAR, U VARCHAR(10))",
+          "INSERT INTO Dolgo VALUES (1, '" + longText + "', 'u')",
+          "INSERT INTO Dolgo VALUES (2, '" + text300 + "', 'v')"});
+    THstmt s;
+    s.SetHdbc(conn);
+    s.SetSQL("SELECT T FROM Dolgo ORDER BY Id");
+    s.Execute();
+    ASSERT_TRUE(s.FetchNext());
+    EXPECT_EQ(s.ColAsString(1), longText);
+    ASSERT_TRUE(s.FetchNext());
+    EXPECT_EQ(s.ColAsString(1), text300);
+    // The column held longer values than the driver's size: a longer one is written, not
+    // refused.
+    s.SetColString(1, longText + "!");
+    EXPECT_EQ(s.ColAsString(1), longText + "!");
+    s.Close();
+    for (bool skip : {false, true}) {
+        SCOPED_TRACE(Path(skip));
+        TOEQuery* q = Live("SELECT * FROM Dolgo ORDER BY Id", skip);
+        q->Open();
+        q->Next();
+        EXPECT_EQ(q->FieldByName("T")->AsString(), text300);
+        q->Edit();
+        q->FieldByName("U")->SetAsString(skip ? "w" : "x");
+        q->Post();
+        EXPECT_EQ(Scalar("SELECT U FROM Dolgo WHERE Id = 2"), skip ? "w" : "x");
+        EXPECT_EQ(Scalar("SELECT LENGTH(T) FROM Dolgo WHERE Id = 2"), "300");
+        EXPECT_EQ(Scalar("SELECT LENGTH(T) FROM Dolgo WHERE Id = 1"), "1501");
+        q->Close();
+    }
+}
+
 ZEN_INSTANTIATE_FOR_DRIVERS(DataSetWriteBackTest);
 
 } // namespace
