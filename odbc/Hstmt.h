@@ -4,6 +4,7 @@
 // bound into arrays of RowSetSize rows, fetching in any direction, bookmarks, long columns
 // read in pieces into memory streams, and typed access to every column value.
 
+#include "odbc/ColumnBuffer.h"
 #include "odbc/Hdbc.h"
 #include "odbc/HstmtTypes.h"
 #include "toolkit/Stream.h"
@@ -35,25 +36,6 @@ THdbc* FollowConnection(const TComponent* self, THdbc* current, TComponent* comp
 using TConfirmEvent = std::function<bool(TObject* sender, const std::string& defaultMsg)>;
 using TStatementEvent = std::function<void(TObject* sender, uint16_t operation, std::string& sql)>;
 using TRowCountEvent = std::function<long(TObject* sender)>;
-
-// One bound result column with its row arrays.
-struct TColumnRec {
-    SQLSMALLINT cType = SQL_C_BINARY;
-    SQLSMALLINT sqlType = 0;
-    SQLLEN elementSize = 0; // bytes of one row's element; 0 when not bound
-    std::vector<unsigned char> data;
-    std::vector<SQLLEN> indicators;
-    bool isLong = false;
-    std::unique_ptr<TMemoryStream> stream;
-    bool longRead = false;
-    bool ignored = false;
-    bool primary = false;
-    // The database held a value longer than columnSize: the size is no limit.
-    bool sizeExceeded = false;
-    SQLULEN columnSize = 0;
-    SQLSMALLINT decimalDigits = 0;
-    SQLSMALLINT nullable = SQL_NULLABLE_UNKNOWN;
-};
 
 // One bound parameter. The indicators live here; the value belongs to the caller.
 struct TParamRec {
@@ -390,17 +372,17 @@ private:
     bool ReadRefreshedRow(THstmt& wb, SQLULEN row);
 
     // Columns.
-    TColumnRec* Column(int col);
-    const TColumnRec* Column(int col) const;
+    TColumnBuffer* Column(int col);
+    const TColumnBuffer* Column(int col) const;
     // The column's element of a row, or nullptr outside the columns and rows.
-    TColumnRec* Element(int col, SQLULEN row, unsigned char*& element);
-    const TColumnRec* Element(int col, SQLULEN row, const unsigned char*& element) const;
-    SQLLEN ReadLongPieces(int col, TColumnRec& c);
+    TColumnBuffer* Element(int col, SQLULEN row, unsigned char*& element);
+    const TColumnBuffer* Element(int col, SQLULEN row, const unsigned char*& element) const;
+    SQLLEN ReadLongPieces(int col, TColumnBuffer& c);
     // Reads a column of the current row whole with SQLGetData, in pieces of BlobSize;
     // the total length, -1 for NULL.
     SQLLEN ReadPieces(int col, SQLSMALLINT cType, std::string& value);
-    void StoreText(TColumnRec& c, SQLULEN row, const std::string& text, int col);
-    void ApplyEmptyToNull(TColumnRec& c, SQLULEN row, const std::string& stored);
+    void StoreText(TColumnBuffer& c, SQLULEN row, const std::string& text, int col);
+    void ApplyEmptyToNull(TColumnBuffer& c, SQLULEN row, const std::string& stored);
 
     SQLHSTMT hstmt_ = SQL_NULL_HSTMT;
     THdbc* hdbc_ = nullptr;
@@ -437,7 +419,7 @@ private:
     SQLULEN paramSetSize_ = 1;
 
     std::vector<std::string> colNames_;
-    std::vector<TColumnRec> columns_;
+    std::vector<TColumnBuffer> columns_;
     std::vector<SQLUSMALLINT> rowStatus_;
     std::vector<uint16_t> rowFlags_;
     std::vector<unsigned char> bookmarks_;

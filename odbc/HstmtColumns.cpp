@@ -14,16 +14,10 @@ namespace zen {
 
 namespace {
 
-// A character or binary column that does not tell its size gets this many; a wider one
-// than the second figure is read as a long column, so that one row set's buffers stay
-// reasonable. (A driver cuts a value longer than its element with a warning; it never
-// writes past the element.)
-constexpr SQLULEN kUnknownColumnSize = 255;
+// A character or binary column wider than this is read as a long column, so that one
+// row set's buffers stay reasonable. (A driver cuts a value longer than its element with
+// a warning; it never writes past the element: ReadWholeValues reads it again.)
 constexpr SQLULEN kMaxBoundColumnSize = 65535;
-
-SQLULEN BoundSize(SQLULEN columnSize) {
-    return columnSize == 0 ? kUnknownColumnSize : columnSize;
-}
 
 SQLSMALLINT NarrowType(SQLSMALLINT sqlType) {
     switch (sqlType) {
@@ -104,7 +98,7 @@ void THstmt::BindCols() {
     for (SQLUSMALLINT col = 1; col <= count; ++col) {
         SQLCHAR name[256] = {0};
         SQLSMALLINT nameLength = 0;
-        TColumnRec c;
+        TColumnBuffer c;
         if (!Checked(SQLDescribeCol(h, col, name, sizeof name, &nameLength, &c.sqlType,
                                     &c.columnSize, &c.decimalDigits, &c.nullable))) {
             FreeColumns();
@@ -132,89 +126,10 @@ void THstmt::BindCols() {
                 isUnsigned = u != 0;
             }
         }
-        bool bind = true;
-        switch (c.sqlType) {
-        case SQL_CHAR:
-        case SQL_VARCHAR:
-            c.cType = SQL_C_CHAR;
-            // Up to four UTF-8 bytes a character, and the terminator.
-            c.elementSize = static_cast<SQLLEN>(BoundSize(c.columnSize) * 4 + 1);
-            break;
-        case SQL_NUMERIC:
-        case SQL_DECIMAL:
-            // Read as the decimal text the database holds: a double cannot hold every
-            // value of 16 digits and more, and a key read as one would name another row.
-            // Room for the digits, sign, point and terminator.
-            c.cType = SQL_C_CHAR;
-            c.elementSize = static_cast<SQLLEN>(BoundSize(c.columnSize) + 3);
-            break;
-        case SQL_FLOAT:
-        case SQL_DOUBLE:
-            c.cType = SQL_C_DOUBLE;
-            c.elementSize = sizeof(SQLDOUBLE);
-            break;
-        case SQL_REAL:
-            c.cType = SQL_C_FLOAT;
-            c.elementSize = sizeof(SQLREAL);
-            break;
-        case SQL_INTEGER:
-            c.cType = isUnsigned ? SQL_C_ULONG : SQL_C_SLONG;
-            c.elementSize = sizeof(SQLINTEGER);
-            break;
-        case SQL_SMALLINT:
-            c.cType = isUnsigned ? SQL_C_USHORT : SQL_C_SSHORT;
-            c.elementSize = sizeof(SQLSMALLINT);
-            break;
-        case SQL_TINYINT:
-            c.cType = isUnsigned ? SQL_C_UTINYINT : SQL_C_STINYINT;
-            c.elementSize = 1;
-            break;
-        case SQL_BIGINT:
-            c.cType = isUnsigned ? SQL_C_UBIGINT : SQL_C_SBIGINT;
-            c.elementSize = sizeof(SQLBIGINT);
-            break;
-        case SQL_BIT:
-            c.cType = SQL_C_BIT;
-            c.elementSize = 1;
-            break;
-        case SQL_TYPE_DATE:
-            c.cType = SQL_C_TYPE_DATE;
-            c.elementSize = sizeof(SQL_DATE_STRUCT);
-            break;
-        case SQL_TYPE_TIME:
-            c.cType = SQL_C_TYPE_TIME;
-            c.elementSize = sizeof(SQL_TIME_STRUCT);
-            break;
-        case SQL_TYPE_TIMESTAMP:
-            c.cType = SQL_C_TYPE_TIMESTAMP;
-            c.elementSize = sizeof(SQL_TIMESTAMP_STRUCT);
-            break;
-        case SQL_BINARY:
-        case SQL_VARBINARY:
-            c.cType = SQL_C_BINARY;
-            c.elementSize = static_cast<SQLLEN>(BoundSize(c.columnSize));
-            break;
-        case SQL_LONGVARCHAR:
-        case SQL_LONGVARBINARY:
-            c.cType = c.sqlType == SQL_LONGVARCHAR ? SQL_C_CHAR : SQL_C_BINARY;
-            c.isLong = true;
-            c.stream = std::make_unique<TMemoryStream>();
-            hasLongColumns_ = true;
-            bind = false;
-            break;
-        default:
-            c.cType = SQL_C_BINARY;
-            bind = false;
-            break;
-        }
-        c.indicators.assign(rows, 0);
-        c.indicators[0] = SQL_NULL_DATA;
-        if (bind) {
-            c.data.assign(static_cast<size_t>(c.elementSize) * rows, 0);
-        }
+        c.Describe(isUnsigned, rows);
+        hasLongColumns_ = hasLongColumns_ || c.isLong;
         columns_.push_back(std::move(c));
-        if (bind) {
-            TColumnRec& b = columns_.back();
+        if (TColumnBuffer& b = columns_.back(); b.Bound()) {
             if (!Checked(SQLBindCol(h, col, b.cType, b.data.data(), b.elementSize,
                                     b.indicators.data()))) {
                 FreeColumns();
@@ -271,57 +186,57 @@ int THstmt::ColByName(const std::string& name) {
     throw EODBCExpress("Identifier " + name + " not found in result set.");
 }
 
-TColumnRec* THstmt::Column(int col) {
+TColumnBuffer* THstmt::Column(int col) {
     return col >= 1 && col <= NumCols() ? &columns_[static_cast<size_t>(col - 1)] : nullptr;
 }
 
-const TColumnRec* THstmt::Column(int col) const {
+const TColumnBuffer* THstmt::Column(int col) const {
     return col >= 1 && col <= NumCols() ? &columns_[static_cast<size_t>(col - 1)] : nullptr;
 }
 
 SQLSMALLINT THstmt::ColCType(int col) const {
-    const TColumnRec* c = Column(col);
+    const TColumnBuffer* c = Column(col);
     return c ? c->cType : 0;
 }
 
 SQLSMALLINT THstmt::ColSqlType(int col) const {
-    const TColumnRec* c = Column(col);
+    const TColumnBuffer* c = Column(col);
     return c ? c->sqlType : 0;
 }
 
 bool THstmt::ColIsLong(int col) const {
-    const TColumnRec* c = Column(col);
+    const TColumnBuffer* c = Column(col);
     return c && c->isLong;
 }
 
 SQLULEN THstmt::ColColumnSize(int col) const {
-    const TColumnRec* c = Column(col);
+    const TColumnBuffer* c = Column(col);
     return c ? c->columnSize : 0;
 }
 
 SQLSMALLINT THstmt::ColDecimalDigits(int col) const {
-    const TColumnRec* c = Column(col);
+    const TColumnBuffer* c = Column(col);
     return c ? c->decimalDigits : 0;
 }
 
 SQLSMALLINT THstmt::ColNullable(int col) const {
-    const TColumnRec* c = Column(col);
+    const TColumnBuffer* c = Column(col);
     return c ? c->nullable : SQL_NULLABLE_UNKNOWN;
 }
 
 bool THstmt::ColPrimary(int col) const {
-    const TColumnRec* c = Column(col);
+    const TColumnBuffer* c = Column(col);
     return c && c->primary;
 }
 
 void THstmt::SetColPrimary(int col, bool on) {
-    if (TColumnRec* c = Column(col)) {
+    if (TColumnBuffer* c = Column(col)) {
         c->primary = on;
     }
 }
 
 SQLLEN THstmt::ColElementSize(int col) const {
-    const TColumnRec* c = Column(col);
+    const TColumnBuffer* c = Column(col);
     return c ? static_cast<SQLLEN>(c->data.empty() ? 0 : c->elementSize) : 0;
 }
 
@@ -351,7 +266,7 @@ bool THstmt::Fetch(SQLSMALLINT direction, SQLLEN offset) {
     ReadWholeValues();
     if (hasLongColumns_) {
         for (size_t i = 0; i < columns_.size(); ++i) {
-            TColumnRec& c = columns_[i];
+            TColumnBuffer& c = columns_[i];
             if (!c.isLong) {
                 continue;
             }
@@ -370,43 +285,31 @@ bool THstmt::Fetch(SQLSMALLINT direction, SQLLEN offset) {
 
 void THstmt::NormaliseDecimalText() {
     const SQLULEN rows = std::min<SQLULEN>(std::max<SQLULEN>(rowsFetched_, 1), rowSetSize_);
-    for (TColumnRec& c : columns_) {
-        if (c.cType != SQL_C_CHAR || (c.sqlType != SQL_NUMERIC && c.sqlType != SQL_DECIMAL) ||
-            c.data.empty()) {
+    for (TColumnBuffer& c : columns_) {
+        if (!c.IsDecimalText() || !c.Bound()) {
             continue;
         }
         // A driver may write the locale's decimal separator into the text; the value
         // goes back to the database as a parameter, which wants a point.
         for (SQLULEN r = 0; r < rows; ++r) {
-            char* p =
-                reinterpret_cast<char*>(c.data.data()) + r * static_cast<size_t>(c.elementSize);
+            auto* p = reinterpret_cast<char*>(c.Element(r + 1));
             std::replace(p, p + strnlen(p, static_cast<size_t>(c.elementSize)), ',', '.');
         }
     }
 }
 
 void THstmt::GrowElement(int col, SQLLEN bytes) {
-    TColumnRec* c = Column(col);
-    if (!c || c->data.empty() || bytes <= c->elementSize) {
+    TColumnBuffer* c = Column(col);
+    if (!c || !c->Widen(bytes)) {
         return;
     }
-    // Room to spare, so that a run of growing values widens a few times only.
-    const auto wide = static_cast<size_t>(std::max(bytes, c->elementSize * 2));
-    const auto old = static_cast<size_t>(c->elementSize);
-    const size_t rows = c->indicators.size();
-    std::vector<unsigned char> data(wide * rows, 0);
-    for (size_t r = 0; r < rows; ++r) {
-        std::memcpy(data.data() + r * wide, c->data.data() + r * old, old);
-    }
-    c->data = std::move(data);
-    c->elementSize = static_cast<SQLLEN>(wide);
     if (hstmt_ != SQL_NULL_HSTMT && columnsBound_) {
         (void)Checked(SQLBindCol(hstmt_, static_cast<SQLUSMALLINT>(col), c->cType, c->data.data(),
                                  c->elementSize, c->indicators.data()));
     }
     // Prepared write-backs hold the old elements' addresses, and kept keys their size.
     if (static_cast<size_t>(col) <= keyValues_.size()) {
-        keyValues_[static_cast<size_t>(col - 1)].resize(wide);
+        keyValues_[static_cast<size_t>(col - 1)].resize(static_cast<size_t>(c->elementSize));
     }
     MarkWriteBackUnprepared();
 }
@@ -414,15 +317,14 @@ void THstmt::GrowElement(int col, SQLLEN bytes) {
 void THstmt::ReadWholeValues() {
     const SQLULEN rows = std::min<SQLULEN>(std::max<SQLULEN>(rowsFetched_, 1), rowSetSize_);
     for (int col = 1; col <= NumCols(); ++col) {
-        TColumnRec& c = columns_[static_cast<size_t>(col - 1)];
+        TColumnBuffer& c = columns_[static_cast<size_t>(col - 1)];
         const bool text = c.cType == SQL_C_CHAR;
         if (c.data.empty() || (!text && c.cType != SQL_C_BINARY)) {
             continue;
         }
         for (SQLULEN r = 1; r <= rows; ++r) {
             const SQLLEN indicator = c.indicators[r - 1];
-            const SQLLEN room = c.elementSize - (text ? 1 : 0);
-            if (indicator != SQL_NO_TOTAL && indicator <= room) {
+            if (indicator != SQL_NO_TOTAL && indicator <= c.Room()) {
                 continue;
             }
             if (!(getDataExtensions_ & SQL_GD_BOUND) ||
@@ -439,7 +341,7 @@ void THstmt::ReadWholeValues() {
             }
             GrowElement(col, static_cast<SQLLEN>(value.size()) + (text ? 1 : 0));
             c.sizeExceeded = true;
-            unsigned char* e = c.data.data() + (r - 1) * static_cast<size_t>(c.elementSize);
+            unsigned char* e = c.Element(r);
             std::memcpy(e, value.data(), value.size());
             if (text) {
                 e[value.size()] = 0;
@@ -510,7 +412,7 @@ void THstmt::SetRowFlags(SQLULEN row, uint16_t flags) {
 // ---- Long columns --------------------------------------------------------------------------
 
 SQLLEN THstmt::ReadLongData(int col, SQLULEN row) {
-    TColumnRec* c = Column(col);
+    TColumnBuffer* c = Column(col);
     if (!c || !c->isLong || row < 1 || row > rowSetSize_ || row > c->indicators.size()) {
         return 0;
     }
@@ -547,7 +449,7 @@ SQLLEN THstmt::ReadLongData(int col, SQLULEN row) {
     return indicator;
 }
 
-SQLLEN THstmt::ReadLongPieces(int col, TColumnRec& c) {
+SQLLEN THstmt::ReadLongPieces(int col, TColumnBuffer& c) {
     std::string value;
     c.stream->Clear();
     const SQLLEN total = ReadPieces(col, c.cType, value);

@@ -54,35 +54,19 @@ void Append(THstmt::TRowImage& image, SQLLEN indicator, const unsigned char* byt
     }
 }
 
-// The bytes of an element that carry its value: a text up to its terminator (kept), bytes
-// up to their length, anything else whole.
-uint32_t ValueBytes(const TColumnRec& c, SQLLEN indicator) {
-    const auto size = static_cast<size_t>(c.elementSize);
-    if (indicator < 0) {
-        return 0;
-    }
-    if (c.cType == SQL_C_CHAR) {
-        return static_cast<uint32_t>(std::min(static_cast<size_t>(indicator), size - 1) + 1);
-    }
-    if (c.cType == SQL_C_BINARY) {
-        return static_cast<uint32_t>(std::min(static_cast<size_t>(indicator), size));
-    }
-    return static_cast<uint32_t>(size);
-}
-
 } // namespace
 
 THstmt::TRowImage THstmt::CaptureRow(SQLULEN row) const {
     TRowImage image;
     for (int col = 1; col <= NumCols(); ++col) {
         const unsigned char* e = nullptr;
-        const TColumnRec* c = Element(col, row, e);
+        const TColumnBuffer* c = Element(col, row, e);
         if (!c || !e || c->isLong) {
             Append(image, SQL_COLUMN_IGNORE, nullptr, 0);
             continue;
         }
         const SQLLEN indicator = c->indicators[row - 1];
-        Append(image, indicator, e, ValueBytes(*c, indicator));
+        Append(image, indicator, e, c->ValueBytes(indicator));
     }
     return image;
 }
@@ -94,7 +78,7 @@ bool THstmt::RestoreRow(const TRowImage& image, SQLULEN row) {
     }
     for (int col = 1; col <= NumCols(); ++col) {
         unsigned char* e = nullptr;
-        TColumnRec* c = Element(col, row, e);
+        TColumnBuffer* c = Element(col, row, e);
         if (!c) {
             return false;
         }

@@ -127,7 +127,7 @@ void THstmt::KeepKeyValues(SQLULEN row) {
     keyIndicators_.assign(static_cast<size_t>(NumCols()), SQL_NULL_DATA);
     for (int col = 1; col <= NumCols(); ++col) {
         unsigned char* element = nullptr;
-        TColumnRec* c = Element(col, row, element);
+        TColumnBuffer* c = Element(col, row, element);
         const auto i = static_cast<size_t>(col - 1);
         if (!c || !element) {
             continue;
@@ -201,7 +201,7 @@ void THstmt::RefreshRow(SQLULEN row) {
         ReadWholeValues();
         // The refreshed row's long values are read again, as a fetch reads them.
         for (int col = 1; col <= NumCols(); ++col) {
-            TColumnRec& c = columns_[static_cast<size_t>(col - 1)];
+            TColumnBuffer& c = columns_[static_cast<size_t>(col - 1)];
             if (c.isLong && rowSetSize_ == 1) {
                 c.longRead = false;
                 if (!blobDeferral_) {
@@ -229,7 +229,7 @@ void THstmt::WriteByPosition(SQLULEN row, SQLUSMALLINT operation, unsigned noRow
                                   : SQLSetPos(hstmt_, static_cast<SQLSETPOSIROW>(row), operation,
                                               SQL_LOCK_NO_CHANGE);
         auto longValue = [this](SQLPOINTER token, const unsigned char*& data, SQLLEN& length) {
-            for (TColumnRec& c : columns_) {
+            for (TColumnBuffer& c : columns_) {
                 void* memory = c.stream && c.stream->Size() > 0
                                    ? static_cast<void*>(c.stream->Memory())
                                    : static_cast<void*>(emptyLongValue);
@@ -277,7 +277,7 @@ void THstmt::BindLongForWrite() {
     bool atExec = false;
     bool asked = false;
     for (int col = 1; col <= NumCols(); ++col) {
-        TColumnRec& c = columns_[static_cast<size_t>(col - 1)];
+        TColumnBuffer& c = columns_[static_cast<size_t>(col - 1)];
         if (!c.isLong) {
             continue;
         }
@@ -311,7 +311,7 @@ void THstmt::BindLongForWrite() {
 
 void THstmt::UnbindLongForWrite(bool checked) {
     for (int col = 1; col <= NumCols(); ++col) {
-        TColumnRec& c = columns_[static_cast<size_t>(col - 1)];
+        TColumnBuffer& c = columns_[static_cast<size_t>(col - 1)];
         if (!c.isLong) {
             continue;
         }
@@ -546,7 +546,7 @@ void THstmt::BindWriteParams(THstmt& wb, SQLULEN row, const std::vector<int>& va
     auto bind = [&](int col, bool key) {
         ++n;
         unsigned char* element = nullptr;
-        TColumnRec& c = *Element(col, row, element);
+        TColumnBuffer& c = *Element(col, row, element);
         const SQLLEN indicator = c.indicators[row - 1];
         if (c.isLong) {
             // The stream's memory may have moved since the last write: bound every time.
@@ -588,7 +588,7 @@ bool THstmt::ReadRefreshedRow(THstmt& wb, SQLULEN row) {
     }
     for (int col = 1; col <= std::min(NumCols(), wb.NumCols()); ++col) {
         unsigned char* element = nullptr;
-        TColumnRec& c = *Element(col, row, element);
+        TColumnBuffer& c = *Element(col, row, element);
         if (c.isLong) {
             if (TMemoryStream* s = wb.ColStream(col)) {
                 c.stream->LoadFrom(s->Memory(), s->Size());
@@ -602,7 +602,7 @@ bool THstmt::ReadRefreshedRow(THstmt& wb, SQLULEN row) {
         }
         if (wb.ColCType(col) == c.cType) {
             GrowElement(col, wb.ColElementSize(col));
-            element = c.data.data() + (row - 1) * static_cast<size_t>(c.elementSize);
+            element = c.Element(row);
             const auto* from = static_cast<const unsigned char*>(wb.ColMemory(col));
             const auto bytes = static_cast<size_t>(std::min(c.elementSize, wb.ColElementSize(col)));
             if (from && bytes > 0) {
