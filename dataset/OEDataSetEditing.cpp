@@ -534,7 +534,9 @@ void TCustomOEDataSet::InternalDelete() {
         DeleteRecords(active);
     }
     if (postedInsertShown_) {
-        postedInsertShown_ = false; // gone; the cursor never had it
+        // Gone, and the cursor never had it: the dataset moves on to a row of the cursor.
+        postedInsertShown_ = false;
+        SetBookmarkFlag(active, bfEOF);
         return;
     }
     if (!UsesCache()) {

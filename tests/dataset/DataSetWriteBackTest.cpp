@@ -211,6 +211,19 @@ TEST_P(DataSetWriteBackTest, APostedNewRowShowsAndKeepsWhatTheDatabaseMadeOfIt) 
         q->Post();
         EXPECT_EQ(Scalar("SELECT COUNT(*) FROM PrometPoz"), "1");
         EXPECT_EQ(Scalar("SELECT Naziv || '/' || Skladisce FROM PrometPoz"), "Popravljena/01");
+        // A second new row among rows the cursor has, deleted again: the others stay.
+        Exec({"INSERT INTO PrometPoz (Kljuc, Poz, Naziv) VALUES ('26IR00000', 1, 'Stara')"});
+        q->Close();
+        q->Open();
+        q->Append();
+        q->FieldByName("Kljuc")->SetAsString("26IR00002");
+        q->FieldByName("Poz")->SetAsInteger(1);
+        q->Post();
+        EXPECT_EQ(q->FieldByName("Skladisce")->AsString(), "01");
+        q->Delete();
+        EXPECT_EQ(Scalar("SELECT COUNT(*) FROM PrometPoz"), "2");
+        EXPECT_FALSE(q->IsEmpty());
+        EXPECT_NE(q->FieldByName("Kljuc")->AsString(), "26IR00002");
         q->Close();
     }
 }
