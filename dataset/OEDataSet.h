@@ -344,6 +344,7 @@ private:
     void FillRow(TRecordBuffer buffer, bool forInsert);
     void ApplyTarget(bool forInsert);
     bool PutRowBack(TRecordBuffer buffer);
+    void RefuseCutText(int col);
     bool NeedsReadBack(TRecordBuffer buffer) const;
     void ReadPostedRow(TRecordBuffer buffer);
     void UpdateRecords(TRecordBuffer buffer);

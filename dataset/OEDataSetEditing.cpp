@@ -8,6 +8,7 @@
 #include "dataset/DateTimeRec.h"
 #include "odbc/OCLError.h"
 #include "toolkit/DateTime.h"
+#include "toolkit/Text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -330,6 +331,23 @@ bool TCustomOEDataSet::PutRowBack(TRecordBuffer buffer) {
     return exact;
 }
 
+// A text longer than its field (a driver's size for an unsized column is a guess) is
+// shown cut: written back from the field it would lose its end. Row 1 holds the value as
+// read.
+void TCustomOEDataSet::RefuseCutText(int col) {
+    const auto i = static_cast<size_t>(col - 1);
+    if (colTypes_[i] != ftString || colLong_[i] || stmt_->ColIsNull(col)) {
+        return;
+    }
+    const TFieldDef& def = FieldDefs()[col - 1];
+    const size_t held = Utf8Length(stmt_->ColAsString(col));
+    if (held > static_cast<size_t>(def.Size()) || held > static_cast<size_t>(slotSizes_[i] - 2)) {
+        throw EODBCExpress("Field " + def.Name() + " holds a text of " + std::to_string(held) +
+                           " characters, longer than the " + std::to_string(def.Size()) +
+                           " it shows: it cannot be changed here.");
+    }
+}
+
 void TCustomOEDataSet::UpdateRecords(TRecordBuffer buffer) {
     // The row is found by what it held before the edit (an edit of the key still finds it
     // by its old one), and only the columns the edit changed are written: the others are
@@ -350,6 +368,9 @@ void TCustomOEDataSet::UpdateRecords(TRecordBuffer buffer) {
         if (before != buffer && !SlotChanged(col, before, buffer)) {
             stmt_->SetColIgnored(col, true);
             continue;
+        }
+        if (exact) {
+            RefuseCutText(col);
         }
         FromField(col, buffer, false);
         ++changed;

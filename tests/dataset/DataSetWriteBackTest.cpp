@@ -261,6 +261,13 @@ TEST_P(DataSetWriteBackTest, TextLongerThanTheDriversSizeIsReadWholeAndKept) {
         EXPECT_EQ(Scalar("SELECT U FROM Dolgo WHERE Id = 2"), skip ? "w" : "x");
         EXPECT_EQ(Scalar("SELECT LENGTH(T) FROM Dolgo WHERE Id = 2"), "300");
         EXPECT_EQ(Scalar("SELECT LENGTH(T) FROM Dolgo WHERE Id = 1"), "1501");
+        // The field holds fewer characters than the value: changing it would cut it.
+        q->Edit();
+        q->FieldByName("T")->SetAsString(text300 + "x");
+        EXPECT_THROW(q->Post(), EODBCExpress);
+        EXPECT_EQ(q->State(), dsEdit);
+        q->Cancel();
+        EXPECT_EQ(Scalar("SELECT LENGTH(T) FROM Dolgo WHERE Id = 2"), "300");
         q->Close();
     }
 }
