@@ -185,6 +185,8 @@ void TCustomOEDataSet::ReadPostedRow(TRecordBuffer buffer) {
     std::vector<int> keys;
     try {
         keys = stmt_->PrimaryColumns();
+    } catch (const EODBC&) {
+        throw; // the database failed, which is no answer
     } catch (const EODBCExpress&) {
         return; // no table or key to find it by: it stays as posted
     }
@@ -195,8 +197,7 @@ void TCustomOEDataSet::ReadPostedRow(TRecordBuffer buffer) {
     if (!stmt_->ReadRowByKey(1)) {
         return;
     }
-    FillFromRow(1, buffer);
-    *image = stmt_->CaptureRow(1);
+    FillFromRow(1, buffer); // with its image
     if (UsesCache() && buffer == ActiveBuffer()) {
         // The cache's copy is the one a later move shows.
         InternalSetToRecord(buffer);
