@@ -67,11 +67,10 @@ std::string IsoText(TDateTime dt) {
     return buf;
 }
 
-// A change stamp to the millisecond, locale-free, and back.
+// A change stamp as a date-time value, exactly and whatever the locale, and back.
 std::string StampText(TDateTime dt) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.9f", dt);
-    return buf;
+    char buf[64];
+    return std::string(buf, std::to_chars(buf, buf + sizeof buf, dt).ptr);
 }
 
 TDateTime StampFromText(const std::string& text) {
