@@ -1,6 +1,7 @@
 #include "app/FMain.h"
 
 #include "app/DateEdit.h"
+#include "app/HistoryDialog.h"
 #include "app/SignOn.h"
 #include "app/StoredInputs.h"
 #include "app/TransferWindowUi.h"
@@ -97,6 +98,11 @@ TMain::TMain(QWidget* parent) : QWidget(parent) {
     bKonec->setGeometry(304, 280, 75, 25);
     connect(bPrenos, &QPushButton::clicked, this, [this] { bPrenosClick(); });
     connect(bKonec, &QPushButton::clicked, this, [this] { bKonecClick(); });
+    // In the free space under "Baza tevrin", so that the specified inputs keep their places.
+    bZgodovina = new QPushButton(QString::fromUtf8("Zgodovina prenosov…"), this);
+    bZgodovina->setObjectName("bZgodovina");
+    bZgodovina->setGeometry(288, 43, 129, 23);
+    connect(bZgodovina, &QPushButton::clicked, this, [this] { bZgodovinaClick(); });
 
     QWidget::setTabOrder(fPoslDog, fAlias);
     QWidget::setTabOrder(fAlias, fReferent);
@@ -104,6 +110,7 @@ TMain::TMain(QWidget* parent) : QWidget(parent) {
     QWidget::setTabOrder(fDatum->lineEdit(), fPath);
     QWidget::setTabOrder(fPath, bPrenos);
     QWidget::setTabOrder(bPrenos, bKonec);
+    QWidget::setTabOrder(bKonec, bZgodovina);
 
     // The connection, the local tables and the datasets of a transfer run, owned by the
     // window.
@@ -181,9 +188,31 @@ void TMain::bPrenosClick() {
     options.Datum = S(fDatum->text());
     options.DataSource = S(fAlias->text());
     options.Path = S(fPath->text());
+    RunTransfer(std::move(options));
+}
+
+void TMain::RunTransfer(TTransferOptions options) {
     TTransferWindowUi ui(this, ProgressBar);
     TTransfer run(components_, ui, SignOn);
     run.Execute(options);
+}
+
+// "Nadaljuj" in the history goes on with the stopped run as it was given: its file, data
+// source, business event, clerk and date, whatever the inputs now say.
+void TMain::bZgodovinaClick() {
+    THistoryDialog history(*Database, this);
+    if (history.exec() != QDialog::Accepted || !history.ResumeRequest()) {
+        return;
+    }
+    const TTransferRun& stopped = *history.ResumeRequest();
+    TTransferOptions options;
+    options.PoslDog = stopped.PoslDog;
+    options.Referent = stopped.Referent;
+    options.Datum = DateToStr(stopped.IssueDate);
+    options.DataSource = stopped.DataSource;
+    options.Path = stopped.FilePath;
+    options.Resume = true;
+    RunTransfer(std::move(options));
 }
 
 } // namespace zen

@@ -19,6 +19,7 @@ namespace zen {
 class TDateEdit;
 class THdbc;
 class TwwOEDataSet;
+struct TTransferOptions;
 class TTable;
 
 class TMain : public QWidget, public TComponent {
@@ -36,6 +37,7 @@ public:
     QProgressBar* ProgressBar;
     QPushButton* bPrenos;
     QPushButton* bKonec;
+    QPushButton* bZgodovina; // "Zgodovina prenosov…", beside the specified inputs
 
     // Non-visual objects, owned by the window as their component owner.
     THdbc* Database;
@@ -60,6 +62,8 @@ public:
 
     void bPrenosClick();
     void bKonecClick();
+    // The history of transfer runs, with undo and resume.
+    void bZgodovinaClick();
 
     // Why start-up could not go as usual (the home directory cannot be created), or empty.
     const std::string& StartupProblem() const { return startupProblem_; }
@@ -71,6 +75,7 @@ protected:
 
 private:
     void FormCreate();
+    void RunTransfer(TTransferOptions options);
     TTransferComponents components_;
     void FormClose();
 

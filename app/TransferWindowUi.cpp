@@ -10,6 +10,7 @@
 #include <utility>
 
 #include <QProgressBar>
+#include <QPushButton>
 
 namespace zen {
 
@@ -34,6 +35,28 @@ bool TTransferWindowUi::AskRepeat(const std::string& question) {
     box->setDefaultButton(QMessageBox::No);
     box->setEscapeButton(QMessageBox::No);
     return box->exec() == QMessageBox::Yes;
+}
+
+TRepeatAnswer TTransferWindowUi::AskRepeatOrResume(const std::string& question, bool canResume) {
+    if (!canResume) {
+        return AskRepeat(question) ? TRepeatAnswer::Again : TRepeatAnswer::No;
+    }
+    auto box = MessageBox(QMessageBox::Question,
+                          QString::fromStdString(question) +
+                              QString::fromUtf8("\n\nNadaljuj: zapiše le račune, ki jih "
+                                                "prekinjeni prenos ni zapisal."),
+                          QMessageBox::Yes | QMessageBox::No, window_);
+    box->setObjectName("RepeatQuestion");
+    QPushButton* resume = box->addButton(QString::fromUtf8("Nadaljuj"), QMessageBox::AcceptRole);
+    resume->setObjectName("bNadaljuj");
+    box->setDefaultButton(QMessageBox::No);
+    box->setEscapeButton(QMessageBox::No);
+    box->exec();
+    if (box->clickedButton() == resume) {
+        return TRepeatAnswer::Resume;
+    }
+    return box->clickedButton() == box->button(QMessageBox::Yes) ? TRepeatAnswer::Again
+                                                                 : TRepeatAnswer::No;
 }
 
 void TTransferWindowUi::ShowErrors(TTable& tbNapaka) {

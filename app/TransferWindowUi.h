@@ -17,6 +17,8 @@ public:
     void Message(const std::string& text) override;
     void Progress(int percent) override;
     bool AskRepeat(const std::string& question) override;
+    // With a stopped run of the file, "Nadaljuj" beside Yes and No (No the default).
+    TRepeatAnswer AskRepeatOrResume(const std::string& question, bool canResume) override;
     // The report made at program start (TNapaka::Instance()); without one the rows still
     // reach the operator, as a message.
     void ShowErrors(TTable& tbNapaka) override;

@@ -4,18 +4,22 @@
 #include "ModalCloser.h"
 #include "app/DateEdit.h"
 #include "app/FMain.h"
+#include "app/HistoryDialog.h"
 #include "app/TransferWindowUi.h"
 #include "app/ZenApplication.h"
 #include "dataset/ODSI.h"
 #include "localtable/Table.h"
+#include "odbc/Hdbc.h"
 #include "support/OdbcTestEnv.h"
 #include "support/TestSupport.h"
 #include "toolkit/DateTime.h"
+#include "transfer/TransferJournal.h"
 #include "transfer/TransferRun.h"
 
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
@@ -128,6 +132,64 @@ TEST(MainWindowTransfer, TheEndMessageCarriesTheRunsNotice) {
     EXPECT_EQ(closer.texts,
               QStringList({QString::fromStdString(std::string(kCompletedMessage) + "\n\n" + notice),
                            QString::fromUtf8(kCompletedMessage)}));
+}
+
+// The history lists the journal's runs with their states and the selected run's invoices;
+// a stopped run can be resumed, a standing one undone, an undone one neither. The repeat
+// question offers "Nadaljuj" when a run of the file stopped.
+TEST(MainWindowTransfer, TheHistoryOffersUndoAndResumeWhereTheyApply) {
+    int argc = 1;
+    char arg0[] = "app_tests";
+    char* argv[] = {arg0, nullptr};
+    TZenApplication app(argc, argv);
+    test::TempHome home;
+    {
+        TTransferJournal j;
+        TTransferRunInputs in{"aa", "Lorvath", "IR", "01", EncodeDate(2026, 12, 20), "/x/a.dbf"};
+        j.BeginRun(in);
+        j.RecordInvoice("26IR00001", "Ana");
+        j.RecordInvoice("26IR00002", "Bor");
+        j.FinishRun(true);
+        j.BeginRun(in);
+        j.RecordInvoice("26IR00003", "Ciril");
+        j.FinishRun(false, "prekinjen");
+        j.BeginRun(in);
+        j.RecordInvoice("26IR00004", "Dora");
+        j.FinishRun(true);
+        j.BeginUndo(3);
+        j.EndUndo(3, true, "op");
+    }
+    THdbc database;
+    THistoryDialog history(database);
+    QTableWidget* runs = history.Runs();
+    ASSERT_EQ(runs->rowCount(), 3);
+    EXPECT_EQ(runs->item(0, 8)->text(), QString::fromUtf8("razveljavljen"));
+    EXPECT_EQ(runs->item(1, 8)->text(), QString::fromUtf8("prekinjen"));
+    EXPECT_EQ(runs->item(2, 8)->text(), QString::fromUtf8("zaključen"));
+    EXPECT_EQ(runs->item(2, 7)->text(), QString::fromUtf8("26IR00001–26IR00002"));
+    EXPECT_FALSE(history.UndoButton()->isEnabled());
+    EXPECT_FALSE(history.ResumeButton()->isEnabled());
+    runs->selectRow(2);
+    EXPECT_EQ(history.InvoicesOfRun()->rowCount(), 2);
+    EXPECT_TRUE(history.UndoButton()->isEnabled());
+    EXPECT_FALSE(history.ResumeButton()->isEnabled());
+    runs->selectRow(1);
+    EXPECT_TRUE(history.ResumeButton()->isEnabled());
+    history.ResumeButton()->click();
+    ASSERT_TRUE(history.ResumeRequest());
+    EXPECT_EQ(history.ResumeRequest()->Id, 2);
+
+    QWidget window;
+    QProgressBar bar(&window);
+    TTransferWindowUi ui(&window, &bar);
+    test::ModalCloser closer;
+    closer.press = "bNadaljuj";
+    EXPECT_EQ(ui.AskRepeatOrResume("Datoteka je bila že delno prenesena.", true),
+              TRepeatAnswer::Resume);
+    closer.press.clear();
+    EXPECT_EQ(ui.AskRepeatOrResume("Datoteka je bila že delno prenesena.", true),
+              TRepeatAnswer::No);
+    EXPECT_TRUE(closer.texts[0].contains("Nadaljuj"));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "ModalCloser.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 
@@ -14,7 +15,11 @@ void ModalCloser::poll() {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
         texts << box->text();
         plain << (box->textFormat() == Qt::PlainText);
-        box->accept();
+        if (auto* button = press.isEmpty() ? nullptr : box->findChild<QAbstractButton*>(press)) {
+            button->click();
+        } else {
+            box->accept();
+        }
     }
 }
 

@@ -1,0 +1,164 @@
+#include "app/HistoryDialog.h"
+
+#include "app/SignOn.h"
+#include "app/ZenApplication.h"
+#include "dbutil/StdProc.h"
+#include "transfer/RunLock.h"
+#include "transfer/TransferHistory.h"
+#include "transfer/TransferUndo.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <cstdlib>
+#include <filesystem>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace zen {
+
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+QTableWidget* Table(QWidget* parent, const QStringList& headers) {
+    auto* t = new QTableWidget(0, int(headers.size()), parent);
+    t->setHorizontalHeaderLabels(headers);
+    t->setSelectionBehavior(QAbstractItemView::SelectRows);
+    t->setSelectionMode(QAbstractItemView::SingleSelection);
+    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    t->verticalHeader()->setVisible(false);
+    t->horizontalHeader()->setStretchLastSection(true);
+    return t;
+}
+
+void SetRow(QTableWidget* t, int row, const QStringList& cells) {
+    for (int c = 0; c < cells.size(); ++c) {
+        t->setItem(row, c, new QTableWidgetItem(cells[c]));
+    }
+}
+
+std::string OperatorName() {
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_name) {
+        return pw->pw_name;
+    }
+    const char* user = std::getenv("USER");
+    return user ? user : "";
+}
+
+} // namespace
+
+THistoryDialog::THistoryDialog(THdbc& database, QWidget* parent)
+    : QDialog(parent), database_(database) {
+    setObjectName("HistoryDialog");
+    setWindowTitle(QString::fromUtf8("Zgodovina prenosov"));
+    resize(760, 480);
+    runs_ = Table(this, {"Prenos", "Začet", "Podatkovni vir", "Posl. dogodek", "Datum računov",
+                         "Datoteka", "Računov", "Računi", "Stanje"});
+    runs_->setObjectName("HistoryRuns");
+    invoices_ = Table(this, {"Račun", "Plačnik"});
+    invoices_->setObjectName("HistoryInvoices");
+    undo_ = new QPushButton(QString::fromUtf8("Razveljavi prenos"), this);
+    undo_->setObjectName("bRazveljavi");
+    resumeButton_ = new QPushButton(QString::fromUtf8("Nadaljuj"), this);
+    resumeButton_->setObjectName("bNadaljuj");
+    auto* close = new QPushButton(QString::fromUtf8("Zapri"), this);
+    close->setObjectName("bZapri");
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(undo_);
+    buttons->addWidget(resumeButton_);
+    buttons->addStretch();
+    buttons->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(runs_, 3);
+    layout->addWidget(new QLabel(QString::fromUtf8("Računi izbranega prenosa:"), this));
+    layout->addWidget(invoices_, 2);
+    layout->addLayout(buttons);
+
+    connect(runs_, &QTableWidget::itemSelectionChanged, this, [this] { ShowSelected(); });
+    connect(undo_, &QPushButton::clicked, this, [this] { UndoSelected(); });
+    connect(resumeButton_, &QPushButton::clicked, this, [this] {
+        if (const TTransferRun* run = Selected()) {
+            resume_ = *run;
+            accept();
+        }
+    });
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    Reload();
+}
+
+void THistoryDialog::Reload() {
+    runningNow_ = RunInProgress();
+    list_ = TTransferJournal().Runs();
+    runs_->setRowCount(int(list_.size()));
+    for (size_t i = 0; i < list_.size(); ++i) {
+        const TTransferRun& r = list_[i];
+        SetRow(runs_, int(i),
+               {QString::number(r.Id), Q(JournalDateTime(r.Started)), Q(r.DataSource), Q(r.PoslDog),
+                Q(DateToStr(r.IssueDate)), Q(std::filesystem::path(r.FilePath).filename().string()),
+                QString::number(r.Invoices),
+                r.Invoices ? Q(r.FirstKey + "–" + r.LastKey) : QString(),
+                Q(RunStateText(r, runningNow_))});
+    }
+    runs_->resizeColumnsToContents();
+    if (!list_.empty()) {
+        runs_->selectRow(0);
+    }
+    ShowSelected();
+}
+
+const TTransferRun* THistoryDialog::Selected() const {
+    const int row = runs_->currentRow();
+    return row >= 0 && size_t(row) < list_.size() ? &list_[size_t(row)] : nullptr;
+}
+
+void THistoryDialog::ShowSelected() {
+    const TTransferRun* run = Selected();
+    std::vector<TJournalInvoice> invoices;
+    if (run) {
+        invoices = TTransferJournal().Invoices(run->Id);
+    }
+    invoices_->setRowCount(int(invoices.size()));
+    for (size_t i = 0; i < invoices.size(); ++i) {
+        SetRow(invoices_, int(i), {Q(invoices[i].Kljuc), Q(invoices[i].Placnik)});
+    }
+    const std::string state = run ? RunStateText(*run, runningNow_) : std::string();
+    undo_->setEnabled(run && run->Invoices > 0 && !run->Undone && state != "teče");
+    resumeButton_->setEnabled(run && run->Invoices > 0 && state == "prekinjen");
+}
+
+void THistoryDialog::UndoSelected() {
+    const TTransferRun* selected = Selected();
+    if (!selected) {
+        return;
+    }
+    const TTransferRun run = *selected;
+    QMessageBox ask(QMessageBox::Question, windowTitle(),
+                    Q("Razveljavim prenos št. " + std::to_string(run.Id) + " (" +
+                      RacunCount(run.Invoices) + ")? Računi prenosa bodo izbrisani iz baze " +
+                      "Tevrin."),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    ask.setObjectName("UndoQuestion");
+    ask.setTextFormat(Qt::PlainText);
+    ask.setDefaultButton(QMessageBox::No);
+    if (ask.exec() != QMessageBox::Yes) {
+        return;
+    }
+    try {
+        TUndoResult result = UndoRun(database_, SignOn, run.Id, false, OperatorName());
+        ShowMessage(Q("Prenos št. " + std::to_string(run.Id) + " je razveljavljen (" +
+                      RacunCount(int64_t(result.Keys.size())) + ")."));
+    } catch (const std::exception& e) {
+        ShowMessage(QString::fromUtf8(e.what()));
+    }
+    Reload();
+}
+
+} // namespace zen
