@@ -95,6 +95,28 @@ TEST(CommandLine, EveryModeIsReadByTheOneParser) {
     EXPECT_EQ(Parse({"--transfer", "--date", "1950-01-31"}).Transfer.Date,
               DateToStr(EncodeDate(1950, 1, 31)));
 
+    // --dsn and --check are shared: --history takes the one, --undo the other.
+    TCommandLine hist = Parse({"--history", "--dsn", "Lorvath", "--limit", "5", "--csv"});
+    EXPECT_EQ(hist.Mode, TCommandMode::History);
+    EXPECT_EQ(hist.History.DataSource, "Lorvath");
+    EXPECT_EQ(hist.History.Limit, 5);
+    EXPECT_TRUE(hist.History.Csv);
+    TCommandLine undo = Parse({"--undo", "12", "--check"});
+    EXPECT_EQ(undo.Mode, TCommandMode::Undo);
+    EXPECT_EQ(undo.Undo.Run, 12);
+    EXPECT_TRUE(undo.Undo.Check);
+    EXPECT_TRUE(Parse({"--transfer", "--date", "2026-12-20", "--resume"}).Transfer.Resume);
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--undo", "0"},
+             {"--undo", "1x"},
+             {"--undo", "+1"},
+             {"--history", "--limit", "-2"},
+             {"--history", "--check"},
+             {"--undo", "1", "--dsn", "X"},
+             {"--transfer", "--date", "2026-12-20", "--resume", "--force"}}) {
+        EXPECT_THROW(Parse(bad), ECommandLine) << bad[0] << " " << bad[1];
+    }
+
     // Help per mode, also where the mode's option would take --help as its value.
     for (auto [args, mode] : std::vector<std::pair<std::vector<std::string>, TCommandMode>>{
              {{"--help"}, TCommandMode::Window},
@@ -137,7 +159,7 @@ TEST(CommandLine, UsageErrorsNameTheModeWhoseUsageHelps) {
         {{"--date", "2026-12-20"}, "--transfer is missing", TCommandMode::Transfer},
         {{"--var", "A=1"}, "--formula is missing", TCommandMode::Formula},
         {{"--formula", "1", "--transfer"},
-         "only one of --formula, --set-login and --transfer",
+         "only one of --formula, --set-login, --transfer, --history and --undo",
          TCommandMode::Formula},
         {{"--set-login", ""}, "--set-login needs a user name", TCommandMode::SetLogin},
     };
