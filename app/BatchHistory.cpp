@@ -11,23 +11,10 @@
 
 #include <cstdlib>
 #include <ostream>
-#include <pwd.h>
-#include <unistd.h>
 
 namespace zen {
 
-namespace {
-
-// The operator as the system knows them, for the journal's record of an undo.
-std::string OperatorName() {
-    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_name) {
-        return pw->pw_name;
-    }
-    const char* user = std::getenv("USER");
-    return user ? user : "";
-}
-
-} // namespace
+namespace {} // namespace
 
 int RunHistory(const THistoryArgs& args, std::ostream& out, std::ostream& err) {
     try {
@@ -59,7 +46,7 @@ int RunUndo(const TUndoArgs& args, std::ostream& out, std::ostream& err) {
     try {
         ZendratoHome();
         THdbc database;
-        TUndoResult result = UndoRun(database, SignOn, args.Run, args.Check, OperatorName());
+        TUndoResult result = UndoRun(database, SignOn, args.Run, args.Check, SystemUserName());
         const char* lead = args.Check ? "Izbrisan bi bil: račun " : "Izbrisan: račun ";
         for (const std::string& key : result.Keys) {
             out << lead << PrintableText(key) << '\n';

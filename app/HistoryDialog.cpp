@@ -3,6 +3,7 @@
 #include "app/SignOn.h"
 #include "app/ZenApplication.h"
 #include "dbutil/StdProc.h"
+#include "toolkit/Home.h"
 #include "transfer/RunLock.h"
 #include "transfer/TransferHistory.h"
 #include "transfer/TransferUndo.h"
@@ -16,8 +17,6 @@
 #include <QVBoxLayout>
 #include <cstdlib>
 #include <filesystem>
-#include <pwd.h>
-#include <unistd.h>
 
 namespace zen {
 
@@ -42,14 +41,6 @@ void SetRow(QTableWidget* t, int row, const QStringList& cells) {
     for (int c = 0; c < cells.size(); ++c) {
         t->setItem(row, c, new QTableWidgetItem(cells[c]));
     }
-}
-
-std::string OperatorName() {
-    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_name) {
-        return pw->pw_name;
-    }
-    const char* user = std::getenv("USER");
-    return user ? user : "";
 }
 
 } // namespace
@@ -152,7 +143,7 @@ void THistoryDialog::UndoSelected() {
         return;
     }
     try {
-        TUndoResult result = UndoRun(database_, SignOn, run.Id, false, OperatorName());
+        TUndoResult result = UndoRun(database_, SignOn, run.Id, false, SystemUserName());
         ShowMessage(Q("Prenos št. " + std::to_string(run.Id) + " je razveljavljen (" +
                       RacunCount(int64_t(result.Keys.size())) + ")."));
     } catch (const std::exception& e) {

@@ -1,4 +1,6 @@
 #include "toolkit/Home.h"
+#include <pwd.h>
+#include <unistd.h>
 
 #include "toolkit/Exceptions.h"
 #include "toolkit/Text.h"
@@ -96,6 +98,14 @@ std::filesystem::path MapWindowsPath(const std::string& path) {
         EnsureDirectory(full.parent_path());
     }
     return full;
+}
+
+std::string SystemUserName() {
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_name) {
+        return pw->pw_name;
+    }
+    const char* user = std::getenv("USER");
+    return user ? user : "";
 }
 
 } // namespace zen

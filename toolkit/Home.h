@@ -27,6 +27,10 @@ std::filesystem::path MapWindowsPath(const std::string& path);
 std::filesystem::path AliasLocation(const std::string& alias);
 std::filesystem::path WindowsPathLocation(const std::string& path);
 
+// The name of the system user running the program (for records of who did what); empty
+// when the system knows none.
+std::string SystemUserName();
+
 // Creates a directory and its parents when missing, each its owner's alone (0700 whatever
 // the umask: they hold the home's files); EInOutError when that fails.
 std::filesystem::path EnsureDirectory(const std::filesystem::path& dir);

@@ -489,18 +489,13 @@ std::optional<TTransferRun> TTransferJournal::FindRun(int64_t id) const {
 
 std::optional<TTransferRun> TTransferJournal::StoppedRun(const std::string& fileHash,
                                                          const std::string& dataSource) const {
-    sqlite3* db = db_->handle.get();
-    Statement s(db,
-                std::string(kRunSelect) +
-                    "WHERE r.FileHash = ? AND r.DataSource = ? COLLATE NOCASE AND IFNULL(r.Undo, "
-                    "'') <> 'undone' "
-                    "AND r.Status <> 'completed' AND EXISTS (SELECT 1 FROM Invoice i WHERE "
-                    "i.RunId = r.Id) ORDER BY r.Started DESC, r.Id DESC LIMIT 1",
-                kContext);
-    Bind(s.get(), 1, fileHash);
-    Bind(s.get(), 2, dataSource);
-    std::vector<TTransferRun> runs = ReadRuns(db, s);
-    return runs.empty() ? std::nullopt : std::optional(runs.front());
+    std::vector<TTransferRun> runs = EarlierRuns(fileHash, dataSource);
+    for (auto r = runs.rbegin(); r != runs.rend(); ++r) {
+        if (r->Status != TTransferRunStatus::Completed) {
+            return *r;
+        }
+    }
+    return std::nullopt;
 }
 
 std::vector<TJournalInvoice> TTransferJournal::Invoices(int64_t runId) const {
