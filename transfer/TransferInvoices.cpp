@@ -53,9 +53,9 @@ struct TInvoiceRefused {
 }
 
 // Whether an invoice that failed is to be written again from its start: another writer
-// took its key first (a unique key violated), or held the database when the invoice
-// needed it (SQLite's lock, refused at once where waiting could deadlock; PostgreSQL's
-// serialization failure or deadlock). The transaction is rolled back before the retry,
+// took its key first (a unique key violated; a check that refuses a row is no race), or held the
+// database when the invoice needed it (SQLite's lock, refused at once where waiting could deadlock;
+// PostgreSQL's serialization failure or deadlock). The transaction is rolled back before the retry,
 // which lets the other writer finish.
 bool Retryable(const Exception& e) {
     const auto* odbc = dynamic_cast<const EODBC*>(&e);
@@ -63,7 +63,8 @@ bool Retryable(const Exception& e) {
         return false;
     }
     return std::any_of(odbc->Records().begin(), odbc->Records().end(), [](const TErrorRec& r) {
-        return r.sqlState.rfind("23", 0) == 0 || r.sqlState == "40001" || r.sqlState == "40P01" ||
+        return r.sqlState == "23505" || r.sqlState == "40001" || r.sqlState == "40P01" ||
+               r.message.find("UNIQUE constraint failed") != std::string::npos ||
                r.message.find("database is locked") != std::string::npos ||
                r.message.find("database table is locked") != std::string::npos;
     });
