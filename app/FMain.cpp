@@ -1,6 +1,7 @@
 #include "app/FMain.h"
 
 #include "app/DateEdit.h"
+#include "app/RunSummary.h"
 #include "app/SignOn.h"
 #include "app/StoredInputs.h"
 #include "app/TransferWindowUi.h"
@@ -88,6 +89,10 @@ TMain::TMain(QWidget* parent) : QWidget(parent) {
     ProgressBar->setValue(0);
     ProgressBar->setFocusPolicy(Qt::NoFocus);
     ProgressBar->setTextVisible(false);
+
+    lIzid = new QLabel(this);
+    lIzid->setObjectName("lIzid");
+    lIzid->setGeometry(16, 228, 401, 16);
 
     bPrenos = new QPushButton("Prenos", this);
     bPrenos->setObjectName("bPrenos");
@@ -183,7 +188,22 @@ void TMain::bPrenosClick() {
     options.Path = S(fPath->text());
     TTransferWindowUi ui(this, ProgressBar);
     TTransfer run(components_, ui, SignOn);
-    run.Execute(options);
+    lIzid->clear();
+    auto tell = [&](TRunEnd end) {
+        TRunSummary summary = ui.Summary();
+        summary.End = end;
+        lIzid->setText(QString::fromStdString(RunSummaryLine(summary)));
+    };
+    try {
+        const TTransferOutcome outcome = run.Execute(options);
+        const bool done =
+            outcome == TTransferOutcome::Completed || outcome == TTransferOutcome::ErrorsReported;
+        tell(done ? TRunEnd::Finished : TRunEnd::NotDone);
+    } catch (...) {
+        // Told before the failure's message box, which the default handler shows.
+        tell(TRunEnd::Interrupted);
+        throw;
+    }
 }
 
 } // namespace zen

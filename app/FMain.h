@@ -34,6 +34,8 @@ public:
     TDateEdit* fDatum;
     QLineEdit* fPath;
     QProgressBar* ProgressBar;
+    // What the last run did, in a line between the path and the progress bar.
+    QLabel* lIzid;
     QPushButton* bPrenos;
     QPushButton* bKonec;
 

@@ -36,7 +36,18 @@ bool TTransferWindowUi::AskRepeat(const std::string& question) {
     return box->exec() == QMessageBox::Yes;
 }
 
+void TTransferWindowUi::InvoiceWritten(const TInvoiceSummary& invoice) {
+    if (!invoice.Committed) {
+        return;
+    }
+    if (summary_.Invoices++ == 0) {
+        summary_.FirstKey = invoice.Kljuc;
+    }
+    summary_.LastKey = invoice.Kljuc;
+}
+
 void TTransferWindowUi::ShowErrors(TTable& tbNapaka) {
+    summary_.FailedRecords = tbNapaka.RecordCount();
     const std::string notice = std::exchange(notice_, std::string());
     if (TNapaka* report = TNapaka::Instance(); report && report->DataSet() == &tbNapaka) {
         report->SetNotice(notice);
