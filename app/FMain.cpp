@@ -1,5 +1,6 @@
 #include "app/FMain.h"
 
+#include "app/DataSourceBox.h"
 #include "app/DateEdit.h"
 #include "app/RunSummary.h"
 #include "app/SignOn.h"
@@ -68,7 +69,10 @@ TMain::TMain(QWidget* parent) : QWidget(parent) {
     };
 
     fPoslDog = lineEdit("fPoslDog", 136, 11, 33, 2);
-    fAlias = lineEdit("fAlias", 288, 11, 129, 0);
+    fAlias = new TDataSourceBox(this);
+    fAlias->setObjectName("fAlias");
+    fAlias->lineEdit()->setObjectName("fAliasEdit");
+    fAlias->setGeometry(288, 11, 129, kFieldHeight);
     fAlias->setText("SQLTevrin"); // design-time text; start-up always replaces it
     fReferent = lineEdit("fReferent", 136, 43, 33, 2);
     fDatum = new TDateEdit(this);

@@ -230,29 +230,22 @@ std::string EncryptHex(const std::string& plain) {
 
 namespace {
 
-// The driver manager's English refusal of a data source that is not there (or whose name
-// is too long to look up) told in Slovene: which one, and which there are. Other failures
-// keep their text.
-void ExplainMissingDataSource(EODBC& e, const std::string& dataSource) {
-    std::optional<std::vector<std::string>> known;
-    try {
-        known = THenv::Instance().DataSources();
-    } catch (const std::exception&) {
-        // Without the list only the driver manager's state tells.
-    }
+// Why a data source cannot be signed on to, in Slovene, with the names there are; empty when
+// nothing tells against it. `known` is the driver manager's list when it could be read;
+// without it only the driver manager's refusal (IM002) says that the name is missing.
+std::string DataSourceProblem(const std::string& dataSource,
+                              const std::optional<std::vector<std::string>>& known,
+                              bool refusedAsMissing) {
     const bool tooLong = dataSource.size() > SQL_MAX_DSN_LENGTH;
-    bool missing = false;
+    bool missing = refusedAsMissing;
     if (known) {
         // Looked up as the driver manager does, without regard to case.
         missing = std::none_of(known->begin(), known->end(), [&](const std::string& n) {
             return AsciiUpper(n) == AsciiUpper(dataSource);
         });
-    } else {
-        missing = std::any_of(e.Records().begin(), e.Records().end(),
-                              [](const TErrorRec& r) { return r.sqlState == "IM002"; });
     }
     if (!tooLong && !missing) {
-        return;
+        return {};
     }
     std::string text;
     if (dataSource.empty()) {
@@ -272,7 +265,15 @@ void ExplainMissingDataSource(EODBC& e, const std::string& dataSource) {
         }
         text += " Obstoječi viri: " + list + ".";
     }
-    e.SetMessage(text + "\nVzrok: " + e.Message());
+    return text;
+}
+
+std::optional<std::vector<std::string>> KnownDataSources() {
+    try {
+        return THenv::Instance().DataSources();
+    } catch (const std::exception&) {
+        return std::nullopt; // only the driver manager's refusal will tell
+    }
 }
 
 } // namespace
@@ -284,10 +285,22 @@ void SignOn(THdbc& database, const std::string& dataSource) {
     database.SetDataSource(dataSource);
     database.SetUserName(userName);
     database.SetPassword(password);
+    // A name that is no data source is refused before the login goes anywhere.
+    const std::optional<std::vector<std::string>> known = KnownDataSources();
+    if (std::string problem = DataSourceProblem(dataSource, known, false); !problem.empty()) {
+        throw EDatabaseError(problem);
+    }
     try {
         database.SetConnected(true);
     } catch (EODBC& e) {
-        ExplainMissingDataSource(e, dataSource);
+        // The list could not be read, or changed meanwhile: the driver manager's English
+        // refusal is told in Slovene, its own text the cause.
+        const bool im002 = std::any_of(e.Records().begin(), e.Records().end(),
+                                       [](const TErrorRec& r) { return r.sqlState == "IM002"; });
+        if (std::string problem = DataSourceProblem(dataSource, std::nullopt, im002);
+            !problem.empty()) {
+            e.SetMessage(problem + "\nVzrok: " + e.Message());
+        }
         throw;
     }
 }

@@ -113,7 +113,9 @@ TEST(MainWindow, ControlsSitWhereTheOperatorExpectsThem) {
     QWidget* at = w.fPoslDog;
     for (QWidget* next : expected) {
         at = at->nextInFocusChain();
-        while (at->focusPolicy() == Qt::NoFocus || !at->isVisibleTo(&w)) {
+        // Skipped as Tab skips them: the line edit of "Baza tevrin" gives its focus to its
+        // box.
+        while (at->focusPolicy() == Qt::NoFocus || !at->isVisibleTo(&w) || at->focusProxy()) {
             at = at->nextInFocusChain();
         }
         EXPECT_EQ(at, next) << next->objectName().toStdString();
