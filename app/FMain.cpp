@@ -2,6 +2,7 @@
 
 #include "app/DataSourceBox.h"
 #include "app/DateEdit.h"
+#include "app/LoginDialog.h"
 #include "app/RunSummary.h"
 #include "app/SignOn.h"
 #include "app/StoredInputs.h"
@@ -191,7 +192,14 @@ void TMain::bPrenosClick() {
     options.DataSource = S(fAlias->text());
     options.Path = S(fPath->text());
     TTransferWindowUi ui(this, ProgressBar);
-    TTransfer run(components_, ui, SignOn);
+    // The window asks for a login the database refuses; the batch mode cannot.
+    TTransfer run(components_, ui, [this](THdbc& database, const std::string& dataSource) {
+        SignOnAsking(
+            database, dataSource,
+            [this](const std::string& source, const std::string& user, const std::string& refusal) {
+                return AskLogin(this, source, user, refusal);
+            });
+    });
     lIzid->clear();
     auto tell = [&](TRunEnd end) {
         TRunSummary summary = ui.Summary();

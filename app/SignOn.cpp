@@ -16,6 +16,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <termios.h>
 #include <unistd.h>
 #include <vector>
@@ -278,7 +279,25 @@ std::optional<std::vector<std::string>> KnownDataSources() {
 
 } // namespace
 
-void SignOn(THdbc& database, const std::string& dataSource) {
+bool LoginRefused(const EODBC& e) {
+    // psqlODBC reports every connect that failed as 08001; there only the server's (or its
+    // client library's) words tell a refused login from a server out of reach. Neither has
+    // a Slovene translation, so the English words are what an operator's machine gets.
+    auto says = [](const std::string& text, std::string_view words) {
+        return text.find(words) != std::string::npos;
+    };
+    return std::any_of(e.Records().begin(), e.Records().end(), [&](const TErrorRec& r) {
+        if (r.sqlState == "28000" || r.sqlState == "28P01") {
+            return true;
+        }
+        const std::string& m = r.message;
+        return r.sqlState == "08001" &&
+               (says(m, "authentication failed") || says(m, "no password supplied") ||
+                (says(m, "role \"") && says(m, "\" does not exist")));
+    });
+}
+
+void SignOnAsking(THdbc& database, const std::string& dataSource, const TLoginPrompt& ask) {
     std::string userName, password;
     ReadSqlLogin(userName, password); // on failure the outputs still hold what was read
     database.SetConnected(false);
@@ -290,19 +309,49 @@ void SignOn(THdbc& database, const std::string& dataSource) {
     if (std::string problem = DataSourceProblem(dataSource, known, false); !problem.empty()) {
         throw EDatabaseError(problem);
     }
-    try {
-        database.SetConnected(true);
-    } catch (EODBC& e) {
-        // The list could not be read, or changed meanwhile: the driver manager's English
-        // refusal is told in Slovene, its own text the cause.
-        const bool im002 = std::any_of(e.Records().begin(), e.Records().end(),
-                                       [](const TErrorRec& r) { return r.sqlState == "IM002"; });
-        if (std::string problem = DataSourceProblem(dataSource, std::nullopt, im002);
-            !problem.empty()) {
-            e.SetMessage(problem + "\nVzrok: " + e.Message());
+    bool storeAfterSignOn = false; // a login is kept only once the database took it
+    for (;;) {
+        try {
+            database.SetConnected(true);
+            if (storeAfterSignOn) {
+                StoreSqlLogin(database.UserName(), database.Password());
+            }
+            return;
+        } catch (EODBC& e) {
+            if (LoginRefused(e) && ask) {
+                std::optional<TLoginAnswer> answer =
+                    ask(dataSource, database.UserName(), e.Message());
+                if (!answer) {
+                    throw EAbort("Prijava v bazo Tevrin je preklicana.");
+                }
+                database.SetUserName(answer->UserName);
+                database.SetPassword(answer->Password);
+                storeAfterSignOn = answer->Store;
+                continue;
+            }
+            if (LoginRefused(e)) {
+                e.SetMessage(
+                    "Baza Tevrin ni sprejela prijave uporabnika »" + database.UserName() +
+                    "«. Prijavo shranite z ukazom: zendrato --set-login UPORABNIK\nVzrok: " +
+                    e.Message());
+                throw;
+            }
+            // The list could not be read, or changed meanwhile: the driver manager's English
+            // refusal is told in Slovene, its own text the cause.
+            const bool im002 =
+                std::any_of(e.Records().begin(), e.Records().end(),
+                            [](const TErrorRec& r) { return r.sqlState == "IM002"; });
+            if (std::string problem = DataSourceProblem(dataSource, std::nullopt, im002);
+                !problem.empty()) {
+                e.SetMessage(problem + "\nVzrok: " + e.Message());
+            }
+            throw;
         }
-        throw;
     }
+}
+
+void SignOn(THdbc& database, const std::string& dataSource) {
+    SignOnAsking(database, dataSource, {});
 }
 
 void StoreSqlLogin(const std::string& userName, const std::string& password) {

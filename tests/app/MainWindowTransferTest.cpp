@@ -3,6 +3,7 @@
 
 #include "ModalCloser.h"
 #include "TransferFile.h"
+#include "WindowTest.h"
 #include "app/DateEdit.h"
 #include "app/FMain.h"
 #include "app/RunSummary.h"
@@ -36,10 +37,7 @@ protected:
         test::OdbcTestEnv::Get().LoadSchema(test::TestDriver::SQLite);
         dsn = test::OdbcTestEnv::Get().Dsn(test::TestDriver::SQLite);
     }
-    int argc = 1;
-    char arg0[10] = "app_tests";
-    char* argv[2] = {arg0, nullptr};
-    TZenApplication app{argc, argv};
+    test::TestApp app;
     test::TempHome home;
     test::DsnInfo dsn;
 };
@@ -75,11 +73,7 @@ TEST_F(MainWindowTransfer, TheWindowOwnsTheLiveDataSetsAndPrenosRunsOnThem) {
     std::ofstream(file, std::ios::binary) << header << '\x1A';
 
     w.show();
-    w.fPoslDog->setText("IR");
-    w.fReferent->setText("01");
-    w.fAlias->setText(QString::fromStdString(dsn.dsn));
-    w.fPath->setText(QString::fromStdString(file.string()));
-    w.fDatum->setText(QString::fromStdString(DateToStr(EncodeDate(2026, 12, 6))));
+    test::TypeInputs(w, "IR", "01", dsn.dsn, file);
     test::ModalCloser closer;
     QTest::mouseClick(w.bPrenos, Qt::LeftButton);
     EXPECT_EQ(closer.texts, QStringList({QString::fromUtf8("Dodajanje zaključeno !")}));
@@ -167,11 +161,7 @@ TEST_F(MainWindowTransfer, ALineSaysWhatEachRunWrote) {
         EXPECT_FALSE(w.lIzid->geometry().intersects(control->geometry()))
             << control->objectName().toStdString();
     }
-    w.fPoslDog->setText("12");
-    w.fReferent->setText("JN");
-    w.fAlias->setText(QString::fromStdString(dsn.dsn));
-    w.fPath->setText(QString::fromStdString(file.string()));
-    w.fDatum->setText(QString::fromStdString(DateToStr(EncodeDate(2026, 12, 6))));
+    test::TypeInputs(w, "12", "JN", dsn.dsn, file);
     test::ModalCloser closer;
 
     // Three invoices and a record that failed.
