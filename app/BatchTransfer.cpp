@@ -36,22 +36,6 @@ std::string AmountText(Currency amount) {
     return text;
 }
 
-// Texts from the data (a name, an invoice number, a database's message) are printed through
-// PrintableText: a line break or a tab inside one would forge a row for the job that reads
-// the output, an escape sequence would steer the terminal. A message keeps its own lines.
-std::string PrintableLines(std::string_view text) {
-    std::string out;
-    for (size_t start = 0;;) {
-        const size_t end = text.find('\n', start);
-        out += PrintableText(text.substr(start, end - start));
-        if (end == std::string_view::npos) {
-            return out;
-        }
-        out += '\n';
-        start = end + 1;
-    }
-}
-
 std::string InvoiceLine(const TInvoiceSummary& i) {
     return "Račun " + PrintableText(i.Kljuc) + " (" + PrintableText(i.Placnik) + "): vrstic " +
            std::to_string(i.Lines) + ", vrednost " + AmountText(i.Vrednost) + ", za plačilo " +
@@ -148,6 +132,7 @@ int RunBatchTransfer(const TTransferArgs& args, std::ostream& out, std::ostream&
     options.Path = args.File.value_or(stored.Path);
     options.Check = args.Check;
     options.Force = args.Force;
+    options.Resume = args.Resume;
 
     TTransferModule module;
     TBatchTransferUi ui(out, err, terminal, args.Check);

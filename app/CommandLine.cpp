@@ -5,6 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QStringList>
+#include <charconv>
 #include <cmath>
 #include <optional>
 #include <ostream>
@@ -19,24 +20,37 @@ namespace zen {
 namespace {
 
 // Common is no mode's own: --help and --version.
-enum class TOwner { Common, Window, Formula, SetLogin, Transfer };
+enum class TOwner { Common, Window, Formula, SetLogin, Transfer, History, Undo };
 
 struct TOptionDef {
     const char* Name;
     bool TakesValue;
     TOwner Owner;
-    bool IsMode; // the option that chooses its owner's mode
+    bool IsMode;                  // the option that chooses its owner's mode
+    TOwner Also = TOwner::Common; // a second mode that takes the option too
 };
 
 constexpr TOptionDef kOptions[] = {
-    {"help", false, TOwner::Common, false},        {"version", false, TOwner::Common, false},
-    {"formula", true, TOwner::Formula, true},      {"var", true, TOwner::Formula, false},
-    {"price-class", true, TOwner::Formula, false}, {"set-login", true, TOwner::SetLogin, true},
-    {"transfer", false, TOwner::Transfer, true},   {"date", true, TOwner::Transfer, false},
-    {"event", true, TOwner::Transfer, false},      {"clerk", true, TOwner::Transfer, false},
-    {"dsn", true, TOwner::Transfer, false},        {"file", true, TOwner::Transfer, false},
-    {"report", true, TOwner::Transfer, false},     {"check", false, TOwner::Transfer, false},
+    {"help", false, TOwner::Common, false},
+    {"version", false, TOwner::Common, false},
+    {"formula", true, TOwner::Formula, true},
+    {"var", true, TOwner::Formula, false},
+    {"price-class", true, TOwner::Formula, false},
+    {"set-login", true, TOwner::SetLogin, true},
+    {"transfer", false, TOwner::Transfer, true},
+    {"date", true, TOwner::Transfer, false},
+    {"event", true, TOwner::Transfer, false},
+    {"clerk", true, TOwner::Transfer, false},
+    {"dsn", true, TOwner::Transfer, false, TOwner::History},
+    {"file", true, TOwner::Transfer, false},
+    {"report", true, TOwner::Transfer, false},
+    {"check", false, TOwner::Transfer, false, TOwner::Undo},
     {"force", false, TOwner::Transfer, false},
+    {"resume", false, TOwner::Transfer, false},
+    {"history", false, TOwner::History, true},
+    {"limit", true, TOwner::History, false},
+    {"csv", false, TOwner::History, false},
+    {"undo", true, TOwner::Undo, true},
 };
 
 TCommandMode ModeOf(TOwner owner) {
@@ -47,6 +61,10 @@ TCommandMode ModeOf(TOwner owner) {
         return TCommandMode::SetLogin;
     case TOwner::Transfer:
         return TCommandMode::Transfer;
+    case TOwner::History:
+        return TCommandMode::History;
+    case TOwner::Undo:
+        return TCommandMode::Undo;
     default:
         return TCommandMode::Window;
     }
@@ -60,6 +78,10 @@ const char* ModeOption(TCommandMode mode) {
         return "--set-login";
     case TCommandMode::Transfer:
         return "--transfer";
+    case TCommandMode::History:
+        return "--history";
+    case TCommandMode::Undo:
+        return "--undo";
     default:
         return "";
     }
@@ -130,7 +152,43 @@ constexpr const char* kSetLoginUsage =
 
 constexpr const char* kTransferUsage =
     "Uporaba: zendrato --transfer --date DATUM [--event PD] [--clerk RF] [--dsn VIR]\n"
-    "                  [--file POT] [--report DATOTEKA] [--check] [--force]\n";
+    "                  [--file POT] [--report DATOTEKA] [--check] [--force | --resume]\n";
+
+constexpr const char* kHistoryUsage =
+    "Uporaba: zendrato --history [--dsn VIR] [--limit N] [--csv]\n";
+
+constexpr const char* kUndoUsage = "Uporaba: zendrato --undo PRENOS [--check]\n";
+
+std::string HistoryHelp() {
+    return std::string(kHistoryUsage) +
+           "\n"
+           "Izpiše prenose iz dnevnika prenosov, najnovejšega prvega, vsakega v eni vrstici:\n"
+           "številko prenosa (za --undo), začetek, podatkovni vir, poslovni dogodek, datum\n"
+           "računov, datoteko in začetek njene vsebinske oznake, število računov s prvim in\n"
+           "zadnjim ter stanje: zaključen, prekinjen (končan z napako ali prekinjen), teče,\n"
+           "razveljavljen.\n"
+           "\n"
+           "  --dsn VIR    le prenosi v ta podatkovni vir\n"
+           "  --limit N    le zadnjih N prenosov\n"
+           "  --csv        kot datoteka CSV za preglednico (UTF-8, ločeno s podpičji)\n"
+           "\n"
+           "Izhodno stanje: 0 izpisano; 2 dnevnika ni mogoče prebrati ali napačna uporaba.\n";
+}
+
+std::string UndoHelp() {
+    return std::string(kUndoUsage) +
+           "\n"
+           "Razveljavi prenos z dano številko (zendrato --history): izbriše vse račune (glave in\n"
+           "vrstice), ki jih je prenos zapisal, v eni transakciji, vse ali nič. Zavrne, če je\n"
+           "kateri od računov po prenosu spremenjen ali izbrisan, če je knjižen, ali če v isti\n"
+           "seriji za računi prenosa ali med njimi že stoji drug dokument. Razveljavitev se\n"
+           "zapiše v dnevnik; isto datoteko je nato mogoče prenesti znova brez --force.\n"
+           "\n"
+           "  --check      le preveri in izpiše, kaj bi bilo izbrisano; nič ne izbriše\n"
+           "\n"
+           "Izhodno stanje: 0 razveljavljeno (s --check: bi bilo mogoče); 2 zavrnjeno, napaka\n"
+           "baze ali napačna uporaba; nič ni spremenjeno.\n";
+}
 
 std::string SetLoginHelp() {
     return std::string(kSetLoginUsage) +
@@ -168,6 +226,8 @@ std::string TransferHelp() {
            "                     prekliče namesto zapiše; izpiše račune, ki bi jih zapisal\n"
            "  --force            prenese tudi datoteko, ki jo je dnevnik prenosov že zapisal v\n"
            "                     ta podatkovni vir\n"
+           "  --resume           nadaljuje prekinjeni prenos iste datoteke z enakimi podatki:\n"
+           "                     plačnike, katerih račune je že zapisal, izpusti\n"
            "  --help             to besedilo\n"
            "\n"
            "Napredek se izpisuje na standardni izhod za napake. Na koncu izpiše na standardni\n"
@@ -178,6 +238,16 @@ std::string TransferHelp() {
            "preneseni); 2 prenos se je končal s sporočilom ali izjemo (besedilo na standardnem\n"
            "izhodu za napake), datoteka je že bila prenesena brez --force, poročila ni mogoče\n"
            "zapisati, ali napačna uporaba.\n";
+}
+
+// A whole number above 0 written in decimal digits only, else nullopt.
+std::optional<int64_t> PositiveNumber(const std::string& text) {
+    int64_t n = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (ec != std::errc() || end != text.data() + text.size() || n <= 0 || text[0] == '+') {
+        return std::nullopt;
+    }
+    return n;
 }
 
 std::string Utf8(const QString& s) {
@@ -197,7 +267,7 @@ TCommandMode CommandMode(int argc, char** argv) {
         if (o->IsMode) {
             return ModeOf(o->Owner);
         }
-        if (!single && o->Owner != TOwner::Common) {
+        if (!single && o->Owner != TOwner::Common && o->Also == TOwner::Common) {
             single = ModeOf(o->Owner);
         }
         if (o->TakesValue && arg.find('=') == std::string_view::npos) {
@@ -271,7 +341,8 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
         modes += o.IsMode && p.isSet(o.Name);
     }
     if (modes > 1) {
-        fail("podan je lahko le eden od načinov --formula, --set-login in --transfer");
+        fail("podan je lahko le eden od načinov --formula, --set-login, --transfer, --history "
+             "in --undo");
     }
     if (modes == 0 && cl.Mode != TCommandMode::Window) {
         fail(std::string("manjka ") + ModeOption(cl.Mode));
@@ -280,7 +351,7 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
         if (!p.isSet(o.Name) || o.Owner == TOwner::Common) {
             continue;
         }
-        if (ModeOf(o.Owner) != cl.Mode) {
+        if (ModeOf(o.Owner) != cl.Mode && (o.Also == TOwner::Common || ModeOf(o.Also) != cl.Mode)) {
             fail(std::string("--") + o.Name + " ne sodi k " + ModeOption(cl.Mode));
         }
         if (o.TakesValue && std::string_view(o.Name) != "var" && p.values(o.Name).size() > 1) {
@@ -329,6 +400,32 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
         }
         t.Check = p.isSet("check");
         t.Force = p.isSet("force");
+        t.Resume = p.isSet("resume");
+        if (t.Resume && t.Force) {
+            fail("--resume ne sodi k --force");
+        }
+        break;
+    }
+    case TCommandMode::History: {
+        THistoryArgs& h = cl.History;
+        h.DataSource = value("dsn");
+        h.Csv = p.isSet("csv");
+        if (p.isSet("limit")) {
+            std::optional<int64_t> n = PositiveNumber(value("limit"));
+            if (!n || *n > 1000000) {
+                fail("--limit: " + Quoted(value("limit")) + " ni število prenosov");
+            }
+            h.Limit = static_cast<int>(*n);
+        }
+        break;
+    }
+    case TCommandMode::Undo: {
+        std::optional<int64_t> run = PositiveNumber(value("undo"));
+        if (!run) {
+            fail("--undo: " + Quoted(value("undo")) + " ni številka prenosa (glej --history)");
+        }
+        cl.Undo.Run = *run;
+        cl.Undo.Check = p.isSet("check");
         break;
     }
     }
@@ -343,6 +440,10 @@ std::string CommandUsage(TCommandMode mode) {
         return kSetLoginUsage;
     case TCommandMode::Transfer:
         return kTransferUsage;
+    case TCommandMode::History:
+        return kHistoryUsage;
+    case TCommandMode::Undo:
+        return kUndoUsage;
     case TCommandMode::Window:
         break;
     }
@@ -350,6 +451,8 @@ std::string CommandUsage(TCommandMode mode) {
            "         zendrato --transfer --date DATUM [možnosti]\n"
            "         zendrato --formula FORMULA [--var IME=VREDNOST]... [--price-class R]\n"
            "         zendrato --set-login UPORABNIK\n"
+           "         zendrato --history [--dsn VIR] [--limit N] [--csv]\n"
+           "         zendrato --undo PRENOS [--check]\n"
            "         zendrato [NAČIN] --help | --version\n";
 }
 
@@ -361,6 +464,10 @@ std::string CommandHelp(TCommandMode mode) {
         return SetLoginHelp();
     case TCommandMode::Transfer:
         return TransferHelp();
+    case TCommandMode::History:
+        return HistoryHelp();
+    case TCommandMode::Undo:
+        return UndoHelp();
     case TCommandMode::Window:
         break;
     }
@@ -372,7 +479,8 @@ std::string CommandHelp(TCommandMode mode) {
            "Izhodno stanje okna: 0 po zaprtju okna; 2 napačna uporaba, ni zaslona ali okna ni\n"
            "mogoče odpreti.\n"
            "\n" +
-           TransferHelp() + "\n" + FormulaHelp() + "\n" + SetLoginHelp();
+           TransferHelp() + "\n" + HistoryHelp() + "\n" + UndoHelp() + "\n" + FormulaHelp() + "\n" +
+           SetLoginHelp();
 }
 
 std::string VersionText() {

@@ -7,6 +7,7 @@
 
 #include "toolkit/Exceptions.h"
 
+#include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -14,7 +15,7 @@
 
 namespace zen {
 
-enum class TCommandMode { Window, Formula, SetLogin, Transfer };
+enum class TCommandMode { Window, Formula, SetLogin, Transfer, History, Undo };
 
 // The options of `--transfer`. Those not given are taken from the settings file, as the
 // window would restore them.
@@ -24,6 +25,20 @@ struct TTransferArgs {
     std::string Report; // the error report's file, empty for none
     bool Check = false;
     bool Force = false;
+    bool Resume = false;
+};
+
+// --history [--dsn VIR] [--limit N] [--csv]
+struct THistoryArgs {
+    std::string DataSource; // empty: every data source
+    int Limit = 0;          // 0: every run
+    bool Csv = false;
+};
+
+// --undo RUN [--check]
+struct TUndoArgs {
+    int64_t Run = 0;
+    bool Check = false;
 };
 
 struct TCommandLine {
@@ -37,6 +52,8 @@ struct TCommandLine {
     // --set-login USER
     std::string LoginUser;
     TTransferArgs Transfer;
+    THistoryArgs History;
+    TUndoArgs Undo;
 };
 
 // A usage error, with the mode whose usage the user should be shown.

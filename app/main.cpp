@@ -1,3 +1,4 @@
+#include "app/BatchHistory.h"
 #include "app/BatchTransfer.h"
 #include "app/CommandLine.h"
 #include "app/FMain.h"
@@ -111,6 +112,14 @@ int main(int argc, char** argv) {
         return zen::RunSetLogin(cl->LoginUser, std::cin, std::cerr);
     case zen::TCommandMode::Transfer:
         return RunTransfer(argc, argv, cl->Transfer);
+    case zen::TCommandMode::History: {
+        QCoreApplication app(argc, argv);
+        return zen::RunHistory(cl->History, std::cout, std::cerr);
+    }
+    case zen::TCommandMode::Undo: {
+        QCoreApplication app(argc, argv);
+        return zen::RunUndo(cl->Undo, std::cout, std::cerr);
+    }
     case zen::TCommandMode::Window:
         break;
     }

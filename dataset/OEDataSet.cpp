@@ -567,6 +567,7 @@ void TCustomOEDataSet::StartResult() {
 }
 
 void TCustomOEDataSet::InternalOpen() {
+    postedInsertShown_ = false;
     SetParamsFromCursor();
     InternalInitFieldDefs();
     StartResult();
@@ -584,6 +585,8 @@ void TCustomOEDataSet::InternalOpen() {
 }
 
 void TCustomOEDataSet::InternalClose() {
+    blobStreamsAlive_ = std::make_shared<char>(); // the record buffers go
+    postedInsertShown_ = false;
     FreeWorkBuffers();
     FreeRowLists();
     bool wasOpen = cursorOpen_;

@@ -194,6 +194,8 @@ public:
     TDataSource* GetDataSource() override { return DataSource(); }
     void GetDetailLinkFields(std::vector<TField*>& masterFields,
                              std::vector<TField*>& detailFields) override;
+    // A reading stream is a copy of the value; a writing one works on the record and
+    // raises once the record has changed under it.
     std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
 
 protected:
@@ -214,6 +216,7 @@ protected:
 
     // --- Overrides of the toolkit's dataset ----------------------------------------------
     void Notification(TComponent* component, TOperation operation) override;
+    void DataEvent(TDataEvent event, intptr_t info) override;
     void ClearCalcFields(TRecordBuffer buffer) override;
     void DoAfterCancel() override;
     void DoAfterDelete() override;
@@ -297,6 +300,10 @@ private:
     void WriteInfo(TRecordBuffer buffer, const TRecInfo& info) const;
     char* BookmarkBlock(TRecordBuffer buffer) const;
     TMemoryStream* SlotStream(TRecordBuffer buffer, int col) const;
+    // The exact values of the database row a buffer shows (empty for a new record).
+    THstmt::TRowImage* RowImage(TRecordBuffer buffer) const;
+    // Whether a column's slot differs between two buffers (value or NULL).
+    bool SlotChanged(int col, TRecordBuffer before, TRecordBuffer after) const;
     // Copies slots with their flags, stream contents, the bookmark and its flag, and the
     // calculated-field area; never update status nor former cache index.
     void CopyRecord(TRecordBuffer from, TRecordBuffer to) const;
@@ -336,6 +343,10 @@ private:
     void FromField(int col, TRecordBuffer buffer, bool forInsert);
     void FillRow(TRecordBuffer buffer, bool forInsert);
     void ApplyTarget(bool forInsert);
+    bool PutRowBack(TRecordBuffer buffer);
+    void RefuseCutText(int col);
+    bool NeedsReadBack(TRecordBuffer buffer) const;
+    void ReadPostedRow(TRecordBuffer buffer);
     void UpdateRecords(TRecordBuffer buffer);
     void InsertRecords(TRecordBuffer buffer);
     void DeleteRecords(TRecordBuffer buffer);
@@ -404,6 +415,17 @@ private:
 
     // What the record buffers' references lead to.
     std::vector<std::vector<char>> bookmarkBlocks_;
+    // Per bookmark block, so per buffer: the row image of the row the buffer shows.
+    // Buffers are copied by const members; the images travel with them.
+    mutable std::vector<THstmt::TRowImage> rowImages_;
+    // Writing blob streams work while this lives (see DataEvent).
+    std::shared_ptr<const void> blobStreamsAlive_ = std::make_shared<char>();
+    // Over the driver's cursor: the current record is a row this dataset inserted by a
+    // generated INSERT, which the cursor does not show. It stays current until the
+    // cursor moves, and its writes go by generated statements.
+    bool postedInsertShown_ = false;
+    // A Post of a new row is under way: its record is read back when needed.
+    bool readBackPosted_ = false;
     std::vector<uint32_t> freeBookmarkBlocks_;
     std::vector<std::unique_ptr<TMemoryStream>> streams_;
     std::vector<uint32_t> freeStreams_;

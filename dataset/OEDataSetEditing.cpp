@@ -8,6 +8,7 @@
 #include "dataset/DateTimeRec.h"
 #include "odbc/OCLError.h"
 #include "toolkit/DateTime.h"
+#include "toolkit/Text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -82,6 +83,10 @@ void TCustomOEDataSet::DoUpdateError(EODBC& e, TOEUpdateKind kind, bool& raiseEr
 // --- Old values -------------------------------------------------------------------------------
 
 void TCustomOEDataSet::DoBeforeEdit() {
+    // A row posted as new is edited as the database holds it, defaults included.
+    if (ActiveBuffer() && !IsEmpty()) {
+        ReadPostedRow(ActiveBuffer());
+    }
     // The values before the edit, for OldValue and for writing the row back.
     if (oldValuesBuffer_ && ActiveBuffer()) {
         CopyRecord(ActiveBuffer(), oldValuesBuffer_);
@@ -114,6 +119,12 @@ void TCustomOEDataSet::DoAfterPost() {
     if (oldValuesBuffer_) {
         InternalInitRecord(oldValuesBuffer_);
     }
+    if (readBackPosted_) {
+        readBackPosted_ = false;
+        if (THstmt::TRowImage* image = RowImage(ActiveBuffer()); image && !IsEmpty()) {
+            image->clear();
+        }
+    }
     TDataSet::DoAfterPost();
     if (!locateKeyNames_.empty()) {
         // The cursor may not show the inserted row: read the rows afresh and find it.
@@ -123,6 +134,74 @@ void TCustomOEDataSet::DoAfterPost() {
         locateKeyValues_ = TVariant();
         RefreshResults();
         Locate(names, values, 0);
+    }
+}
+
+// --- Writes of a row the cursor does not have -------------------------------------------------
+
+namespace {
+// While it lives, and `on`, the statement's writes go by generated statements.
+class TGeneratedWrites {
+public:
+    TGeneratedWrites(THstmt& stmt, bool on) : stmt_(stmt), was_(stmt.WritesThroughCursor()) {
+        if (on) {
+            stmt_.SetWritesThroughCursor(false);
+        }
+    }
+    ~TGeneratedWrites() { stmt_.SetWritesThroughCursor(was_); }
+    TGeneratedWrites(const TGeneratedWrites&) = delete;
+    TGeneratedWrites& operator=(const TGeneratedWrites&) = delete;
+
+private:
+    THstmt& stmt_;
+    bool was_;
+};
+} // namespace
+
+// --- A posted new row read back ------------------------------------------------------------
+
+namespace {
+// The image of a posted row that could not be read back (no key known): tried once.
+const THstmt::TRowImage kNotReadBack{0xFF};
+} // namespace
+
+bool TCustomOEDataSet::NeedsReadBack(TRecordBuffer buffer) const {
+    const THstmt::TRowImage* image = RowImage(buffer);
+    return image && image->empty() && !cachedUpdates_ && Active() && State() != dsInsert;
+}
+
+// A row inserted through the dataset shows the values the operator gave, not what the
+// database made of them (defaults, values it converted). It is read back by its key when
+// first needed (an edit, a field read), not at the post: a run of appends, which reads
+// nothing back, costs no query more.
+void TCustomOEDataSet::ReadPostedRow(TRecordBuffer buffer) {
+    if (!NeedsReadBack(buffer)) {
+        return;
+    }
+    THstmt::TRowImage* image = RowImage(buffer);
+    *image = kNotReadBack;
+    FillRow(buffer, false);
+    ApplyTarget(false);
+    std::vector<int> keys;
+    try {
+        keys = stmt_->PrimaryColumns();
+    } catch (const EODBC&) {
+        throw; // the database failed, which is no answer
+    } catch (const EODBCExpress&) {
+        return; // no table or key to find it by: it stays as posted
+    }
+    if (keys.empty() ||
+        std::any_of(keys.begin(), keys.end(), [&](int col) { return stmt_->ColIsNull(col); })) {
+        return; // a key the database gives (a serial) is not known here
+    }
+    if (!stmt_->ReadRowByKey(1)) {
+        return;
+    }
+    FillFromRow(1, buffer); // with its image
+    if (UsesCache() && buffer == ActiveBuffer()) {
+        // The cache's copy is the one a later move shows.
+        InternalSetToRecord(buffer);
+        CopyRecord(buffer, CurrentCachedRow());
     }
 }
 
@@ -216,16 +295,96 @@ void TCustomOEDataSet::ApplyTarget(bool forInsert) {
     }
 }
 
-void TCustomOEDataSet::UpdateRecords(TRecordBuffer buffer) {
-    if (State() == dsEdit && oldValuesBuffer_ && buffer == ActiveBuffer()) {
-        // The row is found by the key it had before the edit.
-        FillRow(oldValuesBuffer_, false);
-        stmt_->KeepKeyValues(1);
+bool TCustomOEDataSet::SlotChanged(int col, TRecordBuffer before, TRecordBuffer after) const {
+    const auto i = static_cast<size_t>(col - 1);
+    const int valueSize = slotSizes_[i] - 1;
+    const char* a = before + slotOffsets_[i];
+    const char* b = after + slotOffsets_[i];
+    if (a[valueSize] != b[valueSize]) {
+        return true;
     }
-    FillRow(buffer, false);
+    if (a[valueSize] == 0 || a[valueSize] == kUnreadLong) {
+        return false; // both NULL, or both the database's unread value
+    }
+    if (colLong_[i]) {
+        TMemoryStream* x = SlotStream(before, col);
+        TMemoryStream* y = SlotStream(after, col);
+        return !x || !y || x->Size() != y->Size() ||
+               (x->Size() > 0 &&
+                std::memcmp(x->Memory(), y->Memory(), static_cast<size_t>(x->Size())) != 0);
+    }
+    if (colTypes_[i] == ftString || colTypes_[i] == ftMemo) {
+        const auto n = static_cast<size_t>(valueSize);
+        return std::string_view(a, strnlen(a, n)) != std::string_view(b, strnlen(b, n));
+    }
+    return std::memcmp(a, b, static_cast<size_t>(valueSize)) != 0;
+}
+
+// Row 1 of the statement as the database holds the row a buffer shows: its image when it
+// has one (exact values), else the buffer's own values. Key values for the write are
+// kept from it.
+bool TCustomOEDataSet::PutRowBack(TRecordBuffer buffer) {
+    const THstmt::TRowImage* image = RowImage(buffer);
+    const bool exact = image && stmt_->RestoreRow(*image, 1);
+    if (!exact) {
+        FillRow(buffer, false);
+    }
+    return exact;
+}
+
+// A text longer than its field (a driver's size for an unsized column is a guess) is
+// shown cut: written back from the field it would lose its end. Row 1 holds the value as
+// read.
+void TCustomOEDataSet::RefuseCutText(int col) {
+    const auto i = static_cast<size_t>(col - 1);
+    if (colTypes_[i] != ftString || colLong_[i] || stmt_->ColIsNull(col)) {
+        return;
+    }
+    const TFieldDef& def = FieldDefs()[col - 1];
+    const size_t held = Utf8Length(stmt_->ColAsString(col));
+    if (held > static_cast<size_t>(def.Size()) || held > static_cast<size_t>(slotSizes_[i] - 2)) {
+        throw EODBCExpress("Field " + def.Name() + " holds a text of " + std::to_string(held) +
+                           " characters, longer than the " + std::to_string(def.Size()) +
+                           " it shows: it cannot be changed here.");
+    }
+}
+
+void TCustomOEDataSet::UpdateRecords(TRecordBuffer buffer) {
+    // The row is found by what it held before the edit (an edit of the key still finds it
+    // by its old one), and only the columns the edit changed are written: the others are
+    // the database's, whatever the record buffer can hold of them.
+    TRecordBuffer before = State() == dsEdit && oldValuesBuffer_ && buffer == ActiveBuffer()
+                               ? oldValuesBuffer_
+                               : buffer;
+    const THstmt::TRowImage original = RowImage(before) ? *RowImage(before) : THstmt::TRowImage();
+    // Kept keys serve this write alone, also when filling the row fails.
+    struct TForget {
+        THstmt& s;
+        ~TForget() { s.ForgetKeyValues(); }
+    } forget{*stmt_};
+    const bool exact = PutRowBack(before);
+    stmt_->KeepKeyValues(1);
+    int changed = 0;
+    for (int col = 1; col <= static_cast<int>(slotSizes_.size()); ++col) {
+        if (before != buffer && !SlotChanged(col, before, buffer)) {
+            stmt_->SetColIgnored(col, true);
+            continue;
+        }
+        if (exact) {
+            RefuseCutText(col);
+        }
+        FromField(col, buffer, false);
+        ++changed;
+    }
+    if (changed == 0) {
+        return; // nothing to write
+    }
     stmt_->SetRowFlags(1, rfUpdate);
     ApplyTarget(false);
     stmt_->UpdateRow(1);
+    if (THstmt::TRowImage* image = RowImage(buffer); image && exact) {
+        *image = stmt_->CaptureWritten(original, 1);
+    }
 }
 
 void TCustomOEDataSet::InsertRecords(TRecordBuffer buffer) {
@@ -236,14 +395,14 @@ void TCustomOEDataSet::InsertRecords(TRecordBuffer buffer) {
 }
 
 void TCustomOEDataSet::DeleteRecords(TRecordBuffer buffer) {
-    FillRow(buffer, false);
+    PutRowBack(buffer);
     stmt_->SetRowFlags(1, rfDelete);
     ApplyTarget(false);
     stmt_->DeleteRow(1);
 }
 
 void TCustomOEDataSet::RefreshRecords(TRecordBuffer buffer) {
-    FillRow(buffer, false);
+    PutRowBack(buffer);
     stmt_->SetRowFlags(1, rfRefresh);
     ApplyTarget(false);
     stmt_->RefreshRow(1);
@@ -334,9 +493,13 @@ void TCustomOEDataSet::InternalPost() {
         InternalSetToRecord(active);
     }
     if (!cachedUpdates_) {
+        TGeneratedWrites generated(*stmt_, postedInsertShown_);
         editing ? UpdateRecords(active) : InsertRecords(active);
     }
     if (editing) {
+        if (postedInsertShown_) {
+            return; // not the cursor's row: nothing to show in its place
+        }
         if (UsesCache()) {
             TRecordBuffer row = CurrentCachedRow();
             TRecInfo info = ReadInfo(row);
@@ -352,8 +515,16 @@ void TCustomOEDataSet::InternalPost() {
         }
         return;
     }
+    // What the cursor shows of the new row is what was sent, not what the database made
+    // of it: read back when first needed (DoAfterPost, ReadPostedRow).
+    readBackPosted_ = !cachedUpdates_;
     if (UsesCache()) {
         AddCachedRow(active);
+    } else if (!cachedUpdates_ && !stmt_->InsertsThroughCursor()) {
+        // The cursor does not have the row: it stays the current record as it is.
+        std::memset(BookmarkBlock(active), 0, static_cast<size_t>(BookmarkSize()));
+        SetBookmarkFlag(active, bfCurrent);
+        postedInsertShown_ = true;
     }
     if (!keyNames.empty()) {
         locateKeyValues_ = FieldValues(keyNames);
@@ -381,7 +552,14 @@ void TCustomOEDataSet::InternalDelete() {
     InternalSetToRecord(active);
     TBookmark bookmark = UsesCache() ? TBookmark() : BufferBookmark(active);
     if (!cachedUpdates_) {
+        TGeneratedWrites generated(*stmt_, postedInsertShown_);
         DeleteRecords(active);
+    }
+    if (postedInsertShown_) {
+        // Gone, and the cursor never had it: the dataset moves on to a row of the cursor.
+        postedInsertShown_ = false;
+        SetBookmarkFlag(active, bfEOF);
+        return;
     }
     if (!UsesCache()) {
         // The cursor may still return the row: it is skipped from now on.
@@ -412,6 +590,7 @@ void TCustomOEDataSet::InternalRefresh() {
     InternalSetToRecord(active);
     TBookmark bookmark = UsesCache() ? TBookmark() : BufferBookmark(active);
     if (!cachedUpdates_) {
+        TGeneratedWrites generated(*stmt_, postedInsertShown_);
         RefreshRecords(active);
     }
     if (UsesCache()) {

@@ -40,7 +40,8 @@ bool TCustomOEDataSet::FieldMatches(TField* field, const TVariant& value, TLocat
     case ftInteger:
     case ftWord:
     case ftLargeint:
-        return !field->IsNull() && value.AsInteger() == field->AsInteger();
+        // Compared in 64 bits: a key above 2^31 matches only itself.
+        return !field->IsNull() && value.AsInt64() == field->AsLargeInt();
     case ftBoolean:
         return !field->IsNull() && value.AsBoolean() == field->AsBoolean();
     case ftFloat:

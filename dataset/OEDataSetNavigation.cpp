@@ -13,26 +13,32 @@ namespace zen {
 // --- Fetch primitives ------------------------------------------------------------------------
 
 bool TCustomOEDataSet::FetchFirst() {
+    postedInsertShown_ = false;
     return UsesCache() ? FetchCache(SQL_FETCH_FIRST, 0) : stmt_->FetchFirst();
 }
 
 bool TCustomOEDataSet::FetchNext() {
+    postedInsertShown_ = false;
     return UsesCache() ? FetchCache(SQL_FETCH_NEXT, 0) : stmt_->FetchNext();
 }
 
 bool TCustomOEDataSet::FetchLast() {
+    postedInsertShown_ = false;
     return UsesCache() ? FetchCache(SQL_FETCH_LAST, 0) : stmt_->FetchLast();
 }
 
 bool TCustomOEDataSet::FetchPrev() {
+    postedInsertShown_ = false;
     return UsesCache() ? FetchCache(SQL_FETCH_PRIOR, 0) : stmt_->FetchPrev();
 }
 
 bool TCustomOEDataSet::FetchAbsolute(int n) {
+    postedInsertShown_ = false;
     return UsesCache() ? FetchCache(SQL_FETCH_ABSOLUTE, n) : stmt_->FetchAbsolute(n);
 }
 
 bool TCustomOEDataSet::FetchBookmark(const void* bookmark) {
+    postedInsertShown_ = false;
     if (UsesCache()) {
         return FetchCache(SQL_FETCH_BOOKMARK, 0, bookmark);
     }
@@ -148,6 +154,10 @@ void TCustomOEDataSet::InternalGotoBookmark(const void* data) {
 }
 
 void TCustomOEDataSet::InternalSetToRecord(TRecordBuffer buffer) {
+    // The row of a generated INSERT is not the cursor's: it stays where it is.
+    if (postedInsertShown_ && buffer == ActiveBuffer()) {
+        return;
+    }
     InternalGotoBookmark(BookmarkBlock(buffer));
 }
 

@@ -120,6 +120,14 @@ char* TCustomOEDataSet::BookmarkBlock(TRecordBuffer buffer) const {
     return const_cast<char*>(bookmarkBlocks_[ref - 1].data());
 }
 
+THstmt::TRowImage* TCustomOEDataSet::RowImage(TRecordBuffer buffer) const {
+    if (!buffer) {
+        return nullptr;
+    }
+    uint32_t ref = ReadInfo(buffer).bookmarkRef;
+    return ref >= 1 && ref <= rowImages_.size() ? &rowImages_[ref - 1] : nullptr;
+}
+
 TMemoryStream* TCustomOEDataSet::SlotStream(TRecordBuffer buffer, int col) const {
     uint32_t ref = 0;
     std::memcpy(&ref, buffer + SlotOffset(col), sizeof ref);
@@ -154,6 +162,8 @@ TRecordBuffer TCustomOEDataSet::NewBuffer() {
         info.bookmarkRef = static_cast<uint32_t>(bookmarkBlocks_.size());
     }
     bookmarkBlocks_[info.bookmarkRef - 1].assign(static_cast<size_t>(BookmarkSize()), 0);
+    rowImages_.resize(bookmarkBlocks_.size());
+    rowImages_[info.bookmarkRef - 1].clear();
     info.formerCacheIndex = -1;
     WriteInfo(buffer, info);
     InitRecord(buffer);
@@ -178,6 +188,9 @@ void TCustomOEDataSet::FreeBuffer(TRecordBuffer& buffer) {
     uint32_t ref = ReadInfo(buffer).bookmarkRef;
     if (ref >= 1 && ref <= bookmarkBlocks_.size()) {
         bookmarkBlocks_[ref - 1].clear();
+        if (ref <= rowImages_.size()) {
+            THstmt::TRowImage().swap(rowImages_[ref - 1]);
+        }
         freeBookmarkBlocks_.push_back(ref);
     }
     delete[] buffer;
@@ -214,6 +227,10 @@ void TCustomOEDataSet::FreeDeletedBookmarks() {
 }
 
 void TCustomOEDataSet::InternalInitRecord(TRecordBuffer buffer) {
+    // A new record has no row in the database yet.
+    if (THstmt::TRowImage* image = RowImage(buffer)) {
+        image->clear();
+    }
     for (size_t i = 0; i < slotSizes_.size(); ++i) {
         char* slot = buffer + slotOffsets_[i];
         if (colLong_[i]) {
@@ -253,6 +270,14 @@ void TCustomOEDataSet::CopyRecord(TRecordBuffer from, TRecordBuffer to) const {
     char* b = BookmarkBlock(to);
     if (a && b) {
         std::memcpy(b, a, static_cast<size_t>(BookmarkSize()));
+    }
+    if (THstmt::TRowImage* imageTo = RowImage(to)) {
+        const THstmt::TRowImage* imageFrom = RowImage(from);
+        if (imageFrom) {
+            *imageTo = *imageFrom;
+        } else {
+            imageTo->clear();
+        }
     }
     to[dataSize_ + 4] = from[dataSize_ + 4];
     std::memcpy(to + calcOffset_, from + calcOffset_, static_cast<size_t>(CalcFieldsSize()));
@@ -360,6 +385,9 @@ void TCustomOEDataSet::FillFromRow(SQLULEN row, TRecordBuffer buffer) {
     for (int col = 1; col <= static_cast<int>(slotSizes_.size()); ++col) {
         ToField(col, row, buffer);
     }
+    if (THstmt::TRowImage* image = RowImage(buffer)) {
+        *image = stmt_->CaptureRow(row);
+    }
 }
 
 // Fills a buffer with the row the cursor stands on, whose bookmark is given (step 7 of
@@ -441,6 +469,13 @@ TGetResult TCustomOEDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool
     switch (mode) {
     case gmCurrent: {
         TRecordBuffer active = ActiveBuffer();
+        if (postedInsertShown_ && active) {
+            // A row inserted by a generated INSERT: the cursor does not have it.
+            if (active != buffer) {
+                CopyRecord(active, buffer);
+            }
+            return grOK;
+        }
         TBookmarkFlag flag = active ? GetBookmarkFlag(active) : bfBOF;
         if (flag == bfBOF || flag == bfEOF) {
             result = grError;
@@ -549,6 +584,9 @@ bool TCustomOEDataSet::GetFieldData(TField* field, void* buffer) {
         // Whether a deferred value is NULL is known only once it is read.
         ReadDeferredLong(record, col);
     }
+    if (record == ActiveBuffer() && State() == dsBrowse && NeedsReadBack(record)) {
+        ReadPostedRow(record);
+    }
     if (buffer && !colLong_[i]) {
         // A field never reads past its column's slot, whatever its own size.
         std::memcpy(buffer, slot, static_cast<size_t>(std::min(field->DataSize(), valueSize)));
@@ -643,12 +681,28 @@ std::unique_ptr<TStream> TCustomOEDataSet::CreateBlobStream(TField* field, TBlob
             ReadDeferredLong(record, col);
         }
     }
+    if (mode == bmRead) {
+        // A reader gets its own copy: it stays readable whatever becomes of the record.
+        auto copy = std::make_unique<TMemoryStream>();
+        copy->LoadFrom(s->Memory(), s->Size());
+        return copy;
+    }
     if (mode == bmWrite) {
         s->Clear();
     }
     s->SetPosition(0);
     return std::make_unique<TOEBlobStream>(
-        *s, flag, [this, field] { DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field)); });
+        *s, flag, [this, field] { DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field)); },
+        blobStreamsAlive_, field->FieldName());
+}
+
+void TCustomOEDataSet::DataEvent(TDataEvent event, intptr_t info) {
+    // Any change but a field's own may free or refill the record a writing blob stream
+    // points into: such streams stop here.
+    if (event != deFieldChange) {
+        blobStreamsAlive_ = std::make_shared<char>();
+    }
+    TDataSet::DataEvent(event, info);
 }
 
 } // namespace zen

@@ -26,12 +26,13 @@ std::string_view TrimView(std::string_view text, TStringTrimming mode) {
     return text;
 }
 
-// At least two digits; wider numbers keep all of theirs.
-void AppendPart(std::string& out, long v) {
-    if (v >= 0 && v < 10) {
-        out += '0';
+// At least `width` digits; wider numbers keep all of theirs.
+void AppendPart(std::string& out, long v, size_t width = 2) {
+    std::string digits = std::to_string(v);
+    if (v >= 0 && digits.size() < width) {
+        out.append(width - digits.size(), '0');
     }
-    out += std::to_string(v);
+    out += digits;
 }
 
 // A run of digits at fixed positions; false when any is not a digit.
@@ -83,7 +84,9 @@ std::string FormatFloatSci(double value) {
 
 std::string FormatDateText(const SQL_DATE_STRUCT& d) {
     std::string out;
-    AppendPart(out, d.year);
+    // Four year digits: the text is read back by position, so a year before 1000 must
+    // keep its place.
+    AppendPart(out, d.year, 4);
     out += '-';
     AppendPart(out, d.month);
     out += '-';

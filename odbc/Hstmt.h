@@ -4,6 +4,7 @@
 // bound into arrays of RowSetSize rows, fetching in any direction, bookmarks, long columns
 // read in pieces into memory streams, and typed access to every column value.
 
+#include "odbc/ColumnBuffer.h"
 #include "odbc/Hdbc.h"
 #include "odbc/HstmtTypes.h"
 #include "toolkit/Stream.h"
@@ -35,23 +36,6 @@ THdbc* FollowConnection(const TComponent* self, THdbc* current, TComponent* comp
 using TConfirmEvent = std::function<bool(TObject* sender, const std::string& defaultMsg)>;
 using TStatementEvent = std::function<void(TObject* sender, uint16_t operation, std::string& sql)>;
 using TRowCountEvent = std::function<long(TObject* sender)>;
-
-// One bound result column with its row arrays.
-struct TColumnRec {
-    SQLSMALLINT cType = SQL_C_BINARY;
-    SQLSMALLINT sqlType = 0;
-    SQLLEN elementSize = 0; // bytes of one row's element; 0 when not bound
-    std::vector<unsigned char> data;
-    std::vector<SQLLEN> indicators;
-    bool isLong = false;
-    std::unique_ptr<TMemoryStream> stream;
-    bool longRead = false;
-    bool ignored = false;
-    bool primary = false;
-    SQLULEN columnSize = 0;
-    SQLSMALLINT decimalDigits = 0;
-    SQLSMALLINT nullable = SQL_NULLABLE_UNKNOWN;
-};
 
 // One bound parameter. The indicators live here; the value belongs to the caller.
 struct TParamRec {
@@ -273,6 +257,9 @@ public:
     // The cursor capabilities a write may use: SkipByPosition, SkipByCursor, a read-only
     // cursor and a cursor away from the row take theirs away.
     SQLUINTEGER WriteCapabilities() const noexcept;
+    // Whether InsertRow adds the row through the cursor (which then knows it) rather than
+    // by a generated INSERT.
+    bool InsertsThroughCursor() const noexcept;
     // The columns that identify a row, in column order: those flagged primary, else
     // those the catalog names for the target table (flagged from then on until Close).
     std::vector<int> PrimaryColumns();
@@ -280,6 +267,21 @@ public:
     // DELETE, whatever its values become before then: an edit that changes a key column
     // still finds the row by its old key.
     void KeepKeyValues(SQLULEN row = 1);
+    // Drops kept key values unused, as a write that failed before reaching the row
+    // operation must: the next write finds its row by its own values.
+    void ForgetKeyValues() noexcept { keyValuesKept_ = false; }
+
+    // The exact values of a row's bound columns (element bytes and indicators) as the
+    // driver gave them. Put back before a write, they make the key and every column the
+    // write leaves alone exactly what was read, whatever a caller's copy could hold.
+    using TRowImage = std::vector<unsigned char>;
+    TRowImage CaptureRow(SQLULEN row = 1) const;
+    // Puts an image back into a row (columns it does not hold keep theirs) and clears the
+    // columns' ignored marks; false when the image is empty or of another result set.
+    bool RestoreRow(const TRowImage& image, SQLULEN row = 1);
+    // The image of a row after a write: the columns left out of it (SQL_COLUMN_IGNORE)
+    // as `before` holds them, the others as written.
+    TRowImage CaptureWritten(const TRowImage& before, SQLULEN row = 1) const;
     // Write row values (row 1 unless a rowset is fetched and rows are flagged) through
     // the cursor when it can, else by a generated statement. Each asks its confirm event
     // first; no row affected raises EODBC "No Data Found" when NoRowsAffected says so.
@@ -288,6 +290,10 @@ public:
     virtual void DeleteRow(SQLULEN row);
     // Reads the row again into its elements.
     virtual void RefreshRow(SQLULEN row);
+    // Reads a row again by its key with a generated SELECT, whatever the cursor can do and
+    // without the refresh confirmation: for a row the cursor does not show, such as one
+    // just inserted. False when no row has that key.
+    bool ReadRowByKey(SQLULEN row = 1);
 
 protected:
     virtual void DoBeforePrepare();
@@ -338,6 +344,15 @@ private:
     long CountBySelect(const TCountQuery& query);
     long CountByTraversal();
     void FreeColumns() noexcept;
+    // Decimal columns held as text keep a point as their separator, whatever the driver
+    // wrote (see BindCols).
+    void NormaliseDecimalText();
+    // Reads whole the text and bytes values of the rows just fetched that are longer
+    // than their elements (a driver's size for an unsized column is a guess), widening
+    // the column's elements to hold them.
+    void ReadWholeValues();
+    // Widens a bound column's elements to at least `bytes` each, keeping their values.
+    void GrowElement(int col, SQLLEN bytes);
     // Frees the handle without checks and forgets every binding made on it.
     void ReleaseHandle() noexcept;
 
@@ -348,22 +363,26 @@ private:
     void UnbindLongForWrite(bool checked);
     void MarkReadOnlyColumns(SQLULEN row);
     void WorkOutTable();
-    void RunGenerated(TWriteBack kind, SQLULEN row, bool byCursor);
+    // False only for a refresh that found no row.
+    bool RunGenerated(TWriteBack kind, SQLULEN row, bool byCursor);
     std::string GeneratedText(TWriteBack kind, SQLULEN row, bool byCursor,
                               std::vector<int>& valueCols, std::vector<int>& keyCols);
     void BindWriteParams(THstmt& wb, SQLULEN row, const std::vector<int>& valueCols,
                          const std::vector<int>& keyCols, bool rebind);
-    void ReadRefreshedRow(THstmt& wb, SQLULEN row);
+    bool ReadRefreshedRow(THstmt& wb, SQLULEN row);
 
     // Columns.
-    TColumnRec* Column(int col);
-    const TColumnRec* Column(int col) const;
+    TColumnBuffer* Column(int col);
+    const TColumnBuffer* Column(int col) const;
     // The column's element of a row, or nullptr outside the columns and rows.
-    TColumnRec* Element(int col, SQLULEN row, unsigned char*& element);
-    const TColumnRec* Element(int col, SQLULEN row, const unsigned char*& element) const;
-    SQLLEN ReadLongPieces(int col, TColumnRec& c);
-    void StoreText(TColumnRec& c, SQLULEN row, const std::string& text, int col);
-    void ApplyEmptyToNull(TColumnRec& c, SQLULEN row, const std::string& stored);
+    TColumnBuffer* Element(int col, SQLULEN row, unsigned char*& element);
+    const TColumnBuffer* Element(int col, SQLULEN row, const unsigned char*& element) const;
+    SQLLEN ReadLongPieces(int col, TColumnBuffer& c);
+    // Reads a column of the current row whole with SQLGetData, in pieces of BlobSize;
+    // the total length, -1 for NULL.
+    SQLLEN ReadPieces(int col, SQLSMALLINT cType, std::string& value);
+    void StoreText(TColumnBuffer& c, SQLULEN row, const std::string& text, int col);
+    void ApplyEmptyToNull(TColumnBuffer& c, SQLULEN row, const std::string& stored);
 
     SQLHSTMT hstmt_ = SQL_NULL_HSTMT;
     THdbc* hdbc_ = nullptr;
@@ -400,7 +419,7 @@ private:
     SQLULEN paramSetSize_ = 1;
 
     std::vector<std::string> colNames_;
-    std::vector<TColumnRec> columns_;
+    std::vector<TColumnBuffer> columns_;
     std::vector<SQLUSMALLINT> rowStatus_;
     std::vector<uint16_t> rowFlags_;
     std::vector<unsigned char> bookmarks_;
@@ -410,6 +429,7 @@ private:
     SQLULEN rowsFetched_ = 0;
     bool columnsBound_ = false;
     bool hasLongColumns_ = false;
+    SQLUINTEGER getDataExtensions_ = 0; // SQL_GETDATA_EXTENSIONS, asked by BindCols
 
     std::string targetTable_;
     std::string tableOwner_;

@@ -14,16 +14,10 @@ namespace zen {
 
 namespace {
 
-// A character or binary column that does not tell its size gets this many; a wider one
-// than the second figure is read as a long column, so that one row set's buffers stay
-// reasonable. (A driver cuts a value longer than its element with a warning; it never
-// writes past the element.)
-constexpr SQLULEN kUnknownColumnSize = 255;
+// A character or binary column wider than this is read as a long column, so that one
+// row set's buffers stay reasonable. (A driver cuts a value longer than its element with
+// a warning; it never writes past the element: ReadWholeValues reads it again.)
 constexpr SQLULEN kMaxBoundColumnSize = 65535;
-
-SQLULEN BoundSize(SQLULEN columnSize) {
-    return columnSize == 0 ? kUnknownColumnSize : columnSize;
-}
 
 SQLSMALLINT NarrowType(SQLSMALLINT sqlType) {
     switch (sqlType) {
@@ -47,10 +41,8 @@ SQLSMALLINT NarrowType(SQLSMALLINT sqlType) {
     }
 }
 
-// SQLite's driver describes a BLOB column, which holds values of any length, as
-// SQL_BINARY of 255 bytes: bound as such, longer values would come back cut. A column whose
-// database type is a blob type is read as the long column it is.
-bool IsBlobType(SQLHSTMT h, SQLUSMALLINT col) {
+// Whether the column's database type name holds `word` (upper case).
+bool TypeNameHas(SQLHSTMT h, SQLUSMALLINT col, const char* word) {
     char typeName[128] = {0};
     SQLSMALLINT length = 0;
     if (!SQL_SUCCEEDED(SQLColAttribute(h, col, SQL_DESC_TYPE_NAME, typeName, sizeof typeName,
@@ -60,7 +52,27 @@ bool IsBlobType(SQLHSTMT h, SQLUSMALLINT col) {
     std::string name(typeName);
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char ch) { return static_cast<char>(std::toupper(ch)); });
-    return name.find("BLOB") != std::string::npos;
+    return name.find(word) != std::string::npos;
+}
+
+// SQLite's driver describes a BLOB column, which holds values of any length, as
+// SQL_BINARY of 255 bytes: bound as such, longer values would come back cut. A column whose
+// database type is a blob type is read as the long column it is.
+bool IsBlobType(SQLHSTMT h, SQLUSMALLINT col) {
+    return TypeNameHas(h, col, "BLOB");
+}
+
+// SQLite's driver describes a NUMERIC or DECIMAL column as a double; its whole numbers
+// have up to 19 digits, which a double cannot all hold. Such a column is read as the
+// decimal it is declared.
+SQLSMALLINT DeclaredDecimal(SQLHSTMT h, SQLUSMALLINT col, SQLSMALLINT sqlType) {
+    if (sqlType != SQL_DOUBLE && sqlType != SQL_FLOAT) {
+        return sqlType;
+    }
+    if (TypeNameHas(h, col, "NUMERIC")) {
+        return SQL_NUMERIC;
+    }
+    return TypeNameHas(h, col, "DECIMAL") ? SQL_DECIMAL : sqlType;
 }
 
 } // namespace
@@ -86,14 +98,14 @@ void THstmt::BindCols() {
     for (SQLUSMALLINT col = 1; col <= count; ++col) {
         SQLCHAR name[256] = {0};
         SQLSMALLINT nameLength = 0;
-        TColumnRec c;
+        TColumnBuffer c;
         if (!Checked(SQLDescribeCol(h, col, name, sizeof name, &nameLength, &c.sqlType,
                                     &c.columnSize, &c.decimalDigits, &c.nullable))) {
             FreeColumns();
             return;
         }
         colNames_.emplace_back(reinterpret_cast<const char*>(name));
-        c.sqlType = NarrowType(c.sqlType);
+        c.sqlType = DeclaredDecimal(h, col, NarrowType(c.sqlType));
         // A character or binary column too wide to bind row by row is read like a long
         // one, in pieces, rather than cut to the widest element we bind.
         if (c.columnSize > kMaxBoundColumnSize) {
@@ -114,83 +126,10 @@ void THstmt::BindCols() {
                 isUnsigned = u != 0;
             }
         }
-        bool bind = true;
-        switch (c.sqlType) {
-        case SQL_CHAR:
-        case SQL_VARCHAR:
-            c.cType = SQL_C_CHAR;
-            // Up to four UTF-8 bytes a character, and the terminator.
-            c.elementSize = static_cast<SQLLEN>(BoundSize(c.columnSize) * 4 + 1);
-            break;
-        case SQL_NUMERIC:
-        case SQL_DECIMAL:
-        case SQL_FLOAT:
-        case SQL_DOUBLE:
-            c.cType = SQL_C_DOUBLE;
-            c.elementSize = sizeof(SQLDOUBLE);
-            break;
-        case SQL_REAL:
-            c.cType = SQL_C_FLOAT;
-            c.elementSize = sizeof(SQLREAL);
-            break;
-        case SQL_INTEGER:
-            c.cType = isUnsigned ? SQL_C_ULONG : SQL_C_SLONG;
-            c.elementSize = sizeof(SQLINTEGER);
-            break;
-        case SQL_SMALLINT:
-            c.cType = isUnsigned ? SQL_C_USHORT : SQL_C_SSHORT;
-            c.elementSize = sizeof(SQLSMALLINT);
-            break;
-        case SQL_TINYINT:
-            c.cType = isUnsigned ? SQL_C_UTINYINT : SQL_C_STINYINT;
-            c.elementSize = 1;
-            break;
-        case SQL_BIGINT:
-            c.cType = isUnsigned ? SQL_C_UBIGINT : SQL_C_SBIGINT;
-            c.elementSize = sizeof(SQLBIGINT);
-            break;
-        case SQL_BIT:
-            c.cType = SQL_C_BIT;
-            c.elementSize = 1;
-            break;
-        case SQL_TYPE_DATE:
-            c.cType = SQL_C_TYPE_DATE;
-            c.elementSize = sizeof(SQL_DATE_STRUCT);
-            break;
-        case SQL_TYPE_TIME:
-            c.cType = SQL_C_TYPE_TIME;
-            c.elementSize = sizeof(SQL_TIME_STRUCT);
-            break;
-        case SQL_TYPE_TIMESTAMP:
-            c.cType = SQL_C_TYPE_TIMESTAMP;
-            c.elementSize = sizeof(SQL_TIMESTAMP_STRUCT);
-            break;
-        case SQL_BINARY:
-        case SQL_VARBINARY:
-            c.cType = SQL_C_BINARY;
-            c.elementSize = static_cast<SQLLEN>(BoundSize(c.columnSize));
-            break;
-        case SQL_LONGVARCHAR:
-        case SQL_LONGVARBINARY:
-            c.cType = c.sqlType == SQL_LONGVARCHAR ? SQL_C_CHAR : SQL_C_BINARY;
-            c.isLong = true;
-            c.stream = std::make_unique<TMemoryStream>();
-            hasLongColumns_ = true;
-            bind = false;
-            break;
-        default:
-            c.cType = SQL_C_BINARY;
-            bind = false;
-            break;
-        }
-        c.indicators.assign(rows, 0);
-        c.indicators[0] = SQL_NULL_DATA;
-        if (bind) {
-            c.data.assign(static_cast<size_t>(c.elementSize) * rows, 0);
-        }
+        c.Describe(isUnsigned, rows);
+        hasLongColumns_ = hasLongColumns_ || c.isLong;
         columns_.push_back(std::move(c));
-        if (bind) {
-            TColumnRec& b = columns_.back();
+        if (TColumnBuffer& b = columns_.back(); b.Bound()) {
             if (!Checked(SQLBindCol(h, col, b.cType, b.data.data(), b.elementSize,
                                     b.indicators.data()))) {
                 FreeColumns();
@@ -221,8 +160,16 @@ void THstmt::BindCols() {
             }
         }
     }
-    if (rows > 1) {
-        // Long columns of a row set are read only when asked for, row by row.
+    getDataExtensions_ = hdbc_ ? hdbc_->InfoInteger(SQL_GETDATA_EXTENSIONS) : 0;
+    if (rows > 1 && hasLongColumns_) {
+        // Long columns of a row set are read only when asked for, row by row: positioned
+        // on the row, which needs a driver that reads data in a block cursor. Without
+        // one every long value would stay unread and a write-back would empty it.
+        if (!(getDataExtensions_ & SQL_GD_BLOCK)) {
+            FreeColumns();
+            throw EODBCExpress("Long columns (memo, blob) cannot be read with a RowSetSize "
+                               "above 1 over this driver: set RowSetSize to 1.");
+        }
         hasLongColumns_ = false;
     }
     SQLSetStmtAttr(h, SQL_ATTR_ROW_STATUS_PTR, rowStatus_.data(), 0);
@@ -239,57 +186,57 @@ int THstmt::ColByName(const std::string& name) {
     throw EODBCExpress("Identifier " + name + " not found in result set.");
 }
 
-TColumnRec* THstmt::Column(int col) {
+TColumnBuffer* THstmt::Column(int col) {
     return col >= 1 && col <= NumCols() ? &columns_[static_cast<size_t>(col - 1)] : nullptr;
 }
 
-const TColumnRec* THstmt::Column(int col) const {
+const TColumnBuffer* THstmt::Column(int col) const {
     return col >= 1 && col <= NumCols() ? &columns_[static_cast<size_t>(col - 1)] : nullptr;
 }
 
 SQLSMALLINT THstmt::ColCType(int col) const {
-    const TColumnRec* c = Column(col);
+    const TColumnBuffer* c = Column(col);
     return c ? c->cType : 0;
 }
 
 SQLSMALLINT THstmt::ColSqlType(int col) const {
-    const TColumnRec* c = Column(col);
+    const TColumnBuffer* c = Column(col);
     return c ? c->sqlType : 0;
 }
 
 bool THstmt::ColIsLong(int col) const {
-    const TColumnRec* c = Column(col);
+    const TColumnBuffer* c = Column(col);
     return c && c->isLong;
 }
 
 SQLULEN THstmt::ColColumnSize(int col) const {
-    const TColumnRec* c = Column(col);
+    const TColumnBuffer* c = Column(col);
     return c ? c->columnSize : 0;
 }
 
 SQLSMALLINT THstmt::ColDecimalDigits(int col) const {
-    const TColumnRec* c = Column(col);
+    const TColumnBuffer* c = Column(col);
     return c ? c->decimalDigits : 0;
 }
 
 SQLSMALLINT THstmt::ColNullable(int col) const {
-    const TColumnRec* c = Column(col);
+    const TColumnBuffer* c = Column(col);
     return c ? c->nullable : SQL_NULLABLE_UNKNOWN;
 }
 
 bool THstmt::ColPrimary(int col) const {
-    const TColumnRec* c = Column(col);
+    const TColumnBuffer* c = Column(col);
     return c && c->primary;
 }
 
 void THstmt::SetColPrimary(int col, bool on) {
-    if (TColumnRec* c = Column(col)) {
+    if (TColumnBuffer* c = Column(col)) {
         c->primary = on;
     }
 }
 
 SQLLEN THstmt::ColElementSize(int col) const {
-    const TColumnRec* c = Column(col);
+    const TColumnBuffer* c = Column(col);
     return c ? static_cast<SQLLEN>(c->data.empty() ? 0 : c->elementSize) : 0;
 }
 
@@ -315,9 +262,11 @@ bool THstmt::Fetch(SQLSMALLINT direction, SQLLEN offset) {
     if (!Checked(rc)) {
         return false;
     }
+    NormaliseDecimalText();
+    ReadWholeValues();
     if (hasLongColumns_) {
         for (size_t i = 0; i < columns_.size(); ++i) {
-            TColumnRec& c = columns_[i];
+            TColumnBuffer& c = columns_[i];
             if (!c.isLong) {
                 continue;
             }
@@ -332,6 +281,74 @@ bool THstmt::Fetch(SQLSMALLINT direction, SQLLEN offset) {
     }
     DoAfterFetch();
     return true;
+}
+
+void THstmt::NormaliseDecimalText() {
+    const SQLULEN rows = std::min<SQLULEN>(std::max<SQLULEN>(rowsFetched_, 1), rowSetSize_);
+    for (TColumnBuffer& c : columns_) {
+        if (!c.IsDecimalText() || !c.Bound()) {
+            continue;
+        }
+        // A driver may write the locale's decimal separator into the text; the value
+        // goes back to the database as a parameter, which wants a point.
+        for (SQLULEN r = 0; r < rows; ++r) {
+            auto* p = reinterpret_cast<char*>(c.Element(r + 1));
+            std::replace(p, p + strnlen(p, static_cast<size_t>(c.elementSize)), ',', '.');
+        }
+    }
+}
+
+void THstmt::GrowElement(int col, SQLLEN bytes) {
+    TColumnBuffer* c = Column(col);
+    if (!c || !c->Widen(bytes)) {
+        return;
+    }
+    if (hstmt_ != SQL_NULL_HSTMT && columnsBound_) {
+        (void)Checked(SQLBindCol(hstmt_, static_cast<SQLUSMALLINT>(col), c->cType, c->data.data(),
+                                 c->elementSize, c->indicators.data()));
+    }
+    // Prepared write-backs hold the old elements' addresses, and kept keys their size.
+    if (static_cast<size_t>(col) <= keyValues_.size()) {
+        keyValues_[static_cast<size_t>(col - 1)].resize(static_cast<size_t>(c->elementSize));
+    }
+    MarkWriteBackUnprepared();
+}
+
+void THstmt::ReadWholeValues() {
+    const SQLULEN rows = std::min<SQLULEN>(std::max<SQLULEN>(rowsFetched_, 1), rowSetSize_);
+    for (int col = 1; col <= NumCols(); ++col) {
+        TColumnBuffer& c = columns_[static_cast<size_t>(col - 1)];
+        const bool text = c.cType == SQL_C_CHAR;
+        if (c.data.empty() || (!text && c.cType != SQL_C_BINARY)) {
+            continue;
+        }
+        for (SQLULEN r = 1; r <= rows; ++r) {
+            const SQLLEN indicator = c.indicators[r - 1];
+            if (indicator != SQL_NO_TOTAL && indicator <= c.Room()) {
+                continue;
+            }
+            if (!(getDataExtensions_ & SQL_GD_BOUND) ||
+                (rows > 1 && !(getDataExtensions_ & SQL_GD_BLOCK))) {
+                break; // the driver reads no bound column again: the value stays cut
+            }
+            if (rows > 1 && !SQL_SUCCEEDED(SQLSetPos(hstmt_, static_cast<SQLSETPOSIROW>(r),
+                                                     SQL_POSITION, SQL_LOCK_NO_CHANGE))) {
+                continue; // the driver cannot go back to the row: its value stays cut
+            }
+            std::string value;
+            if (ReadPieces(col, c.cType, value) < 0) {
+                continue;
+            }
+            GrowElement(col, static_cast<SQLLEN>(value.size()) + (text ? 1 : 0));
+            c.sizeExceeded = true;
+            unsigned char* e = c.Element(r);
+            std::memcpy(e, value.data(), value.size());
+            if (text) {
+                e[value.size()] = 0;
+            }
+            c.indicators[r - 1] = static_cast<SQLLEN>(value.size());
+        }
+    }
 }
 
 bool THstmt::FetchBookmark(const std::vector<unsigned char>& bookmark) {
@@ -395,7 +412,7 @@ void THstmt::SetRowFlags(SQLULEN row, uint16_t flags) {
 // ---- Long columns --------------------------------------------------------------------------
 
 SQLLEN THstmt::ReadLongData(int col, SQLULEN row) {
-    TColumnRec* c = Column(col);
+    TColumnBuffer* c = Column(col);
     if (!c || !c->isLong || row < 1 || row > rowSetSize_ || row > c->indicators.size()) {
         return 0;
     }
@@ -413,9 +430,8 @@ SQLLEN THstmt::ReadLongData(int col, SQLULEN row) {
         }
         return indicator;
     }
-    if (!(cursorCaps_ & SQL_CA1_POS_POSITION)) {
-        return indicator;
-    }
+    // Reading in a row set needs SQL_GD_BLOCK (BindCols), by which a driver positions on
+    // any row of it, whatever its cursor type reports.
     if (!RowValid(row)) {
         return -1;
     }
@@ -433,15 +449,27 @@ SQLLEN THstmt::ReadLongData(int col, SQLULEN row) {
     return indicator;
 }
 
-SQLLEN THstmt::ReadLongPieces(int col, TColumnRec& c) {
-    const bool text = c.cType == SQL_C_CHAR;
+SQLLEN THstmt::ReadLongPieces(int col, TColumnBuffer& c) {
+    std::string value;
+    c.stream->Clear();
+    const SQLLEN total = ReadPieces(col, c.cType, value);
+    if (total < 0) {
+        return -1;
+    }
+    c.stream->Write(value.data(), static_cast<int64_t>(value.size()));
+    c.stream->SetPosition(0);
+    return total;
+}
+
+SQLLEN THstmt::ReadPieces(int col, SQLSMALLINT cType, std::string& value) {
+    const bool text = cType == SQL_C_CHAR;
     // One reused buffer; room for the terminator that a text piece carries.
     std::vector<unsigned char> buffer(static_cast<size_t>(blobSize_) + 1);
     const SQLLEN bufferLength = blobSize_ + (text ? 1 : 0);
     SQLLEN total = 0;
-    SQLRETURN rc = SQLGetData(hstmt_, static_cast<SQLUSMALLINT>(col), c.cType, buffer.data(),
+    value.clear();
+    SQLRETURN rc = SQLGetData(hstmt_, static_cast<SQLUSMALLINT>(col), cType, buffer.data(),
                               bufferLength, &total);
-    c.stream->Clear();
     // SQL_NO_DATA fails too: a row set's read swallows that exception.
     if (!Checked(rc)) {
         return -1;
@@ -454,25 +482,24 @@ SQLLEN THstmt::ReadLongPieces(int col, TColumnRec& c) {
         return -1;
     }
     SQLLEN received = std::min(total, blobSize_);
-    c.stream->Write(buffer.data(), received);
+    value.append(reinterpret_cast<const char*>(buffer.data()), static_cast<size_t>(received));
     while (rc == SQL_SUCCESS_WITH_INFO && received < total) {
         SQLLEN remaining = 0;
-        rc = SQLGetData(hstmt_, static_cast<SQLUSMALLINT>(col), c.cType, buffer.data(),
-                        bufferLength, &remaining);
+        rc = SQLGetData(hstmt_, static_cast<SQLUSMALLINT>(col), cType, buffer.data(), bufferLength,
+                        &remaining);
         if (rc == SQL_NO_DATA) {
             break;
         }
         if (!Checked(rc)) {
-            c.stream->Clear();
+            value.clear();
             return -1;
         }
         // What this call put in the buffer: all that remained, or a full piece.
         SQLLEN piece = remaining == SQL_NO_TOTAL ? blobSize_ : std::min(remaining, blobSize_);
         piece = std::min(piece, total - received);
-        c.stream->Write(buffer.data(), piece);
+        value.append(reinterpret_cast<const char*>(buffer.data()), static_cast<size_t>(piece));
         received += piece;
     }
-    c.stream->SetPosition(0);
     return total;
 }
 

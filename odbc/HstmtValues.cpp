@@ -5,6 +5,7 @@
 #include "odbc/Hstmt.h"
 #include "toolkit/Text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -77,8 +78,8 @@ bool LoadWhole(SQLSMALLINT cType, const unsigned char* e, int64_t& v) {
 
 // The text of a character element. A value the driver had to cut reports its whole
 // length: never read past the element's terminator.
-std::string_view ElementChars(const TColumnRec& c, const unsigned char* e, SQLLEN indicator) {
-    size_t room = static_cast<size_t>(c.elementSize) - 1;
+std::string_view ElementChars(const TColumnBuffer& c, const unsigned char* e, SQLLEN indicator) {
+    auto room = static_cast<size_t>(c.Room());
     const char* p = reinterpret_cast<const char*>(e);
     return {p, indicator >= 0 ? std::min(static_cast<size_t>(indicator), room) : strnlen(p, room)};
 }
@@ -90,22 +91,20 @@ template <typename T> bool Fits(int64_t v) {
 
 } // namespace
 
-TColumnRec* THstmt::Element(int col, SQLULEN row, unsigned char*& element) {
+TColumnBuffer* THstmt::Element(int col, SQLULEN row, unsigned char*& element) {
     const unsigned char* e = nullptr;
-    auto* c = const_cast<TColumnRec*>(std::as_const(*this).Element(col, row, e));
+    auto* c = const_cast<TColumnBuffer*>(std::as_const(*this).Element(col, row, e));
     element = const_cast<unsigned char*>(e);
     return c;
 }
 
-const TColumnRec* THstmt::Element(int col, SQLULEN row, const unsigned char*& element) const {
+const TColumnBuffer* THstmt::Element(int col, SQLULEN row, const unsigned char*& element) const {
     element = nullptr;
-    const TColumnRec* c = Column(col);
-    if (!c || row < 1 || row > c->indicators.size()) {
+    const TColumnBuffer* c = Column(col);
+    if (!c || !c->HasRow(row)) {
         return nullptr;
     }
-    if (!c->data.empty()) {
-        element = c->data.data() + (row - 1) * static_cast<size_t>(c->elementSize);
-    }
+    element = c->Element(row);
     return c;
 }
 
@@ -113,19 +112,19 @@ const TColumnRec* THstmt::Element(int col, SQLULEN row, const unsigned char*& el
 
 bool THstmt::ColIsNull(int col, SQLULEN row) const {
     const unsigned char* e;
-    const TColumnRec* c = Element(col, row, e);
+    const TColumnBuffer* c = Element(col, row, e);
     return !c || c->indicators[row - 1] == SQL_NULL_DATA;
 }
 
 bool THstmt::ColIgnored(int col, SQLULEN row) const {
     const unsigned char* e;
-    const TColumnRec* c = Element(col, row, e);
+    const TColumnBuffer* c = Element(col, row, e);
     return c && (c->ignored || c->indicators[row - 1] == SQL_COLUMN_IGNORE);
 }
 
 SQLLEN THstmt::ColDataSize(int col, SQLULEN row) const {
     const unsigned char* e;
-    const TColumnRec* c = Element(col, row, e);
+    const TColumnBuffer* c = Element(col, row, e);
     if (!c) {
         return 0;
     }
@@ -138,7 +137,7 @@ SQLLEN THstmt::ColDataSize(int col, SQLULEN row) const {
 
 std::string THstmt::ColAsString(int col, SQLULEN row) {
     const unsigned char* e;
-    const TColumnRec* c = Element(col, row, e);
+    const TColumnBuffer* c = Element(col, row, e);
     if (!c) {
         return {};
     }
@@ -155,6 +154,9 @@ std::string THstmt::ColAsString(int col, SQLULEN row) {
     }
     std::string s;
     int64_t whole = 0;
+    if (c->IsDecimalText()) {
+        return TrimText(FormatFloatSci(ColAsDouble(col, row)), trimming_);
+    }
     switch (c->cType) {
     case SQL_C_CHAR:
         s = ElementChars(*c, e, indicator);
@@ -186,7 +188,7 @@ std::string THstmt::ColAsString(int col, SQLULEN row) {
 
 double THstmt::ColAsDouble(int col, SQLULEN row) const {
     const unsigned char* e;
-    const TColumnRec* c = Element(col, row, e);
+    const TColumnBuffer* c = Element(col, row, e);
     if (!c || c->isLong || !e || c->indicators[row - 1] == SQL_NULL_DATA) {
         return 0;
     }
@@ -208,11 +210,14 @@ double THstmt::ColAsDouble(int col, SQLULEN row) const {
 
 int32_t THstmt::ColAsInteger(int col, SQLULEN row) const {
     const unsigned char* e;
-    const TColumnRec* c = Element(col, row, e);
+    const TColumnBuffer* c = Element(col, row, e);
     if (!c || c->isLong || !e || c->indicators[row - 1] == SQL_NULL_DATA) {
         return 0;
     }
     int64_t whole = 0;
+    if (c->IsDecimalText()) {
+        return RoundToInt32(ColAsDouble(col, row));
+    }
     switch (c->cType) {
     case SQL_C_CHAR:
         return ParseInt64Text(ElementChars(*c, e, c->indicators[row - 1]), whole) &&
@@ -233,7 +238,7 @@ int32_t THstmt::ColAsInteger(int col, SQLULEN row) const {
 
 int64_t THstmt::ColAsInt64(int col, SQLULEN row) const {
     const unsigned char* e;
-    const TColumnRec* c = Element(col, row, e);
+    const TColumnBuffer* c = Element(col, row, e);
     if (c && !c->isLong && e && c->indicators[row - 1] != SQL_NULL_DATA &&
         (c->cType == SQL_C_SBIGINT || c->cType == SQL_C_UBIGINT)) {
         return Load<int64_t>(e);
@@ -244,7 +249,7 @@ int64_t THstmt::ColAsInt64(int col, SQLULEN row) const {
 TDateTimeRec THstmt::ColAsDateTimeRec(int col, SQLULEN row) const {
     TDateTimeRec ts = ZeroDateTimeRec();
     const unsigned char* e;
-    const TColumnRec* c = Element(col, row, e);
+    const TColumnBuffer* c = Element(col, row, e);
     if (!c || c->isLong || !e || c->indicators[row - 1] == SQL_NULL_DATA) {
         return ts;
     }
@@ -274,7 +279,7 @@ TDateTimeRec THstmt::ColAsDateTimeRec(int col, SQLULEN row) const {
 
 const void* THstmt::ColMemory(int col, SQLULEN row) {
     unsigned char* e;
-    TColumnRec* c = Element(col, row, e);
+    TColumnBuffer* c = Element(col, row, e);
     if (!c) {
         return nullptr;
     }
@@ -287,7 +292,7 @@ const void* THstmt::ColMemory(int col, SQLULEN row) {
 
 TMemoryStream* THstmt::ColStream(int col, SQLULEN row) {
     unsigned char* e;
-    TColumnRec* c = Element(col, row, e);
+    TColumnBuffer* c = Element(col, row, e);
     if (!c || !c->isLong) {
         return nullptr;
     }
@@ -300,9 +305,8 @@ TMemoryStream* THstmt::ColStream(int col, SQLULEN row) {
 
 // ---- Writing -------------------------------------------------------------------------------
 
-void THstmt::StoreText(TColumnRec& c, SQLULEN row, const std::string& text, int col) {
-    unsigned char* e =
-        c.data.empty() ? nullptr : c.data.data() + (row - 1) * static_cast<size_t>(c.elementSize);
+void THstmt::StoreText(TColumnBuffer& c, SQLULEN row, const std::string& text, int col) {
+    unsigned char* e = c.Element(row);
     if (!e) {
         return;
     }
@@ -317,24 +321,25 @@ void THstmt::StoreText(TColumnRec& c, SQLULEN row, const std::string& text, int 
         return EConvertError("'" + text + "' is not a valid " + kind + " for column " + name + ".");
     };
     switch (c.cType) {
-    case SQL_C_CHAR: {
-        // The column's size counts characters; the element has room for four bytes each.
-        size_t chars = Utf8Length(text);
-        size_t limit = c.columnSize > 0 ? c.columnSize : static_cast<size_t>(c.elementSize - 1);
-        if (chars > limit || static_cast<SQLLEN>(text.size()) > c.elementSize - 1) {
-            throw tooLong(chars, "characters");
+    case SQL_C_CHAR:
+    case SQL_C_BINARY: {
+        // The column's size counts characters (bytes for binary) and limits what is
+        // written, unless the database was seen to hold longer values (a driver's size
+        // for an unsized column is a guess). The elements widen to what is written.
+        const bool chars = c.cType == SQL_C_CHAR;
+        const size_t length = chars ? Utf8Length(text) : text.size();
+        if (!c.sizeExceeded && c.columnSize > 0 && length > c.columnSize) {
+            throw tooLong(length, chars ? "characters" : "bytes");
         }
-        std::memcpy(e, text.c_str(), text.size() + 1);
+        const auto bytes = static_cast<SQLLEN>(text.size()) + (chars ? 1 : 0);
+        if (bytes > c.elementSize) {
+            GrowElement(col, bytes);
+            e = c.Element(row);
+        }
+        std::memcpy(e, text.c_str(), static_cast<size_t>(bytes));
         indicator = static_cast<SQLLEN>(text.size());
         return;
     }
-    case SQL_C_BINARY:
-        if (static_cast<SQLLEN>(text.size()) > c.elementSize) {
-            throw tooLong(text.size(), "bytes");
-        }
-        std::memcpy(e, text.data(), text.size());
-        indicator = static_cast<SQLLEN>(text.size());
-        return;
     default:
         break;
     }
@@ -422,7 +427,7 @@ void THstmt::StoreText(TColumnRec& c, SQLULEN row, const std::string& text, int 
     indicator = c.elementSize;
 }
 
-void THstmt::ApplyEmptyToNull(TColumnRec& c, SQLULEN row, const std::string& stored) {
+void THstmt::ApplyEmptyToNull(TColumnBuffer& c, SQLULEN row, const std::string& stored) {
     if (stored.empty() && (emptyToNull_ == enAlways ||
                            (emptyToNull_ == enIfNullable && c.nullable == SQL_NULLABLE))) {
         c.indicators[row - 1] = SQL_NULL_DATA;
@@ -431,7 +436,7 @@ void THstmt::ApplyEmptyToNull(TColumnRec& c, SQLULEN row, const std::string& sto
 
 void THstmt::SetColString(int col, const std::string& text, SQLULEN row) {
     unsigned char* e;
-    TColumnRec* c = Element(col, row, e);
+    TColumnBuffer* c = Element(col, row, e);
     if (!c) {
         return;
     }
@@ -451,7 +456,7 @@ void THstmt::SetColString(int col, const std::string& text, SQLULEN row) {
 
 void THstmt::SetColDouble(int col, double value, SQLULEN row) {
     unsigned char* e;
-    TColumnRec* c = Element(col, row, e);
+    TColumnBuffer* c = Element(col, row, e);
     if (!c || c->isLong || !e) {
         return;
     }
@@ -460,6 +465,12 @@ void THstmt::SetColDouble(int col, double value, SQLULEN row) {
     if (c->cType == SQL_C_DOUBLE) {
         Put(e, value);
         c->indicators[row - 1] = c->elementSize;
+    } else if (c->IsDecimalText() && std::isfinite(value)) {
+        // A decimal column read as text takes the shortest text that reads back as the
+        // same double.
+        char buf[32];
+        auto res = std::to_chars(buf, buf + sizeof buf, value);
+        StoreText(*c, row, std::string(buf, res.ptr), col);
     } else if (IsIntegerCType(c->cType) && std::isfinite(value)) {
         double r = std::nearbyint(value);
         if (r < -9223372036854775808.0 || r >= 9223372036854775808.0) {
@@ -478,7 +489,7 @@ void THstmt::SetColInteger(int col, int32_t value, SQLULEN row) {
 
 void THstmt::SetColInt64(int col, int64_t value, SQLULEN row) {
     unsigned char* e;
-    TColumnRec* c = Element(col, row, e);
+    TColumnBuffer* c = Element(col, row, e);
     if (!c || c->isLong || !e) {
         return;
     }
@@ -498,7 +509,7 @@ void THstmt::SetColInt64(int col, int64_t value, SQLULEN row) {
 
 void THstmt::SetColDateTimeRec(int col, const TDateTimeRec& value, SQLULEN row) {
     unsigned char* e;
-    TColumnRec* c = Element(col, row, e);
+    TColumnBuffer* c = Element(col, row, e);
     if (!c || c->isLong || !e) {
         return;
     }
@@ -518,7 +529,7 @@ void THstmt::SetColDateTimeRec(int col, const TDateTimeRec& value, SQLULEN row) 
 
 void THstmt::SetColStream(int col, TMemoryStream& stream, SQLULEN row) {
     unsigned char* e;
-    TColumnRec* c = Element(col, row, e);
+    TColumnBuffer* c = Element(col, row, e);
     if (!c || !c->isLong) {
         return;
     }
@@ -531,14 +542,14 @@ void THstmt::SetColStream(int col, TMemoryStream& stream, SQLULEN row) {
 
 void THstmt::SetColNull(int col, SQLULEN row) {
     unsigned char* e;
-    if (TColumnRec* c = Element(col, row, e)) {
+    if (TColumnBuffer* c = Element(col, row, e)) {
         c->indicators[row - 1] = SQL_NULL_DATA;
     }
 }
 
 void THstmt::SetColIgnored(int col, bool on, SQLULEN row) {
     unsigned char* e;
-    if (TColumnRec* c = Element(col, row, e)) {
+    if (TColumnBuffer* c = Element(col, row, e)) {
         c->ignored = on;
         if (on) {
             c->indicators[row - 1] = SQL_COLUMN_IGNORE;

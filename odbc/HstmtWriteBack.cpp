@@ -6,6 +6,7 @@
 
 #include "odbc/ColumnText.h"
 #include "odbc/Hstmt.h"
+#include "odbc/OCLError.h"
 #include "odbc/SqlText.h"
 #include "odbc/StatementCount.h"
 #include "toolkit/Text.h"
@@ -53,6 +54,10 @@ bool RefreshesAnotherRow(THdbc* hdbc) {
     return key.rfind("POSTGRESQL;", 0) == 0;
 }
 
+// What the operator is told when a write finds its row changed or deleted by another
+// user since it was read.
+const char* const kRowChangedMessage = "Zapis je spremenil ali izbrisal drug uporabnik.";
+
 // Kept key values serve the one row operation under way, whichever way it writes.
 class TKeyValuesUse {
 public:
@@ -81,6 +86,11 @@ SQLUINTEGER THstmt::WriteCapabilities() const noexcept {
     return caps;
 }
 
+bool THstmt::InsertsThroughCursor() const noexcept {
+    // A bulk add writes every row of the row set: only a single-row set goes that way.
+    return (WriteCapabilities() & SQL_CA1_BULK_ADD) && rowSetSize_ == 1;
+}
+
 std::vector<SQLULEN> THstmt::RowsToWrite(SQLULEN row, uint16_t flag) const {
     if (rowSetSize_ <= 1 || rowsFetched_ == 0) {
         return {row};
@@ -102,8 +112,7 @@ void THstmt::InsertRow() {
     if (OnInsert && !OnInsert(this, "Insert row(s)?")) {
         return;
     }
-    // A bulk add writes every row of the row set: only a single-row set goes that way.
-    const bool byPosition = (WriteCapabilities() & SQL_CA1_BULK_ADD) && rowSetSize_ == 1;
+    const bool byPosition = InsertsThroughCursor();
     for (SQLULEN r : RowsToWrite(1, rfInsert)) {
         if (byPosition) {
             WriteByPosition(r, SQL_ADD, nrByInsert);
@@ -118,7 +127,7 @@ void THstmt::KeepKeyValues(SQLULEN row) {
     keyIndicators_.assign(static_cast<size_t>(NumCols()), SQL_NULL_DATA);
     for (int col = 1; col <= NumCols(); ++col) {
         unsigned char* element = nullptr;
-        TColumnRec* c = Element(col, row, element);
+        TColumnBuffer* c = Element(col, row, element);
         const auto i = static_cast<size_t>(col - 1);
         if (!c || !element) {
             continue;
@@ -188,9 +197,11 @@ void THstmt::RefreshRow(SQLULEN row) {
         if (!Checked(rc)) {
             continue;
         }
+        NormaliseDecimalText();
+        ReadWholeValues();
         // The refreshed row's long values are read again, as a fetch reads them.
         for (int col = 1; col <= NumCols(); ++col) {
-            TColumnRec& c = columns_[static_cast<size_t>(col - 1)];
+            TColumnBuffer& c = columns_[static_cast<size_t>(col - 1)];
             if (c.isLong && rowSetSize_ == 1) {
                 c.longRead = false;
                 if (!blobDeferral_) {
@@ -199,6 +210,12 @@ void THstmt::RefreshRow(SQLULEN row) {
             }
         }
     }
+}
+
+bool THstmt::ReadRowByKey(SQLULEN row) {
+    Init();
+    TKeyValuesUse use(keyValuesKept_);
+    return RunGenerated(wbRefresh, row, false);
 }
 
 // ---- Through the cursor --------------------------------------------------------------------
@@ -212,7 +229,7 @@ void THstmt::WriteByPosition(SQLULEN row, SQLUSMALLINT operation, unsigned noRow
                                   : SQLSetPos(hstmt_, static_cast<SQLSETPOSIROW>(row), operation,
                                               SQL_LOCK_NO_CHANGE);
         auto longValue = [this](SQLPOINTER token, const unsigned char*& data, SQLLEN& length) {
-            for (TColumnRec& c : columns_) {
+            for (TColumnBuffer& c : columns_) {
                 void* memory = c.stream && c.stream->Size() > 0
                                    ? static_cast<void*>(c.stream->Memory())
                                    : static_cast<void*>(emptyLongValue);
@@ -238,6 +255,19 @@ void THstmt::WriteByPosition(SQLULEN row, SQLUSMALLINT operation, unsigned noRow
     if (rc == SQL_NO_DATA && !(noRowsAffected_ & noRowsFlag)) {
         return;
     }
+    // A driver that finds the row changed or gone since it was read (optimistic
+    // concurrency) writes nothing and says so only in the row's status and an 01001
+    // warning: that is a failure, not a success with information.
+    if (rc == SQL_SUCCESS_WITH_INFO && operation != SQL_ADD) {
+        std::vector<TErrorRec> records = TODBCError().GatherRecords(SQL_HANDLE_STMT, hstmt_, rc);
+        const bool changed = RowStatus(row) == SQL_ROW_ERROR ||
+                             std::any_of(records.begin(), records.end(),
+                                         [](const TErrorRec& r) { return r.sqlState == "01001"; });
+        if (changed) {
+            records.insert(records.begin(), TErrorRec{"01001", 0, kRowChangedMessage});
+            throw EODBC(this, SQL_ERROR, std::move(records));
+        }
+    }
     if (rc != SQL_NEED_DATA && !Checked(rc)) {
         return;
     }
@@ -247,7 +277,7 @@ void THstmt::BindLongForWrite() {
     bool atExec = false;
     bool asked = false;
     for (int col = 1; col <= NumCols(); ++col) {
-        TColumnRec& c = columns_[static_cast<size_t>(col - 1)];
+        TColumnBuffer& c = columns_[static_cast<size_t>(col - 1)];
         if (!c.isLong) {
             continue;
         }
@@ -281,7 +311,7 @@ void THstmt::BindLongForWrite() {
 
 void THstmt::UnbindLongForWrite(bool checked) {
     for (int col = 1; col <= NumCols(); ++col) {
-        TColumnRec& c = columns_[static_cast<size_t>(col - 1)];
+        TColumnBuffer& c = columns_[static_cast<size_t>(col - 1)];
         if (!c.isLong) {
             continue;
         }
@@ -459,12 +489,12 @@ std::string THstmt::GeneratedText(TWriteBack kind, SQLULEN row, bool byCursor,
     return {};
 }
 
-void THstmt::RunGenerated(TWriteBack kind, SQLULEN row, bool byCursor) {
+bool THstmt::RunGenerated(TWriteBack kind, SQLULEN row, bool byCursor) {
     if (byCursor && rowSetSize_ > 1) {
         // "WHERE CURRENT OF" means the row the cursor stands on inside its row set.
         if (!Checked(SQLSetPos(hstmt_, static_cast<SQLSETPOSIROW>(row), SQL_POSITION,
                                SQL_LOCK_NO_CHANGE))) {
-            return;
+            return true;
         }
     }
     std::vector<int> valueCols;
@@ -490,15 +520,24 @@ void THstmt::RunGenerated(TWriteBack kind, SQLULEN row, bool byCursor) {
     BindWriteParams(wb, row, valueCols, keyCols, prepared);
     wb.Execute();
     if (kind == wbRefresh) {
-        ReadRefreshedRow(wb, row);
-        return;
+        return ReadRefreshedRow(wb, row);
     }
     const unsigned flag = kind == wbInsert   ? nrByInsert
                           : kind == wbUpdate ? nrByUpdate
                                              : nrByDelete;
-    if ((noRowsAffected_ & flag) && wb.NumRowsAffected() == 0) {
+    const SQLLEN affected = wb.NumRowsAffected();
+    if ((noRowsAffected_ & flag) && affected == 0) {
         static_cast<void>(Checked(SQL_NO_DATA)); // raises "No Data Found" unless dropped
     }
+    // A key that names several rows has written them all: the caller must not take the
+    // write for the one row it meant.
+    if (kind != wbInsert && affected > 1) {
+        throw EODBC(&wb, SQL_ERROR,
+                    {{"21000", 0,
+                      "Zapis ni enolično določen: sprememba je zadela več zapisov (" +
+                          std::to_string(affected) + ")."}});
+    }
+    return true;
 }
 
 void THstmt::BindWriteParams(THstmt& wb, SQLULEN row, const std::vector<int>& valueCols,
@@ -507,7 +546,7 @@ void THstmt::BindWriteParams(THstmt& wb, SQLULEN row, const std::vector<int>& va
     auto bind = [&](int col, bool key) {
         ++n;
         unsigned char* element = nullptr;
-        TColumnRec& c = *Element(col, row, element);
+        TColumnBuffer& c = *Element(col, row, element);
         const SQLLEN indicator = c.indicators[row - 1];
         if (c.isLong) {
             // The stream's memory may have moved since the last write: bound every time.
@@ -540,16 +579,16 @@ void THstmt::BindWriteParams(THstmt& wb, SQLULEN row, const std::vector<int>& va
     }
 }
 
-void THstmt::ReadRefreshedRow(THstmt& wb, SQLULEN row) {
+bool THstmt::ReadRefreshedRow(THstmt& wb, SQLULEN row) {
     if (!wb.FetchNext()) {
         if (noRowsAffected_ & nrByRefresh) {
             static_cast<void>(Checked(SQL_NO_DATA)); // raises "No Data Found" unless dropped
         }
-        return;
+        return false;
     }
     for (int col = 1; col <= std::min(NumCols(), wb.NumCols()); ++col) {
         unsigned char* element = nullptr;
-        TColumnRec& c = *Element(col, row, element);
+        TColumnBuffer& c = *Element(col, row, element);
         if (c.isLong) {
             if (TMemoryStream* s = wb.ColStream(col)) {
                 c.stream->LoadFrom(s->Memory(), s->Size());
@@ -562,6 +601,8 @@ void THstmt::ReadRefreshedRow(THstmt& wb, SQLULEN row) {
             continue;
         }
         if (wb.ColCType(col) == c.cType) {
+            GrowElement(col, wb.ColElementSize(col));
+            element = c.Element(row);
             const auto* from = static_cast<const unsigned char*>(wb.ColMemory(col));
             const auto bytes = static_cast<size_t>(std::min(c.elementSize, wb.ColElementSize(col)));
             if (from && bytes > 0) {
@@ -576,6 +617,7 @@ void THstmt::ReadRefreshedRow(THstmt& wb, SQLULEN row) {
     }
     // A reading statement left open would hold its locks.
     wb.CloseCursor();
+    return true;
 }
 
 } // namespace zen

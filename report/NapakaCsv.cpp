@@ -32,22 +32,28 @@ void AppendField(std::string& out, std::string_view text) {
     out += '"';
 }
 
-void AppendLine(std::string& out, std::string_view first, std::string_view second) {
-    AppendField(out, first);
-    out += ';';
-    AppendField(out, second);
-    out += "\r\n";
-}
-
 } // namespace
 
-std::string NapakaCsv(const std::vector<TNapakaRow>& rows) {
+std::string CsvDocument(const std::vector<std::vector<std::string>>& lines) {
     std::string out = "\xEF\xBB\xBF";
-    AppendLine(out, napaka::kStRacLabel, napaka::kNapakaLabel);
-    for (const TNapakaRow& row : rows) {
-        AppendLine(out, row.StRac, row.Napaka);
+    for (const std::vector<std::string>& line : lines) {
+        for (size_t i = 0; i < line.size(); ++i) {
+            if (i > 0) {
+                out += ';';
+            }
+            AppendField(out, line[i]);
+        }
+        out += "\r\n";
     }
     return out;
+}
+
+std::string NapakaCsv(const std::vector<TNapakaRow>& rows) {
+    std::vector<std::vector<std::string>> lines = {{napaka::kStRacLabel, napaka::kNapakaLabel}};
+    for (const TNapakaRow& row : rows) {
+        lines.push_back({row.StRac, row.Napaka});
+    }
+    return CsvDocument(lines);
 }
 
 void WriteNapakaCsv(const std::vector<TNapakaRow>& rows, const std::filesystem::path& file) {

@@ -15,6 +15,9 @@
 
 namespace zen {
 
+// A CSV file's bytes in these conventions: the byte-order mark, then each line's fields.
+std::string CsvDocument(const std::vector<std::vector<std::string>>& lines);
+
 // The file's bytes: the header "Račun št.;Napaka" and one line per row, in order.
 std::string NapakaCsv(const std::vector<TNapakaRow>& rows);
 

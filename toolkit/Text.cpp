@@ -51,6 +51,19 @@ bool IsUnprintable(char32_t cp) {
 
 } // namespace
 
+std::string PrintableLines(std::string_view text) {
+    std::string out;
+    for (size_t start = 0;;) {
+        const size_t end = text.find('\n', start);
+        out += PrintableText(text.substr(start, end == std::string_view::npos ? end : end - start));
+        if (end == std::string_view::npos) {
+            return out;
+        }
+        out += '\n';
+        start = end + 1;
+    }
+}
+
 std::string PrintableText(std::string_view text) {
     static constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
     std::string out;

@@ -16,6 +16,8 @@ std::string Utf8Left(std::string_view text, size_t chars);
 // paragraph separators U+2028 and U+2029, and every byte that is no UTF-8 become U+FFFD, so
 // that no text ends a line, splits a tab-separated field or steers a terminal.
 std::string PrintableText(std::string_view text);
+// The same for a message that keeps its own lines: each line made printable alone.
+std::string PrintableLines(std::string_view text);
 // Name equality without regard to ASCII case (a-z = A-Z); other bytes compare exactly.
 // The rule for settings, registry, component, field and index names.
 bool SameName(std::string_view a, std::string_view b);

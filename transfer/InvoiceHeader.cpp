@@ -68,7 +68,7 @@ void FillInvoiceHeader(TDataSet& tbPromet, const THeaderInputs& in, const THeade
     for (const char* total : {"Vrednost", "VredValuta", "ZaPlacilo", "Popust", "Davek"}) {
         h.Number(total, 0);
     }
-    h.Text("Knjizen", "K");
+    h.Text("Knjizen", kKnjizenByTransfer);
     h.Date("DatumZap", Now());
     h.Text("UserZap", in.Referent);
     h.Date("DatumSpre", Now());

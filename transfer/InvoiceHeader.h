@@ -9,6 +9,10 @@
 
 namespace zen {
 
+// What a header's Knjizen holds as the transfer writes it; anything else is the accounting
+// department's mark (booked), which an undo respects.
+inline constexpr const char* kKnjizenByTransfer = "K";
+
 class TDataSet;
 
 // The five running totals of an invoice, added to by each line.

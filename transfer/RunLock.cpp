@@ -58,6 +58,16 @@ std::filesystem::path RunLockFile() {
     return ZendratoHome() / "zendrato.lock";
 }
 
+bool RunInProgress(const std::filesystem::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        return false; // no run has ever held it
+    }
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
 TRunLock::TRunLock(const std::filesystem::path& file) {
     fd_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd_ < 0) {

@@ -19,6 +19,9 @@ ZEN_EXCEPTION_CLASS(ERunLocked, Exception);
 // The lock file in the home directory.
 std::filesystem::path RunLockFile();
 
+// Whether a run holds the home's lock at this moment (asked without taking it for long).
+bool RunInProgress(const std::filesystem::path& file = RunLockFile());
+
 class TRunLock {
 public:
     // Takes the lock at once or raises ERunLocked; EInOutError when the lock file cannot

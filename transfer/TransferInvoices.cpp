@@ -89,6 +89,11 @@ void TTransfer::InvoicePhase() {
     try {
         while (!work.Eof()) {
             invoice = {};
+            // A resumed run's payers whose invoices the stopped run committed.
+            if (const std::string payer = Payer(work); writtenPayers_.count(payer)) {
+                SkipPayer(payer);
+                continue;
+            }
             if (WriteInvoiceOrLog(invoice)) {
                 EndInvoice(invoice);
             }
@@ -247,6 +252,7 @@ void TTransfer::WriteInvoice(TInvoiceSummary& invoice) {
     watch.reset();
     SetInvoiceTotals(header, totals);
     header.Post();
+    invoice.DatumSpre = header.FieldByName("DatumSpre")->AsDateTime();
     invoice.Lines = line.Poz;
     invoice.Vrednost = totals.Vrednost;
     invoice.ZaPlacilo = totals.ZaPlacilo;
@@ -262,7 +268,9 @@ void TTransfer::EndInvoice(TInvoiceSummary& invoice) {
         // Pending before the commit: no moment exists in which the invoice is in the
         // database and not in the journal. A journal that cannot take it fails the
         // invoice before it is committed.
-        journal_->RecordPending(invoice.Kljuc, invoice.Placnik);
+        journal_->RecordPending(invoice.Kljuc, invoice.Placnik,
+                                {invoice.Lines, invoice.Vrednost.ToString(),
+                                 invoice.ZaPlacilo.ToString(), invoice.DatumSpre});
         db.Commit();
         invoice.Committed = true;
         journal_->InvoiceCommitted();

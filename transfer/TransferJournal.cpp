@@ -8,6 +8,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -40,10 +41,20 @@ constexpr const char* kTables =
     " Kljuc TEXT NOT NULL,"
     " Recorded TEXT NOT NULL,"
     " PRIMARY KEY (RunId, Seq));";
+// Version 2 also keeps what an undo checks of each invoice (its lines, totals and change
+// stamp as the run wrote them) and of each run when it was resumed and undone.
 constexpr const char* kVersion2 =
     "ALTER TABLE Invoice ADD COLUMN Placnik TEXT;"
     "ALTER TABLE Invoice ADD COLUMN State TEXT NOT NULL DEFAULT 'committed'"
     " CHECK (State IN ('pending','committed'));"
+    "ALTER TABLE Invoice ADD COLUMN Lines INTEGER;"
+    "ALTER TABLE Invoice ADD COLUMN Vrednost TEXT;"
+    "ALTER TABLE Invoice ADD COLUMN ZaPlacilo TEXT;"
+    "ALTER TABLE Invoice ADD COLUMN DatumSpre TEXT;"
+    "ALTER TABLE Run ADD COLUMN Resumed TEXT;"
+    "ALTER TABLE Run ADD COLUMN Undo TEXT CHECK (Undo IN ('undoing','undone'));"
+    "ALTER TABLE Run ADD COLUMN Undone TEXT;"
+    "ALTER TABLE Run ADD COLUMN UndoneBy TEXT;"
     "CREATE INDEX Invoice_Pending ON Invoice (State) WHERE State = 'pending';"
     "PRAGMA user_version = 2;";
 
@@ -54,6 +65,19 @@ std::string IsoText(TDateTime dt) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", y, mo, d, h, mi, s);
     return buf;
+}
+
+// A change stamp to the millisecond, locale-free, and back.
+std::string StampText(TDateTime dt) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.9f", dt);
+    return buf;
+}
+
+TDateTime StampFromText(const std::string& text) {
+    double v = 0;
+    std::from_chars(text.data(), text.data() + text.size(), v);
+    return v;
 }
 
 TDateTime FromIsoText(const std::string& text) {
@@ -236,7 +260,8 @@ void TTransferJournal::BeginRun(const TTransferRunInputs& inputs) {
     db_->lastSync = std::chrono::steady_clock::now();
 }
 
-void TTransferJournal::RecordPending(const std::string& kljuc, const std::string& placnik) {
+void TTransferJournal::RecordPending(const std::string& kljuc, const std::string& placnik,
+                                     const TInvoiceStamp& stamp) {
     if (runId_ == 0) {
         throw EInvalidOperation("Transfer journal: an invoice recorded outside a run");
     }
@@ -262,9 +287,10 @@ void TTransferJournal::RecordPending(const std::string& kljuc, const std::string
     // slower with every invoice of a long run.
     if (!db_->recordKey) {
         db_->recordKey.emplace(db,
-                               "INSERT INTO Invoice (RunId, Seq, Kljuc, Recorded, Placnik, State) "
-                               "VALUES (?1, (SELECT IFNULL(MAX(Seq) + 1, 0) FROM Invoice "
-                               "WHERE RunId = ?1), ?2, ?3, ?4, 'pending')",
+                               "INSERT INTO Invoice (RunId, Seq, Kljuc, Recorded, Placnik, State, "
+                               "Lines, Vrednost, ZaPlacilo, DatumSpre) VALUES (?1, (SELECT "
+                               "IFNULL(MAX(Seq) + 1, 0) FROM Invoice WHERE RunId = ?1), ?2, ?3, "
+                               "?4, 'pending', ?5, ?6, ?7, ?8)",
                                kContext);
     }
     sqlite3_stmt* key = db_->recordKey->get();
@@ -273,6 +299,10 @@ void TTransferJournal::RecordPending(const std::string& kljuc, const std::string
     Bind(key, 2, kljuc);
     Bind(key, 3, IsoText(Now()));
     Bind(key, 4, placnik);
+    Bind(key, 5, int64_t(stamp.Lines));
+    Bind(key, 6, stamp.Vrednost);
+    Bind(key, 7, stamp.ZaPlacilo);
+    Bind(key, 8, StampText(stamp.DatumSpre));
     Step(key, db, kContext);
     if (tx) {
         tx->Commit();
@@ -379,31 +409,175 @@ int TTransferJournal::SettlePending(
     return static_cast<int>(pending.size());
 }
 
+namespace {
+
+// Every run's columns, its invoice count and its first and last key; a WHERE, ORDER and
+// LIMIT follow.
+constexpr const char* kRunSelect =
+    "SELECT r.Id, r.Started, r.Status, r.Error, r.PoslDog, r.Referent, r.IssueDate, "
+    "r.FileHash, r.DataSource, r.FilePath, r.Undo, r.Undone, r.UndoneBy, "
+    "(SELECT COUNT(*) FROM Invoice i WHERE i.RunId = r.Id), "
+    "(SELECT Kljuc FROM Invoice i WHERE i.RunId = r.Id ORDER BY Seq LIMIT 1), "
+    "(SELECT Kljuc FROM Invoice i WHERE i.RunId = r.Id ORDER BY Seq DESC LIMIT 1) "
+    "FROM Run r ";
+
+TTransferRun RunFromRow(sqlite3_stmt* s) {
+    TTransferRun r;
+    r.Id = sqlite3_column_int64(s, 0);
+    r.Started = FromIsoText(ColumnText(s, 1));
+    r.Status = StatusFromText(ColumnText(s, 2));
+    r.Error = ColumnText(s, 3);
+    r.PoslDog = ColumnText(s, 4);
+    r.Referent = ColumnText(s, 5);
+    r.IssueDate = FromIsoText(ColumnText(s, 6));
+    r.FileHash = ColumnText(s, 7);
+    r.DataSource = ColumnText(s, 8);
+    r.FilePath = ColumnText(s, 9);
+    r.Undone = ColumnText(s, 10) == "undone";
+    r.Undoing = ColumnText(s, 10) == "undoing";
+    r.UndoneAt = FromIsoText(ColumnText(s, 11));
+    r.UndoneBy = ColumnText(s, 12);
+    r.Invoices = sqlite3_column_int64(s, 13);
+    r.FirstKey = ColumnText(s, 14);
+    r.LastKey = ColumnText(s, 15);
+    return r;
+}
+
+std::vector<TTransferRun> ReadRuns(sqlite3* db, Statement& s) {
+    std::vector<TTransferRun> runs;
+    while (NextRow(s.get(), db)) {
+        runs.push_back(RunFromRow(s.get()));
+    }
+    return runs;
+}
+
+} // namespace
+
 std::vector<TTransferRun> TTransferJournal::EarlierRuns(const std::string& fileHash,
                                                         const std::string& dataSource) const {
     sqlite3* db = db_->handle.get();
+    // Runs whose invoices an undo took back booked nothing that stays.
     Statement s(db,
-                "SELECT r.Id, r.Started, r.Status, r.Error, r.PoslDog, r.Referent, r.IssueDate, "
-                "COUNT(*) FROM Run r JOIN Invoice i ON i.RunId = r.Id "
-                "WHERE r.FileHash = ? AND r.DataSource = ? COLLATE NOCASE "
-                "GROUP BY r.Id ORDER BY r.Started, r.Id",
+                std::string(kRunSelect) +
+                    "WHERE r.FileHash = ? AND r.DataSource = ? COLLATE NOCASE AND IFNULL(r.Undo, "
+                    "'') <> 'undone' "
+                    "AND EXISTS (SELECT 1 FROM Invoice i WHERE i.RunId = r.Id) "
+                    "ORDER BY r.Started, r.Id",
                 kContext);
     Bind(s.get(), 1, fileHash);
     Bind(s.get(), 2, dataSource);
-    std::vector<TTransferRun> runs;
+    return ReadRuns(db, s);
+}
+
+std::vector<TTransferRun> TTransferJournal::Runs(const std::string& dataSource, int limit) const {
+    sqlite3* db = db_->handle.get();
+    Statement s(db,
+                std::string(kRunSelect) + "WHERE ?1 = '' OR r.DataSource = ?1 COLLATE NOCASE "
+                                          "ORDER BY r.Started DESC, r.Id DESC LIMIT ?2",
+                kContext);
+    Bind(s.get(), 1, dataSource);
+    Bind(s.get(), 2, int64_t(limit > 0 ? limit : -1));
+    return ReadRuns(db, s);
+}
+
+std::optional<TTransferRun> TTransferJournal::FindRun(int64_t id) const {
+    sqlite3* db = db_->handle.get();
+    Statement s(db, std::string(kRunSelect) + "WHERE r.Id = ?", kContext);
+    Bind(s.get(), 1, id);
+    std::vector<TTransferRun> runs = ReadRuns(db, s);
+    return runs.empty() ? std::nullopt : std::optional(runs.front());
+}
+
+std::optional<TTransferRun> TTransferJournal::StoppedRun(const std::string& fileHash,
+                                                         const std::string& dataSource) const {
+    sqlite3* db = db_->handle.get();
+    Statement s(db,
+                std::string(kRunSelect) +
+                    "WHERE r.FileHash = ? AND r.DataSource = ? COLLATE NOCASE AND IFNULL(r.Undo, "
+                    "'') <> 'undone' "
+                    "AND r.Status <> 'completed' AND EXISTS (SELECT 1 FROM Invoice i WHERE "
+                    "i.RunId = r.Id) ORDER BY r.Started DESC, r.Id DESC LIMIT 1",
+                kContext);
+    Bind(s.get(), 1, fileHash);
+    Bind(s.get(), 2, dataSource);
+    std::vector<TTransferRun> runs = ReadRuns(db, s);
+    return runs.empty() ? std::nullopt : std::optional(runs.front());
+}
+
+std::vector<TJournalInvoice> TTransferJournal::Invoices(int64_t runId) const {
+    sqlite3* db = db_->handle.get();
+    Statement s(db,
+                "SELECT Kljuc, Placnik, State, Lines, Vrednost, ZaPlacilo, DatumSpre FROM Invoice "
+                "WHERE RunId = ? ORDER BY Seq",
+                kContext);
+    Bind(s.get(), 1, runId);
+    std::vector<TJournalInvoice> invoices;
     while (NextRow(s.get(), db)) {
-        TTransferRun r;
-        r.Id = sqlite3_column_int64(s.get(), 0);
-        r.Started = FromIsoText(ColumnText(s.get(), 1));
-        r.Status = StatusFromText(ColumnText(s.get(), 2));
-        r.Error = ColumnText(s.get(), 3);
-        r.PoslDog = ColumnText(s.get(), 4);
-        r.Referent = ColumnText(s.get(), 5);
-        r.IssueDate = FromIsoText(ColumnText(s.get(), 6));
-        r.Invoices = sqlite3_column_int64(s.get(), 7);
-        runs.push_back(std::move(r));
+        TJournalInvoice i;
+        i.Kljuc = ColumnText(s.get(), 0);
+        i.Placnik = ColumnText(s.get(), 1);
+        i.Pending = ColumnText(s.get(), 2) == "pending";
+        if (sqlite3_column_type(s.get(), 3) != SQLITE_NULL) {
+            TInvoiceStamp stamp;
+            stamp.Lines = static_cast<int>(sqlite3_column_int64(s.get(), 3));
+            stamp.Vrednost = ColumnText(s.get(), 4);
+            stamp.ZaPlacilo = ColumnText(s.get(), 5);
+            stamp.DatumSpre = StampFromText(ColumnText(s.get(), 6));
+            i.Stamp = stamp;
+        }
+        invoices.push_back(std::move(i));
     }
-    return runs;
+    return invoices;
+}
+
+void TTransferJournal::ResumeRun(int64_t id) {
+    sqlite3* db = db_->handle.get();
+    SetSynced(true);
+    Statement s(db,
+                "UPDATE Run SET Status = 'running', Resumed = ?, Finished = NULL, Error = NULL "
+                "WHERE Id = ?",
+                kContext);
+    Bind(s.get(), 1, IsoText(Now()));
+    Bind(s.get(), 2, id);
+    Step(s.get(), db, kContext);
+    runId_ = id;
+    pending_.clear();
+    confirmDue_ = false;
+    db_->lastSync = std::chrono::steady_clock::now();
+}
+
+void TTransferJournal::BeginUndo(int64_t id) {
+    sqlite3* db = db_->handle.get();
+    SetSynced(true);
+    Statement s(db, "UPDATE Run SET Undo = 'undoing' WHERE Id = ?", kContext);
+    Bind(s.get(), 1, id);
+    Step(s.get(), db, kContext);
+}
+
+void TTransferJournal::EndUndo(int64_t id, bool done, const std::string& who) {
+    sqlite3* db = db_->handle.get();
+    SetSynced(true);
+    Statement s(db,
+                done ? "UPDATE Run SET Undo = 'undone', Undone = ?, UndoneBy = ? WHERE Id = ?"
+                     : "UPDATE Run SET Undo = NULL, Undone = ?, UndoneBy = ? WHERE Id = ? AND "
+                       "Undo = 'undoing'",
+                kContext);
+    Bind(s.get(), 1, done ? TLocalValue{IsoText(Now())} : TLocalValue{});
+    Bind(s.get(), 2, done ? TLocalValue{who} : TLocalValue{});
+    Bind(s.get(), 3, id);
+    Step(s.get(), db, kContext);
+}
+
+void TTransferJournal::SettleUndos(const std::string& dataSource,
+                                   const std::function<bool(const std::string&)>& stillThere) {
+    for (const TTransferRun& run : Runs(dataSource)) {
+        if (!run.Undoing) {
+            continue;
+        }
+        // An undo deletes all of a run's invoices or none: one of them tells.
+        const bool done = run.FirstKey.empty() || !stillThere(run.FirstKey);
+        EndUndo(run.Id, done, done ? std::string("?") : std::string());
+    }
 }
 
 std::vector<std::string> TTransferJournal::InvoiceKeys(int64_t runId) const {

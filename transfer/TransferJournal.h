@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,26 @@ struct TTransferRun {
     std::string Error; // the failure's text for a failed run
     std::string PoslDog, Referent;
     TDateTime IssueDate = 0;
+    std::string FileHash, DataSource, FilePath;
+    std::string FirstKey, LastKey; // of its invoices in the order recorded; empty for none
+    bool Undone = false;           // its invoices were deleted again by an undo
+    bool Undoing = false;          // an undo began and its end is not known
+    std::string UndoneBy;
+    TDateTime UndoneAt = 0;
+};
+
+// What a run wrote of one invoice, for an undo to see whether it is still so.
+struct TInvoiceStamp {
+    int Lines = 0;
+    std::string Vrednost, ZaPlacilo; // the header's totals as Currency texts ("66.7400")
+    TDateTime DatumSpre = 0;         // the header's change stamp
+};
+
+// One invoice of a run in the journal.
+struct TJournalInvoice {
+    std::string Kljuc, Placnik;
+    bool Pending = false;
+    std::optional<TInvoiceStamp> Stamp; // none for invoices recorded before stamps were kept
 };
 
 // A key written as pending, of a run into some data source.
@@ -90,7 +111,8 @@ public:
     // the file before it returns (a killed process loses nothing written). Called before
     // the invoice's commit; EDatabaseError when the journal cannot take it, and the
     // invoice must then not be committed. EInvalidOperation without BeginRun.
-    void RecordPending(const std::string& kljuc, const std::string& placnik);
+    void RecordPending(const std::string& kljuc, const std::string& placnik,
+                       const TInvoiceStamp& stamp = {});
     // The pending invoice was committed. Costs nothing now: the confirmation is written
     // with the next pending key or at the run's end, and until then the next reader
     // settles the key against the database.
@@ -117,6 +139,28 @@ public:
     // ASCII case, as the driver manager does) that recorded invoices, oldest first.
     std::vector<TTransferRun> EarlierRuns(const std::string& fileHash,
                                           const std::string& dataSource) const;
+    // The runs recorded, newest first, into one data source (all when empty), at most
+    // `limit` of them (0: all), each with its invoice count and first and last key.
+    std::vector<TTransferRun> Runs(const std::string& dataSource = {}, int limit = 0) const;
+    // One run, or nullopt when the journal has no run of that number.
+    std::optional<TTransferRun> FindRun(int64_t id) const;
+    // A run's invoices in the order recorded.
+    std::vector<TJournalInvoice> Invoices(int64_t runId) const;
+    // The latest run of this file into this data source that stopped with invoices
+    // committed (failed, or never finished) and was not undone: the run a resume goes on.
+    std::optional<TTransferRun> StoppedRun(const std::string& fileHash,
+                                           const std::string& dataSource) const;
+    // Goes on with a stopped run: its invoices are recorded under it again, as one run.
+    void ResumeRun(int64_t id);
+    // An undo of a run: begun (written before its deletes commit) and ended, as done or
+    // not. `who` is the operator's name.
+    void BeginUndo(int64_t id);
+    void EndUndo(int64_t id, bool done, const std::string& who = {});
+    // Settles undos whose end is not known (the process died between the database's commit
+    // and the journal): `stillThere` answers whether a key is still in the database.
+    void SettleUndos(const std::string& dataSource,
+                     const std::function<bool(const std::string& kljuc)>& stillThere);
+
     // A run's invoice keys in the order they were recorded, pending ones included.
     std::vector<std::string> InvoiceKeys(int64_t runId) const;
 

@@ -15,9 +15,11 @@
 #include "transfer/RunLock.h"
 #include "transfer/RunLookup.h"
 #include "transfer/TransferJournal.h"
+#include "transfer/TransferUndo.h"
 #include "transfer/VeskPrenosRac.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace zen {
 
@@ -38,6 +40,7 @@ TTransferOutcome TTransfer::Execute(const TTransferOptions& options) {
     lastNumber_ = 0;
     lastKey_.clear();
     notice_.clear();
+    writtenPayers_.clear();
     journal_.reset();
     if (opt_.Path.empty() || opt_.PoslDog.empty() || opt_.Referent.empty()) {
         ui_.Message(kInputsMissingMessage);
@@ -63,8 +66,10 @@ TTransferOutcome TTransfer::Execute(const TTransferOptions& options) {
         return TTransferOutcome::EventUnknown;
     }
     // Asked before anything is written, the local tables included.
-    if (!opt_.Check) {
-        SettleJournal();
+    if (!opt_.Check || opt_.Resume) {
+        // Keys and undos that a killed process left open are settled against the database
+        // before the journal is asked about this file.
+        SettleJournal(OpenJournal(), *c_.Database, opt_.DataSource);
     }
     if (!MayRepeat()) {
         return TTransferOutcome::RepeatRefused;
@@ -112,28 +117,6 @@ int TTransfer::NameSize() {
     return size;
 }
 
-// Pending keys that an earlier run left (killed between its journal and its commit) are
-// settled against the database before the journal is asked about this file.
-void TTransfer::SettleJournal() {
-    TTransferJournal& journal = OpenJournal();
-    TOEQuery promet;
-    promet.SetHdbc(c_.Database);
-    promet.SQL().Add("SELECT Prejemnik FROM Promet WHERE Kljuc = :KLJUC");
-    journal.SettlePending(
-        opt_.DataSource, [&](const std::string& kljuc, const std::string& placnik) {
-            promet.ParamByName("KLJUC").SetAsString(kljuc);
-            promet.Requery();
-            // The payer as the header holds it, which may be cut to its column's size.
-            const std::string prejemnik =
-                promet.Eof() ? std::string() : promet.FieldByName("Prejemnik")->AsString();
-            const bool found =
-                !promet.Eof() &&
-                (placnik.empty() || (!prejemnik.empty() && placnik.rfind(prejemnik, 0) == 0));
-            promet.Close();
-            return found;
-        });
-}
-
 TTransferJournal& TTransfer::OpenJournal() {
     if (!journal_) {
         journal_ = opt_.JournalFile.empty() ? std::make_unique<TTransferJournal>()
@@ -175,7 +158,7 @@ void TTransfer::OpenDataSets() {
 // again only when the operator says so or the run is forced. A dry run writes nothing and
 // asks nothing.
 bool TTransfer::MayRepeat() {
-    if (opt_.Check) {
+    if (opt_.Check && !opt_.Resume) {
         return true;
     }
     OpenJournal();
@@ -189,12 +172,49 @@ bool TTransfer::MayRepeat() {
     in.Referent = opt_.Referent;
     in.IssueDate = issueDate_;
     in.FilePath = opt_.Path;
+    std::optional<TTransferRun> stopped = journal_->StoppedRun(in.FileHash, in.DataSource);
+    if (opt_.Resume) {
+        if (!stopped) {
+            throw EResumeRefused("Prenosa ni mogoče nadaljevati: dnevnik prenosov nima "
+                                 "prekinjenega prenosa te datoteke (s to vsebino) v podatkovni "
+                                 "vir " +
+                                 opt_.DataSource + ". Nič ni bilo spremenjeno.");
+        }
+        return Resume(*stopped);
+    }
     std::vector<TTransferRun> earlier = journal_->EarlierRuns(in.FileHash, in.DataSource);
-    if (!earlier.empty() && !opt_.Force && !ui_.AskRepeat(EarlierRunsQuestion(earlier))) {
-        journal_.reset();
-        return false;
+    if (!earlier.empty() && !opt_.Force) {
+        switch (ui_.AskRepeatOrResume(EarlierRunsQuestion(earlier), stopped.has_value())) {
+        case TRepeatAnswer::No:
+            journal_.reset();
+            return false;
+        case TRepeatAnswer::Resume:
+            return Resume(*stopped);
+        case TRepeatAnswer::Again:
+            break;
+        }
     }
     journal_->BeginRun(in);
+    return true;
+}
+
+// Goes on with a run that stopped: the same inputs, the payers whose invoices it committed
+// skipped, the rest written under the same run of the journal. The invoices and numbers are
+// then those of one run that never stopped, when nothing else wrote to the series.
+bool TTransfer::Resume(const TTransferRun& stopped) {
+    if (stopped.PoslDog != opt_.PoslDog || stopped.Referent != opt_.Referent ||
+        std::trunc(stopped.IssueDate) != std::trunc(issueDate_)) {
+        throw EResumeRefused("Prekinjeni prenos te datoteke (" + JournalDateTime(stopped.Started) +
+                             ") je imel poslovni dogodek " + stopped.PoslDog + ", referenta " +
+                             stopped.Referent + " in datum " + DateToStr(stopped.IssueDate) +
+                             "; nadaljuje se lahko le z enakimi. Nič ni bilo spremenjeno.");
+    }
+    for (const TJournalInvoice& invoice : journal_->Invoices(stopped.Id)) {
+        writtenPayers_.insert(invoice.Placnik);
+    }
+    if (!opt_.Check) {
+        journal_->ResumeRun(stopped.Id);
+    }
     return true;
 }
 

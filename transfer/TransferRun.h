@@ -18,15 +18,21 @@
 #include "transfer/TransferUi.h"
 
 #include "toolkit/DateTime.h"
+#include "toolkit/Exceptions.h"
 
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 namespace zen {
 
 class TTransferJournal;
+struct TTransferRun;
+
+// A resume refused (no stopped run of this content, other inputs); for the operator.
+ZEN_EXCEPTION_CLASS(EResumeRefused, Exception);
 
 inline constexpr const char* kInputsMissingMessage =
     "Poslovni dogodek, referenta in pot do podatkov moraš obvezno določiti !";
@@ -50,6 +56,9 @@ struct TTransferOptions {
     bool Check = false;
     // Transfer a file the journal already knows without asking.
     bool Force = false;
+    // Go on with the run of this file that stopped (refused when there is none): the
+    // payers whose invoices it committed are skipped.
+    bool Resume = false;
     // The journal's file; empty for the one in the home directory.
     std::filesystem::path JournalFile;
 };
@@ -90,6 +99,7 @@ private:
     TTransferJournal& OpenJournal();
     void OpenDataSets();
     bool MayRepeat();
+    bool Resume(const TTransferRun& stopped);
     void CheckPhase();
     void CheckRecord(int record);
     void InvoicePhase();
@@ -98,7 +108,6 @@ private:
     int TakeDocumentNumber();
     void EndInvoice(TInvoiceSummary& invoice);
     void SkipPayer(const std::string& payer);
-    void SettleJournal();
     std::string InvoiceFailure(const TInvoiceSummary& invoice, const std::string& cause) const;
     void RollbackInvoice();
     void ReopenDataSets(bool cursorsClosed, bool fresh);
@@ -118,6 +127,7 @@ private:
     std::string lastKey_; // the key of the run's last invoice committed
     bool filePrices_ = true;
     std::string notice_;
+    std::set<std::string> writtenPayers_; // of the stopped run a resume goes on
     bool reopenAfterCommit_ = false;
     bool reopenAfterRollback_ = false;
     int invoices_ = 0;

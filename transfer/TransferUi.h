@@ -3,6 +3,7 @@
 // message boxes, its progress bar and the report preview; a run without a window answers
 // on the terminal. The run itself never touches a widget.
 
+#include "toolkit/DateTime.h"
 #include "toolkit/Money.h"
 
 #include <string>
@@ -11,15 +12,23 @@ namespace zen {
 
 class TTable;
 
+// The answer to the question before a file is transferred again.
+enum class TRepeatAnswer {
+    No,     // nothing is done
+    Again,  // the whole file is transferred again
+    Resume, // the run of the file that stopped goes on
+};
+
 // One invoice as the run wrote it (or, in a dry run, would have written it).
 struct TInvoiceSummary {
-    std::string Kljuc;      // the document key
-    int Number = 0;         // its document number
-    std::string Placnik;    // the payer's name
-    int Lines = 0;          // lines of the invoice
-    Currency Vrednost;      // the header's Vrednost
-    Currency ZaPlacilo;     // the header's ZaPlacilo
-    bool Committed = false; // false in a dry run: the invoice was rolled back
+    std::string Kljuc;       // the document key
+    int Number = 0;          // its document number
+    std::string Placnik;     // the payer's name
+    int Lines = 0;           // lines of the invoice
+    Currency Vrednost;       // the header's Vrednost
+    Currency ZaPlacilo;      // the header's ZaPlacilo
+    bool Committed = false;  // false in a dry run: the invoice was rolled back
+    TDateTime DatumSpre = 0; // the header's change stamp as written
 };
 
 class TTransferUi {
@@ -32,6 +41,12 @@ public:
     virtual void Progress(int percent) = 0;
     // A yes/no question whose safe answer is no (transferring a file again).
     virtual bool AskRepeat(const std::string& question) = 0;
+    // The same, with a third answer when a run of the file stopped and `canResume`: go on
+    // with it. Without a way to offer that, the yes/no question.
+    virtual TRepeatAnswer AskRepeatOrResume(const std::string& question, bool canResume) {
+        (void)canResume;
+        return AskRepeat(question) ? TRepeatAnswer::Again : TRepeatAnswer::No;
+    }
     // What the operator must know of the run beside the errors (the file's prices were
     // unreadable, so the rules priced every line), told before the end message or the
     // report, which should carry it too.

@@ -2,6 +2,7 @@
 // with the row and read only when asked: large values whole, letters as letters.
 
 #include "DataSetFixture.h"
+#include "odbc/OCLError.h"
 #include "toolkit/Stream.h"
 
 #include <gtest/gtest.h>
@@ -75,6 +76,37 @@ TEST_P(DataSetBlobTest, StreamsReadWriteAndLeaveAnUnreadValueAlone) {
         Exec({"UPDATE Dolgi SET Opis = '" + longText + "' WHERE Id = 1",
               "UPDATE Dolgi SET Opis = NULL WHERE Id = 2"});
     }
+}
+
+TEST_P(DataSetBlobTest, AStreamKeptPastItsRecordNeverReachesAnotherOne) {
+    Exec({"DROP TABLE IF EXISTS Dolgi",
+          "CREATE TABLE Dolgi (Id INTEGER PRIMARY KEY, Ime VARCHAR(10), Opis TEXT)",
+          "INSERT INTO Dolgi (Id, Ime, Opis) VALUES (1, 'prvi', 'prvi opis')",
+          "INSERT INTO Dolgi (Id, Ime, Opis) VALUES (2, 'drugi', 'drugi opis')"});
+    TOEQuery* q = Query({"SELECT Id, Ime, Opis FROM Dolgi ORDER BY Id"});
+    q->SetRequestLive(true);
+    q->Open();
+    TField* opis = q->FieldByName("Opis");
+    auto text = [](TStream& s) {
+        std::string out(static_cast<size_t>(s.Size()), '\0');
+        s.Seek(0, soBeginning);
+        s.Read(out.data(), static_cast<int64_t>(out.size()));
+        return out;
+    };
+    auto read = q->CreateBlobStream(opis, bmRead);
+    q->Edit();
+    auto write = q->CreateBlobStream(opis, bmReadWrite);
+    EXPECT_EQ(text(*write), "prvi opis");
+    q->Cancel();
+    // The edit is over: the writer's record is no longer its own.
+    EXPECT_THROW(write->WriteBuffer("x", 1), EODBCExpress);
+    EXPECT_EQ(opis->AsString(), "prvi opis");
+    // A reader keeps the value it was made for, on the next row and after the close.
+    q->Next();
+    EXPECT_EQ(text(*read), "prvi opis");
+    q->Close();
+    EXPECT_EQ(text(*read), "prvi opis");
+    EXPECT_THROW(write->Size(), EODBCExpress);
 }
 
 namespace {

@@ -169,6 +169,32 @@ TEST_P(DataSetLocateTest, FilteredRowsAreHiddenFromReadingLocateAndFinding) {
     SetApplicationExceptionHandler(nullptr);
 }
 
+TEST_P(DataSetLocateTest, LargeIntegersCompareWhole) {
+    Exec({"DROP TABLE IF EXISTS Veliki",
+          "CREATE TABLE Veliki (K BIGINT PRIMARY KEY, V VARCHAR(10))",
+          "INSERT INTO Veliki VALUES (1, 'a')", "INSERT INTO Veliki VALUES (4294967297, 'b')"});
+    for (bool skip : {false, true}) {
+        SCOPED_TRACE(skip ? "generated" : "through the cursor");
+        TOEQuery* q = Query({"SELECT * FROM Veliki ORDER BY K"});
+        q->SetRequestLive(true);
+        q->SetEditable(true);
+        q->HStmt().SetSkipByPosition(skip);
+        q->Open();
+        // 2^32 + 1 has the low 32 bits of 1: only the whole value matches.
+        EXPECT_TRUE(q->Locate("K", TVariant(int64_t{4294967297}), 0));
+        EXPECT_EQ(q->FieldByName("V")->AsString(), "b");
+        EXPECT_FALSE(q->Locate("K", TVariant(int64_t{8589934593}), 0));
+        // LocateInsert stands on the new row by its large key.
+        q->SetLocateInsert(true);
+        q->Append();
+        q->FieldByName("K")->SetAsLargeInt(skip ? 6442450945 : 6442450946);
+        q->FieldByName("V")->SetAsString("c");
+        q->Post();
+        EXPECT_EQ(q->FieldByName("V")->AsString(), "c");
+        q->Close();
+    }
+}
+
 ZEN_INSTANTIATE_FOR_DRIVERS(DataSetLocateTest);
 
 } // namespace

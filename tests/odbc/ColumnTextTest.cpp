@@ -30,8 +30,11 @@ TEST(ColumnText, DatesTimesAndTimestampsUseTheirSeparatorsAndTwoDigitParts) {
     EXPECT_EQ(FormatTimestampText(ts), "2001-03-02 04:05:06.000000000");
     ts.fraction = 1500;
     EXPECT_EQ(FormatTimestampText(ts), "2001-03-02 04:05:06.000001500");
-    // The year is not padded beyond two digits.
-    EXPECT_EQ(FormatDateText({7, 1, 1}), "07-01-01");
+    // The year has four digits, so that the text reads back by position.
+    EXPECT_EQ(FormatDateText({7, 1, 1}), "0007-01-01");
+    SQL_DATE_STRUCT back{};
+    ASSERT_TRUE(ParseDateText(FormatDateText({999, 12, 31}), back));
+    EXPECT_EQ(back.year, 999);
 }
 
 TEST(ColumnText, DateTextsAreReadByPositionAndTheFractionAsAFraction) {
