@@ -48,6 +48,14 @@ TEST_F(CommandLineText, EveryModesUsageErrorsAreSloveneUnderTheCLocale) {
         {"--transfer", "--date", "2026-12-20", "--var", "A=1"},
         {"--date", "2026-12-20"},
         {"--transfer", "--formula", "1"},
+        {"--transfer", "--date", "2026-12-20", "--resume", "--force"},
+        // the history and the undoing of a run
+        {"--history", "--limit", "x"},
+        {"--history", "--bogus"},
+        {"--history", "--undo", "1"},
+        {"--undo"},
+        {"--undo", "x"},
+        {"--undo", "1", "--csv"},
         // the formula checker's parser (its own checks: FormulaCheckTest)
         {"--formula"},
         {"--var", "MPCENA=1"},
@@ -75,6 +83,8 @@ TEST_F(CommandLineText, HelpAndVersionAreSlovene) {
                                                {"--transfer", "--help"},
                                                {"--formula", "--help"},
                                                {"--set-login", "-h"},
+                                               {"--history", "--help"},
+                                               {"--undo", "1", "--help"},
                                                {"--version"}}) {
         test::TProgramRun r = Run(args);
         EXPECT_EQ(r.status, 0) << args[0];
