@@ -137,7 +137,7 @@ TEST(CommandLine, UsageErrorsNameTheModeWhoseUsageHelps) {
         {{"--date", "2026-12-20"}, "manjka --transfer", TCommandMode::Transfer},
         {{"--var", "A=1"}, "manjka --formula", TCommandMode::Formula},
         {{"--formula", "1", "--transfer"},
-         "podan je lahko le eden od načinov --formula, --set-login in --transfer",
+         "podan je lahko le eden od načinov --formula, --set-login, --transfer",
          TCommandMode::Formula},
         {{"--set-login", ""}, "--set-login potrebuje uporabniško ime", TCommandMode::SetLogin},
     };
