@@ -109,6 +109,44 @@ bool IsHelp(std::string_view arg) {
     return arg == "--help" || arg == "-h";
 }
 
+// "»text«", the Slovene quotation of what the user typed.
+std::string Quoted(std::string_view text) {
+    return "»" + std::string(text) + "«";
+}
+
+// Qt's parser would answer an unknown option, a missing value or a value where none goes
+// in English; these are found first, with the same reading of the arguments: an option
+// that takes a value takes the next argument whatever it looks like, and everything after
+// "--" is no option.
+std::optional<std::string> OptionErrorAsQtReadsThem(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (arg == "--") {
+            if (i + 1 < argc) {
+                return "odvečen argument " + Quoted(argv[i + 1]);
+            }
+            return std::nullopt;
+        }
+        if (arg.size() < 2 || arg[0] != '-') {
+            continue; // a stray argument, told after the options
+        }
+        const TOptionDef* o = OptionOf(arg);
+        if (!o) {
+            return "neznana možnost " + Quoted(arg.substr(0, arg.find('=')));
+        }
+        const bool hasValue = arg.find('=') != std::string_view::npos;
+        if (o->TakesValue && !hasValue) {
+            if (i + 1 == argc) {
+                return std::string("možnost --") + o->Name + " potrebuje vrednost";
+            }
+            ++i;
+        } else if (!o->TakesValue && hasValue) {
+            return std::string("možnost --") + o->Name + " ne sprejme vrednosti";
+        }
+    }
+    return std::nullopt;
+}
+
 constexpr const char* kSetLoginUsage =
     "Uporaba: zendrato --set-login UPORABNIK (geslo se prebere s standardnega vhoda)\n";
 
@@ -283,11 +321,15 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
         p.addOption(option);
     }
     auto fail = [&cl](const std::string& message) { throw ECommandLine(cl.Mode, message); };
+    if (std::optional<std::string> error = OptionErrorAsQtReadsThem(argc, argv)) {
+        fail(*error);
+    }
     if (!p.parse(args)) {
-        fail(Utf8(p.errorText()));
+        // Not reached after the checks above; should Qt find more, its text is the cause.
+        fail("napačna uporaba\nVzrok: " + Utf8(p.errorText()));
     }
     if (!p.positionalArguments().isEmpty()) {
-        fail("unknown argument " + Utf8(p.positionalArguments().first()));
+        fail("odvečen argument " + Quoted(Utf8(p.positionalArguments().first())));
     }
     if (p.isSet("version")) {
         cl.Version = true;
@@ -299,21 +341,21 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
         modes += o.IsMode && p.isSet(o.Name);
     }
     if (modes > 1) {
-        fail("only one of --formula, --set-login, --transfer, --history and --undo can be "
-             "given");
+        fail("podan je lahko le eden od načinov --formula, --set-login, --transfer, --history "
+             "in --undo");
     }
     if (modes == 0 && cl.Mode != TCommandMode::Window) {
-        fail(std::string(ModeOption(cl.Mode)) + " is missing");
+        fail(std::string("manjka ") + ModeOption(cl.Mode));
     }
     for (const TOptionDef& o : kOptions) {
         if (!p.isSet(o.Name) || o.Owner == TOwner::Common) {
             continue;
         }
         if (ModeOf(o.Owner) != cl.Mode && (o.Also == TOwner::Common || ModeOf(o.Also) != cl.Mode)) {
-            fail(std::string("--") + o.Name + " does not go with " + ModeOption(cl.Mode));
+            fail(std::string("--") + o.Name + " ne sodi k " + ModeOption(cl.Mode));
         }
         if (o.TakesValue && std::string_view(o.Name) != "var" && p.values(o.Name).size() > 1) {
-            fail(std::string("--") + o.Name + " given more than once");
+            fail(std::string("--") + o.Name + " je podan večkrat");
         }
     }
     auto value = [&p](const char* name) { return Utf8(p.value(QString::fromLatin1(name))); };
@@ -334,17 +376,17 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
     case TCommandMode::SetLogin:
         cl.LoginUser = value("set-login");
         if (cl.LoginUser.empty()) {
-            fail("--set-login needs a user name");
+            fail("--set-login potrebuje uporabniško ime");
         }
         break;
     case TCommandMode::Transfer: {
         TTransferArgs& t = cl.Transfer;
         if (!p.isSet("date")) {
-            fail("--date is missing");
+            fail("manjka --date");
         }
         std::optional<std::string> date = IssueDateText(value("date"));
         if (!date) {
-            fail("--date: '" + value("date") + "' is not a valid date (YYYY-MM-DD or " +
+            fail("--date: " + Quoted(value("date")) + " ni veljaven datum (LLLL-MM-DD ali " +
                  IssueDateText("2026-12-20").value_or("") + ")");
         }
         t.Date = *date;
@@ -354,13 +396,13 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
         t.File = given("file");
         t.Report = value("report");
         if (p.isSet("report") && t.Report.empty()) {
-            fail("--report needs a file name");
+            fail("--report potrebuje ime datoteke");
         }
         t.Check = p.isSet("check");
         t.Force = p.isSet("force");
         t.Resume = p.isSet("resume");
         if (t.Resume && t.Force) {
-            fail("--resume does not go with --force");
+            fail("--resume ne sodi k --force");
         }
         break;
     }
@@ -371,7 +413,7 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
         if (p.isSet("limit")) {
             std::optional<int64_t> n = PositiveNumber(value("limit"));
             if (!n || *n > 1000000) {
-                fail("--limit: '" + value("limit") + "' is not a number of runs");
+                fail("--limit: " + Quoted(value("limit")) + " ni število prenosov");
             }
             h.Limit = static_cast<int>(*n);
         }
@@ -380,7 +422,7 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
     case TCommandMode::Undo: {
         std::optional<int64_t> run = PositiveNumber(value("undo"));
         if (!run) {
-            fail("--undo: '" + value("undo") + "' is not a run's number (see --history)");
+            fail("--undo: " + Quoted(value("undo")) + " ni številka prenosa (glej --history)");
         }
         cl.Undo.Run = *run;
         cl.Undo.Check = p.isSet("check");
@@ -405,13 +447,13 @@ std::string CommandUsage(TCommandMode mode) {
     case TCommandMode::Window:
         break;
     }
-    return "usage: zendrato                (the window)\n"
-           "       zendrato --transfer --date DATE [options]\n"
-           "       zendrato --formula TEXT [--var NAME=VALUE]... [--price-class C]\n"
-           "       zendrato --set-login USER\n"
-           "       zendrato --history [--dsn VIR] [--limit N] [--csv]\n"
-           "       zendrato --undo PRENOS [--check]\n"
-           "       zendrato [MODE] --help | --version\n";
+    return "Uporaba: zendrato                    (okno)\n"
+           "         zendrato --transfer --date DATUM [možnosti]\n"
+           "         zendrato --formula FORMULA [--var IME=VREDNOST]... [--price-class R]\n"
+           "         zendrato --set-login UPORABNIK\n"
+           "         zendrato --history [--dsn VIR] [--limit N] [--csv]\n"
+           "         zendrato --undo PRENOS [--check]\n"
+           "         zendrato [NAČIN] --help | --version\n";
 }
 
 std::string CommandHelp(TCommandMode mode) {
@@ -431,15 +473,18 @@ std::string CommandHelp(TCommandMode mode) {
     }
     return CommandUsage(mode) +
            "\n"
-           "Without arguments Zendrato opens its window, which needs a display. The other modes\n"
-           "need none; each has its own --help:\n"
+           "Brez argumentov Zendrato odpre svoje okno, ki potrebuje zaslon. Drugi načini ga ne\n"
+           "potrebujejo; vsak ima svoj --help. --version izpiše različico programa.\n"
+           "\n"
+           "Izhodno stanje okna: 0 po zaprtju okna; 2 napačna uporaba, ni zaslona ali okna ni\n"
+           "mogoče odpreti.\n"
            "\n" +
            TransferHelp() + "\n" + HistoryHelp() + "\n" + UndoHelp() + "\n" + FormulaHelp() + "\n" +
            SetLoginHelp();
 }
 
 std::string VersionText() {
-    return std::string("zendrato ") + ZENDRATO_VERSION + "\n";
+    return std::string("Zendrato, različica ") + ZENDRATO_VERSION + "\n";
 }
 
 std::optional<TCommandLine> ParseCommandLineOrExplain(int argc, char** argv, std::ostream& err) {

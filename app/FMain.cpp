@@ -1,7 +1,10 @@
 #include "app/FMain.h"
 
+#include "app/DataSourceBox.h"
 #include "app/DateEdit.h"
 #include "app/HistoryDialog.h"
+#include "app/LoginDialog.h"
+#include "app/RunSummary.h"
 #include "app/SignOn.h"
 #include "app/StoredInputs.h"
 #include "app/TransferWindowUi.h"
@@ -68,7 +71,10 @@ TMain::TMain(QWidget* parent) : QWidget(parent) {
     };
 
     fPoslDog = lineEdit("fPoslDog", 136, 11, 33, 2);
-    fAlias = lineEdit("fAlias", 288, 11, 129, 0);
+    fAlias = new TDataSourceBox(this);
+    fAlias->setObjectName("fAlias");
+    fAlias->lineEdit()->setObjectName("fAliasEdit");
+    fAlias->setGeometry(288, 11, 129, kFieldHeight);
     fAlias->setText("SQLTevrin"); // design-time text; start-up always replaces it
     fReferent = lineEdit("fReferent", 136, 43, 33, 2);
     fDatum = new TDateEdit(this);
@@ -89,6 +95,10 @@ TMain::TMain(QWidget* parent) : QWidget(parent) {
     ProgressBar->setValue(0);
     ProgressBar->setFocusPolicy(Qt::NoFocus);
     ProgressBar->setTextVisible(false);
+
+    lIzid = new QLabel(this);
+    lIzid->setObjectName("lIzid");
+    lIzid->setGeometry(16, 228, 401, 16);
 
     bPrenos = new QPushButton("Prenos", this);
     bPrenos->setObjectName("bPrenos");
@@ -193,8 +203,30 @@ void TMain::bPrenosClick() {
 
 void TMain::RunTransfer(TTransferOptions options) {
     TTransferWindowUi ui(this, ProgressBar);
-    TTransfer run(components_, ui, SignOn);
-    run.Execute(options);
+    // The window asks for a login the database refuses; the batch mode cannot.
+    TTransfer run(components_, ui, [this](THdbc& database, const std::string& dataSource) {
+        SignOnAsking(
+            database, dataSource,
+            [this](const std::string& source, const std::string& user, const std::string& refusal) {
+                return AskLogin(this, source, user, refusal);
+            });
+    });
+    lIzid->clear();
+    auto tell = [&](TRunEnd end) {
+        TRunSummary summary = ui.Summary();
+        summary.End = end;
+        lIzid->setText(QString::fromStdString(RunSummaryLine(summary)));
+    };
+    try {
+        const TTransferOutcome outcome = run.Execute(options);
+        const bool done =
+            outcome == TTransferOutcome::Completed || outcome == TTransferOutcome::ErrorsReported;
+        tell(done ? TRunEnd::Finished : TRunEnd::NotDone);
+    } catch (...) {
+        // Told before the failure's message box, which the default handler shows.
+        tell(TRunEnd::Interrupted);
+        throw;
+    }
 }
 
 // "Nadaljuj" in the history goes on with the stopped run as it was given: its file, data

@@ -3,6 +3,7 @@
 // buttons "Prenos" and "Konec". It owns the long-lived objects of the program and keeps four
 // of the inputs in the settings file from one start to the next.
 
+#include "app/DataSourceBox.h"
 #include "toolkit/Component.h"
 #include "transfer/TransferComponents.h"
 
@@ -30,11 +31,13 @@ public:
     const char* ClassName() const noexcept override { return "TMain"; }
 
     QLineEdit* fPoslDog;
-    QLineEdit* fAlias;
+    TDataSourceBox* fAlias;
     QLineEdit* fReferent;
     TDateEdit* fDatum;
     QLineEdit* fPath;
     QProgressBar* ProgressBar;
+    // What the last run did, in a line between the path and the progress bar.
+    QLabel* lIzid;
     QPushButton* bPrenos;
     QPushButton* bKonec;
     QPushButton* bZgodovina; // "Zgodovina prenosov…", beside the specified inputs

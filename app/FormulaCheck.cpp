@@ -21,8 +21,8 @@ namespace zen {
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: zendrato --formula TEXT [--var NAME=VALUE]... [--price-class C]\n"
-    "       zendrato --formula --help\n";
+    "Uporaba: zendrato --formula FORMULA [--var IME=VREDNOST]... [--price-class R]\n"
+    "         zendrato --formula --help\n";
 
 ZEN_EXCEPTION_CLASS(EFormulaUsage, Exception);
 
@@ -36,27 +36,27 @@ Currency ParseAmount(const std::string& name, std::string text) {
     double v = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size()) {
-        throw EFormulaUsage("the value of " + name + " is not a number: " + text);
+        throw EFormulaUsage("vrednost " + name + " ni število: »" + text + "«");
     }
     try {
         return Currency::FromDouble(v);
     } catch (const EOverflow&) {
-        throw EFormulaUsage("the value of " + name + " is out of range: " + text);
+        throw EFormulaUsage("vrednost " + name + " je zunaj obsega: »" + text + "«");
     }
 }
 
 void SetVariable(TFormulaValues& values, const std::string& assignment) {
     size_t eq = assignment.find('=');
     if (eq == std::string::npos) {
-        throw EFormulaUsage("--var takes NAME=VALUE, not " + assignment);
+        throw EFormulaUsage("--var zahteva IME=VREDNOST, ne »" + assignment + "«");
     }
     std::string name = AsciiUpper(assignment.substr(0, eq));
     if (name == "CENRAZRED") {
-        throw EFormulaUsage("the price class is given with --price-class");
+        throw EFormulaUsage("cenovni razred se poda z --price-class");
     }
     Currency* amount = FormulaAmount(values, name);
     if (!amount) {
-        throw EFormulaUsage("unknown variable " + name + " (see --help)");
+        throw EFormulaUsage("neznana spremenljivka " + name + " (glej --help)");
     }
     *amount = ParseAmount(name, assignment.substr(eq + 1));
 }
@@ -69,7 +69,7 @@ TFormulaValues Values(const TCommandLine& cl) {
     }
     if (cl.PriceClass) {
         if (Utf8Length(*cl.PriceClass) != 1) {
-            throw EFormulaUsage("the price class is one character, not '" + *cl.PriceClass + "'");
+            throw EFormulaUsage("cenovni razred je en znak, ne »" + *cl.PriceClass + "«");
         }
         values.CenRazred = *cl.PriceClass;
     }
@@ -78,18 +78,18 @@ TFormulaValues Values(const TCommandLine& cl) {
 
 std::string_view VariableMeaning(std::string_view name) {
     static constexpr std::pair<std::string_view, std::string_view> kMeanings[] = {
-        {"CENRAZRED", "the price class (--price-class)"},
-        {"KOLICINA", "the line quantity"},
-        {"POGCENA", "the price from the partner's price list"},
-        {"CENA", "the price-class price (0 in the parameter formulas)"},
-        {"MPCENA", "the article's retail price MpCena"},
-        {"VPCENA1", "the article's VpCena"},
-        {"VPCENA2", "the article's VpCena2"},
-        {"SESTAVNICA", "the article's Sestavnica"},
-        {"KOSOVNICA", "the component price"},
-        {"NABACENA", "the purchase price (CenaDob in the parameter formulas)"},
-        {"BNABACENA", "the article's NabaCena"},
-        {"NNABACENA", "the article's CenaDob"},
+        {"CENRAZRED", "cenovni razred (--price-class)"},
+        {"KOLICINA", "količina vrstice"},
+        {"POGCENA", "cena iz cenika partnerja"},
+        {"CENA", "cena cenovnega razreda (0 v formulah parametrov)"},
+        {"MPCENA", "maloprodajna cena artikla MpCena"},
+        {"VPCENA1", "VpCena artikla"},
+        {"VPCENA2", "VpCena2 artikla"},
+        {"SESTAVNICA", "Sestavnica artikla"},
+        {"KOSOVNICA", "cena sestavnih delov"},
+        {"NABACENA", "nabavna cena (CenaDob v formulah parametrov)"},
+        {"BNABACENA", "NabaCena artikla"},
+        {"NNABACENA", "CenaDob artikla"},
     };
     for (const auto& [n, meaning] : kMeanings) {
         if (n == name) {
@@ -102,42 +102,42 @@ std::string_view VariableMeaning(std::string_view name) {
 void PrintHelp(std::ostream& out) {
     out << kUsage
         << "\n"
-           "Prices one formula the way a document line is priced, and prints the amount with\n"
-           "four decimals. No window, database or settings file is needed.\n"
+           "Izračuna ceno po eni formuli tako, kot se izračuna cena vrstice dokumenta, in\n"
+           "izpiše znesek na štiri decimalke. Okno, baza in datoteka nastavitev niso potrebni.\n"
            "\n"
-           "A formula is a sequence of units [condition:expression], optionally closed by a\n"
-           "plain expression; the first unit whose condition holds gives the value, and 0 when\n"
-           "none holds. Conditions compare two expressions with =, <>, > or <. Expressions use\n"
-           "numbers, + - * / and parentheses. Variables are written between # signs and are\n"
-           "replaced by their values before evaluation; commas become decimal points and\n"
-           "blanks are removed. The formula is taken in upper case, as the pricing does.\n"
+           "Formula je zaporedje enot [pogoj:izraz], ki jih lahko zaključi samostojen izraz;\n"
+           "vrednost da prva enota, katere pogoj velja, in 0, ko ne velja noben. Pogoj primerja\n"
+           "dva izraza z =, <>, > ali <. Izrazi imajo števila, + - * / in oklepaje.\n"
+           "Spremenljivke se pišejo med znaka # in se pred izračunom zamenjajo s svojimi\n"
+           "vrednostmi; vejice postanejo decimalne pike, presledki se odstranijo. Formula se\n"
+           "bere z velikimi črkami, kot jo bere izračun cen.\n"
            "\n"
-           "Mind the evaluation order: * and / go before + and -, but a - takes everything\n"
-           "after it as one operand (10-3-2 is 9), and a parenthesised group is rounded to\n"
-           "five decimals ((1/3)*3 is 0.99999). A division by zero at the end of a product\n"
-           "gives an error text; one earlier in it makes the price 0.\n"
+           "Pozor na vrstni red: * in / imata prednost pred + in -, a - vzame vse za seboj kot\n"
+           "en operand (10-3-2 je 9), skupina v oklepajih pa se zaokroži na pet decimalk\n"
+           "((1/3)*3 je 0.99999). Deljenje z nič na koncu produkta da besedilo napake, deljenje\n"
+           "z nič prej v njem pa ceno 0.\n"
            "\n"
-           "Options:\n"
-           "  --formula TEXT       the formula, for example \"[#KOLICINA#>10:#MPCENA#*0,9]"
+           "Možnosti:\n"
+           "  --formula FORMULA    formula, na primer \"[#KOLICINA#>10:#MPCENA#*0,9]"
            "#MPCENA#\"\n"
-           "  --var NAME=VALUE     the value of an amount variable (\".\" or \",\" as decimal\n"
-           "                       separator); repeat for more variables; those not given are 0\n"
-           "  --price-class C      the one-character price class for #CENRAZRED# (default 0)\n"
-           "  --help               this text\n"
+           "  --var IME=VREDNOST   vrednost spremenljivke zneska (\".\" ali \",\" kot decimalno\n"
+           "                       ločilo); za več spremenljivk se ponovi; nepodane so 0\n"
+           "  --price-class R      enoznakovni cenovni razred za #CENRAZRED# (privzeto 0)\n"
+           "  --help               to besedilo\n"
            "\n"
-           "Variables:\n";
+           "Spremenljivke:\n";
     for (std::string_view name : FormulaVariableNames()) {
         std::string line = "  " + std::string(name);
         line.resize(15, ' ');
         out << line << VariableMeaning(name) << "\n";
     }
     out << "\n"
-           "Output: the amount on the first line; on a second line, the evaluator's error text\n"
-           "(Slovene) when the formula is malformed, or the error that made the pricing use 0.\n"
-           "The pricing itself ignores that text and uses the amount printed.\n"
+           "Izpis: znesek v prvi vrstici; v drugi besedilo napake izračuna, ko je formula\n"
+           "napačna, ali napaka, zaradi katere je izračun cen vzel 0. Izračun cen sam to\n"
+           "besedilo prezre in uporabi izpisani znesek.\n"
            "\n"
-           "Exit status: 0 without an error text, 1 with one, 2 on a usage error or when the\n"
-           "program's directory cannot be created.\n";
+           "Izhodno stanje: 0 brez besedila napake, 1 z njim, 2 napačna uporaba ali domače\n"
+           "mape ni mogoče ustvariti.\n";
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <termios.h>
 #include <unistd.h>
 #include <vector>
@@ -230,29 +231,22 @@ std::string EncryptHex(const std::string& plain) {
 
 namespace {
 
-// The driver manager's English refusal of a data source that is not there (or whose name
-// is too long to look up) told in Slovene: which one, and which there are. Other failures
-// keep their text.
-void ExplainMissingDataSource(EODBC& e, const std::string& dataSource) {
-    std::optional<std::vector<std::string>> known;
-    try {
-        known = THenv::Instance().DataSources();
-    } catch (const std::exception&) {
-        // Without the list only the driver manager's state tells.
-    }
+// Why a data source cannot be signed on to, in Slovene, with the names there are; empty when
+// nothing tells against it. `known` is the driver manager's list when it could be read;
+// without it only the driver manager's refusal (IM002) says that the name is missing.
+std::string DataSourceProblem(const std::string& dataSource,
+                              const std::optional<std::vector<std::string>>& known,
+                              bool refusedAsMissing) {
     const bool tooLong = dataSource.size() > SQL_MAX_DSN_LENGTH;
-    bool missing = false;
+    bool missing = refusedAsMissing;
     if (known) {
         // Looked up as the driver manager does, without regard to case.
         missing = std::none_of(known->begin(), known->end(), [&](const std::string& n) {
             return AsciiUpper(n) == AsciiUpper(dataSource);
         });
-    } else {
-        missing = std::any_of(e.Records().begin(), e.Records().end(),
-                              [](const TErrorRec& r) { return r.sqlState == "IM002"; });
     }
     if (!tooLong && !missing) {
-        return;
+        return {};
     }
     std::string text;
     if (dataSource.empty()) {
@@ -272,24 +266,92 @@ void ExplainMissingDataSource(EODBC& e, const std::string& dataSource) {
         }
         text += " Obstoječi viri: " + list + ".";
     }
-    e.SetMessage(text + "\nVzrok: " + e.Message());
+    return text;
+}
+
+std::optional<std::vector<std::string>> KnownDataSources() {
+    try {
+        return THenv::Instance().DataSources();
+    } catch (const std::exception&) {
+        return std::nullopt; // only the driver manager's refusal will tell
+    }
 }
 
 } // namespace
 
-void SignOn(THdbc& database, const std::string& dataSource) {
+bool LoginRefused(const EODBC& e) {
+    // psqlODBC reports every connect that failed as 08001; there only the server's (or its
+    // client library's) words tell a refused login from a server out of reach. Neither has
+    // a Slovene translation, so the English words are what an operator's machine gets.
+    auto says = [](const std::string& text, std::string_view words) {
+        return text.find(words) != std::string::npos;
+    };
+    return std::any_of(e.Records().begin(), e.Records().end(), [&](const TErrorRec& r) {
+        if (r.sqlState == "28000" || r.sqlState == "28P01") {
+            return true;
+        }
+        const std::string& m = r.message;
+        return r.sqlState == "08001" &&
+               (says(m, "authentication failed") || says(m, "no password supplied") ||
+                (says(m, "role \"") && says(m, "\" does not exist")));
+    });
+}
+
+void SignOnAsking(THdbc& database, const std::string& dataSource, const TLoginPrompt& ask) {
     std::string userName, password;
     ReadSqlLogin(userName, password); // on failure the outputs still hold what was read
     database.SetConnected(false);
     database.SetDataSource(dataSource);
     database.SetUserName(userName);
     database.SetPassword(password);
-    try {
-        database.SetConnected(true);
-    } catch (EODBC& e) {
-        ExplainMissingDataSource(e, dataSource);
-        throw;
+    // A name that is no data source is refused before the login goes anywhere.
+    const std::optional<std::vector<std::string>> known = KnownDataSources();
+    if (std::string problem = DataSourceProblem(dataSource, known, false); !problem.empty()) {
+        throw EDatabaseError(problem);
     }
+    bool storeAfterSignOn = false; // a login is kept only once the database took it
+    for (;;) {
+        try {
+            database.SetConnected(true);
+            if (storeAfterSignOn) {
+                StoreSqlLogin(database.UserName(), database.Password());
+            }
+            return;
+        } catch (EODBC& e) {
+            if (LoginRefused(e) && ask) {
+                std::optional<TLoginAnswer> answer =
+                    ask(dataSource, database.UserName(), e.Message());
+                if (!answer) {
+                    throw EAbort("Prijava v bazo Tevrin je preklicana.");
+                }
+                database.SetUserName(answer->UserName);
+                database.SetPassword(answer->Password);
+                storeAfterSignOn = answer->Store;
+                continue;
+            }
+            if (LoginRefused(e)) {
+                e.SetMessage(
+                    "Baza Tevrin ni sprejela prijave uporabnika »" + database.UserName() +
+                    "«. Prijavo shranite z ukazom: zendrato --set-login UPORABNIK\nVzrok: " +
+                    e.Message());
+                throw;
+            }
+            // The list could not be read, or changed meanwhile: the driver manager's English
+            // refusal is told in Slovene, its own text the cause.
+            const bool im002 =
+                std::any_of(e.Records().begin(), e.Records().end(),
+                            [](const TErrorRec& r) { return r.sqlState == "IM002"; });
+            if (std::string problem = DataSourceProblem(dataSource, std::nullopt, im002);
+                !problem.empty()) {
+                e.SetMessage(problem + "\nVzrok: " + e.Message());
+            }
+            throw;
+        }
+    }
+}
+
+void SignOn(THdbc& database, const std::string& dataSource) {
+    SignOnAsking(database, dataSource, {});
 }
 
 void StoreSqlLogin(const std::string& userName, const std::string& password) {

@@ -4,12 +4,15 @@
 // transfer run reconfigures and opens the connection.
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 namespace zen {
 
 class THdbc;
+class EODBC;
 
 // The three scrambling constants of an installation: the start key, the multiplier and
 // the increment with which the stored password was scrambled. They are read from the
@@ -50,11 +53,30 @@ std::string Encrypt(const std::string& plain, uint16_t startKey, const TScramble
 // Encrypt with the installation's constants, as upper-case hexadecimal digit pairs.
 std::string EncryptHex(const std::string& plain);
 
+// A login typed by the operator; Store when it should be kept as --set-login keeps it.
+struct TLoginAnswer {
+    std::string UserName;
+    std::string Password;
+    bool Store = false;
+};
+// Asks for a login for the data source, given the user name tried and the database's
+// refusal; nullopt when the operator cancels.
+using TLoginPrompt = std::function<std::optional<TLoginAnswer>(
+    const std::string& dataSource, const std::string& userName, const std::string& refusal)>;
+
+// Whether the database refused the login (SQLSTATE 28000 or 28P01).
+bool LoginRefused(const EODBC& e);
+
 // A transfer run's sign-on: the registry login, then the connection closed, given the data
 // source, user name and password, and opened. A data source that does not exist (or whose
-// name is too long for the driver manager) fails with the EODBC of the connect, its text
-// saying in Slovene which source and which sources exist, the driver manager's after
-// "Vzrok:".
+// name is too long for the driver manager) is refused before signing on (EDatabaseError),
+// its text saying in Slovene which source and which sources exist. A login the database
+// refuses is asked for with `ask`, again until it is taken or the operator cancels
+// (EAbort, which ends the run quietly); the answer is stored, when asked to, once the
+// database took it. Without `ask` the refusal ends the run (EODBC), saying in Slovene how to
+// store a login; a driver that needs none (SQLite) never refuses.
+void SignOnAsking(THdbc& database, const std::string& dataSource, const TLoginPrompt& ask);
+// The sign-on that never asks (the batch mode).
 void SignOn(THdbc& database, const std::string& dataSource);
 
 // Stores a login: "UserName" and the scrambled "Password" under "SOFTWARE\Orvanel\SQL".

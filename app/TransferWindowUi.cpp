@@ -59,7 +59,18 @@ TRepeatAnswer TTransferWindowUi::AskRepeatOrResume(const std::string& question, 
                                                                  : TRepeatAnswer::No;
 }
 
+void TTransferWindowUi::InvoiceWritten(const TInvoiceSummary& invoice) {
+    if (!invoice.Committed) {
+        return;
+    }
+    if (summary_.Invoices++ == 0) {
+        summary_.FirstKey = invoice.Kljuc;
+    }
+    summary_.LastKey = invoice.Kljuc;
+}
+
 void TTransferWindowUi::ShowErrors(TTable& tbNapaka) {
+    summary_.FailedRecords = tbNapaka.RecordCount();
     const std::string notice = std::exchange(notice_, std::string());
     if (TNapaka* report = TNapaka::Instance(); report && report->DataSet() == &tbNapaka) {
         report->SetNotice(notice);

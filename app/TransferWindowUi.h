@@ -2,6 +2,7 @@
 // How a transfer run started from the main window speaks: modal message boxes, the
 // window's progress bar, a yes/no box whose default is No, and the error report's preview.
 
+#include "app/RunSummary.h"
 #include "transfer/TransferUi.h"
 
 class QProgressBar;
@@ -24,8 +25,14 @@ public:
     void ShowErrors(TTable& tbNapaka) override;
     // Kept for the end message or the report, which carry it.
     void Notice(const std::string& text) override { notice_ = text; }
+    // Counted for the line the window shows after the run.
+    void InvoiceWritten(const TInvoiceSummary& invoice) override;
+
+    // What the run did so far: the invoices committed and the records that failed.
+    const TRunSummary& Summary() const { return summary_; }
 
 private:
+    TRunSummary summary_;
     std::string notice_;
     QWidget* window_;
     QProgressBar* progressBar_;

@@ -42,8 +42,8 @@ void KeepStandardInputOpen() {
 
 int RunWindow(int argc, char** argv) {
     if (!HaveDisplay()) {
-        std::fprintf(stderr, "zendrato: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); "
-                             "the window cannot open\n");
+        std::fprintf(stderr, "zendrato: ni zaslona (ne DISPLAY ne WAYLAND_DISPLAY ni nastavljen), "
+                             "zato okna ni mogoče odpreti\n");
         return 2;
     }
     try {
@@ -62,11 +62,21 @@ int RunWindow(int argc, char** argv) {
     }
 }
 
+// Qt's own warnings (a runtime directory not set, a font not found) are English and say
+// nothing an operator can act on; a job's log keeps only what the run says. What would end
+// the process still does.
+void QtMessageForOperator(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        std::fprintf(stderr, "zendrato: %s\n", text.toLocal8Bit().constData());
+    }
+}
+
 // The transfer shows nothing, so it needs no display. Only the PDF report draws text, for
 // which Qt needs its GUI application and fonts; it gets the offscreen platform, which needs
 // no window system, whatever DISPLAY says. A CSV report or none needs no more than the core.
 int RunTransfer(int argc, char** argv, const zen::TTransferArgs& args) {
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    qInstallMessageHandler(QtMessageForOperator);
     if (!args.Report.empty() && !zen::IsCsvReport(args.Report)) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication app(argc, argv);

@@ -34,12 +34,12 @@ std::filesystem::path EnsureDirectory(const std::filesystem::path& dir) {
     for (const std::filesystem::path& part : dir) {
         partial /= part;
         if (!std::filesystem::is_directory(partial, ec) && !MakeOwnerDirectory(partial)) {
-            throw EInOutError("Cannot create directory " + dir.string() + ": " +
-                              std::strerror(errno));
+            throw EInOutError("Mape " + dir.string() +
+                              " ni mogoče ustvariti: " + std::strerror(errno));
         }
     }
     if (!std::filesystem::is_directory(dir, ec)) {
-        throw EInOutError("Cannot create directory " + dir.string());
+        throw EInOutError("Mape " + dir.string() + " ni mogoče ustvariti.");
     }
     return dir;
 }

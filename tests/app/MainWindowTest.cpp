@@ -113,7 +113,9 @@ TEST(MainWindow, ControlsSitWhereTheOperatorExpectsThem) {
     QWidget* at = w.fPoslDog;
     for (QWidget* next : expected) {
         at = at->nextInFocusChain();
-        while (at->focusPolicy() == Qt::NoFocus || !at->isVisibleTo(&w)) {
+        // Skipped as Tab skips them: the line edit of "Baza tevrin" gives its focus to its
+        // box.
+        while (at->focusPolicy() == Qt::NoFocus || !at->isVisibleTo(&w) || at->focusProxy()) {
             at = at->nextInFocusChain();
         }
         EXPECT_EQ(at, next) << next->objectName().toStdString();
@@ -246,7 +248,7 @@ TEST(Program, WithoutADisplayItSaysSoInOneLine) {
     int status = pclose(p);
     EXPECT_NE(WEXITSTATUS(status), 0);
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
-    EXPECT_NE(out.find("no display"), std::string::npos) << out;
+    EXPECT_NE(out.find("ni zaslona"), std::string::npos) << out;
 }
 
 TEST(MainWindow, ASettingsFileThatCannotBeWrittenIsLoggedAndTheWindowStillCloses) {
@@ -350,7 +352,8 @@ TEST(Program, AHomeThatCannotBeCreatedEndsNoStartInAnAbort) {
         auto [status, out] = RunShell(ZENDRATO_BIN " " + std::string(tool));
         EXPECT_EQ(status, 2) << tool;
         EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
-        EXPECT_NE(out.find("Cannot create directory " + bad.string()), std::string::npos) << out;
+        EXPECT_NE(out.find("Mape " + bad.string() + " ni mogoče ustvariti"), std::string::npos)
+            << out;
     }
     // The window stays open with its message box until the time runs out, where it used to
     // abort at once.

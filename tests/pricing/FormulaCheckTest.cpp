@@ -6,26 +6,18 @@
 #include "support/TestSupport.h"
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
-#include <spawn.h>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
-
-extern char** environ;
 
 using namespace zen;
 
 namespace {
 
-struct TRun {
-    int status = -1;
-    std::string out, err;
-};
+using TRun = test::TProgramRun;
 
 class FormulaCheck : public ::testing::Test {
 protected:
@@ -36,54 +28,7 @@ protected:
             env.emplace(name, "");
         }
         env["ZENDRATO_HOME"] = home.Path().string();
-        std::vector<std::string> envText;
-        for (char** e = environ; *e; ++e) {
-            std::string entry = *e;
-            if (!env.count(entry.substr(0, entry.find('=')))) {
-                envText.push_back(entry);
-            }
-        }
-        for (const auto& [name, value] : env) {
-            if (!value.empty()) {
-                envText.push_back(name + "=" + value);
-            }
-        }
-        std::vector<char*> envp;
-        for (auto& e : envText) {
-            envp.push_back(e.data());
-        }
-        envp.push_back(nullptr);
-
-        std::vector<std::string> argText{ZENDRATO_BIN};
-        argText.insert(argText.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& a : argText) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-
-        auto outPath = home.Path() / "stdout";
-        auto errPath = home.Path() / "stderr";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        pid_t pid = 0;
-        int rc = posix_spawn(&pid, ZENDRATO_BIN, &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        TRun run;
-        if (rc != 0) {
-            ADD_FAILURE() << "cannot start " << ZENDRATO_BIN;
-            return run;
-        }
-        int wstatus = 0;
-        waitpid(pid, &wstatus, 0);
-        run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-        run.out = test::ReadFileBytes(outPath);
-        run.err = test::ReadFileBytes(errPath);
-        return run;
+        return test::RunProgram(ZENDRATO_BIN, args, env, home.Path());
     }
 
     test::TempHome home;
@@ -152,10 +97,12 @@ TEST_F(FormulaCheck, UsageErrorsExitWithTwoAndTheUsage) {
         {"--formula", "1", "extra"},
     };
     for (const auto& args : bad) {
-        TRun r = Check(args);
+        // Slovene also where Qt would speak English.
+        TRun r = Check(args, {{"LC_ALL", "C"}, {"LANG", ""}, {"LANGUAGE", ""}});
+        EXPECT_EQ(test::EnglishWords(r.err), std::vector<std::string>()) << r.err;
         EXPECT_EQ(r.status, 2) << args.back();
         EXPECT_EQ(r.out, "") << args.back();
-        EXPECT_NE(r.err.find("usage: zendrato --formula"), std::string::npos) << args.back();
+        EXPECT_NE(r.err.find("Uporaba: zendrato --formula"), std::string::npos) << args.back();
     }
 }
 
@@ -164,7 +111,7 @@ TEST_F(FormulaCheck, HelpNamesEveryVariable) {
     EXPECT_EQ(r.status, 0);
     for (const char* name :
          {"CENRAZRED", "KOLICINA", "POGCENA", "CENA", "MPCENA", "VPCENA1", "VPCENA2", "SESTAVNICA",
-          "KOSOVNICA", "NABACENA", "BNABACENA", "NNABACENA", "Exit status"}) {
+          "KOSOVNICA", "NABACENA", "BNABACENA", "NNABACENA", "Izhodno stanje"}) {
         EXPECT_NE(r.out.find(name), std::string::npos) << name;
     }
     EXPECT_EQ(Check({"--formula", "1", "--help"}).status, 0);

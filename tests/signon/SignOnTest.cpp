@@ -325,7 +325,7 @@ TEST_P(SignOnTest, EachRunClosesAndReopensWithTheStoredLogin) {
     EXPECT_EQ(db.Password(), dsn.password);
 
     // A changed data source takes effect at the next run.
-    EXPECT_THROW(SignOn(db, "NoSuchSource"), EODBC);
+    EXPECT_THROW(SignOn(db, "NoSuchSource"), EDatabaseError);
     EXPECT_FALSE(db.Connected());
     EXPECT_EQ(db.DataSource(), "NoSuchSource");
     SignOn(db, dsn.dsn);
@@ -334,9 +334,8 @@ TEST_P(SignOnTest, EachRunClosesAndReopensWithTheStoredLogin) {
     EXPECT_EQ(disconnects, 1);
 }
 
-// The driver manager's English refusal becomes the operator's Slovene: which source, which
-// there are, and the driver manager's text as the cause. A name past the driver manager's
-// limit is refused even when it is defined.
+// A name that is no data source is refused before signing on, in Slovene: which source and
+// which there are. A name past the driver manager's limit is refused even when it is defined.
 TEST_P(SignOnTest, AMissingOrOverlongDataSourceIsNamedWithTheExistingOnes) {
     test::DsnInfo dsn = test::OdbcTestEnv::Get().Dsn(GetParam());
     const std::string overlong = std::string(40, 'V') + dsn.label;
@@ -348,7 +347,7 @@ TEST_P(SignOnTest, AMissingOrOverlongDataSourceIsNamedWithTheExistingOnes) {
         try {
             SignOn(db, name);
             ADD_FAILURE() << "signed on";
-        } catch (const EODBC& e) {
+        } catch (const EDatabaseError& e) {
             const std::string text = e.Message();
             const std::string head = "Vir podatkov »" + name + "« " +
                                      (name == overlong ? "ni uporaben: ime je predolgo (največ 32 "
@@ -359,9 +358,7 @@ TEST_P(SignOnTest, AMissingOrOverlongDataSourceIsNamedWithTheExistingOnes) {
                 EXPECT_NE(text.find(known), std::string::npos) << text;
             }
             EXPECT_NE(text.find(" Obstoječi viri: "), std::string::npos) << text;
-            EXPECT_NE(text.find("\nVzrok: [unixODBC]"), std::string::npos) << text;
-            EXPECT_EQ(text.substr(text.size() - e.Records().front().message.size()),
-                      e.Records().front().message);
+            EXPECT_EQ(text.find("Vzrok"), std::string::npos) << "no sign-on tried: " << text;
         }
         EXPECT_FALSE(db.Connected());
     }

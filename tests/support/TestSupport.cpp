@@ -2,12 +2,19 @@
 
 #include "toolkit/DateTime.h"
 
+#include <cctype>
 #include <clocale>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
+#include <set>
+#include <spawn.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace zen::test {
 
@@ -58,6 +65,102 @@ std::string ReadFileBytes(const std::filesystem::path& path) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+namespace {
+
+// English words that no Slovene sentence of the program holds ("in", "to", "a", "on", "no"
+// and "argument" are Slovene words too, so they are left out).
+const std::set<std::string> kEnglish = {
+    "the",       "is",         "are",     "not",    "of",      "with",   "and",      "or",
+    "for",       "missing",    "unknown", "option", "options", "value",  "usage",    "given",
+    "only",      "needs",      "more",    "than",   "once",    "does",   "go",       "valid",
+    "date",      "name",       "user",    "number", "range",   "see",    "variable", "class",
+    "character", "unexpected", "after",   "cannot", "display", "window", "error",    "takes",
+    "this",      "text",       "that",    "which",  "when",    "be",     "can",      "by",
+    "from",      "file",       "help",    "exit",   "status",  "found",  "invalid",  "mode",
+    "set",       "without",    "amount",  "price",  "prints",
+};
+
+} // namespace
+
+// The English words of a text, skipping what the user types as it stands: options
+// (--date, also in brackets), formulas (#KOLICINA#), assignments (IME=VREDNOST) and the
+// names of environment variables.
+std::vector<std::string> EnglishWords(const std::string& text) {
+    std::vector<std::string> found;
+    std::istringstream in(text);
+    std::string token;
+    while (in >> token) {
+        token.erase(0, token.find_first_not_of("[(\"'"));
+        if (token.find("-") == 0 || token.find_first_of("#=") != std::string::npos ||
+            token == "DISPLAY" || token.find('_') != std::string::npos) {
+            continue;
+        }
+        std::string word;
+        for (char c : token + " ") {
+            // Bytes of UTF-8 letters (č, š, ž) belong to the word.
+            if (std::isalpha(static_cast<unsigned char>(c)) ||
+                static_cast<unsigned char>(c) >= 0x80) {
+                word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            } else if (!word.empty()) {
+                if (kEnglish.count(word)) {
+                    found.push_back(word);
+                }
+                word.clear();
+            }
+        }
+    }
+    return found;
+}
+
+TProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+                       const std::map<std::string, std::string>& env,
+                       const std::filesystem::path& scratch) {
+    std::vector<std::string> envText;
+    for (char** e = environ; *e; ++e) {
+        std::string entry = *e;
+        if (!env.count(entry.substr(0, entry.find('=')))) {
+            envText.push_back(entry);
+        }
+    }
+    for (const auto& [name, value] : env) {
+        if (!value.empty()) {
+            envText.push_back(name + "=" + value);
+        }
+    }
+    std::vector<char*> envp;
+    for (auto& e : envText) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+    std::vector<std::string> argText{program};
+    argText.insert(argText.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argText) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+
+    const auto outPath = scratch / "stdout";
+    const auto errPath = scratch / "stderr";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        throw std::runtime_error("cannot start " + program);
+    }
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    return {WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, ReadFileBytes(outPath),
+            ReadFileBytes(errPath)};
 }
 
 } // namespace zen::test

@@ -3,7 +3,9 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
+#include <vector>
 
 namespace zen::test {
 
@@ -52,5 +54,24 @@ std::filesystem::path TestDataDir();
 
 // A file's bytes as they stand ("" when it cannot be read).
 std::string ReadFileBytes(const std::filesystem::path& path);
+
+// What a program run as a process of its own left: its exit status (-1 when it did not
+// exit) and its two streams.
+struct TProgramRun {
+    int status = -1;
+    std::string out, err;
+};
+
+// Runs `program` with `args` and standard input from /dev/null, its streams caught in
+// files in `scratch`. `env` adds to or, with an empty value, removes from the test's
+// environment.
+TProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+                       const std::map<std::string, std::string>& env,
+                       const std::filesystem::path& scratch);
+
+// The English words of a text meant to be Slovene (a list of common ones that no Slovene
+// sentence holds), skipping what a user types as it stands: options (--date), formulas
+// (#KOLICINA#), assignments (IME=VREDNOST) and names of environment variables.
+std::vector<std::string> EnglishWords(const std::string& text);
 
 } // namespace zen::test
