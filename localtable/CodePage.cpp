@@ -147,7 +147,8 @@ TCodePageDecoder::TCodePageDecoder(const std::string& codePage)
         return;
     }
     iconv_t cd = iconv_open("UTF-8", codePage.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
+    // (iconv_t)-1 is how iconv_open says it failed.
+    if (cd == reinterpret_cast<iconv_t>(-1)) { // NOLINT(performance-no-int-to-ptr)
         throw EDatabaseError("Code page " + codePage + " is not supported");
     }
     cd_ = cd;

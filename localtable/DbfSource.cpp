@@ -22,8 +22,8 @@ namespace {
 
 // Enough records at a time that reading one by one costs few system calls, and little
 // enough that a table of any size is read in the same memory.
-constexpr size_t kWindow = 128 * 1024;
-constexpr size_t kCopyChunk = 1024 * 1024;
+constexpr size_t kWindow = size_t{128} * 1024;
+constexpr size_t kCopyChunk = size_t{1024} * 1024;
 
 std::string Reason(int err) {
     return std::strerror(err);

@@ -5,6 +5,7 @@
 #include "toolkit/Text.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <exception>
 #include <fstream>
@@ -449,6 +450,8 @@ long TTable::FindRow(int64_t id) const {
 }
 
 void TTable::FillBuffer(TRecordBuffer buffer) {
+    // Only a cursor standing on a row fills a buffer.
+    assert(current_ >= 0 && static_cast<size_t>(current_) < Count());
     RecordHeader& h = HeaderOf(buffer);
     h.flag = bfCurrent;
     if (dbf_) {
@@ -458,6 +461,7 @@ void TTable::FillBuffer(TRecordBuffer buffer) {
     } else {
         const TLocalRow& row = rows_->At(static_cast<size_t>(current_));
         h.bookmark = row.RowId;
+        assert(row.Values.size() == layout_.offsets.size());
         for (size_t i = 0; i < layout_.offsets.size(); ++i) {
             char* slot = buffer + layout_.offsets[i];
             TFieldType type = FieldDefs()[static_cast<int>(i)].DataType();
@@ -584,6 +588,7 @@ bool TTable::GetFieldData(TField* field, void* buffer) {
         // Calculated and lookup fields: their value, then a flag byte.
         const char* slot = rec + layout_.calcOffset + field->Offset();
         size_t size = static_cast<size_t>(field->DataSize());
+        assert(layout_.calcOffset + field->Offset() + size < recordSize_);
         if (!slot[size]) {
             return false;
         }
@@ -603,6 +608,8 @@ bool TTable::GetFieldData(TField* field, void* buffer) {
         TLocalValue v = FromDbf(dbf_->Value(static_cast<size_t>(record), fi));
         return ToNative(type, layout_.sizes[fi], v, layout_.sizes[fi] ? buffer : nullptr);
     }
+    assert(fi < layout_.offsets.size() &&
+           layout_.offsets[fi] + 1 + layout_.sizes[fi] <= layout_.calcOffset);
     const char* slot = rec + layout_.offsets[fi];
     if (!*slot) {
         return false;
@@ -622,6 +629,7 @@ void TTable::SetFieldData(TField* field, const void* buffer) {
         }
         char* slot = BufferForState() + layout_.calcOffset + field->Offset();
         size_t size = static_cast<size_t>(field->DataSize());
+        assert(layout_.calcOffset + field->Offset() + size < recordSize_);
         field->Validate(buffer);
         if (buffer) {
             std::memcpy(slot, buffer, size);
@@ -638,6 +646,8 @@ void TTable::SetFieldData(TField* field, const void* buffer) {
         DatabaseError("Field '" + field->DisplayName() + "' is numbered by the table");
     }
     field->Validate(buffer);
+    assert(fi < layout_.offsets.size() &&
+           layout_.offsets[fi] + 1 + layout_.sizes[fi] <= layout_.calcOffset);
     char* slot = ActiveBuffer() + layout_.offsets[fi];
     if (field->IsBlob()) {
         if (buffer) {
@@ -707,6 +717,8 @@ TLocalValue TTable::StoredValue(TRecordBuffer buffer, size_t field) const {
         const TLocalRow* row = rows_->Find(HeaderOf(buffer).bookmark);
         return row ? row->Values[field] : TLocalValue();
     }
+    assert(field < layout_.offsets.size() &&
+           layout_.offsets[field] + 1 + layout_.sizes[field] <= layout_.calcOffset);
     const char* slot = buffer + layout_.offsets[field];
     if (!*slot) {
         return {};
@@ -723,11 +735,13 @@ std::vector<TLocalValue> TTable::BufferValues(TRecordBuffer buffer) const {
 }
 
 // Puts a stored row where the reading order wants it and makes it current.
-void TTable::PlaceRow(TLocalRow row) {
+void TTable::PlaceRow(const TLocalRow& row) {
     current_ = static_cast<long>(rows_->Insert(row));
 }
 
 void TTable::InternalPost() {
+    // The dataset posts only what is being edited or inserted.
+    assert(State() == dsEdit || State() == dsInsert);
     if (!sql_) {
         DatabaseError("Cannot modify a read-only dataset");
     }

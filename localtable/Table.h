@@ -3,8 +3,10 @@
 // that starts with a dBase header, or any file of a table whose format is tfDBase) is read
 // through the dBase reader and cannot be changed; any other table is an SQLite file of its own
 // (SqliteTable.h), kept in the directory of the database alias, or at the table name's path when
-// the database name is empty. Rows are loaded on Open and kept in the primary index's order; posted
-// rows take their place in that order at once.
+// the database name is empty. Opening reads no rows: a dBase table's records are read from
+// its file (a private copy, DbfSource.h) as the cursor reaches them, and an SQLite table
+// holds only its reading order by the primary index (RowOrder.h) and reads each row from its
+// file when reached. Posted rows take their place in that order at once.
 //
 // Each write is its own transaction of the table's file unless a TBatch gathers the
 // writes of a whole run phase into one.
@@ -146,7 +148,7 @@ private:
     void FillBuffer(TRecordBuffer buffer);
     TLocalValue StoredValue(TRecordBuffer buffer, size_t field) const;
     std::vector<TLocalValue> BufferValues(TRecordBuffer buffer) const;
-    void PlaceRow(TLocalRow row);
+    void PlaceRow(const TLocalRow& row);
     long FindRow(int64_t id) const;
     void SetPendingMemo(size_t field, std::optional<std::string> value);
     void Write(const std::function<void()>& write);

@@ -4,6 +4,7 @@
 #include "toolkit/DataSet.h"
 
 #include <algorithm>
+#include <cassert>
 
 namespace zen {
 
@@ -151,6 +152,9 @@ void TDataSet::Edit() {
 }
 
 void TDataSet::PostRecord() {
+    // A handler before the post may end the edit only by raising (Abort), never by leaving
+    // the dataset browsing: InternalPost writes the active buffer as a row.
+    assert(state_ == dsEdit || state_ == dsInsert);
     CheckRequiredFields();
     InternalPost();
 }

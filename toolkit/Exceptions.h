@@ -19,8 +19,9 @@ private:
     std::string message_;
 };
 
+// The arguments are class names, which cannot stand in parentheses.
 #define ZEN_EXCEPTION_CLASS(Name, Base)                                                            \
-    class Name : public Base {                                                                     \
+    class Name : public Base { /* NOLINT(bugprone-macro-parentheses) */                            \
     public:                                                                                        \
         using Base::Base;                                                                          \
         const char* ClassName() const noexcept override { return #Name; }                          \

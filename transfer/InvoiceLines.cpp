@@ -3,30 +3,20 @@
 #include "dataset/ODSI.h"
 #include "dbutil/StdProc.h"
 #include "localtable/Table.h"
+#include "pricing/LinePrice.h"
 #include "pricing/LineValue.h"
-#include "toolkit/Exceptions.h"
 #include "toolkit/Field.h"
 #include "transfer/InvoiceHeader.h"
 #include "transfer/RunLookup.h"
 #include "transfer/TransferComponents.h"
-
-#if __has_include("pricing/LinePrice.h")
-#include "pricing/LinePrice.h"
-#define ZEN_HAVE_LINE_PRICE 1
-#endif
 
 namespace zen {
 
 namespace {
 
 void PriceLine(const TTransferComponents& c) {
-#ifdef ZEN_HAVE_LINE_PRICE
     TPricingDataSets ds{*c.tbLookMS, *c.tbLookSubjCenik, *c.tbLookMsForm, *c.tbParameter};
     IzrCenePoz(ds, *c.tbPromet, *c.tbPrometPoz, *c.tbSubj, false, "I");
-#else
-    (void)c;
-    throw EInvalidOperation("Line pricing by the price rules is not part of this build.");
-#endif
 }
 
 // A column's value as the amounts take it: to four decimals, halves to even.

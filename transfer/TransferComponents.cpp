@@ -14,7 +14,8 @@ namespace zen {
 
 namespace {
 
-TwwOEDataSet* MakeDataSet(TComponent& owner, const char* name, std::vector<std::string> lines) {
+TwwOEDataSet* MakeDataSet(TComponent& owner, const char* name,
+                          const std::vector<std::string>& lines) {
     auto* q = new TwwOEDataSet(&owner);
     q->SetName(name);
     q->SetDatabaseName("Database");

@@ -7,9 +7,7 @@
 #include "TransferFile.h"
 #include "app/CommandLine.h"
 #include "app/SignOn.h"
-#include "dataset/ODSI.h"
 #include "dbutil/ExceptionLog.h"
-#include "odbc/OCL.h"
 #include "support/OdbcTestEnv.h"
 #include "support/TestSupport.h"
 #include "toolkit/DateTime.h"
@@ -290,31 +288,6 @@ protected:
                Scalar("SELECT COUNT(*) FROM PrometPoz");
     }
 
-    // Why datasets cannot write an invoice line yet, empty when they can (the posting of
-    // rows lands separately from the run).
-    std::string PostingFault() {
-        TComponent owner;
-        auto* db = new THdbc(&owner);
-        db->SetDataSource(dsn.dsn);
-        db->SetUserName(dsn.user);
-        db->SetPassword(dsn.password);
-        auto* q = new TOEQuery(&owner);
-        q->SetSQL({"SELECT * FROM PrometPoz "});
-        q->SetRequestLive(true);
-        q->Open();
-        q->Append();
-        q->FieldByName("Kljuc")->SetAsString("probe");
-        q->FieldByName("Poz")->SetAsInteger(0);
-        try {
-            q->Post();
-        } catch (const Exception& e) {
-            q->Cancel();
-            return e.what();
-        }
-        OdbcTestEnv::Get().Exec(dsn, {"DELETE FROM PrometPoz"});
-        return "";
-    }
-
     test::TempHome home;
     test::DsnInfo dsn;
     std::filesystem::path file;
@@ -462,12 +435,7 @@ TEST_P(BatchTransfer, AKnownFileIsRefusedUnlessForced) {
     EXPECT_EQ(TTransferJournal().EarlierRuns(TransferFileHash(file), dsn.dsn).size(), 1u);
 }
 
-// Waits for the datasets' posting: until it lands a run with invoices ends at its first
-// line (exit 2), and these checks skip.
 TEST_P(BatchTransfer, ACheckWritesNothingAndARealRunIsThenRefusedWhenRepeated) {
-    if (std::string fault = PostingFault(); !fault.empty()) {
-        GTEST_SKIP() << "waits for dataset posting: " << fault;
-    }
     std::vector<std::vector<std::string>> records = kBadRecords;
     records.push_back({"KRANJC ANA", "ADSL", "2.000", "10.0000", "1001"});
     records.push_back({"ZAVOD SONCE", "ADSL", "1.000", "5.0000", "1002"});

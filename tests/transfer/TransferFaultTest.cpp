@@ -27,8 +27,9 @@ namespace {
 
 static auto* const odbcEnv = RegisterOdbcTestEnv();
 
-// A tmpfs of the test's own over a directory, gone with the object. Mounting needs
-// privileges that a test may not have: Problem() then says why.
+// A tmpfs of the test's own over a directory, gone with the object. ctest runs this program
+// in a mount namespace of its own (tests/support/own-mount-namespace), where a non-root
+// user may mount too; where the system allows no such namespace, Problem() says why.
 class TTmpfs {
 public:
     TTmpfs(const std::filesystem::path& at, unsigned long flags, const std::string& options)
