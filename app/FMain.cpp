@@ -4,6 +4,7 @@
 #include "app/DateEdit.h"
 #include "app/HistoryDialog.h"
 #include "app/LoginDialog.h"
+#include "app/PreviewDialog.h"
 #include "app/RunSummary.h"
 #include "app/SignOn.h"
 #include "app/StoredInputs.h"
@@ -103,10 +104,15 @@ TMain::TMain(QWidget* parent) : QWidget(parent) {
     bPrenos = new QPushButton("Prenos", this);
     bPrenos->setObjectName("bPrenos");
     bPrenos->setGeometry(56, 280, 75, 25);
+    // In the free space between the two specified buttons, which keep their places.
+    bPreizkus = new QPushButton("Preizkus", this);
+    bPreizkus->setObjectName("bPreizkus");
+    bPreizkus->setGeometry(180, 280, 75, 25);
     bKonec = new QPushButton("Konec", this);
     bKonec->setObjectName("bKonec");
     bKonec->setGeometry(304, 280, 75, 25);
     connect(bPrenos, &QPushButton::clicked, this, [this] { bPrenosClick(); });
+    connect(bPreizkus, &QPushButton::clicked, this, [this] { bPreizkusClick(); });
     connect(bKonec, &QPushButton::clicked, this, [this] { bKonecClick(); });
     // In the free space under "Baza tevrin", so that the specified inputs keep their places.
     bZgodovina = new QPushButton(QString::fromUtf8("Zgodovina prenosov…"), this);
@@ -119,7 +125,8 @@ TMain::TMain(QWidget* parent) : QWidget(parent) {
     QWidget::setTabOrder(fReferent, fDatum->lineEdit());
     QWidget::setTabOrder(fDatum->lineEdit(), fPath);
     QWidget::setTabOrder(fPath, bPrenos);
-    QWidget::setTabOrder(bPrenos, bKonec);
+    QWidget::setTabOrder(bPrenos, bPreizkus);
+    QWidget::setTabOrder(bPreizkus, bKonec);
     QWidget::setTabOrder(bKonec, bZgodovina);
 
     // The connection, the local tables and the datasets of a transfer run, owned by the
@@ -189,44 +196,93 @@ void TMain::bKonecClick() {
     close();
 }
 
-// The transfer run, as the run without a window makes it; an exception that ends it is
-// shown by the application's default handler.
-void TMain::bPrenosClick() {
+TTransferOptions TMain::TypedOptions() const {
     TTransferOptions options;
     options.PoslDog = S(fPoslDog->text());
     options.Referent = S(fReferent->text());
     options.Datum = S(fDatum->text());
     options.DataSource = S(fAlias->text());
     options.Path = S(fPath->text());
-    RunTransfer(std::move(options));
+    return options;
 }
 
-void TMain::RunTransfer(TTransferOptions options) {
-    TTransferWindowUi ui(this, ProgressBar);
-    // The window asks for a login the database refuses; the batch mode cannot.
-    TTransfer run(components_, ui, [this](THdbc& database, const std::string& dataSource) {
-        SignOnAsking(
-            database, dataSource,
-            [this](const std::string& source, const std::string& user, const std::string& refusal) {
-                return AskLogin(this, source, user, refusal);
-            });
-    });
+// The transfer run, as the run without a window makes it; an exception that ends it is
+// shown by the application's default handler.
+void TMain::bPrenosClick() {
+    RunTransfer(TypedOptions());
+}
+
+namespace {
+
+// The window's sign-on: a login the database refuses is asked for; the batch mode cannot.
+TSignOnProc AskingSignOn(QWidget* window) {
+    return [window](THdbc& database, const std::string& dataSource) {
+        SignOnAsking(database, dataSource,
+                     [window](const std::string& source, const std::string& user,
+                              const std::string& refusal) {
+                         return AskLogin(window, source, user, refusal);
+                     });
+    };
+}
+
+} // namespace
+
+bool TMain::ExecuteTold(TTransfer& run, TTransferWindowUi& ui, const TTransferOptions& options) {
     lIzid->clear();
     auto tell = [&](TRunEnd end) {
         TRunSummary summary = ui.Summary();
         summary.End = end;
+        summary.DryRun = options.Check;
         lIzid->setText(QString::fromStdString(RunSummaryLine(summary)));
     };
+    TTransferOutcome outcome;
     try {
-        const TTransferOutcome outcome = run.Execute(options);
-        const bool done =
-            outcome == TTransferOutcome::Completed || outcome == TTransferOutcome::ErrorsReported;
-        tell(done ? TRunEnd::Finished : TRunEnd::NotDone);
+        outcome = run.Execute(options);
     } catch (...) {
         // Told before the failure's message box, which the default handler shows.
         tell(TRunEnd::Interrupted);
         throw;
     }
+    const bool done =
+        outcome == TTransferOutcome::Completed || outcome == TTransferOutcome::ErrorsReported;
+    tell(done ? TRunEnd::Finished : TRunEnd::NotDone);
+    return done;
+}
+
+void TMain::RunTransfer(TTransferOptions options, const TTransferPreview* preview) {
+    TTransferWindowUi ui(this, ProgressBar);
+    if (preview) {
+        ui.KeepInvoices();
+    }
+    TTransfer run(components_, ui, AskingSignOn(this));
+    if (!ExecuteTold(run, ui, options) || !preview) {
+        return;
+    }
+    const std::string difference = PreviewDifference(*preview, ui.Written(), ui.Errors());
+    if (!difference.empty()) {
+        lIzid->setText(lIzid->text() + QString::fromUtf8("; drugače kot v predogledu"));
+        ShowMessage(QString::fromStdString(difference));
+    }
+}
+
+// Nothing of the dry run reaches Tevrin or the journal; it holds the run lock as any run.
+// The preview shows what it would have written, and "Zapiši" writes it with the inputs the
+// preview was made with, whatever the fields say by then.
+void TMain::bPreizkusClick() {
+    TTransferOptions options = TypedOptions();
+    options.Check = true;
+    TPreviewRunUi ui(this, ProgressBar);
+    TTransfer run(components_, ui, AskingSignOn(this));
+    if (!ExecuteTold(run, ui, options)) {
+        return;
+    }
+    TPreviewDialog dialog({options, ui.Written(), ui.Errors(), ui.NoticeText(), run.FilePrices()},
+                          this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    options.Check = false;
+    RunTransfer(options, &dialog.Preview());
 }
 
 // "Nadaljuj" in the history goes on with the stopped run as it was given: its file, data

@@ -1,7 +1,8 @@
 #pragma once
 // The main window: the operator's five inputs for a transfer run, the progress bar, and the
-// buttons "Prenos" and "Konec". It owns the long-lived objects of the program and keeps four
-// of the inputs in the settings file from one start to the next.
+// buttons "Prenos", "Preizkus" (the dry run with its preview) and "Konec". It owns the
+// long-lived objects of the program and keeps four of the inputs in the settings file from
+// one start to the next.
 
 #include "app/DataSourceBox.h"
 #include "toolkit/Component.h"
@@ -21,6 +22,9 @@ class TDateEdit;
 class THdbc;
 class TwwOEDataSet;
 struct TTransferOptions;
+struct TTransferPreview;
+class TTransfer;
+class TTransferWindowUi;
 class TTable;
 
 class TMain : public QWidget, public TComponent {
@@ -39,6 +43,7 @@ public:
     // What the last run did, in a line between the path and the progress bar.
     QLabel* lIzid;
     QPushButton* bPrenos;
+    QPushButton* bPreizkus; // between "Prenos" and "Konec"
     QPushButton* bKonec;
     QPushButton* bZgodovina; // "Zgodovina prenosov…", beside the specified inputs
 
@@ -64,6 +69,9 @@ public:
     QLabel* LabelFor(QWidget* control) const;
 
     void bPrenosClick();
+    // The run of "Prenos" with every invoice rolled back, then its preview, from which
+    // "Zapiši" runs the transfer with the same inputs.
+    void bPreizkusClick();
     void bKonecClick();
     // The history of transfer runs, with undo and resume.
     void bZgodovinaClick();
@@ -78,7 +86,11 @@ protected:
 
 private:
     void FormCreate();
-    void RunTransfer(TTransferOptions options);
+    TTransferOptions TypedOptions() const;
+    // Runs the transfer and says in lIzid what it did; whether it ran to its end.
+    bool ExecuteTold(TTransfer& run, TTransferWindowUi& ui, const TTransferOptions& options);
+    // A real run; after "Zapiši", `preview` is what it is compared with.
+    void RunTransfer(TTransferOptions options, const TTransferPreview* preview = nullptr);
     TTransferComponents components_;
     void FormClose();
 

@@ -1,5 +1,6 @@
 #include "app/HistoryDialog.h"
 
+#include "app/ListTable.h"
 #include "app/SignOn.h"
 #include "app/ZenApplication.h"
 #include "dbutil/StdProc.h"
@@ -9,7 +10,6 @@
 #include "transfer/TransferUndo.h"
 
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -26,23 +26,6 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-QTableWidget* Table(QWidget* parent, const QStringList& headers) {
-    auto* t = new QTableWidget(0, int(headers.size()), parent);
-    t->setHorizontalHeaderLabels(headers);
-    t->setSelectionBehavior(QAbstractItemView::SelectRows);
-    t->setSelectionMode(QAbstractItemView::SingleSelection);
-    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    t->verticalHeader()->setVisible(false);
-    t->horizontalHeader()->setStretchLastSection(true);
-    return t;
-}
-
-void SetRow(QTableWidget* t, int row, const QStringList& cells) {
-    for (int c = 0; c < cells.size(); ++c) {
-        t->setItem(row, c, new QTableWidgetItem(cells[c]));
-    }
-}
-
 } // namespace
 
 THistoryDialog::THistoryDialog(THdbc& database, QWidget* parent)
@@ -50,10 +33,10 @@ THistoryDialog::THistoryDialog(THdbc& database, QWidget* parent)
     setObjectName("HistoryDialog");
     setWindowTitle(QString::fromUtf8("Zgodovina prenosov"));
     resize(760, 480);
-    runs_ = Table(this, {"Prenos", "Začet", "Podatkovni vir", "Posl. dogodek", "Datum računov",
-                         "Datoteka", "Računov", "Računi", "Stanje"});
+    runs_ = ListTable(this, {"Prenos", "Začet", "Podatkovni vir", "Posl. dogodek", "Datum računov",
+                             "Datoteka", "Računov", "Računi", "Stanje"});
     runs_->setObjectName("HistoryRuns");
-    invoices_ = Table(this, {"Račun", "Plačnik"});
+    invoices_ = ListTable(this, {"Račun", "Plačnik"});
     invoices_->setObjectName("HistoryInvoices");
     undo_ = new QPushButton(QString::fromUtf8("Razveljavi prenos"), this);
     undo_->setObjectName("bRazveljavi");
@@ -91,12 +74,12 @@ void THistoryDialog::Reload() {
     runs_->setRowCount(int(list_.size()));
     for (size_t i = 0; i < list_.size(); ++i) {
         const TTransferRun& r = list_[i];
-        SetRow(runs_, int(i),
-               {QString::number(r.Id), Q(JournalDateTime(r.Started)), Q(r.DataSource), Q(r.PoslDog),
-                Q(DateToStr(r.IssueDate)), Q(std::filesystem::path(r.FilePath).filename().string()),
-                QString::number(r.Invoices),
-                r.Invoices ? Q(r.FirstKey + "–" + r.LastKey) : QString(),
-                Q(RunStateText(r, runningNow_))});
+        SetListRow(
+            runs_, int(i),
+            {QString::number(r.Id), Q(JournalDateTime(r.Started)), Q(r.DataSource), Q(r.PoslDog),
+             Q(DateToStr(r.IssueDate)), Q(std::filesystem::path(r.FilePath).filename().string()),
+             QString::number(r.Invoices), r.Invoices ? Q(r.FirstKey + "–" + r.LastKey) : QString(),
+             Q(RunStateText(r, runningNow_))});
     }
     runs_->resizeColumnsToContents();
     if (!list_.empty()) {
@@ -118,7 +101,7 @@ void THistoryDialog::ShowSelected() {
     }
     invoices_->setRowCount(int(invoices.size()));
     for (size_t i = 0; i < invoices.size(); ++i) {
-        SetRow(invoices_, int(i), {Q(invoices[i].Kljuc), Q(invoices[i].Placnik)});
+        SetListRow(invoices_, int(i), {Q(invoices[i].Kljuc), Q(invoices[i].Placnik)});
     }
     const std::string state = run ? RunStateText(*run, runningNow_) : std::string();
     undo_->setEnabled(run && run->Invoices > 0 && !run->Undone && state != "teče");

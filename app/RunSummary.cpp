@@ -9,13 +9,15 @@ int SloveneNumberForm(int64_t n) {
 
 namespace {
 
-// "zapisanih 8 računov (first–last)" with the participle and noun in the number's form.
+// "zapisanih 8 računov (first–last)" with the participle and noun in the number's form; in
+// a dry run "zapisanih bi bilo 8 računov".
 std::string WrittenInvoices(const TRunSummary& run) {
     static const char* const kWritten[] = {"zapisan", "zapisana", "zapisani", "zapisanih"};
+    static const char* const kWouldBe[] = {" bi bil", " bi bila", " bi bili", " bi bilo"};
     static const char* const kInvoices[] = {"račun", "računa", "računi", "računov"};
     const int form = SloveneNumberForm(run.Invoices);
-    std::string text =
-        std::string(kWritten[form]) + " " + std::to_string(run.Invoices) + " " + kInvoices[form];
+    std::string text = std::string(kWritten[form]) + (run.DryRun ? kWouldBe[form] : "") + " " +
+                       std::to_string(run.Invoices) + " " + kInvoices[form];
     if (run.Invoices == 1) {
         text += " (" + run.FirstKey + ")";
     } else if (run.Invoices > 1) {
@@ -33,6 +35,17 @@ std::string FailedRecords(int n) {
 } // namespace
 
 std::string RunSummaryLine(const TRunSummary& run) {
+    if (run.DryRun) {
+        if (run.End != TRunEnd::Finished) {
+            return run.End == TRunEnd::NotDone ? "Preizkus ni izveden, v bazi ni nič zapisano"
+                                               : "Preizkus je prekinjen, v bazi ni nič zapisano";
+        }
+        std::string text = "Preizkus: " + WrittenInvoices(run);
+        if (run.FailedRecords > 0) {
+            text += ", " + FailedRecords(run.FailedRecords);
+        }
+        return text + "; v bazi ni nič zapisano";
+    }
     if (run.End == TRunEnd::NotDone) {
         return "Prenos ni izveden, noben račun ni zapisan";
     }

@@ -20,6 +20,7 @@ struct TRunSummary {
     std::string FirstKey;  // the document key of the first of them
     std::string LastKey;   // and of the last
     int FailedRecords = 0; // rows of the error table
+    bool DryRun = false;   // "Preizkus": the invoices were rolled back, not committed
 };
 
 // Of the Slovene number forms: 0 for 1 (and 101, ...), 1 for 2, 2 for 3 and 4, 3 for the rest
@@ -28,7 +29,8 @@ int SloveneNumberForm(int64_t n);
 
 // "Zapisanih 8 računov (26IR00042–26IR00049), 3 zapisi z napakami", or after a failure
 // "Prenos: zapisanih 5 računov (…), nato prekinjeno"; forms by the numbers. A run that did
-// not start says so.
+// not start says so. A dry run: "Preizkus: zapisanih bi bilo 8 računov (…), 3 zapisi z
+// napakami; v bazi ni nič zapisano".
 std::string RunSummaryLine(const TRunSummary& run);
 
 } // namespace zen

@@ -59,18 +59,38 @@ TRepeatAnswer TTransferWindowUi::AskRepeatOrResume(const std::string& question, 
                                                                  : TRepeatAnswer::No;
 }
 
+namespace {
+
+void Count(TRunSummary& summary, const TInvoiceSummary& invoice) {
+    if (summary.Invoices++ == 0) {
+        summary.FirstKey = invoice.Kljuc;
+    }
+    summary.LastKey = invoice.Kljuc;
+}
+
+// The error rows as the report prints them, read through the report's own code.
+std::vector<TNapakaRow> ReportRows(TTable& tbNapaka) {
+    if (TNapaka* report = TNapaka::Instance(); report && report->DataSet() == &tbNapaka) {
+        return report->Rows();
+    }
+    return TNapaka(nullptr, &tbNapaka).Rows();
+}
+
+} // namespace
+
 void TTransferWindowUi::InvoiceWritten(const TInvoiceSummary& invoice) {
     if (!invoice.Committed) {
         return;
     }
-    if (summary_.Invoices++ == 0) {
-        summary_.FirstKey = invoice.Kljuc;
+    Count(summary_, invoice);
+    if (keep_) {
+        written_.push_back(invoice);
     }
-    summary_.LastKey = invoice.Kljuc;
 }
 
 void TTransferWindowUi::ShowErrors(TTable& tbNapaka) {
     summary_.FailedRecords = tbNapaka.RecordCount();
+    errors_ = ReportRows(tbNapaka);
     const std::string notice = std::exchange(notice_, std::string());
     if (TNapaka* report = TNapaka::Instance(); report && report->DataSet() == &tbNapaka) {
         report->SetNotice(notice);
@@ -84,6 +104,24 @@ void TTransferWindowUi::ShowErrors(TTable& tbNapaka) {
                 tbNapaka.FieldByName("Napaka")->AsString() + "\n";
     }
     ShowMessage(QString::fromStdString(text));
+}
+
+void TPreviewRunUi::Message(const std::string& text) {
+    // The preview says it, with the invoices.
+    if (text != kCompletedMessage) {
+        TTransferWindowUi::Message(text);
+    }
+}
+
+void TPreviewRunUi::ShowErrors(TTable& tbNapaka) {
+    summary_.FailedRecords = tbNapaka.RecordCount();
+    errors_ = ReportRows(tbNapaka);
+}
+
+void TPreviewRunUi::InvoiceWritten(const TInvoiceSummary& invoice) {
+    // Rolled back: the preview is what it would have been.
+    Count(summary_, invoice);
+    written_.push_back(invoice);
 }
 
 } // namespace zen

@@ -3,7 +3,10 @@
 // window's progress bar, a yes/no box whose default is No, and the error report's preview.
 
 #include "app/RunSummary.h"
+#include "report/NapakaLayout.h"
 #include "transfer/TransferUi.h"
+
+#include <vector>
 
 class QProgressBar;
 class QWidget;
@@ -30,12 +33,39 @@ public:
 
     // What the run did so far: the invoices committed and the records that failed.
     const TRunSummary& Summary() const { return summary_; }
+    // Keeps every invoice the run commits, for Written(); a run of a million records need
+    // not keep them otherwise.
+    void KeepInvoices() { keep_ = true; }
+    // The invoices it committed, in order, when kept, and the error rows it reported.
+    const std::vector<TInvoiceSummary>& Written() const { return written_; }
+    const std::vector<TNapakaRow>& Errors() const { return errors_; }
 
-private:
+protected:
     TRunSummary summary_;
     std::string notice_;
+    std::vector<TInvoiceSummary> written_;
+    std::vector<TNapakaRow> errors_;
+    bool keep_ = false;
     QWidget* window_;
     QProgressBar* progressBar_;
+};
+
+// How the window's dry run ("Preizkus") speaks: as a real run, but the end message and the
+// error report are left to the preview that follows, which shows them with the invoices
+// the run rolled back; those it keeps.
+class TPreviewRunUi : public TTransferWindowUi {
+public:
+    TPreviewRunUi(QWidget* window, QProgressBar* progressBar)
+        : TTransferWindowUi(window, progressBar) {
+        keep_ = true;
+    }
+
+    void Message(const std::string& text) override;
+    void ShowErrors(TTable& tbNapaka) override;
+    void InvoiceWritten(const TInvoiceSummary& invoice) override;
+
+    // What the run told beside its errors, kept for the preview.
+    const std::string& NoticeText() const { return notice_; }
 };
 
 } // namespace zen

@@ -19,10 +19,6 @@ namespace zen {
 
 using namespace napaka;
 
-namespace {
-
-// Arial where it is installed, otherwise its metric twin; both carry the Central European
-// letters.
 QFont ReportFont(double points) {
     QFont font;
     font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
@@ -30,6 +26,8 @@ QFont ReportFont(double points) {
     font.setPointSizeF(points);
     return font;
 }
+
+namespace {
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);

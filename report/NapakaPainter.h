@@ -7,12 +7,16 @@
 
 #include <vector>
 
+class QFont;
 class QPageLayout;
 class QPagedPaintDevice;
 class QPrinter;
 
 namespace zen {
 
+// Arial where it is installed, otherwise its metric twin; both carry the Central European
+// letters.
+QFont ReportFont(double points);
 // Letter paper, portrait, all four margins 10 mm.
 QPageLayout NapakaPageLayout();
 // The page layout, with the report's title as the document name.

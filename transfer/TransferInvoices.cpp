@@ -14,6 +14,7 @@
 #include "toolkit/Field.h"
 #include "transfer/InvoiceHeader.h"
 #include "transfer/InvoiceLines.h"
+#include "transfer/InvoiceSummary.h"
 #include "transfer/Numbering.h"
 #include "transfer/PrenosNapaka.h"
 #include "transfer/RunLookup.h"
@@ -243,10 +244,12 @@ void TTransfer::WriteInvoice(TInvoiceSummary& invoice) {
     // Byte for byte: names that differ only in case or accents are other payers.
     while (!work.Eof() && Payer(work) == payer) {
         watch.emplace(kFormulaOperation);
+        const TInvoiceTotals before = totals;
         AppendInvoiceLine(c_, line, totals);
         if (*watch) {
             RefusePricing(invoice, work.FieldByName("Ident")->AsString(), watch->Fault());
         }
+        invoice.Items.push_back(InvoiceLineSummary(*c_.tbPrometPoz, work, before, totals));
         work.Next();
         ++line.Poz;
     }
@@ -256,6 +259,7 @@ void TTransfer::WriteInvoice(TInvoiceSummary& invoice) {
     invoice.DatumSpre = header.FieldByName("DatumSpre")->AsDateTime();
     invoice.Lines = line.Poz;
     invoice.Vrednost = totals.Vrednost;
+    invoice.Davek = Currency::FromDouble(header.FieldByName("Davek")->AsFloat());
     invoice.ZaPlacilo = totals.ZaPlacilo;
 }
 

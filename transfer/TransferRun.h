@@ -92,6 +92,9 @@ public:
     // Of the last Execute: what the operator must know beside the errors, such as the
     // file's prices having been unreadable from some record on; empty when nothing.
     const std::string& Notice() const { return notice_; }
+    // Of the last Execute: whether the transfer file's prices priced the lines, rather than
+    // Tevrin's rules (a file without prices, or one unreadable from some record on).
+    bool FilePrices() const { return filePrices_; }
 
 private:
     void OpenTransferFile();

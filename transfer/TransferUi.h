@@ -7,6 +7,7 @@
 #include "toolkit/Money.h"
 
 #include <string>
+#include <vector>
 
 namespace zen {
 
@@ -19,16 +20,32 @@ enum class TRepeatAnswer {
     Resume, // the run of the file that stopped goes on
 };
 
+// One line of an invoice as the run wrote it.
+struct TInvoiceLineSummary {
+    std::string Kupec; // the customer whose record it is
+    std::string StRac; // the billing system's invoice number of that record
+    std::string Ident; // the article
+    std::string Naziv; // the article's name as written in the line
+    double Kolicina = 0;
+    Currency Cena;      // the unit price, the file's or by Tevrin's rules
+    Currency Rabat;     // the discount rate in per cent
+    Currency Vrednost;  // what the line added to the invoice's value
+    Currency Davek;     // to its VAT and excise
+    Currency ZaPlacilo; // to its amount payable
+};
+
 // One invoice as the run wrote it (or, in a dry run, would have written it).
 struct TInvoiceSummary {
-    std::string Kljuc;       // the document key
-    int Number = 0;          // its document number
-    std::string Placnik;     // the payer's name
-    int Lines = 0;           // lines of the invoice
-    Currency Vrednost;       // the header's Vrednost
-    Currency ZaPlacilo;      // the header's ZaPlacilo
-    bool Committed = false;  // false in a dry run: the invoice was rolled back
-    TDateTime DatumSpre = 0; // the header's change stamp as written
+    std::string Kljuc;                      // the document key
+    int Number = 0;                         // its document number
+    std::string Placnik;                    // the payer's name
+    int Lines = 0;                          // lines of the invoice
+    Currency Vrednost;                      // the header's Vrednost
+    Currency Davek;                         // the header's Davek (VAT and excise)
+    Currency ZaPlacilo;                     // the header's ZaPlacilo
+    bool Committed = false;                 // false in a dry run: the invoice was rolled back
+    TDateTime DatumSpre = 0;                // the header's change stamp as written
+    std::vector<TInvoiceLineSummary> Items; // its lines, in their order
 };
 
 class TTransferUi {

@@ -98,6 +98,11 @@ TEST(MainWindow, ControlsSitWhereTheOperatorExpectsThem) {
     EXPECT_EQ(w.bKonec->geometry(), QRect(304, 280, 75, 25));
     EXPECT_EQ(w.bPrenos->text(), "Prenos");
     EXPECT_EQ(w.bKonec->text(), "Konec");
+    // "Preizkus" in the free space between them, on their row.
+    EXPECT_EQ(w.bPreizkus->text(), "Preizkus");
+    EXPECT_EQ(w.bPreizkus->y(), 280);
+    EXPECT_GT(w.bPreizkus->x(), w.bPrenos->geometry().right());
+    EXPECT_LT(w.bPreizkus->geometry().right(), w.bKonec->x());
 
     QLabel* datum = w.LabelFor(w.fDatum);
     ASSERT_NE(datum, nullptr);
@@ -105,11 +110,11 @@ TEST(MainWindow, ControlsSitWhereTheOperatorExpectsThem) {
     EXPECT_LE(datum->geometry().right(), w.fDatum->x());
     EXPECT_EQ(w.LabelFor(w.fAlias)->text(), "Baza tevrin:");
 
-    // Tab order: the five inputs, then the two buttons.
+    // Tab order: the five inputs, then the buttons.
     w.show();
     w.fPoslDog->setFocus();
-    std::vector<QWidget*> expected = {w.fAlias, w.fReferent, w.fDatum->lineEdit(),
-                                      w.fPath,  w.bPrenos,   w.bKonec};
+    std::vector<QWidget*> expected = {
+        w.fAlias, w.fReferent, w.fDatum->lineEdit(), w.fPath, w.bPrenos, w.bPreizkus, w.bKonec};
     QWidget* at = w.fPoslDog;
     for (QWidget* next : expected) {
         at = at->nextInFocusChain();

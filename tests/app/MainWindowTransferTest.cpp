@@ -280,12 +280,13 @@ TEST_F(MainWindowTransfer, TheDataSourceFieldOffersTheDataSourcesThereAre) {
 }
 
 TEST(RunSummary, NumbersTakeTheirSloveneForms) {
-    auto line = [](int invoices, int failed) {
+    auto line = [](int invoices, int failed, bool dryRun = false) {
         TRunSummary s;
         s.Invoices = invoices;
         s.FirstKey = "A";
         s.LastKey = "B";
         s.FailedRecords = failed;
+        s.DryRun = dryRun;
         return RunSummaryLine(s);
     };
     EXPECT_EQ(line(0, 0), "Zapisanih 0 računov");
@@ -293,6 +294,13 @@ TEST(RunSummary, NumbersTakeTheirSloveneForms) {
     EXPECT_EQ(line(4, 3), "Zapisani 4 računi (A–B), 3 zapisi z napakami");
     EXPECT_EQ(line(101, 5), "Zapisan 101 račun (A–B), 5 zapisov z napakami");
     EXPECT_EQ(line(111, 104), "Zapisanih 111 računov (A–B), 104 zapisi z napakami");
+    // A dry run says what would have been written.
+    EXPECT_EQ(line(1, 0, true), "Preizkus: zapisan bi bil 1 račun (A); v bazi ni nič zapisano");
+    EXPECT_EQ(line(2, 1, true),
+              "Preizkus: zapisana bi bila 2 računa (A–B), 1 zapis z napako; v bazi ni "
+              "nič zapisano");
+    EXPECT_EQ(line(4, 0, true),
+              "Preizkus: zapisani bi bili 4 računi (A–B); v bazi ni nič zapisano");
 }
 
 } // namespace

@@ -387,8 +387,11 @@ std::string OdbcTestEnv::Scalar(const DsnInfo& dsn, const std::string& query) {
 
 std::vector<std::string> SchemaStatements() {
     // The same schema the demo database is made from.
-    std::string text =
-        ReadFile(fs::path(ZENDRATO_SOURCE_DIR) / "scripts/demo-data/tevrin-schema.sql");
+    return SqlFileStatements(fs::path(ZENDRATO_SOURCE_DIR) / "scripts/demo-data/tevrin-schema.sql");
+}
+
+std::vector<std::string> SqlFileStatements(const std::filesystem::path& file) {
+    std::string text = ReadFile(file);
     std::string clean;
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
@@ -419,6 +422,12 @@ void OdbcTestEnv::LoadSchema(TestDriver driver) {
     }
     drops.insert(drops.end(), statements.begin(), statements.end());
     Exec(Dsn(driver), drops);
+}
+
+void OdbcTestEnv::LoadDemo(TestDriver driver) {
+    LoadSchema(driver);
+    Exec(Dsn(driver),
+         SqlFileStatements(fs::path(ZENDRATO_SOURCE_DIR) / "scripts/demo-data/tevrin-demo.sql"));
 }
 
 } // namespace zen::test

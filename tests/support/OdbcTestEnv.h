@@ -56,6 +56,8 @@ public:
 
     // Drops the Tevrin tables (if present) and creates them afresh from the schema.
     void LoadSchema(TestDriver driver);
+    // The same, then the demo's accounting data (scripts/demo-data/tevrin-demo.sql).
+    void LoadDemo(TestDriver driver);
     // Runs statements through a connection of its own (not the code under test); throws
     // std::runtime_error with the driver's message on failure.
     void Exec(const DsnInfo& dsn, const std::vector<std::string>& statements);
@@ -87,6 +89,9 @@ OdbcTestEnv* RegisterOdbcTestEnv(bool withPostgres = true);
 
 // The Tevrin schema as separate statements, comments removed.
 std::vector<std::string> SchemaStatements();
+// The statements of an SQL file, each ended by ";", comments ("--" to the line's end)
+// removed.
+std::vector<std::string> SqlFileStatements(const std::filesystem::path& file);
 
 } // namespace zen::test
 
