@@ -160,7 +160,7 @@ void THstmt::BindCols() {
             }
         }
     }
-    getDataExtensions_ = hdbc_ ? hdbc_->InfoInteger(SQL_GETDATA_EXTENSIONS) : 0;
+    getDataExtensions_ = hdbc_ ? hdbc_->Quirks().getDataExtensions : 0;
     if (rows > 1 && hasLongColumns_) {
         // Long columns of a row set are read only when asked for, row by row: positioned
         // on the row, which needs a driver that reads data in a block cursor. Without

@@ -58,10 +58,8 @@ bool THstmt::LongDataByParts() {
         return true;
     case bpByExec:
         return false;
-    default: {
-        std::string need = hdbc_ ? hdbc_->InfoString(SQL_NEED_LONG_DATA_LEN) : std::string();
-        return !need.empty() && need[0] == 'Y';
-    }
+    default:
+        return hdbc_ && hdbc_->Quirks().needLongDataLen;
     }
 }
 

@@ -44,16 +44,6 @@ std::string JoinNames(const std::vector<std::string>& names, const std::vector<i
     return out;
 }
 
-// Drivers (THdbc::DriverKey) whose SQLSetPos SQL_REFRESH re-reads another row than the
-// one asked for: PostgreSQL's over a server cursor refreshes the row after it.
-bool RefreshesAnotherRow(THdbc* hdbc) {
-    if (!hdbc) {
-        return false;
-    }
-    std::string key = AsciiUpper(hdbc->DriverKey());
-    return key.rfind("POSTGRESQL;", 0) == 0;
-}
-
 // What the operator is told when a write finds its row changed or deleted by another
 // user since it was read.
 const char* const kRowChangedMessage = "Zapis je spremenil ali izbrisal drug uporabnik.";
@@ -180,7 +170,7 @@ void THstmt::RefreshRow(SQLULEN row) {
         return;
     }
     SQLUINTEGER caps = WriteCapabilities();
-    if (RefreshesAnotherRow(hdbc_)) {
+    if (hdbc_ && hdbc_->Quirks().RefreshesAnotherRow()) {
         caps &= ~SQL_CA1_POS_REFRESH;
     }
     for (SQLULEN r : RowsToWrite(row, rfRefresh)) {
@@ -274,17 +264,11 @@ void THstmt::WriteByPosition(SQLULEN row, SQLUSMALLINT operation, unsigned noRow
 }
 
 void THstmt::BindLongForWrite() {
-    bool atExec = false;
-    bool asked = false;
+    const bool atExec = hdbc_ && hdbc_->Quirks().needLongDataLen;
     for (int col = 1; col <= NumCols(); ++col) {
         TColumnBuffer& c = columns_[static_cast<size_t>(col - 1)];
         if (!c.isLong) {
             continue;
-        }
-        if (!asked) {
-            std::string need = hdbc_ ? hdbc_->InfoString(SQL_NEED_LONG_DATA_LEN) : std::string();
-            atExec = !need.empty() && need[0] == 'Y';
-            asked = true;
         }
         SQLLEN& indicator = c.indicators[0];
         const auto size = static_cast<SQLLEN>(c.stream->Size());
