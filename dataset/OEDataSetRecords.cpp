@@ -332,13 +332,7 @@ void TCustomOEDataSet::ToField(int col, SQLULEN row, TRecordBuffer buffer) {
     case ftMemo: {
         std::string text = stmt_->ColAsString(col, row);
         // Never past the slot, never inside a character.
-        size_t n = text.size();
-        if (n > static_cast<size_t>(valueSize - 1)) {
-            n = static_cast<size_t>(valueSize - 1);
-            while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) {
-                --n;
-            }
-        }
+        const size_t n = Utf8FitBytes(text, static_cast<size_t>(valueSize - 1));
         std::memcpy(slot, text.data(), n);
         break;
     }

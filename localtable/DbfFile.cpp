@@ -3,6 +3,7 @@
 #include "toolkit/DateTime.h"
 #include "toolkit/Exceptions.h"
 #include "toolkit/FieldDefs.h"
+#include "toolkit/NumberText.h"
 #include "toolkit/Text.h"
 
 #include <charconv>
@@ -573,9 +574,7 @@ TDbfValue TDbfFile::Value(size_t record, size_t field) const {
         if (text.empty()) {
             return v;
         }
-        std::string_view digits = text.front() == '+' ? text.substr(1) : text;
-        auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v.Number);
-        if (ec != std::errc() || end != digits.data() + digits.size() || !std::isfinite(v.Number)) {
+        if (!ParseDecimal(text, v.Number)) {
             FailValue(record, f, "'" + std::string(text) + "' is not a valid number");
         }
         v.IsNull = false;

@@ -94,17 +94,6 @@ std::string DeclaredType(const TLocalField& f) {
     return StorageOf(f.DataType) == Storage::Integer ? "INTEGER" : "REAL";
 }
 
-// SQLite's NOCASE folds ASCII letters to lower case.
-std::string AsciiLower(const std::string& text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
-
 // SQLite's order of values: null, then numbers by value, then texts byte by byte.
 int CompareValues(const TLocalValue& a, const TLocalValue& b, bool noCase) {
     auto rank = [](const TLocalValue& v) {
@@ -128,6 +117,7 @@ int CompareValues(const TLocalValue& a, const TLocalValue& b, bool noCase) {
     }
     const std::string& x = std::get<std::string>(a);
     const std::string& y = std::get<std::string>(b);
+    // SQLite's NOCASE folds ASCII letters to lower case ("_" sorts after "Z" but before "a").
     int c = noCase ? AsciiLower(x).compare(AsciiLower(y)) : x.compare(y);
     return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
@@ -274,7 +264,7 @@ void TSqliteTable::Create(const std::filesystem::path& file, const std::string& 
     }
 
     auto write = [&] {
-        std::unique_ptr<sqlite3, DbCloser> db(OpenFile(file, true, context));
+        DbHandle db(OpenFile(file, true, context));
         Transaction tx(db.get(), context);
         Exec(db.get(), "DROP TABLE IF EXISTS " + Quote(name), context);
         Exec(db.get(),

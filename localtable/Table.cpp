@@ -32,8 +32,7 @@ size_t NativeSize(TFieldType type, int size) {
 }
 
 bool EndsWithNoCase(const std::string& s, const std::string& suffix) {
-    return s.size() >= suffix.size() &&
-           AsciiUpper(s.substr(s.size() - suffix.size())) == AsciiUpper(suffix);
+    return s.size() >= suffix.size() && SameName(s.substr(s.size() - suffix.size()), suffix);
 }
 
 bool IsSqliteFile(const std::filesystem::path& p) {
@@ -73,10 +72,7 @@ bool ToNative(TFieldType type, size_t size, const TLocalValue& v, void* out) {
         std::string_view s = text ? std::string_view(*text) : std::string_view();
         // A file written elsewhere may hold a longer text than the field; never split a
         // character while cutting it to the buffer.
-        size_t n = std::min(s.size(), size - 1);
-        while (n < s.size() && n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) {
-            --n;
-        }
+        const size_t n = Utf8FitBytes(s, size - 1);
         std::memcpy(out, s.data(), n);
         static_cast<char*>(out)[n] = '\0';
         return true;

@@ -6,9 +6,7 @@
 #include "toolkit/Text.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
-#include <strings.h>
 
 namespace zen {
 
@@ -49,10 +47,7 @@ bool TypeNameHas(SQLHSTMT h, SQLUSMALLINT col, const char* word) {
                                        &length, nullptr))) {
         return false;
     }
-    std::string name(typeName);
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char ch) { return static_cast<char>(std::toupper(ch)); });
-    return name.find(word) != std::string::npos;
+    return AsciiUpper(typeName).find(word) != std::string::npos;
 }
 
 // SQLite's driver describes a BLOB column, which holds values of any length, as
@@ -179,7 +174,7 @@ void THstmt::BindCols() {
 int THstmt::ColByName(const std::string& name) {
     BindCols();
     for (size_t i = 0; i < colNames_.size(); ++i) {
-        if (strcasecmp(colNames_[i].c_str(), name.c_str()) == 0) {
+        if (SameName(colNames_[i], name)) {
             return static_cast<int>(i + 1);
         }
     }

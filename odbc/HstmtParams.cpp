@@ -8,7 +8,6 @@
 #include "toolkit/Text.h"
 
 #include <algorithm>
-#include <strings.h>
 #include <utility>
 
 namespace zen {
@@ -25,7 +24,7 @@ const std::vector<std::string>& THstmt::ParamNames() {
 int THstmt::ParamByName(const std::string& name) {
     const std::vector<std::string>& names = ParamNames();
     for (size_t i = 0; i < names.size(); ++i) {
-        if (strcasecmp(names[i].c_str(), name.c_str()) == 0) {
+        if (SameName(names[i], name)) {
             return static_cast<int>(i + 1);
         }
     }

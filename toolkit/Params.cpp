@@ -3,6 +3,7 @@
 #include "toolkit/Exceptions.h"
 #include "toolkit/Field.h"
 #include "toolkit/FieldDefs.h"
+#include "toolkit/Text.h"
 
 #include <cstring>
 #include <limits>
@@ -172,10 +173,7 @@ int TParam::GetData(void* buffer, int size) const {
     auto* p = static_cast<char*>(buffer);
     if (IsTextParam(dataType_) && size > 0) {
         std::string s = AsString();
-        auto n = static_cast<size_t>(size - 1);
-        while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) {
-            --n; // s[n] continues a character that would be split
-        }
+        const size_t n = Utf8FitBytes(s, static_cast<size_t>(size - 1));
         std::memcpy(p, s.data(), n);
         p[n] = '\0';
         return static_cast<int>(n + 1);

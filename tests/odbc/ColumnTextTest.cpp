@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace zen {
 namespace {
 
@@ -70,11 +72,18 @@ TEST(ColumnText, NumbersAreReadWholeAndRoundedToEven) {
     EXPECT_FALSE(ParseDoubleText("2,5", d));
     EXPECT_FALSE(ParseDoubleText("12a", d));
     EXPECT_FALSE(ParseDoubleText("", d));
+    EXPECT_FALSE(ParseDoubleText("+-5", d)) << "one sign, as every reader takes numbers";
+    // A database's NaN or infinity is read as what it is, not as 0.
+    EXPECT_TRUE(ParseDoubleText(" NaN", d));
+    EXPECT_TRUE(std::isnan(d));
+    EXPECT_TRUE(ParseDoubleText("-Infinity", d));
+    EXPECT_TRUE(std::isinf(d));
     int64_t i = 0;
     EXPECT_TRUE(ParseInt64Text("-42", i));
     EXPECT_EQ(i, -42);
     EXPECT_FALSE(ParseInt64Text("12a", i));
     EXPECT_FALSE(ParseInt64Text("2.5", i));
+    EXPECT_FALSE(ParseInt64Text("+-5", i));
     EXPECT_FALSE(ParseInt64Text("99999999999999999999", i));
 
     EXPECT_EQ(RoundToInt32(2.5), 2);
