@@ -542,8 +542,7 @@ void TCustomOEDataSet::InternalInitFieldDefs() {
         // Never required from NOT NULL alone: a column with a database default takes it
         // when an insert leaves the column out, and a value truly missing is the
         // database's to refuse.
-        TFieldDef& def =
-            FieldDefs().Add(stmt_->ColNames()[static_cast<size_t>(col - 1)], type, size, false);
+        TFieldDef& def = FieldDefs().Add(stmt_->ColName(col), type, size, false);
         def.SetFieldNo(col);
         def.SetPrecision(stmt_->ColDecimalDigits(col));
     }

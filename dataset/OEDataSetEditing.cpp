@@ -472,7 +472,7 @@ std::string TCustomOEDataSet::LocateKeyNames() {
     }
     if (names.empty()) {
         for (int col : stmt_->PrimaryColumns()) {
-            names += stmt_->ColNames()[static_cast<size_t>(col - 1)] + ";";
+            names += stmt_->ColName(col) + ";";
         }
     }
     if (names.empty()) {

@@ -211,16 +211,13 @@ void THstmt::FreeColumns() noexcept {
         SQLSetStmtAttr(hstmt_, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
     }
     columns_.clear();
-    colNames_.clear();
     rowStatus_.clear();
     rowFlags_.clear();
     bookmarks_.clear();
     bookmarkIndicators_.clear();
     columnsBound_ = false;
     hasLongColumns_ = false;
-    colReadOnly_.clear();
-    keyValues_.clear();
-    keyIndicators_.clear();
+    readOnlyAsked_ = false;
     keyValuesKept_ = false;
 }
 

@@ -89,7 +89,6 @@ void THstmt::BindCols() {
     FreeColumns();
     const SQLULEN rows = rowSetSize_;
     columns_.reserve(static_cast<size_t>(count));
-    colNames_.reserve(static_cast<size_t>(count));
     for (SQLUSMALLINT col = 1; col <= count; ++col) {
         SQLCHAR name[256] = {0};
         SQLSMALLINT nameLength = 0;
@@ -99,7 +98,7 @@ void THstmt::BindCols() {
             FreeColumns();
             return;
         }
-        colNames_.emplace_back(reinterpret_cast<const char*>(name));
+        c.name = reinterpret_cast<const char*>(name);
         c.sqlType = DeclaredDecimal(h, col, NarrowType(c.sqlType));
         // A character or binary column too wide to bind row by row is read like a long
         // one, in pieces, rather than cut to the widest element we bind.
@@ -173,12 +172,29 @@ void THstmt::BindCols() {
 
 int THstmt::ColByName(const std::string& name) {
     BindCols();
-    for (size_t i = 0; i < colNames_.size(); ++i) {
-        if (SameName(colNames_[i], name)) {
+    for (size_t i = 0; i < columns_.size(); ++i) {
+        if (SameName(columns_[i].name, name)) {
             return static_cast<int>(i + 1);
         }
     }
     throw EODBCExpress("Identifier " + name + " not found in result set.");
+}
+
+std::vector<std::string> THstmt::ColNames() const {
+    std::vector<std::string> names;
+    names.reserve(columns_.size());
+    for (const TColumnBuffer& c : columns_) {
+        names.push_back(c.name);
+    }
+    return names;
+}
+
+const std::string& THstmt::ColName(int col) const {
+    const TColumnBuffer* c = Column(col);
+    if (!c) {
+        throw EODBCExpress("Column " + std::to_string(col) + " not found in result set.");
+    }
+    return c->name;
 }
 
 TColumnBuffer* THstmt::Column(int col) {
@@ -303,8 +319,8 @@ void THstmt::GrowElement(int col, SQLLEN bytes) {
                                  c->elementSize, c->indicators.data()));
     }
     // Prepared write-backs hold the old elements' addresses, and kept keys their size.
-    if (static_cast<size_t>(col) <= keyValues_.size()) {
-        keyValues_[static_cast<size_t>(col - 1)].resize(static_cast<size_t>(c->elementSize));
+    if (!c->keyValue.empty()) {
+        c->keyValue.resize(static_cast<size_t>(c->elementSize));
     }
     MarkWriteBackUnprepared();
 }
