@@ -70,6 +70,41 @@ SQLSMALLINT DeclaredDecimal(SQLHSTMT h, SQLUSMALLINT col, SQLSMALLINT sqlType) {
     return TypeNameHas(h, col, "DECIMAL") ? SQL_DECIMAL : sqlType;
 }
 
+// Describes a result column and makes its buffers for `rows` rows; the driver's answer
+// to SQLDescribeCol (nothing is made when that failed).
+SQLRETURN DescribeColumn(SQLHSTMT h, SQLUSMALLINT col, TColumnBuffer& c, SQLULEN rows) {
+    SQLCHAR name[256] = {0};
+    SQLSMALLINT nameLength = 0;
+    const SQLRETURN rc = SQLDescribeCol(h, col, name, sizeof name, &nameLength, &c.sqlType,
+                                        &c.columnSize, &c.decimalDigits, &c.nullable);
+    if (!SQL_SUCCEEDED(rc)) {
+        return rc;
+    }
+    c.name = reinterpret_cast<const char*>(name);
+    c.sqlType = DeclaredDecimal(h, col, NarrowType(c.sqlType));
+    // A character or binary column too wide to bind row by row is read like a long one,
+    // in pieces, rather than cut to the widest element we bind.
+    if (c.columnSize > kMaxBoundColumnSize) {
+        if (c.sqlType == SQL_CHAR || c.sqlType == SQL_VARCHAR) {
+            c.sqlType = SQL_LONGVARCHAR;
+        } else if (c.sqlType == SQL_BINARY || c.sqlType == SQL_VARBINARY) {
+            c.sqlType = SQL_LONGVARBINARY;
+        }
+    } else if ((c.sqlType == SQL_BINARY || c.sqlType == SQL_VARBINARY) && IsBlobType(h, col)) {
+        c.sqlType = SQL_LONGVARBINARY;
+    }
+    bool isUnsigned = false;
+    if (c.sqlType == SQL_INTEGER || c.sqlType == SQL_SMALLINT || c.sqlType == SQL_TINYINT ||
+        c.sqlType == SQL_BIGINT) {
+        SQLLEN u = 0;
+        if (SQL_SUCCEEDED(SQLColAttribute(h, col, SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &u))) {
+            isUnsigned = u != 0;
+        }
+    }
+    c.Describe(isUnsigned, rows);
+    return rc;
+}
+
 } // namespace
 
 void THstmt::BindCols() {
@@ -90,37 +125,11 @@ void THstmt::BindCols() {
     const SQLULEN rows = rowSetSize_;
     columns_.reserve(static_cast<size_t>(count));
     for (SQLUSMALLINT col = 1; col <= count; ++col) {
-        SQLCHAR name[256] = {0};
-        SQLSMALLINT nameLength = 0;
         TColumnBuffer c;
-        if (!Checked(SQLDescribeCol(h, col, name, sizeof name, &nameLength, &c.sqlType,
-                                    &c.columnSize, &c.decimalDigits, &c.nullable))) {
+        if (!Checked(DescribeColumn(h, col, c, rows))) {
             FreeColumns();
             return;
         }
-        c.name = reinterpret_cast<const char*>(name);
-        c.sqlType = DeclaredDecimal(h, col, NarrowType(c.sqlType));
-        // A character or binary column too wide to bind row by row is read like a long
-        // one, in pieces, rather than cut to the widest element we bind.
-        if (c.columnSize > kMaxBoundColumnSize) {
-            if (c.sqlType == SQL_CHAR || c.sqlType == SQL_VARCHAR) {
-                c.sqlType = SQL_LONGVARCHAR;
-            } else if (c.sqlType == SQL_BINARY || c.sqlType == SQL_VARBINARY) {
-                c.sqlType = SQL_LONGVARBINARY;
-            }
-        } else if ((c.sqlType == SQL_BINARY || c.sqlType == SQL_VARBINARY) && IsBlobType(h, col)) {
-            c.sqlType = SQL_LONGVARBINARY;
-        }
-        bool isUnsigned = false;
-        if (c.sqlType == SQL_INTEGER || c.sqlType == SQL_SMALLINT || c.sqlType == SQL_TINYINT ||
-            c.sqlType == SQL_BIGINT) {
-            SQLLEN u = 0;
-            if (SQL_SUCCEEDED(
-                    SQLColAttribute(h, col, SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &u))) {
-                isUnsigned = u != 0;
-            }
-        }
-        c.Describe(isUnsigned, rows);
         hasLongColumns_ = hasLongColumns_ || c.isLong;
         columns_.push_back(std::move(c));
         if (TColumnBuffer& b = columns_.back(); b.Bound()) {
