@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 namespace zen {
 namespace {
@@ -168,6 +169,28 @@ TEST(TypeMapping, SqlTypesGiveFieldTypesAndParametersTheirCTypes) {
     EXPECT_EQ(CTypeOfFieldType(ftCurrency), SQL_C_DOUBLE);
     EXPECT_EQ(CTypeOfFieldType(ftMemo), SQL_C_CHAR);
     EXPECT_EQ(SqlTypeOfCType(SQL_C_USHORT), SQL_SMALLINT);
+    // A column's C type and its element: every fixed-size SQL type is read into exactly its
+    // C form, and back to an SQL type of its own kind.
+    EXPECT_EQ(CTypeOfSqlType(SQL_DECIMAL, false), SQL_C_CHAR);
+    EXPECT_EQ(CTypeOfSqlType(SQL_INTEGER, true), SQL_C_ULONG);
+    const std::pair<SQLSMALLINT, size_t> fixed[] = {
+        {SQL_DOUBLE, sizeof(SQLDOUBLE)},
+        {SQL_REAL, sizeof(SQLREAL)},
+        {SQL_INTEGER, sizeof(SQLINTEGER)},
+        {SQL_SMALLINT, sizeof(SQLSMALLINT)},
+        {SQL_TINYINT, 1},
+        {SQL_BIGINT, sizeof(SQLBIGINT)},
+        {SQL_BIT, 1},
+        {SQL_TYPE_DATE, sizeof(SQL_DATE_STRUCT)},
+        {SQL_TYPE_TIME, sizeof(SQL_TIME_STRUCT)},
+        {SQL_TYPE_TIMESTAMP, sizeof(SQL_TIMESTAMP_STRUCT)}};
+    for (auto [sqlType, size] : fixed) {
+        for (bool isUnsigned : {false, true}) {
+            const SQLSMALLINT cType = CTypeOfSqlType(sqlType, isUnsigned);
+            EXPECT_EQ(CTypeSize(cType), static_cast<SQLLEN>(size)) << sqlType;
+            EXPECT_EQ(SqlTypeOfCType(cType), sqlType) << sqlType;
+        }
+    }
     EXPECT_EQ(SqlTypeOfCType(SQL_C_WCHAR), 99);
     EXPECT_EQ(CTypeSize(SQL_C_TYPE_TIMESTAMP), 16);
     EXPECT_EQ(ParamTypeOfOdbc(SQL_RETURN_VALUE), ptResult);
