@@ -483,18 +483,11 @@ void TCustomOEDataSet::AskCursorType(SQLULEN type) {
     stmt_->SetCursorType(type);
 }
 
-// Drivers (DBMS name ";" driver file, as THdbc::DriverKey gives them) whose scrollable
-// cursors read the whole result into memory at execute, while their forward-only cursors
-// step through it: SQLite's, with the data source's StepAPI option.
-static bool ScrollReadsWhole(THdbc& hdbc) {
-    return SameName(hdbc.DriverKey(), "SQLite;sqlite3odbc.so");
-}
-
 // A dataset over a table of a million rows must not read it all to show the first row:
 // over a driver that would, the dataset steps through a forward-only cursor and keeps the
 // rows read so far itself, so that it still moves back and finds rows by bookmark.
 void TCustomOEDataSet::ChooseRowSource() {
-    const bool stepping = Hdbc() && ScrollReadsWhole(*Hdbc());
+    const bool stepping = Hdbc() && Hdbc()->Quirks().ScrollReadsWhole();
     readAhead_ = !cached_ && askedCursorType_ != SQL_CURSOR_FORWARD_ONLY && stepping;
     // Rows kept by the dataset are not where the cursor stands.
     stmt_->SetWritesThroughCursor(!UsesCache());
@@ -503,7 +496,7 @@ void TCustomOEDataSet::ChooseRowSource() {
 }
 
 bool TCustomOEDataSet::ReleasesHalfReadStatement() {
-    return Hdbc() && ScrollReadsWhole(*Hdbc());
+    return Hdbc() && Hdbc()->Quirks().ScrollReadsWhole();
 }
 
 void TCustomOEDataSet::Unprepare() {
@@ -549,8 +542,7 @@ void TCustomOEDataSet::InternalInitFieldDefs() {
         // Never required from NOT NULL alone: a column with a database default takes it
         // when an insert leaves the column out, and a value truly missing is the
         // database's to refuse.
-        TFieldDef& def =
-            FieldDefs().Add(stmt_->ColNames()[static_cast<size_t>(col - 1)], type, size, false);
+        TFieldDef& def = FieldDefs().Add(stmt_->ColName(col), type, size, false);
         def.SetFieldNo(col);
         def.SetPrecision(stmt_->ColDecimalDigits(col));
     }

@@ -8,6 +8,7 @@
 #include "dataset/DateTimeRec.h"
 #include "odbc/OCLError.h"
 #include "toolkit/DateTime.h"
+#include "toolkit/NativeValue.h"
 #include "toolkit/Text.h"
 
 #include <algorithm>
@@ -16,12 +17,6 @@
 namespace zen {
 
 namespace {
-
-template <class T> T Load(const char* slot) {
-    T value;
-    std::memcpy(&value, slot, sizeof value);
-    return value;
-}
 
 // A field's native date-time value as the statement's date-time record.
 TDateTimeRec RecOfNative(TFieldType type, const char* slot) {
@@ -244,21 +239,17 @@ void TCustomOEDataSet::FromField(int col, TRecordBuffer buffer, bool forInsert) 
     switch (colTypes_[i]) {
     case ftString:
     case ftMemo:
-        s.SetColString(col, std::string(slot, strnlen(slot, static_cast<size_t>(valueSize))));
+        s.SetColString(col, std::string(NativeText(slot, static_cast<size_t>(valueSize))));
         break;
     case ftSmallint:
-        s.SetColInteger(col, Load<int16_t>(slot));
-        break;
     case ftInteger:
-        s.SetColInteger(col, Load<int32_t>(slot));
-        break;
     case ftWord:
     case ftBoolean:
-        s.SetColInteger(col, Load<uint16_t>(slot));
+        s.SetColInteger(col, static_cast<int32_t>(NativeToInteger(colTypes_[i], slot)));
         break;
     case ftFloat:
     case ftCurrency:
-        s.SetColDouble(col, Load<double>(slot));
+        s.SetColDouble(col, NativeToFloat(slot));
         break;
     case ftDate:
     case ftTime:
@@ -267,10 +258,10 @@ void TCustomOEDataSet::FromField(int col, TRecordBuffer buffer, bool forInsert) 
         break;
     case ftBytes:
     case ftBlob:
-        s.SetColString(col, std::string(slot, strnlen(slot, static_cast<size_t>(valueSize))));
+        s.SetColString(col, std::string(NativeText(slot, static_cast<size_t>(valueSize))));
         break;
     case ftLargeint:
-        s.SetColInt64(col, Load<int64_t>(slot));
+        s.SetColInt64(col, NativeToInteger(ftLargeint, slot));
         break;
     default:
         break;
@@ -472,7 +463,7 @@ std::string TCustomOEDataSet::LocateKeyNames() {
     }
     if (names.empty()) {
         for (int col : stmt_->PrimaryColumns()) {
-            names += stmt_->ColNames()[static_cast<size_t>(col - 1)] + ";";
+            names += stmt_->ColName(col) + ";";
         }
     }
     if (names.empty()) {

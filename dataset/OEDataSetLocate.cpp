@@ -4,18 +4,9 @@
 #include "dataset/OEDataSet.h"
 
 #include "odbc/ColumnText.h"
-
-#include <QString>
+#include "toolkit/Text.h"
 
 namespace zen {
-
-namespace {
-
-std::string Upper(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())).toUpper().toStdString();
-}
-
-} // namespace
 
 bool TCustomOEDataSet::FieldMatches(TField* field, const TVariant& value, TLocateOptions options) {
     if (value.IsClear()) {
@@ -27,8 +18,8 @@ bool TCustomOEDataSet::FieldMatches(TField* field, const TVariant& value, TLocat
         std::string a = TrimText(field->AsString(), stmt_->StringTrimming());
         std::string b = TrimText(value.AsString(), stmt_->StringTrimming());
         if (options & loCaseInsensitive) {
-            a = Upper(a);
-            b = Upper(b);
+            a = TextUpper(a);
+            b = TextUpper(b);
         }
         if (options & loPartialKey) {
             size_t p = a.find(b);

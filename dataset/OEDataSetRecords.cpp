@@ -8,9 +8,11 @@
 #include "dataset/OEBlobStream.h"
 #include "odbc/ColumnText.h"
 #include "odbc/OCLError.h"
+#include "toolkit/NativeValue.h"
 #include "toolkit/Text.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 
 namespace zen {
@@ -51,10 +53,6 @@ int SlotSizeOf(TFieldType type, bool isLong, int size) {
     default:
         return 1;
     }
-}
-
-template <class T> void Store(char* slot, T value) {
-    std::memcpy(slot, &value, sizeof value);
 }
 
 } // namespace
@@ -309,6 +307,7 @@ void TCustomOEDataSet::SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag)
 
 void TCustomOEDataSet::ToField(int col, SQLULEN row, TRecordBuffer buffer) {
     const auto i = static_cast<size_t>(col - 1);
+    assert(i < slotSizes_.size() && slotOffsets_[i] + slotSizes_[i] <= dataSize_);
     char* slot = buffer + slotOffsets_[i];
     const int valueSize = slotSizes_[i] - 1;
     if (colLong_[i]) {
@@ -329,30 +328,19 @@ void TCustomOEDataSet::ToField(int col, SQLULEN row, TRecordBuffer buffer) {
     std::memset(slot, 0, static_cast<size_t>(valueSize));
     switch (colTypes_[i]) {
     case ftString:
-    case ftMemo: {
-        std::string text = stmt_->ColAsString(col, row);
+    case ftMemo:
         // Never past the slot, never inside a character.
-        size_t n = text.size();
-        if (n > static_cast<size_t>(valueSize - 1)) {
-            n = static_cast<size_t>(valueSize - 1);
-            while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) {
-                --n;
-            }
-        }
-        std::memcpy(slot, text.data(), n);
+        TextToNative(stmt_->ColAsString(col, row), slot, static_cast<size_t>(valueSize));
         break;
-    }
     case ftSmallint:
     case ftWord:
     case ftBoolean:
-        Store(slot, static_cast<int16_t>(stmt_->ColAsInteger(col, row) & 0xFFFF));
-        break;
     case ftInteger:
-        Store(slot, stmt_->ColAsInteger(col, row));
+        IntegerToNative(colTypes_[i], stmt_->ColAsInteger(col, row), slot);
         break;
     case ftFloat:
     case ftCurrency:
-        Store(slot, stmt_->ColAsDouble(col, row));
+        FloatToNative(stmt_->ColAsDouble(col, row), slot);
         break;
     case ftDate:
     case ftTime:
@@ -373,7 +361,7 @@ void TCustomOEDataSet::ToField(int col, SQLULEN row, TRecordBuffer buffer) {
         break;
     }
     case ftLargeint:
-        Store(slot, stmt_->ColAsInt64(col, row));
+        IntegerToNative(ftLargeint, stmt_->ColAsInt64(col, row), slot);
         break;
     default:
         break;
@@ -567,6 +555,7 @@ bool TCustomOEDataSet::GetFieldData(TField* field, void* buffer) {
         return false;
     }
     if (field->FieldKind() != fkData) {
+        assert(calcOffset_ + field->Offset() + field->DataSize() < recordSize_);
         const char* p = record + calcOffset_ + field->Offset();
         if (buffer) {
             std::memcpy(buffer, p, static_cast<size_t>(field->DataSize()));
@@ -578,6 +567,7 @@ bool TCustomOEDataSet::GetFieldData(TField* field, void* buffer) {
         return false;
     }
     const auto i = static_cast<size_t>(col - 1);
+    assert(slotOffsets_[i] + slotSizes_[i] <= dataSize_);
     const char* slot = record + slotOffsets_[i];
     const int valueSize = slotSizes_[i] - 1;
     if (colLong_[i] && slot[valueSize] == kUnreadLong) {
@@ -613,6 +603,7 @@ void TCustomOEDataSet::SetFieldData(TField* field, const void* buffer) {
         return;
     }
     if (field->FieldKind() != fkData) {
+        assert(calcOffset_ + field->Offset() + field->DataSize() < recordSize_);
         char* p = record + calcOffset_ + field->Offset();
         const auto n = static_cast<size_t>(field->DataSize());
         if (buffer) {
@@ -628,6 +619,7 @@ void TCustomOEDataSet::SetFieldData(TField* field, const void* buffer) {
         }
         field->Validate(buffer);
         const auto i = static_cast<size_t>(col - 1);
+        assert(slotOffsets_[i] + slotSizes_[i] <= dataSize_);
         char* slot = record + slotOffsets_[i];
         const int valueSize = slotSizes_[i] - 1;
         if (!colLong_[i]) {

@@ -58,13 +58,6 @@ constexpr const char* kInsert =
 
 constexpr int kBuildNo = 910;
 
-struct DbClose {
-    void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-struct StmtFinalize {
-    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-
 void BindText(sqlite3_stmt* stmt, int index, const std::string& text, size_t width) {
     std::string cut = width ? Utf8Left(text, width) : text;
     sqlite3_bind_text(stmt, index, cut.data(), static_cast<int>(cut.size()), SQLITE_TRANSIENT);
@@ -83,7 +76,7 @@ void ActiveNames(std::string& form, std::string& control) {
     }
 }
 
-using Db = std::unique_ptr<sqlite3, DbClose>;
+using Db = lite::DbHandle;
 
 bool Damage(int rc) {
     return rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT;
@@ -97,7 +90,7 @@ TLogState PrepareLog(sqlite3* db) {
     sqlite3_stmt* raw = nullptr;
     int rc = sqlite3_prepare_v2(db, "SELECT name, type FROM pragma_table_info('TevrinError')", -1,
                                 &raw, nullptr);
-    std::unique_ptr<sqlite3_stmt, StmtFinalize> info(raw);
+    lite::StmtHandle info(raw);
     std::vector<std::pair<std::string, std::string>> columns;
     if (rc == SQLITE_OK) {
         while ((rc = sqlite3_step(info.get())) == SQLITE_ROW) {
@@ -157,7 +150,7 @@ struct TLogRow {
 bool Append(sqlite3* db, const TLogRow& row) {
     sqlite3_stmt* raw = nullptr;
     int rc = sqlite3_prepare_v2(db, kInsert, -1, &raw, nullptr);
-    std::unique_ptr<sqlite3_stmt, StmtFinalize> stmt(raw);
+    lite::StmtHandle stmt(raw);
     if (rc == SQLITE_OK) {
         BindText(stmt.get(), 1, row.cas, 0);
         BindText(stmt.get(), 2, row.form, 20);

@@ -54,31 +54,19 @@ void AppendCondition(std::string& where, const std::string& condition) {
     where += condition;
 }
 
-// The query without its WHERE and ORDER BY clauses, on one upper-cased line. Each line
-// is joined with a leading blank. A query this function built before (one line that
-// begins with that blank) is taken as it stands, less the blank that was put before its
-// WHERE or ORDER BY: rebuilding it gives the same head again, so a dataset that is looked
-// up over and over keeps a query of one length.
-std::string QueryHead(const TStringList& lines) {
-    bool rebuilt = lines.Count() == 1 && lines[0].starts_with(' ');
+// The designed query without its WHERE and ORDER BY clauses, on one upper-cased line, each
+// line joined with a leading blank. Built from the design every time, so that a dataset
+// looked up over and over keeps a query of one length.
+std::string QueryHead(const std::vector<std::string>& design) {
     std::string text;
-    for (const std::string& line : lines) {
-        if (!rebuilt) {
-            text += ' ';
-        }
-        text += AsciiUpper(line);
+    for (const std::string& line : design) {
+        text += ' ' + AsciiUpper(line);
     }
     size_t cut = text.find("WHERE");
     if (cut == std::string::npos) {
         cut = text.find("ORDER BY");
     }
-    if (cut == std::string::npos) {
-        return text;
-    }
-    if (rebuilt && cut > 0 && text[cut - 1] == ' ') {
-        --cut;
-    }
-    return text.substr(0, cut);
+    return cut == std::string::npos ? text : text.substr(0, cut);
 }
 
 // The five operations, each keeping what it caught in `caught` when that is given, so
@@ -171,7 +159,7 @@ bool FindKey(TCustomOEQuery& dataSet, const std::string& keyFields,
                 return true;
             }
             dataSet.Close();
-            std::string query = QueryHead(dataSet.SQL());
+            std::string query = QueryHead(dataSet.DesignedSQL());
             std::string where;
             for (size_t i = 0; i < PairCount(names.size(), keyValues); ++i) {
                 const TVariant& v = keyValues[i];
@@ -198,7 +186,7 @@ bool FindKey(TCustomOEQuery& dataSet, const std::string& keyFields,
             if (!order.empty()) {
                 query += " ORDER BY " + order;
             }
-            dataSet.SetSQL({query});
+            dataSet.SetNarrowedSQL({query});
             dataSet.Open();
             return FindKeyTest(dataSet, names, keyValues, texts, caught);
         },
@@ -218,10 +206,11 @@ bool FindKeyBound(TCustomOEQuery& dataSet, const std::string& keyField, const st
             if (StandsOnKey(dataSet, names, values, ktLiteral, caught)) {
                 return true;
             }
-            const std::string query = QueryHead(dataSet.SQL()) + " WHERE " + keyField + " = :KEY";
+            const std::string query =
+                QueryHead(dataSet.DesignedSQL()) + " WHERE " + keyField + " = :KEY";
             if (dataSet.SQL().Count() != 1 || dataSet.SQL()[0] != query) {
                 dataSet.Close();
-                dataSet.SetSQL({query});
+                dataSet.SetNarrowedSQL({query});
             }
             dataSet.ParamByName("KEY").SetAsString(value);
             dataSet.Requery(); // opens a closed dataset

@@ -3,6 +3,7 @@
 #include "toolkit/DateTime.h"
 #include "toolkit/Exceptions.h"
 #include "toolkit/FieldDefs.h"
+#include "toolkit/NumberText.h"
 #include "toolkit/Text.h"
 
 #include <charconv>
@@ -360,6 +361,76 @@ uint64_t TDbfFile::Physical(size_t record) const {
     return lastPhysical_;
 }
 
+namespace {
+
+// A descriptor's name: up to its first NUL, trailing blanks dropped; empty when there is
+// none or it holds a blank or control character.
+std::string_view DescriptorName(const unsigned char* d, size_t nameLength) {
+    std::string_view name(reinterpret_cast<const char*>(d), nameLength);
+    name = name.substr(0, name.find('\0'));
+    while (!name.empty() && name.back() == ' ') {
+        name.remove_suffix(1);
+    }
+    for (unsigned char c : name) {
+        if (c <= 0x20 || c == 0x7F) {
+            return {};
+        }
+    }
+    return name;
+}
+
+// The field's data type by its dBase type and size (a long text's size made whole); false
+// for a type or size no dBase file has.
+bool SetDataType(TDbfField& f) {
+    switch (f.Type) {
+    case 'C':
+        // FoxPro and Clipper keep long texts' high length byte in the decimals byte.
+        f.Size += f.Decimals * 256;
+        f.Decimals = 0;
+        f.DataType = ftString;
+        return true;
+    case 'N':
+    case 'F':
+        f.DataType = ftFloat;
+        return true;
+    case 'D':
+        f.DataType = ftDate;
+        return f.Size == 8;
+    case 'L':
+        f.DataType = ftBoolean;
+        return f.Size == 1;
+    case 'M':
+        f.DataType = ftMemo;
+        return f.Size == 10 || f.Size == 4;
+    case 'I':
+    case '+':
+        f.DataType = ftInteger;
+        return f.Size == 4;
+    case 'B':
+        // A double in FoxPro, a binary memo in dBase.
+        f.DataType = f.Size == 8 ? ftFloat : ftUnknown;
+        return true;
+    case 'O':
+    case 'Y':
+    case 'T':
+        f.DataType = f.Type == 'O' ? ftFloat : f.Type == 'Y' ? ftCurrency : ftDateTime;
+        return f.Size == 8;
+    case '0': // Visual FoxPro's hidden _NullFlags
+    case '@':
+    case 'G':
+    case 'P':
+    case 'V':
+    case 'Q':
+    case 'W':
+        f.DataType = ftUnknown;
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 bool TDbfFile::ParseDescriptors(size_t start, size_t size, size_t nameLength, bool level7,
                                 std::string& fault) {
     fault.clear();
@@ -376,18 +447,9 @@ bool TDbfFile::ParseDescriptors(size_t start, size_t size, size_t nameLength, bo
         size_t typeAt = level7 ? 32 : 11;
         size_t lenAt = level7 ? 33 : 16;
         TDbfField f;
-        std::string_view rawName(reinterpret_cast<const char*>(d), nameLength);
-        rawName = rawName.substr(0, rawName.find('\0'));
-        while (!rawName.empty() && rawName.back() == ' ') {
-            rawName.remove_suffix(1);
-        }
+        const std::string_view rawName = DescriptorName(d, nameLength);
         if (rawName.empty()) {
             return false;
-        }
-        for (unsigned char c : rawName) {
-            if (c <= 0x20 || c == 0x7F) {
-                return false;
-            }
         }
         try {
             f.Name = decoder_->Decode(rawName);
@@ -401,67 +463,7 @@ bool TDbfFile::ParseDescriptors(size_t start, size_t size, size_t nameLength, bo
         f.Decimals = d[lenAt + 1];
         unsigned char flags = level7 ? 0 : d[18];
         bool foxPro = IsFoxPro(version_);
-        switch (f.Type) {
-        case 'C':
-            // FoxPro and Clipper keep long texts' high length byte in the decimals byte.
-            f.Size += f.Decimals * 256;
-            f.Decimals = 0;
-            f.DataType = ftString;
-            break;
-        case 'N':
-        case 'F':
-            f.DataType = ftFloat;
-            break;
-        case 'D':
-            if (f.Size != 8) {
-                return false;
-            }
-            f.DataType = ftDate;
-            break;
-        case 'L':
-            if (f.Size != 1) {
-                return false;
-            }
-            f.DataType = ftBoolean;
-            break;
-        case 'M':
-            if (f.Size != 10 && f.Size != 4) {
-                return false;
-            }
-            f.DataType = ftMemo;
-            break;
-        case 'I':
-        case '+':
-            if (f.Size != 4) {
-                return false;
-            }
-            f.DataType = ftInteger;
-            break;
-        case 'B':
-            // A double in FoxPro, a binary memo in dBase.
-            f.DataType = f.Size == 8 ? ftFloat : ftUnknown;
-            break;
-        case 'O':
-        case 'Y':
-        case 'T':
-            if (f.Size != 8) {
-                return false;
-            }
-            f.DataType = f.Type == 'O' ? ftFloat : f.Type == 'Y' ? ftCurrency : ftDateTime;
-            break;
-        case '0': // Visual FoxPro's hidden _NullFlags
-        case '@':
-        case 'G':
-        case 'P':
-        case 'V':
-        case 'Q':
-        case 'W':
-            f.DataType = ftUnknown;
-            break;
-        default:
-            return false;
-        }
-        if (f.Size == 0) {
+        if (!SetDataType(f) || f.Size == 0) {
             return false;
         }
         f.Offset = offset;
@@ -547,6 +549,49 @@ bool TDbfFile::FlaggedNull(size_t record, const TDbfField& f) const {
     return (static_cast<unsigned char>(flags[size_t(f.NullBit) / 8]) >> (f.NullBit % 8)) & 1;
 }
 
+namespace {
+
+// A date field's "YYYYMMDD" as a day number; false when it names no day.
+bool ParseDbfDate(std::string_view raw, double& day) {
+    int parts[3] = {0, 0, 0};
+    const size_t widths[3] = {4, 2, 2};
+    size_t at = 0;
+    for (int i = 0; i < 3; ++i) {
+        auto [end, ec] = std::from_chars(raw.data() + at, raw.data() + at + widths[i], parts[i]);
+        if (ec != std::errc() || end != raw.data() + at + widths[i]) {
+            return false;
+        }
+        at += widths[i];
+    }
+    return TryEncodeDate(parts[0], parts[1], parts[2], day);
+}
+
+constexpr int kUnknownLogical = 2;
+
+// A logical field's byte: 1 true, 0 false, kUnknownLogical not set, -1 no logical value.
+int DbfLogical(char c) {
+    switch (c) {
+    case 'T':
+    case 't':
+    case 'Y':
+    case 'y':
+        return 1;
+    case 'F':
+    case 'f':
+    case 'N':
+    case 'n':
+        return 0;
+    case ' ':
+    case '?':
+    case '\0':
+        return kUnknownLogical;
+    default:
+        return -1;
+    }
+}
+
+} // namespace
+
 TDbfValue TDbfFile::Value(size_t record, size_t field) const {
     const TDbfField& f = fields_.at(field);
     std::string_view raw = Raw(record, f);
@@ -573,58 +618,33 @@ TDbfValue TDbfFile::Value(size_t record, size_t field) const {
         if (text.empty()) {
             return v;
         }
-        std::string_view digits = text.front() == '+' ? text.substr(1) : text;
-        auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v.Number);
-        if (ec != std::errc() || end != digits.data() + digits.size() || !std::isfinite(v.Number)) {
+        if (!ParseDecimal(text, v.Number)) {
             FailValue(record, f, "'" + std::string(text) + "' is not a valid number");
         }
         v.IsNull = false;
         return v;
     }
-    case 'D': {
+    case 'D':
         if (AllOf(raw, ' ') || AllOf(raw, '0') || AllOf(raw, '\0')) {
             return v;
         }
-        int parts[3] = {0, 0, 0};
-        const size_t widths[3] = {4, 2, 2};
-        size_t at = 0;
-        for (int i = 0; i < 3; ++i) {
-            auto [end, ec] =
-                std::from_chars(raw.data() + at, raw.data() + at + widths[i], parts[i]);
-            if (ec != std::errc() || end != raw.data() + at + widths[i]) {
-                FailValue(record, f, "'" + std::string(raw) + "' is not a valid date");
-            }
-            at += widths[i];
-        }
-        if (!TryEncodeDate(parts[0], parts[1], parts[2], v.Number)) {
+        if (!ParseDbfDate(raw, v.Number)) {
             FailValue(record, f, "'" + std::string(raw) + "' is not a valid date");
         }
         v.IsNull = false;
         return v;
-    }
-    case 'L':
-        switch (raw[0]) {
-        case 'T':
-        case 't':
-        case 'Y':
-        case 'y':
-            v.Number = 1;
-            break;
-        case 'F':
-        case 'f':
-        case 'N':
-        case 'n':
-            v.Number = 0;
-            break;
-        case ' ':
-        case '?':
-        case '\0':
+    case 'L': {
+        const int logical = DbfLogical(raw[0]);
+        if (logical == kUnknownLogical) {
             return v;
-        default:
+        }
+        if (logical < 0) {
             FailValue(record, f, "'" + std::string(raw) + "' is not a valid logical value");
         }
+        v.Number = logical;
         v.IsNull = false;
         return v;
+    }
     case 'I':
     case '+': {
         uint32_t bits = IsLevel7(version_) ? Be32(u) ^ 0x80000000u : Le32(u);

@@ -100,26 +100,22 @@ sqlite3* OpenFile(const std::filesystem::path& file, bool create, const std::str
     }
     sqlite3* db = nullptr;
     int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
-    if (sqlite3_open_v2(file.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+    const int rc = sqlite3_open_v2(file.c_str(), &db, flags, nullptr);
+    DbHandle owned(db);
+    if (rc != SQLITE_OK) {
         std::string msg = db ? sqlite3_errmsg(db) : "out of memory";
-        sqlite3_close(db);
         throw EDatabaseError(context + ": cannot open " + file.string() + ": " + msg);
     }
     sqlite3_busy_timeout(db, 2000);
     sqlite3_extended_result_codes(db, 1);
     // Every row is its own commit; with a write-ahead log and NORMAL syncing a commit does
     // not wait for the disk, yet the file stays consistent after a crash.
-    try {
-        Exec(db, "PRAGMA journal_mode=WAL", context);
-        Exec(db, "PRAGMA synchronous=NORMAL", context);
-        // An open table reads its rows from the file whenever they are reached or compared:
-        // 8 MiB of pages keep those reads out of the system's calls.
-        Exec(db, "PRAGMA cache_size=-8192", context);
-    } catch (...) {
-        sqlite3_close(db);
-        throw;
-    }
-    return db;
+    Exec(db, "PRAGMA journal_mode=WAL", context);
+    Exec(db, "PRAGMA synchronous=NORMAL", context);
+    // An open table reads its rows from the file whenever they are reached or compared:
+    // 8 MiB of pages keep those reads out of the system's calls.
+    Exec(db, "PRAGMA cache_size=-8192", context);
+    return owned.release();
 }
 
 bool IsDamaged(const std::filesystem::path& file) {
@@ -129,30 +125,32 @@ bool IsDamaged(const std::filesystem::path& file) {
     }
     sqlite3* raw = nullptr;
     int rc = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    std::unique_ptr<sqlite3, DbCloser> db(raw);
+    DbHandle db(raw);
     if (rc != SQLITE_OK) {
         return false; // not readable: a fault of its own, not damage
     }
     sqlite3_stmt* s = nullptr;
-    bool damaged = true;
-    if (sqlite3_prepare_v2(db.get(), "PRAGMA quick_check", -1, &s, nullptr) == SQLITE_OK &&
-        sqlite3_step(s) == SQLITE_ROW) {
-        const unsigned char* result = sqlite3_column_text(s, 0);
-        damaged = !result || std::string(reinterpret_cast<const char*>(result)) != "ok";
+    rc = sqlite3_prepare_v2(db.get(), "PRAGMA quick_check", -1, &s, nullptr);
+    StmtHandle check(s);
+    if (rc != SQLITE_OK || sqlite3_step(s) != SQLITE_ROW) {
+        return true;
     }
-    sqlite3_finalize(s);
-    return damaged;
+    const unsigned char* result = sqlite3_column_text(s, 0);
+    return !result || std::string(reinterpret_cast<const char*>(result)) != "ok";
 }
 
-void MoveAside(const std::filesystem::path& file) {
-    std::filesystem::path target;
+std::filesystem::path DamagedName(const std::filesystem::path& file) {
     for (int n = 1;; ++n) {
-        target = file;
+        std::filesystem::path target = file;
         target += n == 1 ? ".damaged" : ".damaged" + std::to_string(n);
         if (!std::filesystem::exists(target)) {
-            break;
+            return target;
         }
     }
+}
+
+std::filesystem::path MoveAside(const std::filesystem::path& file) {
+    const std::filesystem::path target = DamagedName(file);
     std::error_code ec;
     std::filesystem::rename(file, target, ec);
     if (ec) {
@@ -166,6 +164,7 @@ void MoveAside(const std::filesystem::path& file) {
     walTarget += "-wal";
     std::filesystem::rename(wal, walTarget, ec);
     std::filesystem::remove(shm, ec);
+    return target;
 }
 
 } // namespace zen::lite

@@ -5,6 +5,7 @@
 #include "localtable/SqliteTable.h"
 
 #include <filesystem>
+#include <memory>
 #include <sqlite3.h>
 #include <string>
 
@@ -31,16 +32,18 @@ void Step(sqlite3_stmt* s, sqlite3* db, const std::string& context);
 sqlite3* OpenFile(const std::filesystem::path& file, bool create, const std::string& context);
 // Whether a file exists but is not a sound SQLite database.
 bool IsDamaged(const std::filesystem::path& file);
-// Renames a damaged file to "<name>.damaged" (or .damaged2, ...), its write-ahead log with
-// it, so that a new table can take its place.
-void MoveAside(const std::filesystem::path& file);
+// The name a damaged file is moved to: "<name>.damaged", or .damaged2, ... when taken.
+std::filesystem::path DamagedName(const std::filesystem::path& file);
+// Renames a damaged file to its DamagedName, its write-ahead log with it, so that a new
+// file can take its place; where it went.
+std::filesystem::path MoveAside(const std::filesystem::path& file);
 
 // A prepared statement, finalized with the object; EDatabaseError when it cannot be
 // prepared.
 class Statement {
 public:
     Statement(sqlite3* db, const std::string& sql, const std::string& context);
-    ~Statement() { sqlite3_finalize(stmt_); }
+    ~Statement() { sqlite3_finalize(stmt_); } // (finalizing a null statement is no fault)
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     sqlite3_stmt* get() const { return stmt_; }
@@ -71,9 +74,14 @@ private:
     bool done_ = false;
 };
 
-// Closes a connection held in a std::unique_ptr.
+// Closes a connection, finalizes a statement held in a std::unique_ptr.
 struct DbCloser {
     void operator()(sqlite3* db) const { sqlite3_close(db); }
 };
+struct StmtFinalizer {
+    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
+using StmtHandle = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
 
 } // namespace zen::lite

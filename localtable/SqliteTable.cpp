@@ -94,17 +94,6 @@ std::string DeclaredType(const TLocalField& f) {
     return StorageOf(f.DataType) == Storage::Integer ? "INTEGER" : "REAL";
 }
 
-// SQLite's NOCASE folds ASCII letters to lower case.
-std::string AsciiLower(const std::string& text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
-
 // SQLite's order of values: null, then numbers by value, then texts byte by byte.
 int CompareValues(const TLocalValue& a, const TLocalValue& b, bool noCase) {
     auto rank = [](const TLocalValue& v) {
@@ -128,6 +117,7 @@ int CompareValues(const TLocalValue& a, const TLocalValue& b, bool noCase) {
     }
     const std::string& x = std::get<std::string>(a);
     const std::string& y = std::get<std::string>(b);
+    // SQLite's NOCASE folds ASCII letters to lower case ("_" sorts after "Z" but before "a").
     int c = noCase ? AsciiLower(x).compare(AsciiLower(y)) : x.compare(y);
     return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
@@ -209,10 +199,11 @@ struct TSqliteTable::Db {
     }
 };
 
-void TSqliteTable::Create(const std::filesystem::path& file, const std::string& name,
-                          const std::vector<TLocalField>& fields,
-                          const std::vector<TLocalIndex>& indexes) {
-    std::string context = "Table '" + name + "'";
+namespace {
+
+// The column list of a new table's CREATE TABLE; EDatabaseError for fields a local table
+// cannot keep.
+std::string ColumnList(const std::string& context, const std::vector<TLocalField>& fields) {
     if (fields.empty()) {
         throw EDatabaseError(context + ": no fields defined");
     }
@@ -240,6 +231,14 @@ void TSqliteTable::Create(const std::filesystem::path& file, const std::string& 
         }
         columns += (i ? ", " : "") + Quote(f.Name) + " " + DeclaredType(f);
     }
+    return columns;
+}
+
+// The CREATE INDEX statements of a new table's indexes; EDatabaseError for an index a
+// local table cannot keep.
+std::vector<std::string> IndexStatements(const std::string& context, const std::string& name,
+                                         const std::vector<TLocalField>& fields,
+                                         const std::vector<TLocalIndex>& indexes) {
     std::vector<std::string> indexSql;
     int primaries = 0;
     for (const TLocalIndex& ix : indexes) {
@@ -272,53 +271,67 @@ void TSqliteTable::Create(const std::filesystem::path& file, const std::string& 
         indexSql.push_back(std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " +
                            Quote(name + "$" + ix.Name) + " ON " + Quote(name) + " (" + cols + ")");
     }
+    return indexSql;
+}
 
+// The table's definitions in the file's own tables, replacing those it had.
+void StoreDefinitions(sqlite3* db, const std::string& context, const std::string& name,
+                      const std::vector<TLocalField>& fields,
+                      const std::vector<TLocalIndex>& indexes) {
+    Exec(db,
+         std::string("CREATE TABLE IF NOT EXISTS ") + Quote(kFieldsTable) +
+             " (\"TableName\" TEXT, \"Pos\" INTEGER, \"Name\" TEXT, \"Type\" INTEGER, "
+             "\"Size\" INTEGER)",
+         context);
+    Exec(db,
+         std::string("CREATE TABLE IF NOT EXISTS ") + Quote(kIndexesTable) +
+             " (\"TableName\" TEXT, \"Name\" TEXT, \"Fields\" TEXT, \"Options\" INTEGER)",
+         context);
+    for (const char* meta : {kFieldsTable, kIndexesTable}) {
+        Statement del(db, std::string("DELETE FROM ") + Quote(meta) + " WHERE TableName = ?",
+                      context);
+        Bind(del.get(), 1, name);
+        Step(del.get(), db, context);
+    }
+    Statement addField(
+        db, std::string("INSERT INTO ") + Quote(kFieldsTable) + " VALUES (?, ?, ?, ?, ?)", context);
+    for (size_t i = 0; i < fields.size(); ++i) {
+        sqlite3_reset(addField.get());
+        Bind(addField.get(), 1, name);
+        Bind(addField.get(), 2, int64_t(i));
+        Bind(addField.get(), 3, fields[i].Name);
+        Bind(addField.get(), 4, int64_t(fields[i].DataType));
+        Bind(addField.get(), 5, int64_t(IsSizedText(fields[i].DataType) ? fields[i].Size : 0));
+        Step(addField.get(), db, context);
+    }
+    Statement addIndex(
+        db, std::string("INSERT INTO ") + Quote(kIndexesTable) + " VALUES (?, ?, ?, ?)", context);
+    for (const TLocalIndex& ix : indexes) {
+        sqlite3_reset(addIndex.get());
+        Bind(addIndex.get(), 1, name);
+        Bind(addIndex.get(), 2, ix.Name);
+        Bind(addIndex.get(), 3, JoinFieldNames(ix.Fields));
+        Bind(addIndex.get(), 4, int64_t(ix.Options));
+        Step(addIndex.get(), db, context);
+    }
+}
+
+} // namespace
+
+void TSqliteTable::Create(const std::filesystem::path& file, const std::string& name,
+                          const std::vector<TLocalField>& fields,
+                          const std::vector<TLocalIndex>& indexes) {
+    const std::string context = "Table '" + name + "'";
+    const std::string columns = ColumnList(context, fields);
+    const std::vector<std::string> indexSql = IndexStatements(context, name, fields, indexes);
     auto write = [&] {
-        std::unique_ptr<sqlite3, DbCloser> db(OpenFile(file, true, context));
+        DbHandle db(OpenFile(file, true, context));
         Transaction tx(db.get(), context);
         Exec(db.get(), "DROP TABLE IF EXISTS " + Quote(name), context);
-        Exec(db.get(),
-             std::string("CREATE TABLE IF NOT EXISTS ") + Quote(kFieldsTable) +
-                 " (\"TableName\" TEXT, \"Pos\" INTEGER, \"Name\" TEXT, \"Type\" INTEGER, "
-                 "\"Size\" INTEGER)",
-             context);
-        Exec(db.get(),
-             std::string("CREATE TABLE IF NOT EXISTS ") + Quote(kIndexesTable) +
-                 " (\"TableName\" TEXT, \"Name\" TEXT, \"Fields\" TEXT, \"Options\" INTEGER)",
-             context);
-        for (const char* meta : {kFieldsTable, kIndexesTable}) {
-            Statement del(db.get(),
-                          std::string("DELETE FROM ") + Quote(meta) + " WHERE TableName = ?",
-                          context);
-            Bind(del.get(), 1, name);
-            Step(del.get(), db.get(), context);
-        }
+        StoreDefinitions(db.get(), context, name, fields, indexes);
         Exec(db.get(), "CREATE TABLE " + Quote(name) + " (" + columns + ")", context);
         for (const std::string& sql : indexSql) {
             Exec(db.get(), sql, context);
-        }
-        Statement addField(
-            db.get(), std::string("INSERT INTO ") + Quote(kFieldsTable) + " VALUES (?, ?, ?, ?, ?)",
-            context);
-        for (size_t i = 0; i < fields.size(); ++i) {
-            sqlite3_reset(addField.get());
-            Bind(addField.get(), 1, name);
-            Bind(addField.get(), 2, int64_t(i));
-            Bind(addField.get(), 3, fields[i].Name);
-            Bind(addField.get(), 4, int64_t(fields[i].DataType));
-            Bind(addField.get(), 5, int64_t(IsSizedText(fields[i].DataType) ? fields[i].Size : 0));
-            Step(addField.get(), db.get(), context);
-        }
-        Statement addIndex(
-            db.get(), std::string("INSERT INTO ") + Quote(kIndexesTable) + " VALUES (?, ?, ?, ?)",
-            context);
-        for (const TLocalIndex& ix : indexes) {
-            sqlite3_reset(addIndex.get());
-            Bind(addIndex.get(), 1, name);
-            Bind(addIndex.get(), 2, ix.Name);
-            Bind(addIndex.get(), 3, JoinFieldNames(ix.Fields));
-            Bind(addIndex.get(), 4, int64_t(ix.Options));
-            Step(addIndex.get(), db.get(), context);
         }
         tx.Commit();
     };

@@ -2,6 +2,7 @@
 
 #include "toolkit/Exceptions.h"
 #include "toolkit/Home.h"
+#include "toolkit/NativeValue.h"
 #include "toolkit/Text.h"
 
 #include <algorithm>
@@ -32,8 +33,7 @@ size_t NativeSize(TFieldType type, int size) {
 }
 
 bool EndsWithNoCase(const std::string& s, const std::string& suffix) {
-    return s.size() >= suffix.size() &&
-           AsciiUpper(s.substr(s.size() - suffix.size())) == AsciiUpper(suffix);
+    return s.size() >= suffix.size() && SameName(s.substr(s.size() - suffix.size()), suffix);
 }
 
 bool IsSqliteFile(const std::filesystem::path& p) {
@@ -65,49 +65,21 @@ bool ToNative(TFieldType type, size_t size, const TLocalValue& v, void* out) {
         }
         return static_cast<int64_t>(number());
     };
-    switch (type) {
-    case ftString:
-    case ftFixedChar:
-    case ftWideString: {
-        const std::string* text = std::get_if<std::string>(&v);
-        std::string_view s = text ? std::string_view(*text) : std::string_view();
+    switch (NativeKind(type)) {
+    case TNativeKind::Text: {
         // A file written elsewhere may hold a longer text than the field; never split a
         // character while cutting it to the buffer.
-        size_t n = std::min(s.size(), size - 1);
-        while (n < s.size() && n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) {
-            --n;
-        }
-        std::memcpy(out, s.data(), n);
-        static_cast<char*>(out)[n] = '\0';
+        const std::string* text = std::get_if<std::string>(&v);
+        TextToNative(text ? std::string_view(*text) : std::string_view(), out, size);
         return true;
     }
-    case ftSmallint:
-    case ftWord:
-    case ftBoolean: {
-        int16_t x = static_cast<int16_t>(integer());
-        std::memcpy(out, &x, sizeof x);
+    case TNativeKind::Integer:
+        IntegerToNative(type, integer(), out);
         return true;
-    }
-    case ftInteger:
-    case ftAutoInc: {
-        int32_t x = static_cast<int32_t>(integer());
-        std::memcpy(out, &x, sizeof x);
+    case TNativeKind::Float:
+        FloatToNative(number(), out);
         return true;
-    }
-    case ftLargeint: {
-        int64_t x = integer();
-        std::memcpy(out, &x, sizeof x);
-        return true;
-    }
-    case ftFloat:
-    case ftCurrency: {
-        double x = number();
-        std::memcpy(out, &x, sizeof x);
-        return true;
-    }
-    case ftDate:
-    case ftTime:
-    case ftDateTime:
+    case TNativeKind::DateTime:
         DateTimeToNative(type, number(), out);
         return true;
     default:
@@ -116,40 +88,14 @@ bool ToNative(TFieldType type, size_t size, const TLocalValue& v, void* out) {
 }
 
 TLocalValue FromNative(TFieldType type, size_t size, const void* in) {
-    switch (type) {
-    case ftString:
-    case ftFixedChar:
-    case ftWideString: {
-        const char* p = static_cast<const char*>(in);
-        return std::string(p, strnlen(p, size));
-    }
-    case ftSmallint:
-    case ftWord:
-    case ftBoolean: {
-        int16_t x;
-        std::memcpy(&x, in, sizeof x);
-        return type == ftWord ? int64_t{static_cast<uint16_t>(x)} : int64_t{x};
-    }
-    case ftInteger:
-    case ftAutoInc: {
-        int32_t x;
-        std::memcpy(&x, in, sizeof x);
-        return int64_t{x};
-    }
-    case ftLargeint: {
-        int64_t x;
-        std::memcpy(&x, in, sizeof x);
-        return x;
-    }
-    case ftFloat:
-    case ftCurrency: {
-        double x;
-        std::memcpy(&x, in, sizeof x);
-        return x;
-    }
-    case ftDate:
-    case ftTime:
-    case ftDateTime:
+    switch (NativeKind(type)) {
+    case TNativeKind::Text:
+        return std::string(NativeText(in, size));
+    case TNativeKind::Integer:
+        return NativeToInteger(type, in);
+    case TNativeKind::Float:
+        return NativeToFloat(in);
+    case TNativeKind::DateTime:
         return NativeToDateTime(type, in);
     default:
         return {};
@@ -561,6 +507,9 @@ int TTable::DataIndex(const TField* field) const {
     if (field->FieldKind() != fkData || no < 1 || no > static_cast<int>(layout_.offsets.size())) {
         return -1;
     }
+    // The open refuses a field whose size differs from its definition: its slot holds it.
+    assert(field->IsBlob() ||
+           static_cast<size_t>(field->DataSize()) <= layout_.sizes[static_cast<size_t>(no - 1)]);
     return no - 1;
 }
 

@@ -120,11 +120,11 @@ const TCatalogProcedures& TOECatalog::Procedures() {
 }
 
 TCatalogProcedure* TOECatalog::FindProcedure(const std::string& owner, const std::string& name) {
-    std::string wantOwner = AsciiUpper(TrimText(owner, stTrimBoth));
-    std::string wantName = AsciiUpper(TrimText(name, stTrimBoth));
+    const std::string wantOwner = TrimText(owner, stTrimBoth);
+    const std::string wantName = TrimText(name, stTrimBoth);
     for (const auto& p : Procedures()) {
-        if (AsciiUpper(p->Name()) == wantName &&
-            (wantOwner.empty() || AsciiUpper(p->Owner()) == wantOwner)) {
+        if (SameName(p->Name(), wantName) &&
+            (wantOwner.empty() || SameName(p->Owner(), wantOwner))) {
             return p.get();
         }
     }

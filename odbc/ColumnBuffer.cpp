@@ -1,5 +1,7 @@
 #include "odbc/ColumnBuffer.h"
 
+#include "odbc/TypeMapping.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -17,83 +19,37 @@ SQLULEN BoundSize(SQLULEN columnSize) {
 } // namespace
 
 void TColumnBuffer::Describe(bool isUnsigned, SQLULEN rows) {
-    bool bind = true;
+    cType = CTypeOfSqlType(sqlType, isUnsigned);
     switch (sqlType) {
     case SQL_CHAR:
     case SQL_VARCHAR:
-        cType = SQL_C_CHAR;
         // Up to four UTF-8 bytes a character, and the terminator.
         elementSize = static_cast<SQLLEN>(BoundSize(columnSize) * 4 + 1);
         break;
     case SQL_NUMERIC:
     case SQL_DECIMAL:
-        // Read as the decimal text the database holds: a double cannot hold every
-        // value of 16 digits and more, and a key read as one would name another row.
-        // Room for the digits, sign, point and terminator.
-        cType = SQL_C_CHAR;
+        // Read as the decimal text the database holds (CTypeOfSqlType): room for the
+        // digits, sign, point and terminator.
         elementSize = static_cast<SQLLEN>(BoundSize(columnSize) + 3);
-        break;
-    case SQL_FLOAT:
-    case SQL_DOUBLE:
-        cType = SQL_C_DOUBLE;
-        elementSize = sizeof(SQLDOUBLE);
-        break;
-    case SQL_REAL:
-        cType = SQL_C_FLOAT;
-        elementSize = sizeof(SQLREAL);
-        break;
-    case SQL_INTEGER:
-        cType = isUnsigned ? SQL_C_ULONG : SQL_C_SLONG;
-        elementSize = sizeof(SQLINTEGER);
-        break;
-    case SQL_SMALLINT:
-        cType = isUnsigned ? SQL_C_USHORT : SQL_C_SSHORT;
-        elementSize = sizeof(SQLSMALLINT);
-        break;
-    case SQL_TINYINT:
-        cType = isUnsigned ? SQL_C_UTINYINT : SQL_C_STINYINT;
-        elementSize = 1;
-        break;
-    case SQL_BIGINT:
-        cType = isUnsigned ? SQL_C_UBIGINT : SQL_C_SBIGINT;
-        elementSize = sizeof(SQLBIGINT);
-        break;
-    case SQL_BIT:
-        cType = SQL_C_BIT;
-        elementSize = 1;
-        break;
-    case SQL_TYPE_DATE:
-        cType = SQL_C_TYPE_DATE;
-        elementSize = sizeof(SQL_DATE_STRUCT);
-        break;
-    case SQL_TYPE_TIME:
-        cType = SQL_C_TYPE_TIME;
-        elementSize = sizeof(SQL_TIME_STRUCT);
-        break;
-    case SQL_TYPE_TIMESTAMP:
-        cType = SQL_C_TYPE_TIMESTAMP;
-        elementSize = sizeof(SQL_TIMESTAMP_STRUCT);
         break;
     case SQL_BINARY:
     case SQL_VARBINARY:
-        cType = SQL_C_BINARY;
         elementSize = static_cast<SQLLEN>(BoundSize(columnSize));
         break;
     case SQL_LONGVARCHAR:
     case SQL_LONGVARBINARY:
-        cType = sqlType == SQL_LONGVARCHAR ? SQL_C_CHAR : SQL_C_BINARY;
         isLong = true;
         stream = std::make_unique<TMemoryStream>();
-        bind = false;
+        elementSize = 0;
         break;
     default:
-        cType = SQL_C_BINARY;
-        bind = false;
+        // A value of fixed size; a type without a C form is not bound.
+        elementSize = cType == SQL_C_BINARY ? 0 : CTypeSize(cType);
         break;
     }
     indicators.assign(rows, 0);
     indicators[0] = SQL_NULL_DATA;
-    if (bind) {
+    if (elementSize > 0) {
         data.assign(static_cast<size_t>(elementSize) * rows, 0);
     }
 }

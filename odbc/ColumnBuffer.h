@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace zen {
@@ -51,6 +52,13 @@ public:
     SQLULEN columnSize = 0;
     SQLSMALLINT decimalDigits = 0;
     SQLSMALLINT nullable = SQL_NULLABLE_UNKNOWN;
+    std::string name;
+    // The driver calls the column read-only (asked once a result set, by the write-back).
+    bool readOnly = false;
+    // The row's key value a generated WHERE binds (THstmt::KeepKeyValues): sized once a
+    // result set, since a prepared WHERE keeps its address.
+    std::vector<unsigned char> keyValue;
+    SQLLEN keyIndicator = SQL_NULL_DATA;
 };
 
 } // namespace zen

@@ -1,4 +1,5 @@
 #include "odbc/ColumnText.h"
+#include "toolkit/NumberText.h"
 
 #include <charconv>
 #include <cmath>
@@ -116,37 +117,11 @@ std::string FormatTimestampText(const TDateTimeRec& ts) {
 }
 
 bool ParseDoubleText(std::string_view text, double& out) {
-    text = TrimView(text, stTrimBoth);
-    if (!text.empty() && text.front() == '+') {
-        text.remove_prefix(1);
-    }
-    if (text.empty()) {
-        return false;
-    }
-    double v = 0;
-    auto res = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (res.ec != std::errc() || res.ptr != text.data() + text.size()) {
-        return false;
-    }
-    out = v;
-    return true;
+    return ParseDecimal(TrimView(text, stTrimBoth), out, TNonFinite::Accepted);
 }
 
 bool ParseInt64Text(std::string_view text, int64_t& out) {
-    text = TrimView(text, stTrimBoth);
-    if (!text.empty() && text.front() == '+') {
-        text.remove_prefix(1);
-    }
-    if (text.empty()) {
-        return false;
-    }
-    int64_t v = 0;
-    auto res = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (res.ec != std::errc() || res.ptr != text.data() + text.size()) {
-        return false;
-    }
-    out = v;
-    return true;
+    return ParseInteger(TrimView(text, stTrimBoth), out);
 }
 
 int32_t RoundToInt32(double value) {

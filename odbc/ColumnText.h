@@ -24,8 +24,9 @@ std::string FormatDateText(const SQL_DATE_STRUCT& d);
 std::string FormatTimeText(const SQL_TIME_STRUCT& t);
 std::string FormatTimestampText(const TDateTimeRec& ts);
 
-// A whole decimal text (blanks on both sides allowed, an optional sign); false when the
-// text is not a number of that kind or does not fit.
+// A database's text of a number (blanks on both sides allowed), by the grammar of
+// toolkit/NumberText.h; a decimal may be NaN or an infinity, as the database holds it.
+// False when the text is not a number of that kind or does not fit.
 bool ParseDoubleText(std::string_view text, double& out);
 bool ParseInt64Text(std::string_view text, int64_t& out);
 

@@ -3,13 +3,13 @@
 #include "odbc/CallArgs.h"
 #include "odbc/ErrorDialog.h"
 #include "odbc/StatementCount.h"
+#include "toolkit/Text.h"
 
 #include <QApplication>
 #include <odbcinst.h>
 
 #include <cctype>
 #include <cstdint>
-#include <strings.h>
 
 namespace zen {
 
@@ -197,6 +197,7 @@ void THdbc::Connect() {
     SQLUSMALLINT supported = SQL_FALSE;
     rc = SQLGetFunctions(hdbc_, SQL_API_SQLDESCRIBEPARAM, &supported);
     noDescribeParam_ = !SQL_SUCCEEDED(rc) || supported == SQL_FALSE;
+    ReadQuirks();
     DoAfterConnect();
 }
 
@@ -210,6 +211,7 @@ void THdbc::Disconnect() {
         return;
     }
     connected_ = false;
+    quirks_ = TDriverQuirks{};
     DoAfterDisconnect();
 }
 
@@ -356,13 +358,27 @@ SQLUINTEGER THdbc::InfoInteger(SQLUSMALLINT infoType) {
     return SQL_SUCCEEDED(rc) ? static_cast<SQLUINTEGER>(value) : 0;
 }
 
-std::string THdbc::DriverKey() {
-    return InfoString(SQL_DBMS_NAME) + ";" + InfoString(SQL_DRIVER_NAME);
+void THdbc::ReadQuirks() {
+    TDriverQuirks q;
+    q.dbmsName = InfoString(SQL_DBMS_NAME);
+    q.driverName = InfoString(SQL_DRIVER_NAME);
+    q.kind = DbmsKindOf(q.dbmsName);
+    q.cursorsSurviveCommit = InfoInteger(SQL_CURSOR_COMMIT_BEHAVIOR) == SQL_CB_PRESERVE;
+    q.cursorsSurviveRollback = InfoInteger(SQL_CURSOR_ROLLBACK_BEHAVIOR) == SQL_CB_PRESERVE;
+    q.needLongDataLen = InfoString(SQL_NEED_LONG_DATA_LEN).starts_with('Y');
+    q.getDataExtensions = InfoInteger(SQL_GETDATA_EXTENSIONS);
+    q.forwardOnlyCursor = InfoInteger(SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1);
+    q.keysetCursor = InfoInteger(SQL_KEYSET_CURSOR_ATTRIBUTES1);
+    q.dynamicCursor = InfoInteger(SQL_DYNAMIC_CURSOR_ATTRIBUTES1);
+    q.staticCursor = InfoInteger(SQL_STATIC_CURSOR_ATTRIBUTES1);
+    const TDriverRec* r = FindDriverRec(q.Key());
+    q.limits = r ? r : &driverTable_.front();
+    quirks_ = std::move(q);
 }
 
 const TDriverRec* THdbc::FindDriverRec(const std::string& key) const {
     for (const TDriverRec& r : driverTable_) {
-        if (strcasecmp(r.name.c_str(), key.c_str()) == 0) {
+        if (SameName(r.name, key)) {
             return &r;
         }
     }
@@ -370,7 +386,7 @@ const TDriverRec* THdbc::FindDriverRec(const std::string& key) const {
 }
 
 const TDriverRec& THdbc::DriverRec() {
-    const TDriverRec* r = FindDriverRec(DriverKey());
+    const TDriverRec* r = Quirks().limits;
     return r ? *r : driverTable_.front();
 }
 

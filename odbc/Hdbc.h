@@ -2,6 +2,7 @@
 // An ODBC connection: its properties, connecting and disconnecting, the statements that
 // depend on it, and the driver information and limits that statements ask for.
 
+#include "odbc/DriverQuirks.h"
 #include "odbc/DriverRec.h"
 #include "odbc/Hbase.h"
 #include "odbc/Henv.h"
@@ -87,8 +88,14 @@ public:
     bool FunctionSupported(SQLUSMALLINT function);
     std::string InfoString(SQLUSMALLINT infoType);
     SQLUINTEGER InfoInteger(SQLUSMALLINT infoType);
+    // What is known of the driver, read once at connect (connects first; a connection
+    // that failed quietly gives an empty record).
+    const TDriverQuirks& Quirks() {
+        Connect();
+        return quirks_;
+    }
     // DBMS name, ";", driver file name.
-    std::string DriverKey();
+    std::string DriverKey() { return Quirks().Key(); }
     // The record whose name equals the key (case-insensitively), or nullptr.
     const TDriverRec* FindDriverRec(const std::string& key) const;
     // The record of this connection's driver, "Default" when the driver is not listed.
@@ -116,6 +123,7 @@ private:
     bool ApplyIsolationLevel();
     bool ApplyAutoCommit();
     bool EndTransaction(SQLSMALLINT completion);
+    void ReadQuirks();
 
     SQLHDBC hdbc_ = SQL_NULL_HDBC;
     TChildren children_;
@@ -134,6 +142,7 @@ private:
     SQLUINTEGER cursorLib_ = SQL_CUR_USE_DRIVER;
     bool noDescribeParam_ = false;
     std::vector<TDriverRec> driverTable_;
+    TDriverQuirks quirks_;
 };
 
 } // namespace zen

@@ -211,16 +211,13 @@ void THstmt::FreeColumns() noexcept {
         SQLSetStmtAttr(hstmt_, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
     }
     columns_.clear();
-    colNames_.clear();
     rowStatus_.clear();
     rowFlags_.clear();
     bookmarks_.clear();
     bookmarkIndicators_.clear();
     columnsBound_ = false;
     hasLongColumns_ = false;
-    colReadOnly_.clear();
-    keyValues_.clear();
-    keyIndicators_.clear();
+    readOnlyAsked_ = false;
     keyValuesKept_ = false;
 }
 
@@ -361,24 +358,16 @@ void THstmt::ApplyRowSetSize() {
 }
 
 void THstmt::RefreshCursorCaps() {
-    SQLUSMALLINT info = 0;
     switch (cursorType_) {
     case SQL_CURSOR_FORWARD_ONLY:
-        info = SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1;
-        break;
     case SQL_CURSOR_KEYSET_DRIVEN:
-        info = SQL_KEYSET_CURSOR_ATTRIBUTES1;
-        break;
     case SQL_CURSOR_DYNAMIC:
-        info = SQL_DYNAMIC_CURSOR_ATTRIBUTES1;
-        break;
     case SQL_CURSOR_STATIC:
-        info = SQL_STATIC_CURSOR_ATTRIBUTES1;
+        cursorCaps_ = hdbc_ ? hdbc_->Quirks().CursorAttributes(cursorType_) : 0;
         break;
     default:
-        return;
+        break; // an unknown type keeps what was known
     }
-    cursorCaps_ = hdbc_ ? hdbc_->InfoInteger(info) : 0;
 }
 
 SQLULEN THstmt::MaxRows() {

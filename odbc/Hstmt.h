@@ -184,7 +184,9 @@ public:
     // Describes and binds the columns of the result set, once until Close.
     void BindCols();
     int NumCols() const noexcept { return static_cast<int>(columns_.size()); }
-    const std::vector<std::string>& ColNames() const noexcept { return colNames_; }
+    std::vector<std::string> ColNames() const;
+    // A column's name (1-based); EODBCExpress outside the columns.
+    const std::string& ColName(int col) const;
     // 1-based; EODBCExpress "Identifier NAME not found in result set." otherwise.
     int ColByName(const std::string& name);
     SQLSMALLINT ColCType(int col) const;
@@ -418,8 +420,7 @@ private:
     std::vector<std::unique_ptr<TParamRec>> params_;
     SQLULEN paramSetSize_ = 1;
 
-    std::vector<std::string> colNames_;
-    std::vector<TColumnBuffer> columns_;
+    std::vector<TColumnBuffer> columns_; // each column's description, buffers and state
     std::vector<SQLUSMALLINT> rowStatus_;
     std::vector<uint16_t> rowFlags_;
     std::vector<unsigned char> bookmarks_;
@@ -437,12 +438,9 @@ private:
     std::array<std::unique_ptr<THstmt>, 4> writeBack_;
     // The text each write-back statement was last prepared from, before OnStatement.
     std::array<std::string, 4> writeBackText_;
-    std::vector<char> colReadOnly_; // per column: 1 read-only, 0 not, empty: not asked
+    bool readOnlyAsked_ = false; // TColumnBuffer::readOnly known for this result set
     bool writesThroughCursor_ = true;
-    // Per column: the key values a generated WHERE binds (KeepKeyValues), and whether they
-    // were kept for the write under way.
-    std::vector<std::vector<unsigned char>> keyValues_;
-    std::vector<SQLLEN> keyIndicators_;
+    // Whether the key values (TColumnBuffer::keyValue) were kept for the write under way.
     bool keyValuesKept_ = false;
 };
 

@@ -6,9 +6,7 @@
 #include "toolkit/Text.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
-#include <strings.h>
 
 namespace zen {
 
@@ -49,10 +47,7 @@ bool TypeNameHas(SQLHSTMT h, SQLUSMALLINT col, const char* word) {
                                        &length, nullptr))) {
         return false;
     }
-    std::string name(typeName);
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char ch) { return static_cast<char>(std::toupper(ch)); });
-    return name.find(word) != std::string::npos;
+    return AsciiUpper(typeName).find(word) != std::string::npos;
 }
 
 // SQLite's driver describes a BLOB column, which holds values of any length, as
@@ -75,6 +70,41 @@ SQLSMALLINT DeclaredDecimal(SQLHSTMT h, SQLUSMALLINT col, SQLSMALLINT sqlType) {
     return TypeNameHas(h, col, "DECIMAL") ? SQL_DECIMAL : sqlType;
 }
 
+// Describes a result column and makes its buffers for `rows` rows; the driver's answer
+// to SQLDescribeCol (nothing is made when that failed).
+SQLRETURN DescribeColumn(SQLHSTMT h, SQLUSMALLINT col, TColumnBuffer& c, SQLULEN rows) {
+    SQLCHAR name[256] = {0};
+    SQLSMALLINT nameLength = 0;
+    const SQLRETURN rc = SQLDescribeCol(h, col, name, sizeof name, &nameLength, &c.sqlType,
+                                        &c.columnSize, &c.decimalDigits, &c.nullable);
+    if (!SQL_SUCCEEDED(rc)) {
+        return rc;
+    }
+    c.name = reinterpret_cast<const char*>(name);
+    c.sqlType = DeclaredDecimal(h, col, NarrowType(c.sqlType));
+    // A character or binary column too wide to bind row by row is read like a long one,
+    // in pieces, rather than cut to the widest element we bind.
+    if (c.columnSize > kMaxBoundColumnSize) {
+        if (c.sqlType == SQL_CHAR || c.sqlType == SQL_VARCHAR) {
+            c.sqlType = SQL_LONGVARCHAR;
+        } else if (c.sqlType == SQL_BINARY || c.sqlType == SQL_VARBINARY) {
+            c.sqlType = SQL_LONGVARBINARY;
+        }
+    } else if ((c.sqlType == SQL_BINARY || c.sqlType == SQL_VARBINARY) && IsBlobType(h, col)) {
+        c.sqlType = SQL_LONGVARBINARY;
+    }
+    bool isUnsigned = false;
+    if (c.sqlType == SQL_INTEGER || c.sqlType == SQL_SMALLINT || c.sqlType == SQL_TINYINT ||
+        c.sqlType == SQL_BIGINT) {
+        SQLLEN u = 0;
+        if (SQL_SUCCEEDED(SQLColAttribute(h, col, SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &u))) {
+            isUnsigned = u != 0;
+        }
+    }
+    c.Describe(isUnsigned, rows);
+    return rc;
+}
+
 } // namespace
 
 void THstmt::BindCols() {
@@ -94,39 +124,12 @@ void THstmt::BindCols() {
     FreeColumns();
     const SQLULEN rows = rowSetSize_;
     columns_.reserve(static_cast<size_t>(count));
-    colNames_.reserve(static_cast<size_t>(count));
     for (SQLUSMALLINT col = 1; col <= count; ++col) {
-        SQLCHAR name[256] = {0};
-        SQLSMALLINT nameLength = 0;
         TColumnBuffer c;
-        if (!Checked(SQLDescribeCol(h, col, name, sizeof name, &nameLength, &c.sqlType,
-                                    &c.columnSize, &c.decimalDigits, &c.nullable))) {
+        if (!Checked(DescribeColumn(h, col, c, rows))) {
             FreeColumns();
             return;
         }
-        colNames_.emplace_back(reinterpret_cast<const char*>(name));
-        c.sqlType = DeclaredDecimal(h, col, NarrowType(c.sqlType));
-        // A character or binary column too wide to bind row by row is read like a long
-        // one, in pieces, rather than cut to the widest element we bind.
-        if (c.columnSize > kMaxBoundColumnSize) {
-            if (c.sqlType == SQL_CHAR || c.sqlType == SQL_VARCHAR) {
-                c.sqlType = SQL_LONGVARCHAR;
-            } else if (c.sqlType == SQL_BINARY || c.sqlType == SQL_VARBINARY) {
-                c.sqlType = SQL_LONGVARBINARY;
-            }
-        } else if ((c.sqlType == SQL_BINARY || c.sqlType == SQL_VARBINARY) && IsBlobType(h, col)) {
-            c.sqlType = SQL_LONGVARBINARY;
-        }
-        bool isUnsigned = false;
-        if (c.sqlType == SQL_INTEGER || c.sqlType == SQL_SMALLINT || c.sqlType == SQL_TINYINT ||
-            c.sqlType == SQL_BIGINT) {
-            SQLLEN u = 0;
-            if (SQL_SUCCEEDED(
-                    SQLColAttribute(h, col, SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &u))) {
-                isUnsigned = u != 0;
-            }
-        }
-        c.Describe(isUnsigned, rows);
         hasLongColumns_ = hasLongColumns_ || c.isLong;
         columns_.push_back(std::move(c));
         if (TColumnBuffer& b = columns_.back(); b.Bound()) {
@@ -160,7 +163,7 @@ void THstmt::BindCols() {
             }
         }
     }
-    getDataExtensions_ = hdbc_ ? hdbc_->InfoInteger(SQL_GETDATA_EXTENSIONS) : 0;
+    getDataExtensions_ = hdbc_ ? hdbc_->Quirks().getDataExtensions : 0;
     if (rows > 1 && hasLongColumns_) {
         // Long columns of a row set are read only when asked for, row by row: positioned
         // on the row, which needs a driver that reads data in a block cursor. Without
@@ -178,12 +181,29 @@ void THstmt::BindCols() {
 
 int THstmt::ColByName(const std::string& name) {
     BindCols();
-    for (size_t i = 0; i < colNames_.size(); ++i) {
-        if (strcasecmp(colNames_[i].c_str(), name.c_str()) == 0) {
+    for (size_t i = 0; i < columns_.size(); ++i) {
+        if (SameName(columns_[i].name, name)) {
             return static_cast<int>(i + 1);
         }
     }
     throw EODBCExpress("Identifier " + name + " not found in result set.");
+}
+
+std::vector<std::string> THstmt::ColNames() const {
+    std::vector<std::string> names;
+    names.reserve(columns_.size());
+    for (const TColumnBuffer& c : columns_) {
+        names.push_back(c.name);
+    }
+    return names;
+}
+
+const std::string& THstmt::ColName(int col) const {
+    const TColumnBuffer* c = Column(col);
+    if (!c) {
+        throw EODBCExpress("Column " + std::to_string(col) + " not found in result set.");
+    }
+    return c->name;
 }
 
 TColumnBuffer* THstmt::Column(int col) {
@@ -308,8 +328,8 @@ void THstmt::GrowElement(int col, SQLLEN bytes) {
                                  c->elementSize, c->indicators.data()));
     }
     // Prepared write-backs hold the old elements' addresses, and kept keys their size.
-    if (static_cast<size_t>(col) <= keyValues_.size()) {
-        keyValues_[static_cast<size_t>(col - 1)].resize(static_cast<size_t>(c->elementSize));
+    if (!c->keyValue.empty()) {
+        c->keyValue.resize(static_cast<size_t>(c->elementSize));
     }
     MarkWriteBackUnprepared();
 }

@@ -8,7 +8,6 @@
 #include "toolkit/Text.h"
 
 #include <algorithm>
-#include <strings.h>
 #include <utility>
 
 namespace zen {
@@ -25,7 +24,7 @@ const std::vector<std::string>& THstmt::ParamNames() {
 int THstmt::ParamByName(const std::string& name) {
     const std::vector<std::string>& names = ParamNames();
     for (size_t i = 0; i < names.size(); ++i) {
-        if (strcasecmp(names[i].c_str(), name.c_str()) == 0) {
+        if (SameName(names[i], name)) {
             return static_cast<int>(i + 1);
         }
     }
@@ -58,12 +57,49 @@ bool THstmt::LongDataByParts() {
         return true;
     case bpByExec:
         return false;
-    default: {
-        std::string need = hdbc_ ? hdbc_->InfoString(SQL_NEED_LONG_DATA_LEN) : std::string();
-        return !need.empty() && need[0] == 'Y';
-    }
+    default:
+        return hdbc_ && hdbc_->Quirks().needLongDataLen;
     }
 }
+
+namespace {
+
+struct TParamBuffer {
+    SQLLEN length = 0;
+    SQLLEN indicator = 0;
+};
+
+// The buffer length and indicator a parameter of an SQL type is bound with; a text or
+// binary parameter bound from a buffer of known size (not an array) widens its column
+// size to what the buffer holds.
+TParamBuffer ParamBuffer(SQLSMALLINT sqlType, bool isArray, SQLLEN bufferBytes, SQLULEN& columnSize,
+                         bool longByParts) {
+    const bool text = sqlType == SQL_CHAR || sqlType == SQL_VARCHAR;
+    switch (sqlType) {
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_BINARY:
+    case SQL_VARBINARY: {
+        const SQLLEN terminator = text ? 1 : 0;
+        TParamBuffer b{0, text ? SQL_NTS : 0};
+        if (!isArray && bufferBytes > 0) {
+            columnSize =
+                std::max<SQLULEN>(columnSize, static_cast<SQLULEN>(bufferBytes - terminator));
+            b.length = bufferBytes;
+        } else {
+            b.length = isArray ? 256 : static_cast<SQLLEN>(columnSize) + terminator;
+        }
+        return b;
+    }
+    case SQL_LONGVARCHAR:
+    case SQL_LONGVARBINARY:
+        return {2147483647, longByParts ? SQL_LEN_DATA_AT_EXEC(0) : 0};
+    default:
+        return {};
+    }
+}
+
+} // namespace
 
 void THstmt::BindParamMain(SQLUSMALLINT number, SQLSMALLINT cType, SQLULEN arraySize,
                            SQLSMALLINT nullable, SQLSMALLINT decimalDigits, SQLULEN columnSize,
@@ -90,42 +126,12 @@ void THstmt::BindParamMain(SQLUSMALLINT number, SQLSMALLINT cType, SQLULEN array
     rec->indicators.assign(std::max<SQLULEN>(arraySize, 1), 0);
     paramSetSize_ = std::max(paramSetSize_, std::max<SQLULEN>(arraySize, 1));
 
-    SQLLEN bufferLength = 0;
-    SQLLEN indicator = 0;
-    switch (sqlType) {
-    case SQL_CHAR:
-    case SQL_VARCHAR:
-        if (!isArray && bufferBytes > 0) {
-            columnSize = std::max<SQLULEN>(columnSize, static_cast<SQLULEN>(bufferBytes - 1));
-            rec->columnSize = columnSize;
-            bufferLength = bufferBytes;
-        } else {
-            bufferLength = isArray ? 256 : static_cast<SQLLEN>(columnSize) + 1;
-        }
-        indicator = SQL_NTS;
-        break;
-    case SQL_BINARY:
-    case SQL_VARBINARY:
-        if (!isArray && bufferBytes > 0) {
-            columnSize = std::max<SQLULEN>(columnSize, static_cast<SQLULEN>(bufferBytes));
-            rec->columnSize = columnSize;
-            bufferLength = bufferBytes;
-        } else {
-            bufferLength = isArray ? 256 : static_cast<SQLLEN>(columnSize);
-        }
-        break;
-    case SQL_LONGVARCHAR:
-    case SQL_LONGVARBINARY:
-        bufferLength = 2147483647;
-        indicator = LongDataByParts() ? SQL_LEN_DATA_AT_EXEC(0) : 0;
-        break;
-    default:
-        break;
-    }
-    if (!value) {
-        indicator = SQL_NULL_DATA;
-    }
-    std::fill(rec->indicators.begin(), rec->indicators.end(), indicator);
+    const TParamBuffer buffer = ParamBuffer(sqlType, isArray, bufferBytes, columnSize,
+                                            IsLongType(sqlType) && LongDataByParts());
+    rec->columnSize = columnSize;
+    std::fill(rec->indicators.begin(), rec->indicators.end(),
+              value ? buffer.indicator : SQL_NULL_DATA);
+    const SQLLEN bufferLength = buffer.length;
 
     SQLSMALLINT direction = paramType_;
     paramType_ = SQL_PARAM_INPUT;

@@ -305,49 +305,39 @@ TMemoryStream* THstmt::ColStream(int col, SQLULEN row) {
 
 // ---- Writing -------------------------------------------------------------------------------
 
-void THstmt::StoreText(TColumnBuffer& c, SQLULEN row, const std::string& text, int col) {
-    unsigned char* e = c.Element(row);
-    if (!e) {
-        return;
+namespace {
+
+// A whole number into an integer element of the column's C type; false when it does not
+// fit.
+bool PutWhole(unsigned char* e, SQLSMALLINT cType, int64_t v) {
+    switch (cType) {
+    case SQL_C_SLONG:
+        return Fits<int32_t>(v) && (Put(e, static_cast<int32_t>(v)), true);
+    case SQL_C_ULONG:
+        return Fits<uint32_t>(v) && (Put(e, static_cast<uint32_t>(v)), true);
+    case SQL_C_SSHORT:
+        return Fits<int16_t>(v) && (Put(e, static_cast<int16_t>(v)), true);
+    case SQL_C_USHORT:
+        return Fits<uint16_t>(v) && (Put(e, static_cast<uint16_t>(v)), true);
+    case SQL_C_STINYINT:
+        return Fits<int8_t>(v) && (Put(e, static_cast<int8_t>(v)), true);
+    case SQL_C_UTINYINT:
+        return Fits<uint8_t>(v) && (Put(e, static_cast<uint8_t>(v)), true);
+    case SQL_C_BIT:
+        Put(e, static_cast<unsigned char>(v != 0));
+        return true;
+    default: // 64-bit
+        Put(e, v);
+        return true;
     }
-    SQLLEN& indicator = c.indicators[row - 1];
-    const std::string& name = colNames_[static_cast<size_t>(col - 1)];
-    auto tooLong = [&](size_t length, const char* unit) {
-        return EODBCExpress("A value of " + std::to_string(length) + " " + unit +
-                            " does not fit column " + name + " (" + std::to_string(c.columnSize) +
-                            ").");
-    };
+}
+
+// The text of a number, date or time into the element of a column of that C type.
+void PutParsed(const TColumnBuffer& c, unsigned char* e, const std::string& text) {
     auto invalid = [&](const char* kind) {
-        return EConvertError("'" + text + "' is not a valid " + kind + " for column " + name + ".");
+        return EConvertError("'" + text + "' is not a valid " + kind + " for column " + c.name +
+                             ".");
     };
-    switch (c.cType) {
-    case SQL_C_CHAR:
-    case SQL_C_BINARY: {
-        // The column's size counts characters (bytes for binary) and limits what is
-        // written, unless the database was seen to hold longer values (a driver's size
-        // for an unsized column is a guess). The elements widen to what is written.
-        const bool chars = c.cType == SQL_C_CHAR;
-        const size_t length = chars ? Utf8Length(text) : text.size();
-        if (!c.sizeExceeded && c.columnSize > 0 && length > c.columnSize) {
-            throw tooLong(length, chars ? "characters" : "bytes");
-        }
-        const auto bytes = static_cast<SQLLEN>(text.size()) + (chars ? 1 : 0);
-        if (bytes > c.elementSize) {
-            GrowElement(col, bytes);
-            e = c.Element(row);
-        }
-        std::memcpy(e, text.c_str(), static_cast<size_t>(bytes));
-        indicator = static_cast<SQLLEN>(text.size());
-        return;
-    }
-    default:
-        break;
-    }
-    // A number, date or time column has no empty value: an empty text is NULL there.
-    if (text.find_first_not_of(' ') == std::string::npos) {
-        indicator = SQL_NULL_DATA;
-        return;
-    }
     switch (c.cType) {
     case SQL_C_DOUBLE:
     case SQL_C_FLOAT: {
@@ -360,7 +350,7 @@ void THstmt::StoreText(TColumnBuffer& c, SQLULEN row, const std::string& text, i
             throw invalid("number");
         }
         c.cType == SQL_C_DOUBLE ? Put(e, v) : Put(e, static_cast<float>(v));
-        break;
+        return;
     }
     case SQL_C_TYPE_DATE: {
         SQL_DATE_STRUCT d{};
@@ -368,7 +358,7 @@ void THstmt::StoreText(TColumnBuffer& c, SQLULEN row, const std::string& text, i
             throw invalid("date");
         }
         Put(e, d);
-        break;
+        return;
     }
     case SQL_C_TYPE_TIME: {
         SQL_TIME_STRUCT t{};
@@ -376,7 +366,7 @@ void THstmt::StoreText(TColumnBuffer& c, SQLULEN row, const std::string& text, i
             throw invalid("time");
         }
         Put(e, t);
-        break;
+        return;
     }
     case SQL_C_TYPE_TIMESTAMP: {
         TDateTimeRec ts{};
@@ -384,46 +374,55 @@ void THstmt::StoreText(TColumnBuffer& c, SQLULEN row, const std::string& text, i
             throw invalid("date and time");
         }
         Put(e, ts);
-        break;
+        return;
     }
     default: {
         int64_t v = 0;
         if (!IsIntegerCType(c.cType) || !ParseInt64Text(text, v)) {
             throw invalid("whole number");
         }
-        bool fits = true;
-        switch (c.cType) {
-        case SQL_C_SLONG:
-            fits = Fits<int32_t>(v) && (Put(e, static_cast<int32_t>(v)), true);
-            break;
-        case SQL_C_ULONG:
-            fits = Fits<uint32_t>(v) && (Put(e, static_cast<uint32_t>(v)), true);
-            break;
-        case SQL_C_SSHORT:
-            fits = Fits<int16_t>(v) && (Put(e, static_cast<int16_t>(v)), true);
-            break;
-        case SQL_C_USHORT:
-            fits = Fits<uint16_t>(v) && (Put(e, static_cast<uint16_t>(v)), true);
-            break;
-        case SQL_C_STINYINT:
-            fits = Fits<int8_t>(v) && (Put(e, static_cast<int8_t>(v)), true);
-            break;
-        case SQL_C_UTINYINT:
-            fits = Fits<uint8_t>(v) && (Put(e, static_cast<uint8_t>(v)), true);
-            break;
-        case SQL_C_BIT:
-            Put(e, static_cast<unsigned char>(v != 0));
-            break;
-        default: // 64-bit
-            Put(e, v);
-            break;
+        if (!PutWhole(e, c.cType, v)) {
+            throw EConvertError(text + " is out of range for column " + c.name + ".");
         }
-        if (!fits) {
-            throw EConvertError(text + " is out of range for column " + name + ".");
-        }
-        break;
+        return;
     }
     }
+}
+
+} // namespace
+
+void THstmt::StoreText(TColumnBuffer& c, SQLULEN row, const std::string& text, int col) {
+    unsigned char* e = c.Element(row);
+    if (!e) {
+        return;
+    }
+    SQLLEN& indicator = c.indicators[row - 1];
+    if (c.cType == SQL_C_CHAR || c.cType == SQL_C_BINARY) {
+        // The column's size counts characters (bytes for binary) and limits what is
+        // written, unless the database was seen to hold longer values (a driver's size
+        // for an unsized column is a guess). The elements widen to what is written.
+        const bool chars = c.cType == SQL_C_CHAR;
+        const size_t length = chars ? Utf8Length(text) : text.size();
+        if (!c.sizeExceeded && c.columnSize > 0 && length > c.columnSize) {
+            throw EODBCExpress("A value of " + std::to_string(length) + " " +
+                               (chars ? "characters" : "bytes") + " does not fit column " + c.name +
+                               " (" + std::to_string(c.columnSize) + ").");
+        }
+        const auto bytes = static_cast<SQLLEN>(text.size()) + (chars ? 1 : 0);
+        if (bytes > c.elementSize) {
+            GrowElement(col, bytes);
+            e = c.Element(row);
+        }
+        std::memcpy(e, text.c_str(), static_cast<size_t>(bytes));
+        indicator = static_cast<SQLLEN>(text.size());
+        return;
+    }
+    // A number, date or time column has no empty value: an empty text is NULL there.
+    if (text.find_first_not_of(' ') == std::string::npos) {
+        indicator = SQL_NULL_DATA;
+        return;
+    }
+    PutParsed(c, e, text);
     indicator = c.elementSize;
 }
 
@@ -474,8 +473,8 @@ void THstmt::SetColDouble(int col, double value, SQLULEN row) {
     } else if (IsIntegerCType(c->cType) && std::isfinite(value)) {
         double r = std::nearbyint(value);
         if (r < -9223372036854775808.0 || r >= 9223372036854775808.0) {
-            throw EConvertError(FormatFloatSci(value) + " is out of range for column " +
-                                colNames_[static_cast<size_t>(col - 1)] + ".");
+            throw EConvertError(FormatFloatSci(value) + " is out of range for column " + c->name +
+                                ".");
         }
         SetColInt64(col, static_cast<int64_t>(r), row);
     } else {

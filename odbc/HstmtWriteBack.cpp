@@ -32,26 +32,16 @@ constexpr uint16_t kOperationCode[] = {rfInsert, rfUpdate, rfDelete, rfRefresh};
 // null buffer would unbind the column instead.
 char emptyLongValue[1] = {0};
 
-std::string JoinNames(const std::vector<std::string>& names, const std::vector<int>& cols,
+std::string JoinNames(const std::vector<TColumnBuffer>& columns, const std::vector<int>& cols,
                       const char* each, const char* separator) {
     std::string out;
     for (size_t i = 0; i < cols.size(); ++i) {
         if (i > 0) {
             out += separator;
         }
-        out += QuoteIdentifier(names[static_cast<size_t>(cols[i] - 1)]) + each;
+        out += QuoteIdentifier(columns[static_cast<size_t>(cols[i] - 1)].name) + each;
     }
     return out;
-}
-
-// Drivers (THdbc::DriverKey) whose SQLSetPos SQL_REFRESH re-reads another row than the
-// one asked for: PostgreSQL's over a server cursor refreshes the row after it.
-bool RefreshesAnotherRow(THdbc* hdbc) {
-    if (!hdbc) {
-        return false;
-    }
-    std::string key = AsciiUpper(hdbc->DriverKey());
-    return key.rfind("POSTGRESQL;", 0) == 0;
 }
 
 // What the operator is told when a write finds its row changed or deleted by another
@@ -123,19 +113,20 @@ void THstmt::InsertRow() {
 }
 
 void THstmt::KeepKeyValues(SQLULEN row) {
-    keyValues_.resize(static_cast<size_t>(NumCols()));
-    keyIndicators_.assign(static_cast<size_t>(NumCols()), SQL_NULL_DATA);
     for (int col = 1; col <= NumCols(); ++col) {
         unsigned char* element = nullptr;
         TColumnBuffer* c = Element(col, row, element);
-        const auto i = static_cast<size_t>(col - 1);
-        if (!c || !element) {
+        if (!c) {
+            continue;
+        }
+        c->keyIndicator = SQL_NULL_DATA;
+        if (!element) {
             continue;
         }
         // Sized once per result set: a prepared WHERE keeps the address.
-        keyValues_[i].resize(static_cast<size_t>(c->elementSize));
-        std::memcpy(keyValues_[i].data(), element, keyValues_[i].size());
-        keyIndicators_[i] = c->indicators[row - 1];
+        c->keyValue.resize(static_cast<size_t>(c->elementSize));
+        std::memcpy(c->keyValue.data(), element, c->keyValue.size());
+        c->keyIndicator = c->indicators[row - 1];
     }
     keyValuesKept_ = true;
 }
@@ -180,7 +171,7 @@ void THstmt::RefreshRow(SQLULEN row) {
         return;
     }
     SQLUINTEGER caps = WriteCapabilities();
-    if (RefreshesAnotherRow(hdbc_)) {
+    if (hdbc_ && hdbc_->Quirks().RefreshesAnotherRow()) {
         caps &= ~SQL_CA1_POS_REFRESH;
     }
     for (SQLULEN r : RowsToWrite(row, rfRefresh)) {
@@ -274,17 +265,11 @@ void THstmt::WriteByPosition(SQLULEN row, SQLUSMALLINT operation, unsigned noRow
 }
 
 void THstmt::BindLongForWrite() {
-    bool atExec = false;
-    bool asked = false;
+    const bool atExec = hdbc_ && hdbc_->Quirks().needLongDataLen;
     for (int col = 1; col <= NumCols(); ++col) {
         TColumnBuffer& c = columns_[static_cast<size_t>(col - 1)];
         if (!c.isLong) {
             continue;
-        }
-        if (!asked) {
-            std::string need = hdbc_ ? hdbc_->InfoString(SQL_NEED_LONG_DATA_LEN) : std::string();
-            atExec = !need.empty() && need[0] == 'Y';
-            asked = true;
         }
         SQLLEN& indicator = c.indicators[0];
         const auto size = static_cast<SQLLEN>(c.stream->Size());
@@ -325,19 +310,19 @@ void THstmt::UnbindLongForWrite(bool checked) {
 
 void THstmt::MarkReadOnlyColumns(SQLULEN row) {
     // Asked once per result set: the answer belongs to the columns, not to the row.
-    if (colReadOnly_.empty()) {
-        colReadOnly_.assign(static_cast<size_t>(NumCols()), 0);
+    if (!readOnlyAsked_) {
+        readOnlyAsked_ = true;
         for (int col = 1; col <= NumCols(); ++col) {
             SQLLEN updatable = SQL_ATTR_READWRITE_UNKNOWN;
             if (!Checked(SQLColAttribute(hstmt_, static_cast<SQLUSMALLINT>(col), SQL_DESC_UPDATABLE,
                                          nullptr, 0, nullptr, &updatable))) {
                 updatable = SQL_ATTR_READWRITE_UNKNOWN;
             }
-            colReadOnly_[static_cast<size_t>(col - 1)] = updatable == SQL_ATTR_READONLY;
+            columns_[static_cast<size_t>(col - 1)].readOnly = updatable == SQL_ATTR_READONLY;
         }
     }
     for (int col = 1; col <= NumCols(); ++col) {
-        if (colReadOnly_[static_cast<size_t>(col - 1)]) {
+        if (columns_[static_cast<size_t>(col - 1)].readOnly) {
             SetColIgnored(col, true, row);
         }
     }
@@ -456,7 +441,7 @@ std::string THstmt::GeneratedText(TWriteBack kind, SQLULEN row, bool byCursor,
         if (keyCols.empty()) {
             throw EODBCExpress("Unable to determine primary columns:  set PrimaryCols property.");
         }
-        return "WHERE " + JoinNames(colNames_, keyCols, " = ?", " AND ");
+        return "WHERE " + JoinNames(columns_, keyCols, " = ?", " AND ");
     };
     switch (kind) {
     case wbInsert:
@@ -469,18 +454,18 @@ std::string THstmt::GeneratedText(TWriteBack kind, SQLULEN row, bool byCursor,
             for (size_t i = 1; i < valueCols.size(); ++i) {
                 markers += ", ?";
             }
-            return "INSERT INTO " + table + " (" + JoinNames(colNames_, valueCols, "", ", ") +
+            return "INSERT INTO " + table + " (" + JoinNames(columns_, valueCols, "", ", ") +
                    ") VALUES (" + markers + ")";
         }
     case wbUpdate:
-        return "UPDATE " + table + " SET " + JoinNames(colNames_, valueCols, " = ?", ", ") + " " +
+        return "UPDATE " + table + " SET " + JoinNames(columns_, valueCols, " = ?", ", ") + " " +
                where();
     case wbDelete:
         valueCols.clear();
         return "DELETE FROM " + table + " " + where();
     case wbRefresh: {
         std::string text =
-            "SELECT " + JoinNames(colNames_, valueCols, "", ", ") + " FROM " + table + " ";
+            "SELECT " + JoinNames(columns_, valueCols, "", ", ") + " FROM " + table + " ";
         byCursor = false;
         valueCols.clear();
         return text + where();
@@ -558,9 +543,8 @@ void THstmt::BindWriteParams(THstmt& wb, SQLULEN row, const std::vector<int>& va
         }
         SQLLEN size = indicator;
         if (key) {
-            const auto i = static_cast<size_t>(col - 1);
-            element = keyValues_[i].data();
-            size = keyIndicators_[i];
+            element = c.keyValue.data();
+            size = c.keyIndicator;
         }
         if (!rebind) {
             wb.BindParam(n, c.cType, c.sqlType, element);

@@ -40,6 +40,40 @@ TFieldType FieldTypeOfSqlType(SQLSMALLINT sqlType, bool boundSigned) {
     }
 }
 
+SQLSMALLINT CTypeOfSqlType(SQLSMALLINT sqlType, bool isUnsigned) {
+    switch (sqlType) {
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_LONGVARCHAR:
+    case SQL_NUMERIC:
+    case SQL_DECIMAL:
+        return SQL_C_CHAR;
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+        return SQL_C_DOUBLE;
+    case SQL_REAL:
+        return SQL_C_FLOAT;
+    case SQL_INTEGER:
+        return isUnsigned ? SQL_C_ULONG : SQL_C_SLONG;
+    case SQL_SMALLINT:
+        return isUnsigned ? SQL_C_USHORT : SQL_C_SSHORT;
+    case SQL_TINYINT:
+        return isUnsigned ? SQL_C_UTINYINT : SQL_C_STINYINT;
+    case SQL_BIGINT:
+        return isUnsigned ? SQL_C_UBIGINT : SQL_C_SBIGINT;
+    case SQL_BIT:
+        return SQL_C_BIT;
+    case SQL_TYPE_DATE:
+        return SQL_C_TYPE_DATE;
+    case SQL_TYPE_TIME:
+        return SQL_C_TYPE_TIME;
+    case SQL_TYPE_TIMESTAMP:
+        return SQL_C_TYPE_TIMESTAMP;
+    default:
+        return SQL_C_BINARY;
+    }
+}
+
 SQLSMALLINT CTypeOfFieldType(TFieldType fieldType) {
     switch (fieldType) {
     case ftSmallint:

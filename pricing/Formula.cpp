@@ -1,6 +1,7 @@
 #include "pricing/Formula.h"
 
 #include "toolkit/Exceptions.h"
+#include "toolkit/NumberText.h"
 
 #include <charconv>
 #include <optional>
@@ -10,56 +11,8 @@ namespace zen {
 
 namespace {
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 bool IsOperator(char c) {
     return c == '*' || c == '+' || c == '-' || c == '/';
-}
-
-// Moves `i` past an optional sign and then past digits; returns how many digits.
-size_t SkipSignedDigits(std::string_view s, size_t& i, bool sign) {
-    if (sign && i < s.size() && (s[i] == '+' || s[i] == '-')) {
-        ++i;
-    }
-    size_t start = i;
-    while (i < s.size() && IsDigit(s[i])) {
-        ++i;
-    }
-    return i - start;
-}
-
-// Optional sign, digits with an optional point and fraction, optional exponent; nothing
-// else (no blanks, no "inf" or "nan"). A value beyond the range of a double is refused
-// rather than turned into an infinity.
-bool ReadNumber(std::string_view s, double& value) {
-    size_t i = 0;
-    size_t digits = SkipSignedDigits(s, i, true);
-    if (i < s.size() && s[i] == '.') {
-        ++i;
-        digits += SkipSignedDigits(s, i, false);
-    }
-    if (digits == 0) {
-        return false;
-    }
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        ++i;
-        if (SkipSignedDigits(s, i, true) == 0) {
-            return false;
-        }
-    }
-    if (i != s.size()) {
-        return false;
-    }
-    // from_chars takes no leading "+".
-    std::string_view body = s[0] == '+' ? s.substr(1) : s;
-    double v = 0;
-    auto [end, ec] = std::from_chars(body.data(), body.data() + body.size(), v);
-    if (ec != std::errc() || end != body.data() + body.size()) {
-        return false;
-    }
-    value = v;
-    return true;
 }
 
 // A group's value as the rest of the expression sees it: fixed, five decimals, a point.
@@ -151,7 +104,8 @@ TTerm TEvaluator::ReadTerm(std::string_view s, int depth) {
     }
     std::string text = t.Head;
     text.append(t.Rest);
-    if (ReadNumber(text, t.Value)) {
+    // A number token: the common grammar, no blanks, finite (toolkit/NumberText.h).
+    if (ParseDecimal(text, t.Value)) {
         t.Kind = TTermKind::Single;
     } else {
         Fail(std::string(kErrBadNumber) + text);

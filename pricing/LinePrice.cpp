@@ -120,6 +120,43 @@ bool FindPriceListRow(TCustomOEQuery& priceList, const std::string& partnerName,
     return false;
 }
 
+// What the partner's price list gives the line: a price (a row of kind "C") or a
+// discount, and the code of a price formula.
+struct TListEntry {
+    Currency price, discount;
+    std::string formulaCode;
+};
+
+TListEntry ListEntry(const TPricingDataSets& ds, TCustomOEDataSet& document,
+                     const std::string& direction, const TPartnerTerms& terms,
+                     const TArticleValues& article) {
+    TListEntry entry;
+    ds.tbLookSubjCenik.Open();
+    if (const char* column = PartnerColumn(document, direction)) {
+        if (FindPriceListRow(ds.tbLookSubjCenik, Text(document, column), terms, article)) {
+            entry.formulaCode = Text(ds.tbLookSubjCenik, "Formula");
+            // A row of kind "C" gives a price; any other kind a discount.
+            Currency value = Amount(ds.tbLookSubjCenik, "Cena");
+            if (Text(ds.tbLookSubjCenik, "Vrsta") == "C") {
+                entry.price = value;
+            } else {
+                entry.discount = value;
+            }
+        }
+    }
+    return entry;
+}
+
+// The line's values, the dataset put into editing when it is not.
+void WriteLinePrice(TDataSet& line, Currency price, Currency discount, double prodCena) {
+    if (line.State() != dsEdit && line.State() != dsInsert) {
+        line.Edit();
+    }
+    line.FieldByName("Cena")->SetAsFloat(price.ToDouble());
+    line.FieldByName("Rabat")->SetAsFloat(discount.ToDouble());
+    line.FieldByName("ProdCena")->SetAsFloat(prodCena);
+}
+
 } // namespace
 
 void IzrCenePozC(const TPricingDataSets& ds, TCustomOEDataSet& document, TDataSet& line,
@@ -139,21 +176,10 @@ void IzrCenePozC(const TPricingDataSets& ds, TCustomOEDataSet& document, TDataSe
             const Currency articleDiscount = customer ? article.Popust : Currency();
             const bool added = Text(ds.tbParameter, "NacIzrRabata") == "S";
 
-            Currency listPrice, discount;
-            std::string formulaCode;
-            ds.tbLookSubjCenik.Open();
-            if (const char* column = PartnerColumn(document, direction)) {
-                if (FindPriceListRow(ds.tbLookSubjCenik, Text(document, column), terms, article)) {
-                    formulaCode = Text(ds.tbLookSubjCenik, "Formula");
-                    // A row of kind "C" gives a price; any other kind a discount.
-                    Currency value = Amount(ds.tbLookSubjCenik, "Cena");
-                    if (Text(ds.tbLookSubjCenik, "Vrsta") == "C") {
-                        listPrice = value;
-                    } else {
-                        discount = value;
-                    }
-                }
-            }
+            const TListEntry entry = ListEntry(ds, document, direction, terms, article);
+            const Currency listPrice = entry.price;
+            Currency discount = entry.discount;
+            std::string formulaCode = entry.formulaCode;
             if (formulaCode.empty() && customer) {
                 formulaCode = article.Formula;
             }
@@ -221,13 +247,7 @@ void IzrCenePozC(const TPricingDataSets& ds, TCustomOEDataSet& document, TDataSe
 
             ApplyPriceMethod(terms.priceMethod, article.MpCena, added, price, discount);
 
-            const double prodCena = ds.tbLookMS.FieldByName("ProdCena")->AsFloat();
-            if (line.State() != dsEdit && line.State() != dsInsert) {
-                line.Edit();
-            }
-            line.FieldByName("Cena")->SetAsFloat(price.ToDouble());
-            line.FieldByName("Rabat")->SetAsFloat(discount.ToDouble());
-            line.FieldByName("ProdCena")->SetAsFloat(prodCena);
+            WriteLinePrice(line, price, discount, ds.tbLookMS.FieldByName("ProdCena")->AsFloat());
             return true;
         },
         &document);

@@ -2,8 +2,7 @@
 // and the filter settings.
 
 #include "toolkit/DataSet.h"
-
-#include <QString>
+#include "toolkit/Text.h"
 
 #include <utility>
 
@@ -20,10 +19,6 @@ std::string TrimRight(std::string s) {
         s.pop_back();
     }
     return s;
-}
-
-std::string Upper(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())).toUpper().toStdString();
 }
 
 } // namespace
@@ -53,8 +48,8 @@ bool TDataSet::RecordMatches(const std::vector<TField*>& fields, const TVariant&
                 std::string a = TrimRight(f->AsString());
                 std::string b = TrimRight(value.AsString());
                 if (options & loCaseInsensitive) {
-                    a = Upper(a);
-                    b = Upper(b);
+                    a = TextUpper(a);
+                    b = TextUpper(b);
                 }
                 match = (options & loPartialKey) ? a.compare(0, b.size(), b) == 0 : a == b;
             } else if (t == ftDate || t == ftTime || t == ftDateTime) {

@@ -311,10 +311,11 @@ std::string DateTimeToStr(TDateTime dt, const TFormatSettings& fs) {
     return s;
 }
 
-bool TryStrToDate(const std::string& text, TDateTime& out, const TFormatSettings& fs) {
-    // The order of day, month and year comes from the short date format; the numbers may
-    // be separated by the date separator, blanks or both.
-    char order[3];
+namespace {
+
+// The order of day, month and year in the short date format ("dmy", ...); "mdy" when the
+// format does not name all three.
+void DateOrder(const TFormatSettings& fs, char (&order)[3]) {
     int count = 0;
     for (size_t i = 0; i < fs.ShortDateFormat.size() && count < 3; ++i) {
         char c = static_cast<char>(std::tolower(static_cast<unsigned char>(fs.ShortDateFormat[i])));
@@ -327,42 +328,93 @@ bool TryStrToDate(const std::string& text, TDateTime& out, const TFormatSettings
         order[1] = 'd';
         order[2] = 'y';
     }
-    int values[3] = {0, 0, 0};
-    int digits[3] = {0, 0, 0};
-    size_t i = 0;
-    auto skipBlanks = [&] {
-        while (i < text.size() && text[i] == ' ') {
-            ++i;
-        }
-    };
+}
+
+void SkipBlanks(const std::string& text, size_t& i) {
+    while (i < text.size() && text[i] == ' ') {
+        ++i;
+    }
+}
+
+// Up to three numbers of a date from text[i], separated by the date separator, "/",
+// blanks or both, with i moved past them; how many were read, -1 for a text that is no
+// date (a number of five digits and more, a missing separator).
+int ReadDateNumbers(const std::string& text, size_t& i, const TFormatSettings& fs, int (&values)[3],
+                    int (&digits)[3]) {
     int found = 0;
-    skipBlanks();
+    SkipBlanks(text, i);
     while (found < 3) {
         if (i >= text.size() || !std::isdigit(static_cast<unsigned char>(text[i]))) {
             break;
         }
         while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
             if (digits[found] >= 4) {
-                return false;
+                return -1;
             }
             values[found] = values[found] * 10 + (text[i] - '0');
             ++digits[found];
             ++i;
         }
         ++found;
-        skipBlanks();
+        SkipBlanks(text, i);
         if (found < 3) {
             if (i < text.size() && (text[i] == fs.DateSeparator || text[i] == '/')) {
                 ++i;
-                skipBlanks();
+                SkipBlanks(text, i);
             } else if (found < 2) {
-                return false;
+                return -1;
             }
         } else if (i < text.size() && text[i] == fs.DateSeparator) {
             ++i; // "6. 12. 2026." ends with a separator in some locales
-            skipBlanks();
+            SkipBlanks(text, i);
         }
     }
+    return found;
+}
+
+// A year of one or two digits in the century window around the current year.
+int WindowedYear(int year, int yearDigits, const TFormatSettings& fs) {
+    if (yearDigits > 2) {
+        return year;
+    }
+    int base = CurrentYear() - fs.TwoDigitYearCenturyWindow;
+    year += base - base % 100;
+    return year <= base ? year + 100 : year;
+}
+
+// An optional time after the date, h:nn[:ss], to the end of the text; false when the
+// rest is no such time.
+bool ReadTimeRest(const std::string& text, size_t& i, const TFormatSettings& fs, TDateTime& t) {
+    int parts[3] = {0, 0, 0};
+    int np = 0;
+    while (np < 3 && i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+        int v = 0, nd = 0;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) && nd < 3) {
+            v = v * 10 + (text[i++] - '0');
+            ++nd;
+        }
+        parts[np++] = v;
+        if (i < text.size() && (text[i] == fs.TimeSeparator || text[i] == ':')) {
+            ++i;
+        } else {
+            break;
+        }
+    }
+    SkipBlanks(text, i);
+    return np >= 2 && i == text.size() && TryEncodeTime(parts[0], parts[1], parts[2], 0, t);
+}
+
+} // namespace
+
+bool TryStrToDate(const std::string& text, TDateTime& out, const TFormatSettings& fs) {
+    // The order of day, month and year comes from the short date format; the numbers may
+    // be separated by the date separator, blanks or both.
+    char order[3];
+    DateOrder(fs, order);
+    int values[3] = {0, 0, 0};
+    int digits[3] = {0, 0, 0};
+    size_t i = 0;
+    const int found = ReadDateNumbers(text, i, fs, values, digits);
     int year = 0, month = 0, day = 0;
     int yearDigits = 0;
     if (found == 3) {
@@ -390,40 +442,14 @@ bool TryStrToDate(const std::string& text, TDateTime& out, const TFormatSettings
     } else {
         return false;
     }
-    if (yearDigits <= 2) {
-        int current = CurrentYear();
-        int base = current - fs.TwoDigitYearCenturyWindow;
-        int century = base - base % 100;
-        year += century;
-        if (year <= base) {
-            year += 100;
-        }
-    }
     TDateTime date;
-    if (!TryEncodeDate(year, month, day, date)) {
+    if (!TryEncodeDate(WindowedYear(year, yearDigits, fs), month, day, date)) {
         return false;
     }
-    skipBlanks();
+    SkipBlanks(text, i);
     if (i < text.size()) {
-        // An optional time: h:nn[:ss]
-        int parts[3] = {0, 0, 0};
-        int np = 0;
-        while (np < 3 && i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
-            int v = 0, nd = 0;
-            while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) && nd < 3) {
-                v = v * 10 + (text[i++] - '0');
-                ++nd;
-            }
-            parts[np++] = v;
-            if (i < text.size() && (text[i] == fs.TimeSeparator || text[i] == ':')) {
-                ++i;
-            } else {
-                break;
-            }
-        }
-        skipBlanks();
         TDateTime t;
-        if (np < 2 || i != text.size() || !TryEncodeTime(parts[0], parts[1], parts[2], 0, t)) {
+        if (!ReadTimeRest(text, i, fs, t)) {
             return false;
         }
         date += t;

@@ -6,6 +6,7 @@
 #include "toolkit/DataSet.h"
 #include "toolkit/Exceptions.h"
 #include "toolkit/FieldInternal.h"
+#include "toolkit/Text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,21 +22,8 @@ constexpr int kMaxStringSize = 65535;
 
 // Bytes of text that hold at most chars characters of UTF-8 and at most maxBytes bytes.
 size_t Utf8Prefix(const std::string& text, int chars, size_t maxBytes) {
-    int seen = 0;
-    size_t i = 0;
-    for (; i < text.size() && i < maxBytes; ++i) {
-        bool lead = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-        if (lead && ++seen > chars) {
-            break;
-        }
-    }
-    // A cut at the byte limit must not split a character either.
-    if (i < text.size() && i == maxBytes) {
-        while (i > 0 && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) {
-            --i;
-        }
-    }
-    return i;
+    return std::min(Utf8LeftBytes(text, static_cast<size_t>(std::max(chars, 0))),
+                    Utf8FitBytes(text, maxBytes));
 }
 
 } // namespace

@@ -3,6 +3,9 @@
 #include "toolkit/Exceptions.h"
 #include "toolkit/Field.h"
 #include "toolkit/FieldDefs.h"
+#include "toolkit/FieldInternal.h"
+#include "toolkit/NativeValue.h"
+#include "toolkit/Text.h"
 
 #include <cstring>
 #include <limits>
@@ -18,16 +21,6 @@ bool IsTextParam(TFieldType t) {
 bool IsByteParam(TFieldType t) {
     return t == ftBytes || t == ftBlob || t == ftGraphic || t == ftParadoxOle || t == ftDBaseOle ||
            t == ftTypedBinary;
-}
-
-template <class T> void Store(void* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
-template <class T> T Load(const void* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
 }
 
 std::string TrimBlanks(const std::string& s) {
@@ -129,29 +122,29 @@ void TParam::GetData(void* buffer) const {
         if (s.size() > 65535) {
             throw EConvertError("The value of parameter '" + name_ + "' is too long");
         }
-        Store<uint16_t>(p, static_cast<uint16_t>(s.size()));
+        field_detail::Store<uint16_t>(p, static_cast<uint16_t>(s.size()));
         std::memcpy(p + 2, s.data(), s.size());
         break;
     }
     case ftSmallint:
-        Store<int16_t>(p, static_cast<int16_t>(checked(-32768, 32767)));
+        IntegerToNative(dataType_, checked(-32768, 32767), p);
         break;
     case ftWord:
-        Store<uint16_t>(p, static_cast<uint16_t>(checked(0, 65535)));
+        IntegerToNative(dataType_, checked(0, 65535), p);
         break;
     case ftBoolean:
-        Store<int16_t>(p, AsBoolean() ? 1 : 0);
+        IntegerToNative(dataType_, AsBoolean(), p);
         break;
     case ftInteger:
     case ftAutoInc:
-        Store<int32_t>(p, AsInteger());
+        IntegerToNative(dataType_, AsInteger(), p);
         break;
     case ftLargeint:
-        Store<int64_t>(p, AsLargeInt());
+        IntegerToNative(dataType_, AsLargeInt(), p);
         break;
     case ftFloat:
     case ftCurrency:
-        Store<double>(p, AsFloat());
+        FloatToNative(AsFloat(), p);
         break;
     case ftDate:
     case ftTime:
@@ -172,10 +165,7 @@ int TParam::GetData(void* buffer, int size) const {
     auto* p = static_cast<char*>(buffer);
     if (IsTextParam(dataType_) && size > 0) {
         std::string s = AsString();
-        auto n = static_cast<size_t>(size - 1);
-        while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) {
-            --n; // s[n] continues a character that would be split
-        }
+        const size_t n = Utf8FitBytes(s, static_cast<size_t>(size - 1));
         std::memcpy(p, s.data(), n);
         p[n] = '\0';
         return static_cast<int>(n + 1);
@@ -200,7 +190,7 @@ void TParam::SetData(const void* buffer, int size) {
         return;
     }
     if (dataType_ == ftVarBytes) {
-        size_t len = n < 2 ? 0 : std::min<size_t>(Load<uint16_t>(p), n - 2);
+        size_t len = n < 2 ? 0 : std::min<size_t>(field_detail::Load<uint16_t>(p), n - 2);
         value_ = TVariant(std::string(n < 2 ? p : p + 2, len));
         return;
     }
@@ -214,26 +204,24 @@ void TParam::SetData(const void* buffer, int size) {
     }
     switch (dataType_) {
     case ftSmallint:
-        value_ = TVariant(Load<int16_t>(p));
+        value_ = TVariant(static_cast<int16_t>(NativeToInteger(dataType_, p)));
         break;
     case ftWord:
-        value_ = TVariant(int32_t{Load<uint16_t>(p)});
-        break;
-    case ftBoolean:
-        value_ = TVariant(Load<int16_t>(p) != 0);
-        break;
     case ftInteger:
     case ftAutoInc:
-        value_ = TVariant(Load<int32_t>(p));
+        value_ = TVariant(static_cast<int32_t>(NativeToInteger(dataType_, p)));
+        break;
+    case ftBoolean:
+        value_ = TVariant(NativeToInteger(dataType_, p) != 0);
         break;
     case ftLargeint:
-        value_ = TVariant(Load<int64_t>(p));
+        value_ = TVariant(NativeToInteger(dataType_, p));
         break;
     case ftFloat:
-        value_ = TVariant(Load<double>(p));
+        value_ = TVariant(NativeToFloat(p));
         break;
     case ftCurrency:
-        value_ = TVariant(Currency::FromDouble(Load<double>(p)));
+        value_ = TVariant(Currency::FromDouble(NativeToFloat(p)));
         break;
     default: // the date-time forms
         value_ = TVariant::FromDateTime(NativeToDateTime(dataType_, p));

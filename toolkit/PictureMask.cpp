@@ -1,5 +1,7 @@
 #include "toolkit/PictureMask.h"
 
+#include "toolkit/Text.h"
+
 #include <QChar>
 
 #include <algorithm>
@@ -16,41 +18,10 @@ constexpr char32_t kStray = 0xFFFFFFFF;
 // Decodes the character at text[i] and advances i past it; an invalid sequence (truncated,
 // overlong, a surrogate, beyond U+10FFFF) yields kStray for its first byte alone.
 char32_t DecodeAt(std::string_view text, size_t& i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-        ++i;
-        return lead;
-    }
-    size_t len = 0;
-    char32_t cp = 0, least = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        len = 2, cp = lead & 0x1F, least = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        len = 3, cp = lead & 0x0F, least = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        len = 4, cp = lead & 0x07, least = 0x10000;
-    } else {
-        ++i;
-        return kStray;
-    }
-    if (text.size() - i < len) {
-        ++i;
-        return kStray;
-    }
-    for (size_t k = 1; k < len; ++k) {
-        const auto c = static_cast<unsigned char>(text[i + k]);
-        if ((c & 0xC0) != 0x80) {
-            ++i;
-            return kStray;
-        }
-        cp = (cp << 6) | (c & 0x3F);
-    }
-    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        ++i;
-        return kStray;
-    }
-    i += len;
-    return cp;
+    char32_t cp = 0;
+    const size_t length = Utf8Decode(text, i, cp);
+    i += length == 0 ? 1 : length;
+    return length == 0 ? kStray : cp;
 }
 
 std::vector<char32_t> Decode(std::string_view text) {

@@ -1,5 +1,7 @@
 #include "toolkit/Text.h"
 
+#include <QString>
+
 namespace zen {
 
 namespace {
@@ -8,9 +10,24 @@ bool IsContinuation(unsigned char c) {
     return (c & 0xC0) == 0x80;
 }
 
-// The length of the well-formed UTF-8 sequence at text[i] and its code point; 0 when the
-// byte there starts none (a stray continuation, an overlong form, a surrogate, past U+10FFFF).
-size_t DecodeUtf8(std::string_view text, size_t i, char32_t& cp) {
+// The letters from..from+25 moved to to..to+25; every other byte as it is.
+std::string ShiftCase(std::string_view text, char from, char to) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= from && c <= from + 25) {
+            c = static_cast<char>(c - from + to);
+        }
+    }
+    return out;
+}
+
+bool IsUnprintable(char32_t cp) {
+    return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0x2028 || cp == 0x2029;
+}
+
+} // namespace
+
+size_t Utf8Decode(std::string_view text, size_t i, char32_t& cp) {
     const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char lead = byte(i);
     if (lead < 0x80) {
@@ -45,12 +62,6 @@ size_t DecodeUtf8(std::string_view text, size_t i, char32_t& cp) {
     return length;
 }
 
-bool IsUnprintable(char32_t cp) {
-    return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0x2028 || cp == 0x2029;
-}
-
-} // namespace
-
 std::string PrintableLines(std::string_view text) {
     std::string out;
     for (size_t start = 0;;) {
@@ -70,7 +81,7 @@ std::string PrintableText(std::string_view text) {
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
         char32_t cp = 0;
-        const size_t length = DecodeUtf8(text, i, cp);
+        const size_t length = Utf8Decode(text, i, cp);
         if (length == 0 || IsUnprintable(cp)) {
             out += kReplacement;
             i += length == 0 ? 1 : length;
@@ -92,17 +103,32 @@ size_t Utf8Length(std::string_view text) {
     return n;
 }
 
-std::string Utf8Left(std::string_view text, size_t chars) {
+size_t Utf8LeftBytes(std::string_view text, size_t chars) {
     size_t count = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         if (!IsContinuation(static_cast<unsigned char>(text[i]))) {
             if (count == chars) {
-                return std::string(text.substr(0, i));
+                return i;
             }
             ++count;
         }
     }
-    return std::string(text);
+    return text.size();
+}
+
+std::string Utf8Left(std::string_view text, size_t chars) {
+    return std::string(text.substr(0, Utf8LeftBytes(text, chars)));
+}
+
+size_t Utf8FitBytes(std::string_view text, size_t maxBytes) {
+    if (maxBytes >= text.size()) {
+        return text.size();
+    }
+    size_t n = maxBytes;
+    while (n > 0 && IsContinuation(static_cast<unsigned char>(text[n]))) {
+        --n; // text[n] continues a character that would be split
+    }
+    return n;
 }
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -125,13 +151,17 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 std::string AsciiUpper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return out;
+    return ShiftCase(text, 'a', 'A');
+}
+
+std::string AsciiLower(std::string_view text) {
+    return ShiftCase(text, 'A', 'a');
+}
+
+std::string TextUpper(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
+        .toUpper()
+        .toStdString();
 }
 
 } // namespace zen

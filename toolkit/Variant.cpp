@@ -1,6 +1,7 @@
 #include "toolkit/Variant.h"
 
 #include "toolkit/Exceptions.h"
+#include "toolkit/NumberText.h"
 
 #include <charconv>
 #include <cmath>
@@ -156,50 +157,11 @@ std::string FloatToText(double value) {
 }
 
 bool TryTextToFloat(const std::string& text, double& out) {
-    std::string s = TrimBlanks(text);
-    size_t start = (!s.empty() && s[0] == '+') ? 1 : 0;
-    if (start < s.size() && (s[start] == '-' || s[start] == '+') && start == 1) {
-        return false;
-    }
-    // from_chars would take "inf" and "nan"; a number must have a digit.
-    bool digit = false;
-    for (size_t i = start; i < s.size(); ++i) {
-        char c = s[i];
-        if (c >= '0' && c <= '9') {
-            digit = true;
-        } else if (c != '.' && c != 'e' && c != 'E' && c != '-' && c != '+') {
-            return false;
-        }
-    }
-    if (!digit) {
-        return false;
-    }
-    double v = 0;
-    const char* first = s.data() + start;
-    const char* last = s.data() + s.size();
-    auto r = std::from_chars(first, last, v, std::chars_format::general);
-    if (r.ec != std::errc() || r.ptr != last || !std::isfinite(v)) {
-        return false;
-    }
-    out = v;
-    return true;
+    return ParseDecimal(TrimBlanks(text), out);
 }
 
 bool TryTextToInt64(const std::string& text, int64_t& out) {
-    std::string s = TrimBlanks(text);
-    size_t start = (!s.empty() && s[0] == '+') ? 1 : 0;
-    if (start == s.size() || s[start] == '+' || (start == 1 && s[start] == '-')) {
-        return false;
-    }
-    const char* first = s.data() + start;
-    const char* last = s.data() + s.size();
-    int64_t v = 0;
-    auto r = std::from_chars(first, last, v, 10);
-    if (r.ec != std::errc() || r.ptr != last) {
-        return false;
-    }
-    out = v;
-    return true;
+    return ParseInteger(TrimBlanks(text), out);
 }
 
 double TextToFloat(const std::string& text) {

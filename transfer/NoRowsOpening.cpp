@@ -10,7 +10,7 @@ namespace {
 // The designed lines before the one that begins the ORDER BY clause, and the condition
 // that no row meets. The designs of the run's datasets have no WHERE clause, and a lookup
 // cuts its query's head at "WHERE" as it would at "ORDER BY".
-std::vector<std::string> NoRowsQuery(const TStringList& design) {
+std::vector<std::string> NoRowsQuery(const std::vector<std::string>& design) {
     std::vector<std::string> lines;
     for (const std::string& line : design) {
         const size_t start = line.find_first_not_of(" \t\r\n");
@@ -30,11 +30,11 @@ TNoRowsOpening::~TNoRowsOpening() {
 }
 
 void TNoRowsOpening::Open(TOEQuery& dataSet, bool receives) {
-    designs_.emplace_back(&dataSet, dataSet.SQL().Lines());
+    opened_.push_back(&dataSet);
     if (receives) {
         receiving_.push_back(&dataSet);
     }
-    dataSet.SetSQL(NoRowsQuery(dataSet.SQL()));
+    dataSet.SetNarrowedSQL(NoRowsQuery(dataSet.DesignedSQL()));
     dataSet.Open();
 }
 
@@ -46,7 +46,7 @@ void TNoRowsOpening::Reopen() {
 }
 
 void TNoRowsOpening::Restore() noexcept {
-    for (auto& [dataSet, design] : designs_) {
+    for (TOEQuery* dataSet : opened_) {
         // Closing may fail with the connection gone; the design goes back all the same, and
         // the failure that matters is the run's own.
         try {
@@ -54,11 +54,11 @@ void TNoRowsOpening::Restore() noexcept {
         } catch (...) {
         }
         try {
-            dataSet->SetSQL(design);
+            dataSet->RestoreDesign();
         } catch (...) {
         }
     }
-    designs_.clear();
+    opened_.clear();
     receiving_.clear();
 }
 

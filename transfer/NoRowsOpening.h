@@ -8,8 +8,6 @@
 // rows (a lookup rebuilds its query from the same head), those that receive invoices are
 // reopened now and then, and all get their designs back at the end.
 
-#include <string>
-#include <utility>
 #include <vector>
 
 namespace zen {
@@ -36,7 +34,7 @@ public:
     void Restore() noexcept;
 
 private:
-    std::vector<std::pair<TOEQuery*, std::vector<std::string>>> designs_;
+    std::vector<TOEQuery*> opened_; // each keeps its design (TCustomOEQuery::DesignedSQL)
     std::vector<TOEQuery*> receiving_;
 };
 

@@ -84,8 +84,8 @@ void TTransfer::InvoicePhase() {
     THdbc& db = *c_.Database;
     // Where ending a transaction closes the open cursors, the datasets that stay open
     // across invoices are opened again after each one.
-    reopenAfterCommit_ = db.InfoInteger(SQL_CURSOR_COMMIT_BEHAVIOR) != SQL_CB_PRESERVE;
-    reopenAfterRollback_ = db.InfoInteger(SQL_CURSOR_ROLLBACK_BEHAVIOR) != SQL_CB_PRESERVE;
+    reopenAfterCommit_ = !db.Quirks().cursorsSurviveCommit;
+    reopenAfterRollback_ = !db.Quirks().cursorsSurviveRollback;
     db.SetAutoCommit(false);
     TInvoiceSummary invoice;
     try {

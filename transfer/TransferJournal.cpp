@@ -106,18 +106,6 @@ bool NextRow(sqlite3_stmt* s, sqlite3* db) {
     return rc == SQLITE_ROW;
 }
 
-// The name MoveAside will give a damaged file; asked before the move, since it is the
-// first free one.
-std::filesystem::path AsideName(const std::filesystem::path& file) {
-    for (int n = 1;; ++n) {
-        std::filesystem::path target = file;
-        target += n == 1 ? ".damaged" : ".damaged" + std::to_string(n);
-        if (!std::filesystem::exists(target)) {
-            return target;
-        }
-    }
-}
-
 } // namespace
 
 struct TTransferJournal::Db {
@@ -158,13 +146,9 @@ TTransferJournal::TTransferJournal(const std::filesystem::path& file)
         db_->recordKey.reset();
         db_->confirmKeys.reset();
         db_->handle.reset();
-        std::filesystem::path target = AsideName(file_);
-        MoveAside(file_);
         // The write-ahead log goes with its file: it may hold the latest keys, which the
         // copy set aside must keep, and it belongs to no new journal.
-        std::error_code ec;
-        std::filesystem::rename(file_.string() + "-wal", target.string() + "-wal", ec);
-        std::filesystem::remove(file_.string() + "-shm", ec);
+        const std::filesystem::path target = MoveAside(file_);
         movedAside_ = target;
         LogException(EDatabaseError("The transfer journal " + file_.string() +
                                     " was damaged; moved to " + target.string() +

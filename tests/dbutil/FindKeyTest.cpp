@@ -143,6 +143,47 @@ TEST_P(FindKeyTest, RepeatedLookupsKeepTheQueryAtOneLength) {
     EXPECT_TRUE(test::ReadExceptionLog().empty());
 }
 
+// A lookup narrows the query the dataset was designed with and keeps that design apart:
+// however often it was narrowed, the design comes back as it was written, every lookup is
+// built from it, and a query set meanwhile becomes the design.
+TEST_P(FindKeyTest, TheDesignIsKeptThroughLookupsAndGivenBackWhole) {
+    TOEQuery& ds = Query("Ms", "IDENT");
+    const std::vector<std::string> design{"select * from Ms ", "order by Ident desc "};
+    ds.SetSQL(design);
+    EXPECT_FALSE(ds.Narrowed());
+    EXPECT_TRUE(sqlFindKey(ds, "Ident", Keys{"A1"}));
+    TCaughtFault caught;
+    EXPECT_TRUE(sqlFindKeyBound(ds, "Ident", "B1", caught));
+    EXPECT_TRUE(sqlFindKey(ds, "Ident", Keys{"AB1"}));
+    EXPECT_EQ(Line(), " SELECT * FROM MS   WHERE  Ident = 'AB1'");
+    EXPECT_TRUE(ds.Narrowed());
+    EXPECT_EQ(ds.DesignedSQL(), design);
+
+    ds.RestoreDesign();
+    EXPECT_FALSE(ds.Narrowed());
+    EXPECT_FALSE(ds.Active());
+    EXPECT_EQ(ds.SQL().Lines(), design);
+    ds.Open();
+    int rows = 0;
+    std::string last = Current("Ident");
+    for (ds.First(); !ds.Eof(); ds.Next(), ++rows) {
+        EXPECT_LE(Current("Ident"), last) << "the design's order";
+        last = Current("Ident");
+    }
+    EXPECT_EQ(std::to_string(rows),
+              test::OdbcTestEnv::Get().Scalar(dsn, "SELECT COUNT(*) FROM Ms"));
+
+    EXPECT_TRUE(sqlFindKey(ds, "Ident", Keys{"A1"}));
+    const std::vector<std::string> other{"SELECT Ident FROM Ms"};
+    ds.SetSQL(other);
+    EXPECT_FALSE(ds.Narrowed()) << "a query set from outside is the new design";
+    EXPECT_TRUE(sqlFindKey(ds, "Ident", Keys{"B1"}));
+    EXPECT_EQ(Line(), " SELECT IDENT FROM MS WHERE  Ident = 'B1'");
+    ds.RestoreDesign();
+    EXPECT_EQ(ds.SQL().Lines(), other);
+    EXPECT_FALSE(caught);
+}
+
 TEST_P(FindKeyTest, ThreeKeyColumns) {
     Exec({"INSERT INTO SubjektCenik (Subjekt, Ident, PreIzd, Cena) VALUES ('A', 'B', 'C', 3)",
           "INSERT INTO SubjektCenik (Subjekt, Ident, PreIzd, Cena) VALUES ('A', 'B', 'D', 4)"});

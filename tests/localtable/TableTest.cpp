@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
+#include <sqlite3.h>
 
 namespace zen {
 namespace {
@@ -110,6 +112,49 @@ TEST_F(TableTest, TextsAreCutToTheirSizeInCharacters) {
     t.First();
     EXPECT_EQ(t.FieldByName("Placnik")->AsString(), "Čebelarsko društvo Črni vrh na");
     EXPECT_EQ(t.FieldByName("StRac")->AsString(), "R-1");
+}
+
+// A Boolean is 0 or 1 in the record buffer: one that another program stored as a number
+// whose low 16 bits are 0 still reads as true, and is written back as 1.
+TEST_F(TableTest, BooleansAreZeroOrOneWhateverNumberTheFileHolds) {
+    TTable t;
+    DefineVeskPrenosRac(t);
+    t.FieldDefs().Add("Potrjen", ftBoolean);
+    t.CreateTable();
+    t.Open();
+    AddWorking(t, "Ana", "Kupec", "Ident", 1);
+    t.Close();
+    const std::filesystem::path file = AliasDirectory("TevrinTemp") / "TVeskPrenosRac.db";
+    auto stored = [&] {
+        sqlite3* db = nullptr;
+        EXPECT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(db, "SELECT Potrjen FROM TVeskPrenosRac", -1, &s, nullptr);
+        const int64_t v = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : -1;
+        sqlite3_finalize(s);
+        sqlite3_close(db);
+        return v;
+    };
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(
+        sqlite3_exec(db, "UPDATE TVeskPrenosRac SET Potrjen = 65536", nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    sqlite3_close(db);
+
+    t.Open();
+    t.First();
+    TField* flag = t.FieldByName("Potrjen");
+    EXPECT_TRUE(flag->AsBoolean());
+    EXPECT_EQ(flag->AsInteger(), 1);
+    t.Edit();
+    t.FieldByName("Kupec")->SetAsString("Drugi");
+    t.Post();
+    EXPECT_EQ(stored(), 1);
+    t.Edit();
+    flag->SetAsBoolean(false);
+    t.Post();
+    EXPECT_EQ(stored(), 0);
 }
 
 TEST_F(TableTest, ReCreationEmptiesTheTable) {

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <utility>
+
 namespace zen {
 namespace {
 
@@ -70,11 +73,18 @@ TEST(ColumnText, NumbersAreReadWholeAndRoundedToEven) {
     EXPECT_FALSE(ParseDoubleText("2,5", d));
     EXPECT_FALSE(ParseDoubleText("12a", d));
     EXPECT_FALSE(ParseDoubleText("", d));
+    EXPECT_FALSE(ParseDoubleText("+-5", d)) << "one sign, as every reader takes numbers";
+    // A database's NaN or infinity is read as what it is, not as 0.
+    EXPECT_TRUE(ParseDoubleText(" NaN", d));
+    EXPECT_TRUE(std::isnan(d));
+    EXPECT_TRUE(ParseDoubleText("-Infinity", d));
+    EXPECT_TRUE(std::isinf(d));
     int64_t i = 0;
     EXPECT_TRUE(ParseInt64Text("-42", i));
     EXPECT_EQ(i, -42);
     EXPECT_FALSE(ParseInt64Text("12a", i));
     EXPECT_FALSE(ParseInt64Text("2.5", i));
+    EXPECT_FALSE(ParseInt64Text("+-5", i));
     EXPECT_FALSE(ParseInt64Text("99999999999999999999", i));
 
     EXPECT_EQ(RoundToInt32(2.5), 2);
@@ -159,6 +169,28 @@ TEST(TypeMapping, SqlTypesGiveFieldTypesAndParametersTheirCTypes) {
     EXPECT_EQ(CTypeOfFieldType(ftCurrency), SQL_C_DOUBLE);
     EXPECT_EQ(CTypeOfFieldType(ftMemo), SQL_C_CHAR);
     EXPECT_EQ(SqlTypeOfCType(SQL_C_USHORT), SQL_SMALLINT);
+    // A column's C type and its element: every fixed-size SQL type is read into exactly its
+    // C form, and back to an SQL type of its own kind.
+    EXPECT_EQ(CTypeOfSqlType(SQL_DECIMAL, false), SQL_C_CHAR);
+    EXPECT_EQ(CTypeOfSqlType(SQL_INTEGER, true), SQL_C_ULONG);
+    const std::pair<SQLSMALLINT, size_t> fixed[] = {
+        {SQL_DOUBLE, sizeof(SQLDOUBLE)},
+        {SQL_REAL, sizeof(SQLREAL)},
+        {SQL_INTEGER, sizeof(SQLINTEGER)},
+        {SQL_SMALLINT, sizeof(SQLSMALLINT)},
+        {SQL_TINYINT, 1},
+        {SQL_BIGINT, sizeof(SQLBIGINT)},
+        {SQL_BIT, 1},
+        {SQL_TYPE_DATE, sizeof(SQL_DATE_STRUCT)},
+        {SQL_TYPE_TIME, sizeof(SQL_TIME_STRUCT)},
+        {SQL_TYPE_TIMESTAMP, sizeof(SQL_TIMESTAMP_STRUCT)}};
+    for (auto [sqlType, size] : fixed) {
+        for (bool isUnsigned : {false, true}) {
+            const SQLSMALLINT cType = CTypeOfSqlType(sqlType, isUnsigned);
+            EXPECT_EQ(CTypeSize(cType), static_cast<SQLLEN>(size)) << sqlType;
+            EXPECT_EQ(SqlTypeOfCType(cType), sqlType) << sqlType;
+        }
+    }
     EXPECT_EQ(SqlTypeOfCType(SQL_C_WCHAR), 99);
     EXPECT_EQ(CTypeSize(SQL_C_TYPE_TIMESTAMP), 16);
     EXPECT_EQ(ParamTypeOfOdbc(SQL_RETURN_VALUE), ptResult);

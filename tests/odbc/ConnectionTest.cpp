@@ -65,6 +65,37 @@ TEST_P(ConnectionTest, ConnectsOnceWithSQLConnectAndDisconnectsOnce) {
     EXPECT_EQ(events.afterDisconnect, 1);
 }
 
+// The driver's record is read at connect and read anew when the same connection opens
+// over the other driver, so that no answer of the first driver is kept for the second.
+TEST_P(ConnectionTest, DriverQuirksReadAtConnectAndRenewedOnReconnect) {
+    for (TestDriver d : {GetParam(), GetParam() == TestDriver::SQLite ? TestDriver::PostgreSQL
+                                                                      : TestDriver::SQLite}) {
+        ZEN_REQUIRE_DRIVER(d);
+        const test::DsnInfo other = OdbcTestEnv::Get().Dsn(d);
+        db->Disconnect();
+        db->SetDataSource(other.dsn);
+        db->SetUserName(other.user);
+        db->SetPassword(other.password);
+        const bool sqlite = d == TestDriver::SQLite;
+        const TDriverQuirks& q = db->Quirks();
+        EXPECT_TRUE(db->Connected());
+        EXPECT_EQ(q.kind, sqlite ? TDbmsKind::SQLite : TDbmsKind::PostgreSQL);
+        EXPECT_EQ(q.ScrollReadsWhole(), sqlite);
+        EXPECT_EQ(q.RefreshesAnotherRow(), !sqlite);
+        EXPECT_EQ(db->DriverKey(),
+                  db->InfoString(SQL_DBMS_NAME) + ";" + db->InfoString(SQL_DRIVER_NAME));
+        EXPECT_EQ(q.cursorsSurviveCommit,
+                  db->InfoInteger(SQL_CURSOR_COMMIT_BEHAVIOR) == SQL_CB_PRESERVE);
+        EXPECT_EQ(q.CursorAttributes(SQL_CURSOR_STATIC),
+                  db->InfoInteger(SQL_STATIC_CURSOR_ATTRIBUTES1));
+        EXPECT_EQ(q.getDataExtensions, db->InfoInteger(SQL_GETDATA_EXTENSIONS));
+    }
+    EXPECT_EQ(DbmsKindOf("sqlite"), TDbmsKind::SQLite);
+    EXPECT_EQ(DbmsKindOf("PostgreSQL 16"), TDbmsKind::PostgreSQL);
+    EXPECT_EQ(DbmsKindOf("Microsoft SQL Server"), TDbmsKind::Other);
+    EXPECT_EQ(DbmsKindOf(""), TDbmsKind::Other);
+}
+
 TEST_P(ConnectionTest, DriverNameSwitchesToSQLDriverConnectWithTheExactString) {
     db->SetDriver("SQL Server");
     EXPECT_TRUE(db->UsesDriverConnect());

@@ -2,8 +2,12 @@
 #include "support/TestSupport.h"
 #include "toolkit/Exceptions.h"
 #include "toolkit/FieldDefs.h"
+#include "toolkit/NumberText.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
 
 using namespace zen;
 
@@ -108,6 +112,33 @@ TEST(VariantTest, TextNumberParsing) {
     EXPECT_FALSE(TryTextToInt64("1.0", i));
     EXPECT_TRUE(TryTextToInt64(" -42 ", i));
     EXPECT_EQ(i, -42);
+}
+
+// The grammar every number reader shares; blanks are the reader's to trim, and only a
+// database's text may name a value that is no finite number.
+TEST(VariantTest, OneNumberGrammarForEveryReader) {
+    double d = 7;
+    for (const char* good : {"5.", ".5", "-0.5e-3", "+12", "1E+2"}) {
+        EXPECT_TRUE(ParseDecimal(good, d)) << good;
+    }
+    for (const char* bad :
+         {".", "1e", "1e+", " 5", "5 ", "+-5", "--5", "1,5", "0x10", "nan", "inf", "1e999", ""}) {
+        EXPECT_FALSE(ParseDecimal(bad, d)) << bad;
+    }
+    EXPECT_TRUE(ParseDecimal("-Infinity", d, TNonFinite::Accepted));
+    EXPECT_TRUE(std::isinf(d) && d < 0);
+    EXPECT_TRUE(ParseDecimal("NaN", d, TNonFinite::Accepted));
+    EXPECT_TRUE(std::isnan(d));
+    EXPECT_FALSE(ParseDecimal("+-inf", d, TNonFinite::Accepted));
+    int64_t i = 7;
+    EXPECT_TRUE(ParseInteger("-9223372036854775808", i));
+    EXPECT_EQ(i, INT64_MIN);
+    EXPECT_TRUE(ParseInteger("+5", i));
+    EXPECT_EQ(i, 5);
+    for (const char* bad : {"+-5", "-+5", "+", "-", "5e2", " 5", "9223372036854775808"}) {
+        EXPECT_FALSE(ParseInteger(bad, i)) << bad;
+    }
+    EXPECT_EQ(i, 5) << "a refused text leaves the value";
 }
 
 TEST(FieldDefsTest, DefinitionsAndIndexes) {
