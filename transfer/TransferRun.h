@@ -2,13 +2,13 @@
 // TTransfer, the transfer run: from "Prenos" to "Dodajanje zaključeno !" or the error report. It
 // checks the inputs, signs on, reads every record of the transfer file and checks its
 // customer, payer and article, logs the records that fail, and writes one invoice per
-// payer: its lines, then its header, in one transaction of its own, numbered in the series
-// as the database holds it at that moment. An invoice that cannot be priced, or whose
-// payer is gone, is rolled back whole and logged like a failed record; any other failure of
-// an invoice rolls it back and ends the run. The invoices committed before stay, and each
-// is in the transfer journal before it commits, so that transferring the same file into
-// the same data source again is asked about first. One run at a time in a home directory
-// (TRunLock).
+// payer: its lines, then its header, numbered in the series as the database holds it at that
+// moment, committed in groups of invoices. An invoice that cannot be priced, or whose payer
+// is gone, writes nothing and is logged like a failed record; any other failure of an
+// invoice rolls its group back and ends the run. The groups committed before stay, and each
+// invoice is in the transfer journal before it commits, so that transferring the same file
+// into the same data source again is asked about first. One run at a time in a home
+// directory (TRunLock).
 //
 // The window's "Prenos" and the run without a window both call Execute on the objects of
 // CreateTransferComponents; everything said or asked goes through TTransferUi.
