@@ -159,6 +159,7 @@ bool TTransfer::WriteInvoiceOrLog(TInvoiceSummary& invoice) {
             CancelUnposted();
             if (run_.Group.empty()) {
                 c_.Database->Rollback();
+                run_.SeriesNext = 0;
                 ReopenDataSets(run_.ReopenAfterRollback);
             } else {
                 DropInvoiceLines(invoice.Kljuc);
@@ -241,13 +242,19 @@ int TTransfer::CountPayers() {
     return payers;
 }
 
-// The number of the invoice about to be written, inside its transaction: the series is
-// locked against other writers first and then read as it now stands, so that a document
-// another program added during the run shifts our numbers instead of colliding with them.
-// A dry run rolls its invoices back, so it counts on from its own last number.
+// The number of the invoice about to be written, inside its group's transaction. The
+// group's first invoice locks the series against other writers and then reads it as it now
+// stands, so that a document another program added during the run shifts our numbers
+// instead of colliding with them; the lock lasts to the group's end, so the group's other
+// invoices count on from it. A program that writes without the lock and takes one of those
+// numbers first is met by the retry (WriteInvoiceOrLog), which reads the series again. A dry
+// run rolls its invoices back, so it counts on from its own last number.
 int TTransfer::TakeDocumentNumber() {
-    LockSeries(*c_.Database, run_.Prefix);
-    return std::max(NovaStevGlavC(*c_.Database, run_.Prefix), run_.LastNumber + 1);
+    if (run_.SeriesNext == 0) {
+        LockSeries(*c_.Database, run_.Prefix);
+        run_.SeriesNext = std::max(NovaStevGlavC(*c_.Database, run_.Prefix), run_.LastNumber + 1);
+    }
+    return run_.SeriesNext;
 }
 
 // The invoice of the working table's current payer: its header and lines made in memory,
@@ -345,6 +352,7 @@ void TTransfer::WriteInvoice(TInvoiceSummary& invoice) {
     run_.GroupLines += line.Poz;
     // A dry run's next invoice counts on from here, whatever its group's end rolls back.
     run_.LastNumber = number;
+    run_.SeriesNext = number + 1;
 }
 
 bool TTransfer::GroupDue() const {
@@ -361,6 +369,7 @@ void TTransfer::EndGroup(TInvoiceSummary& current) {
     run_.Group.clear();
     if (opt_.Check) {
         db.Rollback();
+        run_.SeriesNext = 0;
     } else {
         // Pending before the commit: no moment exists in which an invoice is in the
         // database and not in the journal. A journal that cannot take them fails the
@@ -377,6 +386,7 @@ void TTransfer::EndGroup(TInvoiceSummary& current) {
                 run_.Journal->RecordPending(keys);
             }
             db.Commit();
+            run_.SeriesNext = 0;
         } catch (...) {
             // The run stops at the group's first invoice: none of the group is written.
             if (!group.empty()) {

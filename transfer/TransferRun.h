@@ -107,6 +107,9 @@ struct TRunState {
     std::vector<std::pair<std::string, std::string>> GroupRefused;
     int GroupLines = 0;
     int InsertedLines = 0; // of the invoice being written
+    // The next number of the series while the group's transaction holds its lock; 0 before
+    // the group's first invoice has locked it.
+    int SeriesNext = 0;
     // An invoice's rows as they are made, before they are written.
     TRowRecord HeaderRow;
     std::vector<TRowRecord> LineRows;
