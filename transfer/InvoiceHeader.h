@@ -1,6 +1,6 @@
 #pragma once
 // The header of an invoice in Promet, filled in two stages: everything but the totals
-// right after the row is appended, the totals once every line has been posted.
+// first, the totals once every line has been made.
 
 #include "toolkit/DateTime.h"
 #include "toolkit/Money.h"

@@ -50,7 +50,8 @@ std::string Payer(TDataSet& work) {
 }
 
 // An invoice that cannot be written as the records ask, though the database is sound: it
-// is rolled back, logged in the error table, and the run goes on with the next payer.
+// has written nothing, it is logged in the error table, and the run goes on with the next
+// payer.
 struct TInvoiceRefused {
     std::string reason;
 };
@@ -65,8 +66,8 @@ struct TInvoiceRefused {
 // Whether an invoice that failed is to be written again from its start: another writer
 // took its key first (a unique key violated; a check that refuses a row is no race), or held the
 // database when the invoice needed it (SQLite's lock, refused at once where waiting could deadlock;
-// PostgreSQL's serialization failure or deadlock). The transaction is rolled back before the retry,
-// which lets the other writer finish.
+// PostgreSQL's serialization failure or deadlock). The transaction ends before the retry, which
+// lets the other writer finish.
 bool Retryable(const Exception& e) {
     const auto* odbc = dynamic_cast<const EODBC*>(&e);
     if (!odbc) {
