@@ -1,66 +1,45 @@
 #include "transfer/InvoiceHeader.h"
 
-#include "toolkit/DataSet.h"
-#include "toolkit/Field.h"
-
 namespace zen {
 
-namespace {
-
-class THeader {
-public:
-    explicit THeader(TDataSet& ds) : ds_(ds) {}
-    void Text(const char* column, const std::string& value) {
-        ds_.FieldByName(column)->SetAsString(value);
-    }
-    void Text(const char* column, TDataSet& from, const char* source) {
-        Text(column, from.FieldByName(source)->AsString());
-    }
-    void Number(const char* column, double value) { ds_.FieldByName(column)->SetAsFloat(value); }
-    void Integer(const char* column, int32_t value) {
-        ds_.FieldByName(column)->SetAsInteger(value);
-    }
-    void Date(const char* column, TDateTime value) {
-        ds_.FieldByName(column)->SetAsDateTime(value);
-    }
-
-private:
-    TDataSet& ds_;
-};
-
-} // namespace
-
-void FillInvoiceHeader(TDataSet& tbPromet, const THeaderInputs& in, const THeaderSources& src) {
-    THeader h(tbPromet);
-    TDataSet& payer = src.Payer;
+void FillInvoiceHeader(TRowWriter& h, const THeaderInputs& in, const THeaderSources& src) {
+    const TRowValues& payer = src.Payer;
+    auto copy = [&h](const char* column, const TRowValues& from, const char* source) {
+        h.Text(column, from.Text(source));
+    };
     h.Text("Kljuc", in.Kljuc);
     h.Date("Datum", in.IssueDate);
     h.Text("PoslDog", in.PoslDog);
     h.Text("Referent", in.Referent);
-    h.Text("Izdajatelj", src.PoslDog, "Izdajatelj");
-    h.Text("Prejemnik", src.FirstRow, "Placnik");
-    h.Text("Oseba3", src.FirstRow, "Kupec");
-    h.Text("CenRazred", payer, "CenRazred");
+    copy("Izdajatelj", src.PoslDog, "Izdajatelj");
+    copy("Prejemnik", src.FirstRow, "Placnik");
+    copy("Oseba3", src.FirstRow, "Kupec");
+    copy("CenRazred", payer, "CenRazred");
     // Exactly "T": case counts, and a null reads as empty.
-    if (src.Param.FieldByName("PolniRefIzSubj")->AsString() == "T") {
-        h.Text("Referent", payer, "Referent");
+    if (src.Param.Text("PolniRefIzSubj") == "T") {
+        copy("Referent", payer, "Referent");
     }
-    h.Text("Izjava", payer, "Izjava");
-    h.Text("NacProdaje", payer, "NacProdaje");
-    h.Text("NacinPlac", payer, "NacinPlac");
-    h.Text("Dostava", payer, "Dostava");
-    const int32_t dniZaPlac = payer.FieldByName("DniZaPlac")->AsInteger();
+    copy("Izjava", payer, "Izjava");
+    copy("NacProdaje", payer, "NacProdaje");
+    copy("NacinPlac", payer, "NacinPlac");
+    copy("Dostava", payer, "Dostava");
+    const int32_t dniZaPlac = payer.Integer("DniZaPlac");
     h.Integer("DniZaPlac", dniZaPlac);
-    const std::string letnaIzjava = payer.FieldByName("LetnaIzjava")->AsString();
-    if (!letnaIzjava.empty()) {
+    const std::string letnaIzjava = payer.Text("LetnaIzjava");
+    const std::optional<TDateTime> datumIzj = payer.Date("DatumIzj");
+    if (letnaIzjava.empty()) {
+        h.Default("Dokument1");
+    } else {
         h.Text("Dokument1", letnaIzjava);
-        if (TField* datumIzj = payer.FieldByName("DatumIzj"); !datumIzj->IsNull()) {
-            h.Date("DatDokum1", datumIzj->AsDateTime());
-        }
+    }
+    if (!letnaIzjava.empty() && datumIzj) {
+        h.Date("DatDokum1", *datumIzj);
+    } else {
+        h.Default("DatDokum1");
     }
     h.Date("DatumDUR", in.IssueDate);
     h.Date("DatumVal", in.IssueDate + dniZaPlac);
-    h.Text("Valuta", src.Param, "NasaValuta");
+    copy("Valuta", src.Param, "NasaValuta");
     h.Number("Tecaj", 1);
     h.Text("PrejemnikZal", "N");
     h.Text("IzdajateljZal", "Y");
@@ -78,8 +57,7 @@ void FillInvoiceHeader(TDataSet& tbPromet, const THeaderInputs& in, const THeade
     }
 }
 
-void SetInvoiceTotals(TDataSet& tbPromet, const TInvoiceTotals& t) {
-    THeader h(tbPromet);
+void SetInvoiceTotals(TRowWriter& h, const TInvoiceTotals& t) {
     h.Number("Vrednost", t.Vrednost.ToDouble());
     h.Number("Popust", t.Popust.ToDouble());
     // VAT and excise are added before the division.

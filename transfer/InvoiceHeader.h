@@ -1,9 +1,10 @@
 #pragma once
 // The header of an invoice in Promet, filled in two stages: everything but the totals
-// right after the row is appended, the totals once every line has been posted.
+// first, the totals once every line has been made.
 
 #include "toolkit/DateTime.h"
 #include "toolkit/Money.h"
+#include "transfer/RowValues.h"
 
 #include <string>
 
@@ -12,8 +13,6 @@ namespace zen {
 // What a header's Knjizen holds as the transfer writes it; anything else is the accounting
 // department's mark (booked), which an undo respects.
 inline constexpr const char* kKnjizenByTransfer = "K";
-
-class TDataSet;
 
 // The five running totals of an invoice, added to by each line.
 struct TInvoiceTotals {
@@ -35,19 +34,20 @@ struct THeaderInputs {
 // Where a header's other values come from, each standing on its row: the business event
 // (PoslDog), the parameters (Param), the payer (Subjekt) and the invoice's first working row.
 struct THeaderSources {
-    TDataSet& PoslDog;
-    TDataSet& Param;
-    TDataSet& Payer;
-    TDataSet& FirstRow;
+    const TRowValues& PoslDog;
+    const TRowValues& Param;
+    const TRowValues& Payer;
+    const TRowValues& FirstRow;
 };
 
-// Sets the first stage's columns on the appended, unposted header row. The payer's
+// Sets the first stage's columns on the header row being written (an appended, unposted
+// dataset row or a prepared insert's row). The payer's
 // statement date (DatDokum1) is set only when the payer has both a statement number and a
 // date; a payer without a date leaves the column to the database rather than write the
 // zero date.
-void FillInvoiceHeader(TDataSet& tbPromet, const THeaderInputs& in, const THeaderSources& src);
+void FillInvoiceHeader(TRowWriter& header, const THeaderInputs& in, const THeaderSources& src);
 
 // Sets Vrednost, Popust, Davek (VAT and excise) and ZaPlacilo from the totals.
-void SetInvoiceTotals(TDataSet& tbPromet, const TInvoiceTotals& totals);
+void SetInvoiceTotals(TRowWriter& header, const TInvoiceTotals& totals);
 
 } // namespace zen

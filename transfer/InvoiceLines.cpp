@@ -7,6 +7,7 @@
 #include "pricing/LineValue.h"
 #include "toolkit/Field.h"
 #include "transfer/InvoiceHeader.h"
+#include "transfer/RowValues.h"
 #include "transfer/RunLookup.h"
 #include "transfer/TransferComponents.h"
 
@@ -14,80 +15,84 @@ namespace zen {
 
 namespace {
 
-void PriceLine(const TTransferComponents& c) {
-    TPricingDataSets ds{*c.tbLookMS, *c.tbLookSubjCenik, *c.tbLookMsForm, *c.tbParameter};
-    IzrCenePoz(ds, *c.tbPromet, *c.tbPrometPoz, *c.tbSubj, false, "I");
-}
-
 // A column's value as the amounts take it: to four decimals, halves to even.
-Currency Scaled(TDataSet& line, const char* column) {
-    return Currency::FromDouble(line.FieldByName(column)->AsFloat());
+Currency Scaled(const TRowWriter& line, const char* column) {
+    return Currency::FromDouble(line.NumberOf(column));
 }
 
-double ScaledRate(TDataSet& line, const char* column) {
+double ScaledRate(const TRowWriter& line, const char* column) {
     return Scaled(line, column).ToDouble();
 }
 
 } // namespace
 
-void AppendInvoiceLine(const TTransferComponents& c, const TLineInputs& in,
-                       TInvoiceTotals& totals) {
-    TDataSet& work = *c.tbRacPoz;
-    TOEQuery& ms = *c.tbLookMS;
-    TOEQuery& tarSt = *c.tbLookTarSt;
-    TDataSet& line = *c.tbPrometPoz;
-    auto text = [](TDataSet& ds, const char* column) { return ds.FieldByName(column)->AsString(); };
-    auto number = [](TDataSet& ds, const char* column) {
-        return ds.FieldByName(column)->AsFloat();
-    };
-
-    // Neither answer is tested: an article or tariff gone since the check phase leaves
-    // empty texts and zeros. A lookup that fails by an error ends the run.
-    RunLookup(ms, "IDENT", text(work, "Ident"));
-    RunLookup(tarSt, "TS", text(ms, "TS"));
-
-    line.Append();
-    auto setText = [&](const char* column, const std::string& v) {
-        line.FieldByName(column)->SetAsString(v);
-    };
-    auto setNumber = [&](const char* column, double v) { line.FieldByName(column)->SetAsFloat(v); };
-    setText("Kljuc", text(*c.tbPromet, "Kljuc"));
-    line.FieldByName("Poz")->SetAsInteger(in.Poz);
-    setText("Ident", text(work, "Ident"));
-    setText("Opomba", text(work, "StRac") + " - " + text(work, "Kupec"));
-    setText("Naziv", text(ms, "Naziv"));
-    setText("EM", text(ms, "EM"));
-    setText("TS", text(ms, "TS"));
-    setNumber("Davek", number(tarSt, "Davek"));
-    setNumber("Kolicina", number(work, "Kolicina"));
-    setNumber("Rabat", 0);
-    setNumber("Cena", number(work, "Cena"));
+void FillInvoiceLine(TRowWriter& line, const TLineSources& src, const TLineInputs& in,
+                     TInvoiceTotals& totals, const std::function<void()>& price) {
+    const TRowValues& work = src.Work;
+    const TRowValues& ms = src.Article;
+    line.Text("Kljuc", in.Kljuc);
+    line.Integer("Poz", in.Poz);
+    line.Text("Ident", work.Text("Ident"));
+    line.Text("Opomba", work.Text("StRac") + " - " + work.Text("Kupec"));
+    line.Text("Naziv", ms.Text("Naziv"));
+    line.Text("EM", ms.Text("EM"));
+    line.Text("TS", ms.Text("TS"));
+    line.Number("Davek", src.Tariff.Number("Davek"));
+    line.Number("Kolicina", work.Number("Kolicina"));
+    line.Number("Rabat", 0);
+    line.Number("Cena", work.Number("Cena"));
     for (const char* column :
          {"Transport", "Dajatve", "NepStr", "VrDavek", "VPCena2P", "VPCenaP", "MPCenaP"}) {
-        setNumber(column, number(ms, column));
+        line.Number(column, ms.Number(column));
     }
-    line.FieldByName("Garancija")->SetAsInteger(ms.FieldByName("Garancija")->AsInteger());
-    setNumber("CenaZaVred", number(ms, "NabaCena"));
-    setNumber("CenaValuta", number(ms, "CenaDob"));
+    line.Integer("Garancija", ms.Integer("Garancija"));
+    line.Number("CenaZaVred", ms.Number("NabaCena"));
+    line.Number("CenaValuta", ms.Number("CenaDob"));
     for (const char* column :
          {"MPCena", "VPCena", "VPCena2", "ProdCena", "Trosarina", "TrosarinaP"}) {
-        setNumber(column, number(ms, column));
+        line.Number(column, ms.Number(column));
     }
-    if (!in.FilePrices) {
-        PriceLine(c);
+    if (price) {
+        price();
     }
-    setNumber("KolicinaTemp", 0);
-    line.FieldByName("DatumZap")->SetAsDateTime(Now());
-    setText("UserZap", in.Referent);
-    line.FieldByName("DatumSpre")->SetAsDateTime(Now());
-    setText("UserSpre", in.Referent);
-
-    CalcVredPromPoz(*c.tbParameter, totals.Vrednost, totals.Davek, Scaled(line, "ProdCena"),
-                    number(line, "Kolicina"), Scaled(line, "Cena"), ScaledRate(line, "Rabat"),
+    line.Number("KolicinaTemp", 0);
+    line.Date("DatumZap", Now());
+    line.Text("UserZap", in.Referent);
+    line.Date("DatumSpre", Now());
+    line.Text("UserSpre", in.Referent);
+    CalcVredPromPoz(src.Parameter, totals.Vrednost, totals.Davek, Scaled(line, "ProdCena"),
+                    line.NumberOf("Kolicina"), Scaled(line, "Cena"), ScaledRate(line, "Rabat"),
                     ScaledRate(line, "Davek"), Scaled(line, "Trosarina"),
                     ScaledRate(line, "TrosarinaP"), totals.Trosarina, totals.Popust,
                     totals.ZaPlacilo);
-    line.Post();
+}
+
+void PriceInvoiceLine(const TTransferComponents& c, const TLineInputs& in, TInvoiceTotals& totals,
+                      TRowRecord& row) {
+    TDataSet& work = *c.tbRacPoz;
+    TOEQuery& ms = *c.tbLookMS;
+    TOEQuery& tarSt = *c.tbLookTarSt;
+    // Neither answer is tested: an article or tariff gone since the check phase leaves
+    // empty texts and zeros. A lookup that fails by an error ends the run.
+    RunLookup(ms, "IDENT", work.FieldByName("Ident")->AsString());
+    RunLookup(tarSt, "TS", ms.FieldByName("TS")->AsString());
+    TDataSet& line = *c.tbPrometPoz;
+    line.Append();
+    TDataSetWriter dataSetRow(line);
+    TRowTee both(dataSetRow, row);
+    const TDataSetValues workRow(work), article(ms), tariff(tarSt);
+    auto price = [&] {
+        if (in.FilePrices) {
+            return;
+        }
+        TPricingDataSets ds{*c.tbLookMS, *c.tbLookSubjCenik, *c.tbLookMsForm, *c.tbParameter};
+        IzrCenePoz(ds, *c.tbPromet, line, *c.tbSubj, false, "I");
+        for (const char* column : {"Cena", "Rabat", "ProdCena"}) {
+            row.Number(column, dataSetRow.NumberOf(column));
+        }
+    };
+    FillInvoiceLine(both, {workRow, article, tariff, *c.tbParameter}, in, totals, price);
+    line.Cancel();
 }
 
 } // namespace zen

@@ -1,23 +1,21 @@
 #include "transfer/InvoiceSummary.h"
 
-#include "toolkit/DataSet.h"
-#include "toolkit/Field.h"
 #include "transfer/InvoiceHeader.h"
+#include "transfer/RowValues.h"
 
 namespace zen {
 
-TInvoiceLineSummary InvoiceLineSummary(TDataSet& line, TDataSet& work, const TInvoiceTotals& before,
-                                       const TInvoiceTotals& after) {
-    auto text = [](TDataSet& ds, const char* column) { return ds.FieldByName(column)->AsString(); };
+TInvoiceLineSummary InvoiceLineSummary(const TRowRecord& line, const TRowValues& work,
+                                       const TInvoiceTotals& before, const TInvoiceTotals& after) {
     auto amount = [&line](const char* column) {
-        return Currency::FromDouble(line.FieldByName(column)->AsFloat());
+        return Currency::FromDouble(line.NumberOf(column));
     };
     TInvoiceLineSummary s;
-    s.Kupec = text(work, "Kupec");
-    s.StRac = text(work, "StRac");
-    s.Ident = text(line, "Ident");
-    s.Naziv = text(line, "Naziv");
-    s.Kolicina = line.FieldByName("Kolicina")->AsFloat();
+    s.Kupec = work.Text("Kupec");
+    s.StRac = work.Text("StRac");
+    s.Ident = line.TextOf("Ident");
+    s.Naziv = line.TextOf("Naziv");
+    s.Kolicina = line.NumberOf("Kolicina");
     s.Cena = amount("Cena");
     s.Rabat = amount("Rabat");
     s.Vrednost = after.Vrednost - before.Vrednost;

@@ -53,12 +53,14 @@ int NovaStevGlavC(THdbc& database, const std::string& prefix) {
     TOEQuery query;
     query.SetHdbc(&database);
     // The prefix is compared outside LIKE: "_" and "%" of a business event are plain
-    // characters, and SQLite's LIKE would also ignore the case of letters.
+    // characters, and SQLite's LIKE would also ignore the case of letters. The lower bound,
+    // which every key of the prefix meets, lets the key's index find the highest from its
+    // end instead of sorting the whole table, which holds every document of every year.
     query.SQL().Clear();
     query.SQL().Add("SELECT Kljuc");
     query.SQL().Add("FROM Promet");
-    query.SQL().Add("WHERE SUBSTR(Kljuc, 1, " + std::to_string(Utf8Length(prefix)) +
-                    ") = " + SqlQuoted(prefix));
+    query.SQL().Add("WHERE Kljuc >= " + SqlQuoted(prefix) + " AND SUBSTR(Kljuc, 1, " +
+                    std::to_string(Utf8Length(prefix)) + ") = " + SqlQuoted(prefix));
     query.SQL().Add("ORDER BY Kljuc DESC");
     query.Open();
     std::string key = query.FieldByName("Kljuc")->AsString();

@@ -10,8 +10,8 @@
 #include "toolkit/Field.h"
 #include "toolkit/Money.h"
 #include "toolkit/Text.h"
+#include "transfer/LeanLookups.h"
 #include "transfer/PrenosNapaka.h"
-#include "transfer/RunLookup.h"
 
 #include <optional>
 
@@ -46,9 +46,9 @@ std::string FileText(TDataSet& rac, const char* column) {
 
 void TTransfer::CheckPhase() {
     TTable& rac = *c_.tbRac;
+    run_.Lean = std::make_unique<TLeanStatements>(*c_.Database);
     const int total = rac.RecordCount();
     int counter = 1;
-    filePrices_ = true;
     ui_.Progress(0);
     rac.First();
     // The working rows are committed a thousand at a time: a commit of each row alone kept
@@ -91,16 +91,16 @@ void TTransfer::CheckPhase() {
 }
 
 // One record: only its first failing check is logged. A lookup that fails by an error
-// ends the run (RunLookup): an existing customer must never be reported as unknown.
+// ends the run: an existing customer must never be reported as unknown.
 void TTransfer::CheckRecord(int record) {
     TTable& rac = *c_.tbRac;
-    TOEQuery& customer = *c_.tbLookSubj2;
-    TOEQuery& payer = *c_.tbLookSubj;
-    TOEQuery& article = *c_.tbLookMS;
-    auto text = [](TDataSet& ds, const char* column) { return ds.FieldByName(column)->AsString(); };
+    TLeanLookup& customer = run_.Lean->Customer;
+    TLeanLookup& payer = run_.Lean->Payer;
+    TLeanLookup& article = run_.Lean->Article;
+    auto text = [](const TLeanLookup& row, const char* column) { return row.Text(column); };
 
     const std::string stranka = FileText(rac, "Stranka");
-    if (!RunLookup(customer, "NAZIV2", stranka)) {
+    if (!customer.Find(stranka)) {
         FillNapaka(*c_.tbNapaka, rac, NapakaStranka(stranka));
         return;
     }
@@ -109,12 +109,12 @@ void TTransfer::CheckRecord(int record) {
     if (payerName.empty()) {
         payerName = text(customer, "Naziv");
     }
-    if (!RunLookup(payer, "NAZIV", payerName)) {
+    if (!payer.Find(payerName)) {
         FillNapaka(*c_.tbNapaka, rac, NapakaPlacnik(payerName));
         return;
     }
     const std::string artikel = FileText(rac, "Artikel");
-    if (!RunLookup(article, "IDENT", artikel)) {
+    if (!article.Find(artikel)) {
         FillNapaka(*c_.tbNapaka, rac, NapakaArtikel(artikel));
         return;
     }
@@ -141,18 +141,18 @@ void TTransfer::CheckRecord(int record) {
         TField* cena = work.FieldByName("Cena");
         cena->SetAsFloat(0);
         work.FieldByName("StRac")->SetAsString(FileText(rac, "StRac"));
-        if (filePrices_) {
+        if (run_.FilePrices) {
             // A file without prices, or with one it cannot read, is priced by the rules
             // from here on, every line of the run alike.
             try {
                 cena->SetAsFloat(rac.FieldByName("Cena")->AsFloat());
             } catch (...) {
-                filePrices_ = false;
+                run_.FilePrices = false;
                 cena->SetAsFloat(0);
                 // A file without the field asks for the rules; one whose prices stop being
                 // readable does not, and the operator must learn that the rules priced it.
                 if (rac.FindField("Cena")) {
-                    notice_ = PricesUnreadableNotice(record, FileText(rac, "StRac"));
+                    run_.Notice = PricesUnreadableNotice(record, FileText(rac, "StRac"));
                 }
             }
         }

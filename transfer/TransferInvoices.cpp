@@ -1,5 +1,8 @@
 // The invoice phase of a transfer run: one invoice per payer of the working table, its
-// lines and then its header, each invoice in a transaction of its own.
+// lines and then its header. The invoices are committed in groups, one transaction and one
+// flush of the database's disk for many invoices. Each invoice is made whole in memory,
+// priced and checked, before it writes a row, so that one that cannot be written leaves
+// nothing to roll back and its group's others stay whole.
 
 #include "transfer/TransferRun.h"
 
@@ -15,6 +18,7 @@
 #include "transfer/InvoiceHeader.h"
 #include "transfer/InvoiceLines.h"
 #include "transfer/InvoiceSummary.h"
+#include "transfer/LeanLookups.h"
 #include "transfer/Numbering.h"
 #include "transfer/PrenosNapaka.h"
 #include "transfer/RunLookup.h"
@@ -29,7 +33,13 @@ namespace zen {
 
 namespace {
 
-constexpr int kInvoicesBetweenReopening = 50;
+// A group is committed when it holds this many invoices or lines, whichever comes first:
+// a commit costs the database a flush to its disk, which on a server was most of an
+// invoice's time, while a longer group keeps the series locked against the other writers
+// longer (about a second at most) and leaves more for a resume to write again after a kill.
+// Counts rather than a clock, so that a run groups its invoices alike on every machine.
+constexpr size_t kInvoicesPerGroup = 50;
+constexpr int kLinesPerGroup = 2000;
 constexpr const char* kFormulaOperation = "IzrCenePozFormula";
 // An invoice that met another writer is written again with the series as it then is, up
 // to this many times (about ten seconds of waiting in all); a writer that keeps it out
@@ -41,7 +51,8 @@ std::string Payer(TDataSet& work) {
 }
 
 // An invoice that cannot be written as the records ask, though the database is sound: it
-// is rolled back, logged in the error table, and the run goes on with the next payer.
+// has written nothing, it is logged in the error table, and the run goes on with the next
+// payer.
 struct TInvoiceRefused {
     std::string reason;
 };
@@ -56,8 +67,8 @@ struct TInvoiceRefused {
 // Whether an invoice that failed is to be written again from its start: another writer
 // took its key first (a unique key violated; a check that refuses a row is no race), or held the
 // database when the invoice needed it (SQLite's lock, refused at once where waiting could deadlock;
-// PostgreSQL's serialization failure or deadlock). The transaction is rolled back before the retry,
-// which lets the other writer finish.
+// PostgreSQL's serialization failure or deadlock). The transaction ends before the retry, which
+// lets the other writer finish.
 bool Retryable(const Exception& e) {
     const auto* odbc = dynamic_cast<const EODBC*>(&e);
     if (!odbc) {
@@ -75,7 +86,7 @@ bool Retryable(const Exception& e) {
 
 void TTransfer::InvoicePhase() {
     // All numbers must fit the series before the first invoice is written.
-    CheckDocumentNumbers(prefix_, nextNumber_, CountPayers());
+    CheckDocumentNumbers(run_.Prefix, run_.NextNumber, CountPayers());
     TTable& work = *c_.tbRacPoz;
     work.First();
     if (work.Eof()) {
@@ -83,25 +94,30 @@ void TTransfer::InvoicePhase() {
     }
     THdbc& db = *c_.Database;
     // Where ending a transaction closes the open cursors, the datasets that stay open
-    // across invoices are opened again after each one.
-    reopenAfterCommit_ = !db.Quirks().cursorsSurviveCommit;
-    reopenAfterRollback_ = !db.Quirks().cursorsSurviveRollback;
+    // across invoices are opened again after each group.
+    run_.ReopenAfterCommit = !db.Quirks().cursorsSurviveCommit;
+    run_.ReopenAfterRollback = !db.Quirks().cursorsSurviveRollback;
     db.SetAutoCommit(false);
     TInvoiceSummary invoice;
     try {
         while (!work.Eof()) {
             invoice = {};
             // A resumed run's payers whose invoices the stopped run committed.
-            if (const std::string payer = Payer(work); writtenPayers_.count(payer)) {
+            if (const std::string payer = Payer(work); run_.WrittenPayers.count(payer)) {
                 SkipPayer(payer);
                 continue;
             }
             if (WriteInvoiceOrLog(invoice)) {
-                EndInvoice(invoice);
+                run_.Group.push_back(invoice);
+            }
+            if (GroupDue()) {
+                EndGroup(invoice);
             }
         }
+        EndGroup(invoice);
     } catch (Exception& e) {
         AbandonTransaction();
+        LogRefused();
         // The driver's text alone does not say what the database now holds.
         e.SetMessage(InvoiceFailure(invoice, e.Message()));
         throw;
@@ -113,9 +129,11 @@ void TTransfer::InvoicePhase() {
 }
 
 // Writes the current payer's invoice, uncommitted, and answers true; or, for an invoice
-// that cannot be priced or whose payer is gone, rolls it back, logs it, leaves the working
-// table on the next payer and answers false. A key that another writer took meanwhile is
-// retried with the next free number.
+// that cannot be priced or whose payer is gone, which has written nothing, keeps it for the
+// error table, leaves the working table on the next payer and answers false. An invoice
+// that met another writer is written again with the next free number, once the group's
+// invoices before it are committed: they are whole, and the lock on the series must not
+// keep the other writer waiting while this one waits.
 bool TTransfer::WriteInvoiceOrLog(TInvoiceSummary& invoice) {
     TTable& work = *c_.tbRacPoz;
     TBookmark start = work.GetBookmark();
@@ -131,8 +149,8 @@ bool TTransfer::WriteInvoiceOrLog(TInvoiceSummary& invoice) {
             WriteInvoice(invoice);
             return true;
         } catch (const TInvoiceRefused& refused) {
-            RollbackInvoice();
-            FillNapakaRow(*c_.tbNapaka, stRac, refused.reason);
+            CancelUnposted();
+            run_.GroupRefused.emplace_back(stRac, refused.reason);
             work.GotoBookmark(start);
             SkipPayer(invoice.Placnik);
             return false;
@@ -140,12 +158,44 @@ bool TTransfer::WriteInvoiceOrLog(TInvoiceSummary& invoice) {
             if (attempt == kAttempts || !Retryable(e)) {
                 throw;
             }
-            RollbackInvoice();
+            CancelUnposted();
+            if (run_.Group.empty()) {
+                c_.Database->Rollback();
+                run_.SeriesNext = 0;
+                ReopenDataSets(run_.ReopenAfterRollback);
+            } else {
+                DropInvoiceLines(invoice.Kljuc);
+                TInvoiceSummary before = run_.Group.back();
+                EndGroup(before);
+            }
             // A little longer each time, so that a writer holding the database gets done.
             std::this_thread::sleep_for(std::chrono::milliseconds(20 * attempt * attempt));
             work.GotoBookmark(start);
         }
     }
+}
+
+// Deletes the lines this run inserted for an invoice whose next row the database refused:
+// the failed statement wrote nothing, and every earlier line of the key is this run's, since
+// the table's key would have refused it otherwise.
+void TTransfer::DropInvoiceLines(const std::string& kljuc) {
+    if (run_.InsertedLines == 0) {
+        return;
+    }
+    TOEQuery drop;
+    drop.SetHdbc(c_.Database);
+    drop.SQL().Add("DELETE FROM PrometPoz WHERE Kljuc = " + SqlQuoted(kljuc) + " AND Poz < " +
+                   std::to_string(run_.InsertedLines));
+    drop.ExecSQL();
+    run_.InsertedLines = 0;
+}
+
+// The refused invoices of the group into the error table, in the order they were met.
+void TTransfer::LogRefused() {
+    for (const auto& [stRac, reason] : run_.GroupRefused) {
+        FillNapakaRow(*c_.tbNapaka, stRac, reason);
+    }
+    run_.GroupRefused.clear();
 }
 
 // Leaves the working table on the first row of the next payer.
@@ -170,13 +220,12 @@ std::string TTransfer::InvoiceFailure(const TInvoiceSummary& invoice,
     } else if (invoice.Committed) {
         // Committed and in the journal: only what came after it failed.
         text += ", ki je zapisan in vpisan v dnevnik prenosov. Zapisanih računov: " +
-                std::to_string(invoices_) + ", zadnji " + invoice.Kljuc + ".";
-    } else if (invoices_ == 0) {
+                std::to_string(run_.Invoices) + ", zadnji " + invoice.Kljuc + ".";
+    } else if (run_.Invoices == 0) {
         text += ", ki ni zapisan. Noben račun ni zapisan.";
     } else {
-        text +=
-            ", ki ni zapisan. Računi pred njim ostanejo zapisani: " + std::to_string(invoices_) +
-            ", zadnji " + lastKey_ + ".";
+        text += ", ki ni zapisan. Računi pred njim ostanejo zapisani: " +
+                std::to_string(run_.Invoices) + ", zadnji " + run_.LastKey + ".";
     }
     return text + "\nVzrok: " + cause;
 }
@@ -195,36 +244,43 @@ int TTransfer::CountPayers() {
     return payers;
 }
 
-// The number of the invoice about to be written, inside its transaction: the series is
-// locked against other writers first and then read as it now stands, so that a document
-// another program added during the run shifts our numbers instead of colliding with them.
-// A dry run rolls its invoices back, so it counts on from its own last number.
+// The number of the invoice about to be written, inside its group's transaction. The
+// group's first invoice locks the series against other writers and then reads it as it now
+// stands, so that a document another program added during the run shifts our numbers
+// instead of colliding with them; the lock lasts to the group's end, so the group's other
+// invoices count on from it. A program that writes without the lock and takes one of those
+// numbers first is met by the retry (WriteInvoiceOrLog), which reads the series again. A dry
+// run rolls its invoices back, so it counts on from its own last number.
 int TTransfer::TakeDocumentNumber() {
-    LockSeries(*c_.Database, prefix_);
-    return std::max(NovaStevGlavC(*c_.Database, prefix_), lastNumber_ + 1);
+    if (run_.SeriesNext == 0) {
+        LockSeries(*c_.Database, run_.Prefix);
+        run_.SeriesNext = std::max(NovaStevGlavC(*c_.Database, run_.Prefix), run_.LastNumber + 1);
+    }
+    return run_.SeriesNext;
 }
 
-// The invoice of the working table's current payer: the header appended and filled, the
-// payer's rows written as lines (each posted at once), the totals set and the header
-// posted. Leaves the working table on the next payer's first row. The key and the payer
-// are in `invoice` before anything is written, for the message of a failure.
+// The invoice of the working table's current payer: its header and lines made in memory,
+// priced and their amounts added up, then the lines and the header written by the run's
+// prepared inserts. With the file's prices the lookups are lean; a run priced by the rules
+// makes its rows in the designed datasets as well, which the pricing reads and writes, and
+// cancels them there. Leaves the working table on the next payer's first row. The key and
+// the payer are in `invoice` before anything is written, for the message of a failure.
 void TTransfer::WriteInvoice(TInvoiceSummary& invoice) {
     TTable& work = *c_.tbRacPoz;
-    TOEQuery& header = *c_.tbPromet;
+    TLeanStatements& lean = *run_.Lean;
+    const bool leanPath = run_.FilePrices;
     const std::string payer = Payer(work);
     invoice.Placnik = payer;
     // The number it would have by the run's own count, for a failure before the series
     // has been read.
-    invoice.Kljuc = DocumentKey(prefix_, std::max(nextNumber_, lastNumber_ + 1));
+    invoice.Kljuc = DocumentKey(run_.Prefix, std::max(run_.NextNumber, run_.LastNumber + 1));
     // A payer gone since the check phase (renamed, deleted) would give an invoice without
     // its terms: the invoice is refused. A lookup that fails by an error ends the run.
-    // Looked up before the series is locked: on SQLite this also ends the one result left
-    // half read since the run began, whose read lock would keep other writers waiting.
-    if (!RunLookup(*c_.tbSubj, "NAZIV", payer)) {
+    if (!(leanPath ? lean.InvoicePayer.Find(payer) : RunLookup(*c_.tbSubj, "NAZIV", payer))) {
         throw TInvoiceRefused{NapakaPlacnik(payer)};
     }
     const int number = TakeDocumentNumber();
-    invoice.Kljuc = DocumentKey(prefix_, number);
+    invoice.Kljuc = DocumentKey(run_.Prefix, number);
     invoice.Number = number;
 
     // The pricing and the line amounts keep their faults to themselves and answer 0; an
@@ -232,77 +288,146 @@ void TTransfer::WriteInvoice(TInvoiceSummary& invoice) {
     // formula that fails (a division by zero in it) is priced 0 by design, and the
     // pricing then goes on to its fall-back price: that is no failure of the line.
     std::optional<TFaultWatch> watch(std::in_place, kFormulaOperation);
-    header.Append();
-    FillInvoiceHeader(header, {invoice.Kljuc, issueDate_, opt_.PoslDog, opt_.Referent},
-                      {*c_.tbLookPoslDog, *c_.tbParameter, *c_.tbSubj, work});
+    TRowRecord& header = run_.HeaderRow;
+    header.Clear();
+    TDataSetWriter designedHeader(*c_.tbPromet);
+    TRowTee headerTee(designedHeader, header);
+    TRowWriter& headerTarget = leanPath ? static_cast<TRowWriter&>(header) : headerTee;
+    const TDataSetValues designedPayer(*c_.tbSubj), event(*c_.tbLookPoslDog),
+        param(*c_.tbParameter), workRow(work);
+    if (!leanPath) {
+        c_.tbPromet->Append();
+    }
+    FillInvoiceHeader(headerTarget, {invoice.Kljuc, run_.IssueDate, opt_.PoslDog, opt_.Referent},
+                      {event, param,
+                       leanPath ? static_cast<const TRowValues&>(lean.InvoicePayer) : designedPayer,
+                       workRow});
     if (*watch) {
         throw TInvoiceRefused{"Račun za plačnika " + payer + " ni zapisan (" +
                               watch->Fault().ClassName() + ": " + watch->Fault().Message() + ")"};
     }
     TInvoiceTotals totals;
-    TLineInputs line{0, opt_.Referent, filePrices_};
+    TLineInputs line{invoice.Kljuc, 0, opt_.Referent, run_.FilePrices};
+    std::vector<TRowRecord>& lines = run_.LineRows;
     // Byte for byte: names that differ only in case or accents are other payers.
     while (!work.Eof() && Payer(work) == payer) {
         watch.emplace(kFormulaOperation);
         const TInvoiceTotals before = totals;
-        AppendInvoiceLine(c_, line, totals);
-        if (*watch) {
-            RefusePricing(invoice, work.FieldByName("Ident")->AsString(), watch->Fault());
+        if (lines.size() <= static_cast<size_t>(line.Poz)) {
+            lines.emplace_back();
         }
-        invoice.Items.push_back(InvoiceLineSummary(*c_.tbPrometPoz, work, before, totals));
+        TRowRecord& row = lines[static_cast<size_t>(line.Poz)];
+        row.Clear();
+        if (leanPath) {
+            // Neither answer is tested: an article or tariff gone since the check phase
+            // leaves empty texts and zeros. A lookup that fails by an error ends the run.
+            lean.LineArticle.Find(workRow.Text("Ident"));
+            lean.Tariff.Find(lean.LineArticle.Text("TS"));
+            FillInvoiceLine(row, {workRow, lean.LineArticle, lean.Tariff, *c_.tbParameter}, line,
+                            totals);
+        } else {
+            PriceInvoiceLine(c_, line, totals, row);
+        }
+        if (*watch) {
+            RefusePricing(invoice, workRow.Text("Ident"), watch->Fault());
+        }
+        invoice.Items.push_back(InvoiceLineSummary(row, workRow, before, totals));
         work.Next();
         ++line.Poz;
     }
     watch.reset();
-    SetInvoiceTotals(header, totals);
-    header.Post();
-    invoice.DatumSpre = header.FieldByName("DatumSpre")->AsDateTime();
+    SetInvoiceTotals(headerTarget, totals);
+    if (!leanPath) {
+        c_.tbPromet->Cancel();
+    }
+    // Whole and checked: now written, its lines first.
+    run_.InsertedLines = 0;
+    for (int poz = 0; poz < line.Poz; ++poz) {
+        lines[static_cast<size_t>(poz)].WriteTo(lean.Line);
+        lean.Line.Insert();
+        ++run_.InsertedLines;
+    }
+    header.WriteTo(lean.Header);
+    invoice.DatumSpre = lean.Header.DateOf("DatumSpre");
+    lean.Header.Insert();
     invoice.Lines = line.Poz;
     invoice.Vrednost = totals.Vrednost;
-    invoice.Davek = Currency::FromDouble(header.FieldByName("Davek")->AsFloat());
+    invoice.Davek = Currency::FromDouble(header.NumberOf("Davek"));
     invoice.ZaPlacilo = totals.ZaPlacilo;
+    run_.GroupLines += line.Poz;
+    // A dry run's next invoice counts on from here, whatever its group's end rolls back.
+    run_.LastNumber = number;
+    run_.SeriesNext = number + 1;
 }
 
-// Commits the invoice, its key in the journal first, or in a dry run rolls it back; then
-// tells it and starts the datasets afresh where needed.
-void TTransfer::EndInvoice(TInvoiceSummary& invoice) {
+bool TTransfer::GroupDue() const {
+    return run_.Group.size() >= kInvoicesPerGroup || run_.GroupLines >= kLinesPerGroup;
+}
+
+// Ends the transaction of the group written so far: commits it, its keys in the journal
+// first, or in a dry run rolls it back; then tells its invoices and starts the datasets
+// afresh where needed. `current`, the invoice the phase stands at, is marked committed when
+// it was one of the group's, for the message of a failure after this.
+void TTransfer::EndGroup(TInvoiceSummary& current) {
     THdbc& db = *c_.Database;
+    std::vector<TInvoiceSummary> group = std::move(run_.Group);
+    run_.Group.clear();
     if (opt_.Check) {
         db.Rollback();
+        run_.SeriesNext = 0;
     } else {
-        // Pending before the commit: no moment exists in which the invoice is in the
-        // database and not in the journal. A journal that cannot take it fails the
-        // invoice before it is committed.
-        journal_->RecordPending(invoice.Kljuc, invoice.Placnik,
-                                {invoice.Lines, invoice.Vrednost.ToString(),
-                                 invoice.ZaPlacilo.ToString(), invoice.DatumSpre});
-        db.Commit();
-        invoice.Committed = true;
-        journal_->InvoiceCommitted();
-        lastKey_ = invoice.Kljuc;
+        // Pending before the commit: no moment exists in which an invoice is in the
+        // database and not in the journal. A journal that cannot take them fails the
+        // group before it is committed.
+        std::vector<TPendingKey> keys;
+        for (const TInvoiceSummary& invoice : group) {
+            keys.push_back({invoice.Kljuc,
+                            invoice.Placnik,
+                            {invoice.Lines, invoice.Vrednost.ToString(),
+                             invoice.ZaPlacilo.ToString(), invoice.DatumSpre}});
+        }
+        try {
+            if (!keys.empty()) {
+                run_.Journal->RecordPending(keys);
+            }
+            db.Commit();
+            run_.SeriesNext = 0;
+        } catch (...) {
+            // The run stops at the group's first invoice: none of the group is written.
+            if (!group.empty()) {
+                current = group.front();
+            }
+            throw;
+        }
+        if (!keys.empty()) {
+            run_.Journal->InvoiceCommitted();
+            run_.LastKey = group.back().Kljuc;
+        }
     }
-    // Counted as soon as it is in the database, whatever fails after.
-    ++invoices_;
-    lastNumber_ = invoice.Number;
-    ui_.InvoiceWritten(invoice);
-    // What the invoices posted is not kept for the rest of the run: every so many invoices
-    // the datasets that keep it start afresh (each time costs a query, hence not each
-    // invoice).
-    ReopenDataSets(opt_.Check ? reopenAfterRollback_ : reopenAfterCommit_,
-                   invoices_ % kInvoicesBetweenReopening == 0);
+    run_.GroupLines = 0;
+    LogRefused();
+    for (TInvoiceSummary& invoice : group) {
+        invoice.Committed = !opt_.Check;
+        if (invoice.Kljuc == current.Kljuc) {
+            current.Committed = invoice.Committed;
+        }
+        // Counted as soon as it is in the database, whatever fails after.
+        ++run_.Invoices;
+    }
+    for (const TInvoiceSummary& invoice : group) {
+        ui_.InvoiceWritten(invoice);
+    }
+    ReopenDataSets(opt_.Check ? run_.ReopenAfterRollback : run_.ReopenAfterCommit);
 }
 
 // After a transaction's end: where it closed the open cursors, every dataset that stays
-// open across invoices is opened again; with `fresh` (or then) the datasets that the
-// invoices append to start over no rows.
-void TTransfer::ReopenDataSets(bool cursorsClosed, bool fresh) {
+// open across invoices is opened again.
+void TTransfer::ReopenDataSets(bool cursorsClosed) {
     THdbc& db = *c_.Database;
-    if (cursorsClosed || fresh) {
+    if (cursorsClosed) {
         db.SetAutoCommit(true);
         noRows_.Reopen();
         db.SetAutoCommit(false);
-    }
-    if (cursorsClosed) {
         // A lookup's dataset keeps its narrowed query, so reopening puts it back on the
         // row it stood on.
         for (TOEQuery* ds :
@@ -316,18 +441,14 @@ void TTransfer::ReopenDataSets(bool cursorsClosed, bool fresh) {
     }
 }
 
-// Drops an invoice that is not to be written and stays in the run: unposted rows are
-// cancelled and the transaction rolled back. A rollback that fails raises, and the run ends
-// through AbandonTransaction.
-void TTransfer::RollbackInvoice() {
+// Cancels the rows the designed datasets were making for an invoice.
+void TTransfer::CancelUnposted() {
     for (TDataSet* ds :
          {static_cast<TDataSet*>(c_.tbPrometPoz), static_cast<TDataSet*>(c_.tbPromet)}) {
         if (ds->State() == dsInsert || ds->State() == dsEdit) {
             ds->Cancel();
         }
     }
-    c_.Database->Rollback();
-    ReopenDataSets(reopenAfterRollback_, false);
 }
 
 // After a failure that ends the run, inside an invoice or the check phase: unposted rows

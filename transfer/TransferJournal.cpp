@@ -245,6 +245,10 @@ void TTransferJournal::BeginRun(const TTransferRunInputs& inputs) {
 
 void TTransferJournal::RecordPending(const std::string& kljuc, const std::string& placnik,
                                      const TInvoiceStamp& stamp) {
+    RecordPending(std::vector<TPendingKey>{{kljuc, placnik, stamp}});
+}
+
+void TTransferJournal::RecordPending(const std::vector<TPendingKey>& keys) {
     if (runId_ == 0) {
         throw EInvalidOperation("Transfer journal: an invoice recorded outside a run");
     }
@@ -252,10 +256,9 @@ void TTransferJournal::RecordPending(const std::string& kljuc, const std::string
     const auto now = std::chrono::steady_clock::now();
     const bool sync = now - db_->lastSync >= kSyncInterval;
     SetSynced(sync);
-    // The confirmation of the invoice before and this key go in together.
-    std::optional<Transaction> tx;
+    // The confirmation of the invoices before and these keys go in together.
+    Transaction tx(db, kContext);
     if (confirmDue_) {
-        tx.emplace(db, kContext);
         if (!db_->confirmKeys) {
             db_->confirmKeys.emplace(
                 db, "UPDATE Invoice SET State = 'committed' WHERE RunId = ? AND State = 'pending'",
@@ -277,21 +280,24 @@ void TTransferJournal::RecordPending(const std::string& kljuc, const std::string
                                kContext);
     }
     sqlite3_stmt* key = db_->recordKey->get();
-    sqlite3_reset(key);
-    Bind(key, 1, runId_);
-    Bind(key, 2, kljuc);
-    Bind(key, 3, IsoText(Now()));
-    Bind(key, 4, placnik);
-    Bind(key, 5, int64_t(stamp.Lines));
-    Bind(key, 6, stamp.Vrednost);
-    Bind(key, 7, stamp.ZaPlacilo);
-    Bind(key, 8, StampText(stamp.DatumSpre));
-    Step(key, db, kContext);
-    if (tx) {
-        tx->Commit();
+    for (const TPendingKey& k : keys) {
+        sqlite3_reset(key);
+        Bind(key, 1, runId_);
+        Bind(key, 2, k.Kljuc);
+        Bind(key, 3, IsoText(Now()));
+        Bind(key, 4, k.Placnik);
+        Bind(key, 5, int64_t(k.Stamp.Lines));
+        Bind(key, 6, k.Stamp.Vrednost);
+        Bind(key, 7, k.Stamp.ZaPlacilo);
+        Bind(key, 8, StampText(k.Stamp.DatumSpre));
+        Step(key, db, kContext);
     }
+    tx.Commit();
     confirmDue_ = false;
-    pending_ = kljuc;
+    pending_.clear();
+    for (const TPendingKey& k : keys) {
+        pending_.push_back(k.Kljuc);
+    }
     if (sync) {
         db_->lastSync = now;
     }
@@ -306,11 +312,16 @@ void TTransferJournal::DropPending() {
         return;
     }
     sqlite3* db = db_->handle.get();
+    Transaction tx(db, kContext);
     Statement s(db, "DELETE FROM Invoice WHERE RunId = ? AND Kljuc = ? AND State = 'pending'",
                 kContext);
-    Bind(s.get(), 1, runId_);
-    Bind(s.get(), 2, pending_);
-    Step(s.get(), db, kContext);
+    for (const std::string& kljuc : pending_) {
+        sqlite3_reset(s.get());
+        Bind(s.get(), 1, runId_);
+        Bind(s.get(), 2, kljuc);
+        Step(s.get(), db, kContext);
+    }
+    tx.Commit();
     pending_.clear();
 }
 

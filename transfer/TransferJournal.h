@@ -84,6 +84,12 @@ struct TJournalInvoice {
     std::optional<TInvoiceStamp> Stamp; // none for invoices recorded before stamps were kept
 };
 
+// An invoice about to be committed, for RecordPending.
+struct TPendingKey {
+    std::string Kljuc, Placnik;
+    TInvoiceStamp Stamp;
+};
+
 // A key written as pending, of a run into some data source.
 struct TPendingInvoice {
     int64_t RunId = 0;
@@ -113,11 +119,14 @@ public:
     // invoice must then not be committed. EInvalidOperation without BeginRun.
     void RecordPending(const std::string& kljuc, const std::string& placnik,
                        const TInvoiceStamp& stamp = {});
-    // The pending invoice was committed. Costs nothing now: the confirmation is written
+    // The same for the invoices of a group about to be committed in one transaction of the
+    // database, all in one write.
+    void RecordPending(const std::vector<TPendingKey>& keys);
+    // The pending invoices were committed. Costs nothing now: the confirmation is written
     // with the next pending key or at the run's end, and until then the next reader
     // settles the key against the database.
     void InvoiceCommitted();
-    // The pending invoice was not committed (rolled back): its key is removed.
+    // The pending invoices were not committed (rolled back): their keys are removed.
     void DropPending();
     // RecordPending and InvoiceCommitted together, for an invoice already committed.
     void RecordInvoice(const std::string& kljuc, const std::string& placnik = {});
@@ -174,8 +183,9 @@ private:
     struct Db;
     std::unique_ptr<Db> db_;
     int64_t runId_ = 0;
-    std::string pending_;     // the key written as pending and not yet confirmed or dropped
-    bool confirmDue_ = false; // pending_ was committed; its confirmation is not yet written
+    // The keys written as pending and not yet confirmed or dropped.
+    std::vector<std::string> pending_;
+    bool confirmDue_ = false; // pending_ were committed; their confirmation is not yet written
 };
 
 // "1 račun", "2 računa", "3 računi", "5 računov", by the Slovene dual and plural (the last

@@ -10,6 +10,7 @@
 #include "odbc/Hdbc.h"
 #include "toolkit/Exceptions.h"
 #include "toolkit/Field.h"
+#include "transfer/LeanLookups.h"
 #include "transfer/Numbering.h"
 #include "transfer/PrenosNapaka.h"
 #include "transfer/RunLock.h"
@@ -29,6 +30,11 @@ std::string PricesUnreadableNotice(int record, const std::string& stRac) {
            " naprej, zato so vse vrstice ocenjene po cenah in pravilih Tevrina.";
 }
 
+TRunState::TRunState() = default;
+TRunState::~TRunState() = default;
+TRunState::TRunState(TRunState&&) noexcept = default;
+TRunState& TRunState::operator=(TRunState&&) noexcept = default;
+
 TTransfer::TTransfer(const TTransferComponents& components, TTransferUi& ui, TSignOnProc signOn)
     : c_(components), ui_(ui), signOn_(std::move(signOn)) {}
 
@@ -36,12 +42,7 @@ TTransfer::~TTransfer() = default;
 
 TTransferOutcome TTransfer::Execute(const TTransferOptions& options) {
     opt_ = options;
-    invoices_ = 0;
-    lastNumber_ = 0;
-    lastKey_.clear();
-    notice_.clear();
-    writtenPayers_.clear();
-    journal_.reset();
+    run_ = TRunState{};
     if (opt_.Path.empty() || opt_.PoslDog.empty() || opt_.Referent.empty()) {
         ui_.Message(kInputsMissingMessage);
         return TTransferOutcome::InputsMissing;
@@ -50,14 +51,20 @@ TTransferOutcome TTransfer::Execute(const TTransferOptions& options) {
     // home would re-create the tables this one reads.
     TRunLock lock;
     signOn_(*c_.Database, opt_.DataSource);
-    issueDate_ = StrToDate(opt_.Datum);
-    prefix_ = DocumentPrefix(issueDate_, opt_.PoslDog);
-    nextNumber_ = NovaStevGlavC(*c_.Database, prefix_);
+    run_.IssueDate = StrToDate(opt_.Datum);
+    run_.Prefix = DocumentPrefix(run_.IssueDate, opt_.PoslDog);
+    run_.NextNumber = NovaStevGlavC(*c_.Database, run_.Prefix);
     OpenTransferFile();
+    // The datasets get their designs back and the run's own statements go at its end, so
+    // that none keeps a lock or a cursor afterwards.
     struct TRestore {
         TNoRowsOpening& noRows;
-        ~TRestore() { noRows.Restore(); }
-    } restore{noRows_};
+        TRunState& run;
+        ~TRestore() {
+            run.Lean.reset();
+            noRows.Restore();
+        }
+    } restore{noRows_, run_};
     OpenDataSets();
     const double roundT = c_.tbParameter->FieldByName("RoundT")->AsFloat();
     SetRoundStep(roundT != 0 ? roundT : 1);
@@ -92,11 +99,11 @@ TTransferOutcome TTransfer::Execute(const TTransferOptions& options) {
 // neither hide why a run failed nor turn a finished run into a failed one, which a job
 // might then repeat with --force. Its fault goes to the exception log.
 void TTransfer::FinishJournalRun(bool completed, const std::string& error) noexcept {
-    if (!journal_) {
+    if (!run_.Journal) {
         return;
     }
     try {
-        journal_->FinishRun(completed, error);
+        run_.Journal->FinishRun(completed, error);
     } catch (const std::exception& e) {
         LogException(e, c_.Database, "FinishRun");
     } catch (...) {
@@ -118,14 +125,15 @@ int TTransfer::NameSize() {
 }
 
 TTransferJournal& TTransfer::OpenJournal() {
-    if (!journal_) {
-        journal_ = opt_.JournalFile.empty() ? std::make_unique<TTransferJournal>()
-                                            : std::make_unique<TTransferJournal>(opt_.JournalFile);
-        if (!journal_->MovedAside().empty()) {
-            ui_.Message(JournalDamagedNotice(journal_->MovedAside()));
+    if (!run_.Journal) {
+        run_.Journal = opt_.JournalFile.empty()
+                           ? std::make_unique<TTransferJournal>()
+                           : std::make_unique<TTransferJournal>(opt_.JournalFile);
+        if (!run_.Journal->MovedAside().empty()) {
+            ui_.Message(JournalDamagedNotice(run_.Journal->MovedAside()));
         }
     }
-    return *journal_;
+    return *run_.Journal;
 }
 
 void TTransfer::OpenTransferFile() {
@@ -137,13 +145,10 @@ void TTransfer::OpenTransferFile() {
 }
 
 void TTransfer::OpenDataSets() {
-    // tbSubj first and over its design, as ever: SQLite's driver steps through one result
-    // of a connection at a time and reads the others whole at execute. tbSubj's result
-    // (read only as far as its first rows) keeps that place until the first invoice, so the
-    // lookups of the check phase are read whole and none is left stepped part-way, which
-    // would keep the file's read lock and every other connection from writing.
-    c_.tbSubj->Open();
-    for (TOEQuery* ds : {c_.tbLookMS, c_.tbLookTarSt, c_.tbLookSubjCenik, c_.tbLookSubj,
+    // No result is left stepped part-way, which on SQLite would keep the file's read lock
+    // and every other connection from writing: these read no rows, the run's lean lookups
+    // close their cursors at once, and a designed lookup reads its few rows to the end.
+    for (TOEQuery* ds : {c_.tbSubj, c_.tbLookMS, c_.tbLookTarSt, c_.tbLookSubjCenik, c_.tbLookSubj,
                          c_.tbLookSubj2, c_.tbLookPoslDog}) {
         noRows_.Open(*ds, false);
     }
@@ -170,9 +175,9 @@ bool TTransfer::MayRepeat() {
     in.DataSource = opt_.DataSource;
     in.PoslDog = opt_.PoslDog;
     in.Referent = opt_.Referent;
-    in.IssueDate = issueDate_;
+    in.IssueDate = run_.IssueDate;
     in.FilePath = opt_.Path;
-    std::optional<TTransferRun> stopped = journal_->StoppedRun(in.FileHash, in.DataSource);
+    std::optional<TTransferRun> stopped = run_.Journal->StoppedRun(in.FileHash, in.DataSource);
     if (opt_.Resume) {
         if (!stopped) {
             throw EResumeRefused("Prenosa ni mogoče nadaljevati: dnevnik prenosov nima "
@@ -182,11 +187,10 @@ bool TTransfer::MayRepeat() {
         }
         return Resume(*stopped);
     }
-    std::vector<TTransferRun> earlier = journal_->EarlierRuns(in.FileHash, in.DataSource);
+    std::vector<TTransferRun> earlier = run_.Journal->EarlierRuns(in.FileHash, in.DataSource);
     if (!earlier.empty() && !opt_.Force) {
         switch (ui_.AskRepeatOrResume(EarlierRunsQuestion(earlier), stopped.has_value())) {
         case TRepeatAnswer::No:
-            journal_.reset();
             return false;
         case TRepeatAnswer::Resume:
             return Resume(*stopped);
@@ -194,7 +198,7 @@ bool TTransfer::MayRepeat() {
             break;
         }
     }
-    journal_->BeginRun(in);
+    run_.Journal->BeginRun(in);
     return true;
 }
 
@@ -203,17 +207,17 @@ bool TTransfer::MayRepeat() {
 // then those of one run that never stopped, when nothing else wrote to the series.
 bool TTransfer::Resume(const TTransferRun& stopped) {
     if (stopped.PoslDog != opt_.PoslDog || stopped.Referent != opt_.Referent ||
-        std::trunc(stopped.IssueDate) != std::trunc(issueDate_)) {
+        std::trunc(stopped.IssueDate) != std::trunc(run_.IssueDate)) {
         throw EResumeRefused("Prekinjeni prenos te datoteke (" + JournalDateTime(stopped.Started) +
                              ") je imel poslovni dogodek " + stopped.PoslDog + ", referenta " +
                              stopped.Referent + " in datum " + DateToStr(stopped.IssueDate) +
                              "; nadaljuje se lahko le z enakimi. Nič ni bilo spremenjeno.");
     }
-    for (const TJournalInvoice& invoice : journal_->Invoices(stopped.Id)) {
-        writtenPayers_.insert(invoice.Placnik);
+    for (const TJournalInvoice& invoice : run_.Journal->Invoices(stopped.Id)) {
+        run_.WrittenPayers.insert(invoice.Placnik);
     }
     if (!opt_.Check) {
-        journal_->ResumeRun(stopped.Id);
+        run_.Journal->ResumeRun(stopped.Id);
     }
     return true;
 }
@@ -225,8 +229,8 @@ TTransferOutcome TTransfer::Finish() {
         ds->Close();
     }
     ui_.Progress(100);
-    if (!notice_.empty()) {
-        ui_.Notice(notice_);
+    if (!run_.Notice.empty()) {
+        ui_.Notice(run_.Notice);
     }
     TTable& napaka = *c_.tbNapaka;
     TTransferOutcome outcome;

@@ -2,18 +2,19 @@
 // TTransfer, the transfer run: from "Prenos" to "Dodajanje zaključeno !" or the error report. It
 // checks the inputs, signs on, reads every record of the transfer file and checks its
 // customer, payer and article, logs the records that fail, and writes one invoice per
-// payer: its lines, then its header, in one transaction of its own, numbered in the series
-// as the database holds it at that moment. An invoice that cannot be priced, or whose
-// payer is gone, is rolled back whole and logged like a failed record; any other failure of
-// an invoice rolls it back and ends the run. The invoices committed before stay, and each
-// is in the transfer journal before it commits, so that transferring the same file into
-// the same data source again is asked about first. One run at a time in a home directory
-// (TRunLock).
+// payer: its lines, then its header, numbered in the series as the database holds it at that
+// moment, committed in groups of invoices. An invoice that cannot be priced, or whose payer
+// is gone, writes nothing and is logged like a failed record; any other failure of an
+// invoice rolls its group back and ends the run. The groups committed before stay, and each
+// invoice is in the transfer journal before it commits, so that transferring the same file
+// into the same data source again is asked about first. One run at a time in a home
+// directory (TRunLock).
 //
 // The window's "Prenos" and the run without a window both call Execute on the objects of
 // CreateTransferComponents; everything said or asked goes through TTransferUi.
 
 #include "transfer/NoRowsOpening.h"
+#include "transfer/RowValues.h"
 #include "transfer/TransferComponents.h"
 #include "transfer/TransferUi.h"
 
@@ -25,11 +26,14 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace zen {
 
 class TTransferJournal;
 struct TTransferRun;
+struct TLeanStatements;
 
 // A resume refused (no stopped run of this content, other inputs); for the operator.
 ZEN_EXCEPTION_CLASS(EResumeRefused, Exception);
@@ -75,6 +79,42 @@ enum class TTransferOutcome {
 // login, opened (SignOn of the application shell).
 using TSignOnProc = std::function<void(THdbc& database, const std::string& dataSource)>;
 
+// What one run works with and finds. Made anew at the start of each Execute, and nowhere
+// else, so that nothing of a run before carries over.
+struct TRunState {
+    TRunState();
+    ~TRunState();
+    TRunState(TRunState&&) noexcept;
+    TRunState& operator=(TRunState&&) noexcept;
+
+    TDateTime IssueDate = 0;
+    std::string Prefix;
+    int NextNumber = 0;  // of the series when the run began
+    int LastNumber = 0;  // the number of the run's last invoice, 0 before the first
+    std::string LastKey; // the key of the run's last invoice committed
+    bool FilePrices = true;
+    std::string Notice;
+    std::set<std::string> WrittenPayers; // of the stopped run a resume goes on
+    bool ReopenAfterCommit = false;
+    bool ReopenAfterRollback = false;
+    int Invoices = 0; // committed (in a dry run: written and rolled back)
+    std::unique_ptr<TTransferJournal> Journal;
+    // The run's lean lookups and prepared inserts.
+    std::unique_ptr<TLeanStatements> Lean;
+    // The invoices written since the last commit, each whole, and the invoices refused
+    // meanwhile (the working row's StRac and the reason), logged when the group ends.
+    std::vector<TInvoiceSummary> Group;
+    std::vector<std::pair<std::string, std::string>> GroupRefused;
+    int GroupLines = 0;
+    int InsertedLines = 0; // of the invoice being written
+    // The next number of the series while the group's transaction holds its lock; 0 before
+    // the group's first invoice has locked it.
+    int SeriesNext = 0;
+    // An invoice's rows as they are made, before they are written.
+    TRowRecord HeaderRow;
+    std::vector<TRowRecord> LineRows;
+};
+
 class TTransfer {
 public:
     TTransfer(const TTransferComponents& components, TTransferUi& ui, TSignOnProc signOn);
@@ -88,13 +128,13 @@ public:
     TTransferOutcome Execute(const TTransferOptions& options);
 
     // Of the last Execute: invoices committed (in a dry run: written and rolled back).
-    int Invoices() const { return invoices_; }
+    int Invoices() const { return run_.Invoices; }
     // Of the last Execute: what the operator must know beside the errors, such as the
     // file's prices having been unreadable from some record on; empty when nothing.
-    const std::string& Notice() const { return notice_; }
+    const std::string& Notice() const { return run_.Notice; }
     // Of the last Execute: whether the transfer file's prices priced the lines, rather than
     // Tevrin's rules (a file without prices, or one unreadable from some record on).
-    bool FilePrices() const { return filePrices_; }
+    bool FilePrices() const { return run_.FilePrices; }
 
 private:
     void OpenTransferFile();
@@ -109,11 +149,14 @@ private:
     bool WriteInvoiceOrLog(TInvoiceSummary& invoice);
     void WriteInvoice(TInvoiceSummary& invoice);
     int TakeDocumentNumber();
-    void EndInvoice(TInvoiceSummary& invoice);
+    bool GroupDue() const;
+    void EndGroup(TInvoiceSummary& current);
+    void LogRefused();
+    void DropInvoiceLines(const std::string& kljuc);
     void SkipPayer(const std::string& payer);
     std::string InvoiceFailure(const TInvoiceSummary& invoice, const std::string& cause) const;
-    void RollbackInvoice();
-    void ReopenDataSets(bool cursorsClosed, bool fresh);
+    void CancelUnposted();
+    void ReopenDataSets(bool cursorsClosed);
     void AbandonTransaction() noexcept;
     int CountPayers();
     TTransferOutcome Finish();
@@ -123,19 +166,8 @@ private:
     TTransferUi& ui_;
     TSignOnProc signOn_;
     TTransferOptions opt_;
-    TDateTime issueDate_ = 0;
-    std::string prefix_;
-    int nextNumber_ = 0;  // of the series when the run began
-    int lastNumber_ = 0;  // the number of the run's last invoice, 0 before the first
-    std::string lastKey_; // the key of the run's last invoice committed
-    bool filePrices_ = true;
-    std::string notice_;
-    std::set<std::string> writtenPayers_; // of the stopped run a resume goes on
-    bool reopenAfterCommit_ = false;
-    bool reopenAfterRollback_ = false;
-    int invoices_ = 0;
-    TNoRowsOpening noRows_; // the datasets over Tevrin tables but tbSubj and Param
-    std::unique_ptr<TTransferJournal> journal_;
+    TRunState run_;
+    TNoRowsOpening noRows_; // the datasets over Tevrin tables but Param
 };
 
 } // namespace zen

@@ -1,12 +1,13 @@
 // `zendrato --transfer` as processes, on both drivers. Killed (SIGKILL) in the middle of its
 // invoices: no invoice is left half-written, the journal names every invoice that was
-// committed (and at most one more, pending), the same file is then refused, and a forced
+// committed (and at most one group more, pending), the same file is then refused, and a forced
 // run transfers it whole. Two runs at once in one home: the second is refused and the
 // first is what it would have been alone. A journal that cannot be written: nothing is
 // booked that a later run could book again.
 
 #include "Child.h"
 #include "FaultFixture.h"
+#include "TransferFile.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +26,11 @@ namespace zen::test {
 namespace {
 
 constexpr int kPayers = 80;
+// Enough invoices that a run blocked on its standard error has several groups still to
+// commit when it is killed.
+constexpr int kManyPayers = 300;
+// The most invoices one commit takes.
+constexpr size_t kGroup = 50;
 
 using BatchKillTest = FaultFixture;
 
@@ -38,8 +45,8 @@ std::vector<std::string> Args(const TTransferOptions& o, bool force) {
 }
 
 TEST_P(BatchKillTest, AKilledRunLeavesWholeInvoicesAndTheJournalRefusesTheFile) {
-    ResetDatabase(kPayers);
-    WriteFile(kPayers);
+    ResetDatabase(kManyPayers);
+    WriteFile(kManyPayers);
     const std::string hash = TransferFileHash(options.Path);
     int written = 0;
     {
@@ -57,17 +64,17 @@ TEST_P(BatchKillTest, AKilledRunLeavesWholeInvoicesAndTheJournalRefusesTheFile) 
     EXPECT_EQ(PartialInvoices(), kWhole);
     const int headers = std::stoi(Scalar("SELECT COUNT(*) FROM Promet"));
     EXPECT_GE(headers, written);
-    EXPECT_LT(headers, kPayers) << "the kill came after the last invoice";
+    EXPECT_LT(headers, kManyPayers) << "the kill came after the last invoice";
     EXPECT_EQ(Scalar("SELECT MAX(Kljuc) FROM Promet"), Key(headers));
 
-    // What the journal holds: every one of those invoices in order, and at most one more,
-    // written as pending before a commit that the kill may have cut off.
+    // What the journal holds: every one of those invoices in order, and at most one group
+    // more, written as pending before a commit that the kill may have cut off.
     std::vector<TTransferRun> runs = JournalRuns(hash);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].Status, TTransferRunStatus::Running);
     std::vector<std::string> keys = JournalKeys(hash);
     ASSERT_GE(keys.size(), size_t(headers));
-    ASSERT_LE(keys.size(), size_t(headers) + 1);
+    ASSERT_LE(keys.size(), size_t(headers) + kGroup);
     for (size_t i = 0; i < keys.size(); ++i) {
         EXPECT_EQ(keys[i], Key(int(i) + 1));
     }
@@ -100,8 +107,8 @@ TEST_P(BatchKillTest, AKilledRunLeavesWholeInvoicesAndTheJournalRefusesTheFile) 
         status = child.End(false);
     }
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(forced, kPayers);
-    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Promet"), std::to_string(headers + kPayers));
+    EXPECT_EQ(forced, kManyPayers);
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Promet"), std::to_string(headers + kManyPayers));
     EXPECT_EQ(PartialInvoices(), kWhole);
 }
 
@@ -179,13 +186,15 @@ TEST_P(BatchKillTest, AJournalThatCannotBeWrittenLetsNoInvoiceBeBookedTwice) {
 // A rollback that fails while the connection stands (made to fail by a library preloaded
 // into the program). Switching autocommit back on would then commit the half invoice, so
 // the run gives its connection up instead: the server rolls the transaction back, and the
-// database holds no part of an invoice that was not to be written. Here the first invoice
-// cannot be valued (the parameters lack the basis of the amounts) with its first line
-// posted.
+// database holds no part of an invoice that was not to be written. Here the database
+// refuses the first invoice's header with its lines written.
 TEST_P(BatchKillTest, AFailedRollbackNeverCommitsTheHalfInvoice) {
     ResetDatabase(3);
     WriteFile(3);
-    Exec({"ALTER TABLE Param DROP COLUMN OsnZaIzrProdCene"});
+    Exec({GetParam() == TestDriver::SQLite
+              ? "CREATE TRIGGER zen_fault BEFORE INSERT ON Promet WHEN NEW.Kljuc = '" + Key(1) +
+                    "' BEGIN SELECT RAISE(ABORT, 'zavrnjeno'); END"
+              : "ALTER TABLE Promet ADD CONSTRAINT zen_fault CHECK (Kljuc <> '" + Key(1) + "')"});
     const char* asan = std::getenv("ASAN_OPTIONS");
     const std::string asanBefore = asan ? asan : "";
     setenv("LD_PRELOAD", ROLLBACK_FAULT_LIB, 1);
@@ -210,6 +219,77 @@ TEST_P(BatchKillTest, AFailedRollbackNeverCommitsTheHalfInvoice) {
               std::string::npos)
         << told;
     EXPECT_EQ(Invoices(), "0/0");
+}
+
+// Invoices are committed in groups. A payer whose lines cannot be valued (amounts of about
+// 10^13 each) inside a group writes nothing: the group's other invoices stay whole, numbered
+// without a gap, and the journal names exactly the invoices there are. A run killed among its
+// groups is resumed to the same end.
+TEST_P(BatchKillTest, ARefusedInvoiceLeavesItsGroupWholeAndAKilledGroupIsResumed) {
+    ResetDatabase(kManyPayers);
+    std::vector<std::vector<std::string>> records;
+    for (int i = 1; i <= kManyPayers; ++i) {
+        char key[16];
+        std::snprintf(key, sizeof key, "P%03d", i);
+        if (i == 3) {
+            for (int line = 0; line < 100; ++line) {
+                records.push_back(
+                    {key, "ADSL", "999999.999", "9999999.9999", "3x" + std::to_string(line)});
+            }
+            continue;
+        }
+        records.push_back({key, "ADSL", "1.000", "10.0000", std::to_string(i) + "a"});
+        records.push_back({key, "ADSL", "2.000", "5.0000", std::to_string(i) + "b"});
+    }
+    WriteDbf(options.Path, TransferColumns(), records);
+    const std::string hash = TransferFileHash(options.Path);
+    auto allKeys = [&] {
+        std::vector<std::string> keys;
+        for (int i = 1; i <= kManyPayers - 1; ++i) {
+            keys.push_back(Key(i));
+        }
+        return keys;
+    };
+
+    {
+        TChild child(home.Path(), Args(options, false));
+        int written = 0;
+        for (std::string line; written < 5 && child.ReadLine(line);) {
+            written += line.rfind("Zapisano: ", 0) == 0;
+        }
+        ASSERT_EQ(written, 5);
+        const int status = child.End(true);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before the kill";
+    }
+    const int headers = std::stoi(Scalar("SELECT COUNT(*) FROM Promet"));
+    ASSERT_LT(headers, kManyPayers - 1) << "the kill came after the last invoice";
+    // The first group held the refused payer's invoice between the others: they are whole
+    // and numbered on without its number.
+    EXPECT_GE(headers, 5);
+    EXPECT_EQ(PartialInvoices(), kWhole);
+    EXPECT_EQ(Scalar("SELECT MAX(Kljuc) FROM Promet"), Key(headers));
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Promet WHERE Prejemnik = 'Plačnik 003'"), "0");
+
+    std::string err;
+    int status = 0;
+    {
+        std::vector<std::string> args = Args(options, false);
+        args.push_back("--resume");
+        TChild child(home.Path(), args);
+        for (std::string line; child.ReadLine(line);) {
+            err += line + "\n";
+        }
+        status = child.End(false);
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << err;
+    EXPECT_EQ(PartialInvoices(), kWhole);
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Promet"), std::to_string(kManyPayers - 1));
+    EXPECT_EQ(Scalar("SELECT MAX(Kljuc) FROM Promet"), Key(kManyPayers - 1));
+    // The killed run's pending keys were settled, the resumed run's confirmed: the journal
+    // names each invoice there is, once, and nothing else.
+    std::vector<std::string> keys = JournalKeys(hash);
+    std::sort(keys.begin(), keys.end());
+    EXPECT_EQ(keys, allKeys());
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, BatchKillTest, ::testing::ValuesIn(OdbcTestEnv::Drivers()),

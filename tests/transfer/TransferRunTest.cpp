@@ -526,10 +526,21 @@ TEST_P(TransferRunTest, ADryRunLeavesTheDatabaseAsItWas) {
 }
 
 // Another program adds documents to the series while the run goes on: during the check
-// phase (after the run began), and between two invoices with the very key the run would
-// have taken next. The run's numbers move past them; it neither stops nor leaves a gap.
+// phase (after the run began), and between two groups of invoices with the very key the run
+// would have taken next. The run's numbers move past them; it neither stops nor leaves a gap.
 TEST_P(TransferRunTest, AnotherWriterInTheSeriesShiftsTheNumbersAndStopsNothing) {
-    WriteFile(kRecords);
+    // Fifty-one invoices: the first group holds fifty.
+    std::vector<std::vector<std::string>> records = kRecords;
+    std::vector<std::string> subjects;
+    for (int i = 0; i < 49; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "K%03d", i);
+        subjects.push_back(std::string("INSERT INTO Subjekt (Naziv, Naziv2) VALUES ('") + name +
+                           "', '" + name + "')");
+        records.push_back({name, "ADSL", "1.000", "24.0000", std::to_string(2000 + i)});
+    }
+    Exec(subjects);
+    WriteFile(records);
     // The other program writes through a connection of its own while the run's check phase
     // reads. SQLite lets a writer commit beside a reader with a write-ahead log, as an
     // accounting database that others use at once would have it.
@@ -551,25 +562,25 @@ TEST_P(TransferRunTest, AnotherWriterInTheSeriesShiftsTheNumbersAndStopsNothing)
     ui.afterInvoice = [&] {
         if (!between) {
             between = true;
-            Exec({"INSERT INTO Promet (Kljuc, Opomba) VALUES ('051200044', 'drugi program')"});
+            Exec({"INSERT INTO Promet (Kljuc, Opomba) VALUES ('051200093', 'drugi program')"});
         }
     };
     EXPECT_EQ(run.Execute(options), TTransferOutcome::ErrorsReported);
     EXPECT_EQ(duringError, "");
-    EXPECT_EQ(run.Invoices(), 2);
+    EXPECT_EQ(run.Invoices(), 51);
     std::vector<std::string> promet = Rows("Promet", "Kljuc");
-    ASSERT_EQ(promet.size(), 5u);
-    // 41 was there before; 42 and 44 are the other program's, 43 and 45 the run's.
-    for (int i = 0; i < 5; ++i) {
+    ASSERT_EQ(promet.size(), 54u);
+    // 41 was there before; 42 and 93 are the other program's, 43 to 92 and 94 the run's.
+    for (int i = 0; i < 54; ++i) {
         EXPECT_EQ(promet[size_t(i)].substr(0, 9), "0512000" + std::to_string(41 + i))
             << promet[size_t(i)];
     }
     EXPECT_EQ(OdbcTestEnv::Get().Scalar(
-                  dsn, "SELECT COUNT(*) FROM PrometPoz WHERE Kljuc IN ('051200043', '051200045')"),
-              "4");
-    EXPECT_EQ(Count("PrometPoz"), "4");
+                  dsn, "SELECT COUNT(*) FROM PrometPoz WHERE Kljuc IN ('051200042', '051200093')"),
+              "0");
+    EXPECT_EQ(Count("PrometPoz"), "53");
     EXPECT_EQ(ui.invoices.front().substr(0, 9), "051200043");
-    EXPECT_EQ(ui.invoices.back().substr(0, 9), "051200045");
+    EXPECT_EQ(ui.invoices.back().substr(0, 9), "051200094");
     EXPECT_TRUE(C().Database->AutoCommit());
     if (GetParam() == TestDriver::SQLite) {
         C().Database->Disconnect();
