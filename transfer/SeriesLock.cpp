@@ -2,7 +2,6 @@
 
 #include "dataset/ODSI.h"
 #include "odbc/Hdbc.h"
-#include "toolkit/Text.h"
 
 #include <cstdint>
 
@@ -23,11 +22,11 @@ int64_t SeriesKey(const std::string& prefix) {
 } // namespace
 
 void LockSeries(THdbc& database, const std::string& prefix) {
-    const std::string dbms = AsciiUpper(database.InfoString(SQL_DBMS_NAME));
     std::string sql;
-    if (dbms.rfind("POSTGRESQL", 0) == 0) {
+    const TDbmsKind kind = database.Quirks().kind;
+    if (kind == TDbmsKind::PostgreSQL) {
         sql = "SELECT pg_advisory_xact_lock(" + std::to_string(SeriesKey(prefix)) + ")";
-    } else if (dbms.rfind("SQLITE", 0) == 0) {
+    } else if (kind == TDbmsKind::SQLite) {
         // A write that changes nothing still takes the write lock, which then keeps every
         // other writer out until this transaction ends.
         sql = "UPDATE Promet SET Kljuc = Kljuc WHERE 1 = 0";
