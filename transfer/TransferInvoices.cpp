@@ -354,14 +354,17 @@ void TTransfer::WriteInvoice(TInvoiceSummary& invoice) {
     invoice.Vrednost = totals.Vrednost;
     invoice.Davek = Currency::FromDouble(header.NumberOf("Davek"));
     invoice.ZaPlacilo = totals.ZaPlacilo;
-    run_.GroupLines += line.Poz;
     // A dry run's next invoice counts on from here, whatever its group's end rolls back.
     run_.LastNumber = number;
     run_.SeriesNext = number + 1;
 }
 
 bool TTransfer::GroupDue() const {
-    return run_.Group.size() >= kInvoicesPerGroup || run_.GroupLines >= kLinesPerGroup;
+    int lines = 0;
+    for (const TInvoiceSummary& invoice : run_.Group) {
+        lines += invoice.Lines;
+    }
+    return run_.Group.size() >= kInvoicesPerGroup || lines >= kLinesPerGroup;
 }
 
 // Ends the transaction of the group written so far: commits it, its keys in the journal
@@ -404,7 +407,6 @@ void TTransfer::EndGroup(TInvoiceSummary& current) {
             run_.LastKey = group.back().Kljuc;
         }
     }
-    run_.GroupLines = 0;
     LogRefused();
     for (TInvoiceSummary& invoice : group) {
         invoice.Committed = !opt_.Check;

@@ -105,7 +105,6 @@ struct TRunState {
     // meanwhile (the working row's StRac and the reason), logged when the group ends.
     std::vector<TInvoiceSummary> Group;
     std::vector<std::pair<std::string, std::string>> GroupRefused;
-    int GroupLines = 0;
     int InsertedLines = 0; // of the invoice being written
     // The next number of the series while the group's transaction holds its lock; 0 before
     // the group's first invoice has locked it.
