@@ -8,8 +8,9 @@
 
 namespace zen {
 
-// Lists the journal's runs on `out` (lines, or CSV with --csv). 0, or 2 with the reason on
-// `err` when the journal cannot be read.
+// Lists the runs of the ledger of the data source's database on `out` (lines, or CSV with
+// --csv). 0; 1 when the runs are listed but the home's old journal could not be read in
+// (said on `err`); 2 with the reason on `err` when the ledger cannot be read.
 int RunHistory(const THistoryArgs& args, std::ostream& out, std::ostream& err);
 
 // Undoes a run (or with --check says what it would delete) and lists the invoices on

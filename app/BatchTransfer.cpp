@@ -85,12 +85,24 @@ void TBatchTransferUi::EndProgress() {
 }
 
 bool TBatchTransferUi::AskRepeat(const std::string& question) {
+    return AskRepeatOrResume(question, false) != TRepeatAnswer::No;
+}
+
+// Nobody answers a job: it is told the safe way on, and what --force would do.
+TRepeatAnswer TBatchTransferUi::AskRepeatOrResume(const std::string& question, bool canResume) {
     EndProgress();
-    err_ << PrintableLines(question) << "\n"
-         << "Prenos ni izveden: datoteka je bila v ta podatkovni vir že prenesena. Z --force se "
-            "prenese znova."
-         << std::endl;
-    return false;
+    err_ << PrintableLines(question) << "\n";
+    if (canResume) {
+        err_ << "Prenos ni izveden: datoteka je bila v to bazo že delno prenesena. Z --resume se "
+                "prekinjeni prenos nadaljuje in zapiše le račune, ki še manjkajo. --force bi celo "
+                "datoteko zapisal še enkrat: vsak že zapisani račun bi bil zapisan dvakrat."
+             << std::endl;
+    } else {
+        err_ << "Prenos ni izveden: datoteka je bila v to bazo že prenesena. --force bi jo "
+                "zapisal še enkrat: vsak njen račun bi bil zapisan dvakrat."
+             << std::endl;
+    }
+    return TRepeatAnswer::No;
 }
 
 void TBatchTransferUi::ShowErrors(TTable& tbNapaka) {

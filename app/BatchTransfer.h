@@ -28,6 +28,7 @@ public:
     void Message(const std::string& text) override;
     void Progress(int percent) override;
     bool AskRepeat(const std::string& question) override;
+    TRepeatAnswer AskRepeatOrResume(const std::string& question, bool canResume) override;
     void ShowErrors(TTable& tbNapaka) override;
     void InvoiceWritten(const TInvoiceSummary& invoice) override;
     void Notice(const std::string& text) override;

@@ -26,8 +26,9 @@ struct TOptionDef {
     const char* Name;
     bool TakesValue;
     TOwner Owner;
-    bool IsMode;                  // the option that chooses its owner's mode
-    TOwner Also = TOwner::Common; // a second mode that takes the option too
+    bool IsMode;                   // the option that chooses its owner's mode
+    TOwner Also = TOwner::Common;  // a second mode that takes the option too
+    TOwner Also2 = TOwner::Common; // and a third
 };
 
 constexpr TOptionDef kOptions[] = {
@@ -41,7 +42,7 @@ constexpr TOptionDef kOptions[] = {
     {"date", true, TOwner::Transfer, false},
     {"event", true, TOwner::Transfer, false},
     {"clerk", true, TOwner::Transfer, false},
-    {"dsn", true, TOwner::Transfer, false, TOwner::History},
+    {"dsn", true, TOwner::Transfer, false, TOwner::History, TOwner::Undo},
     {"file", true, TOwner::Transfer, false},
     {"report", true, TOwner::Transfer, false},
     {"check", false, TOwner::Transfer, false, TOwner::Undo},
@@ -157,22 +158,24 @@ constexpr const char* kTransferUsage =
 constexpr const char* kHistoryUsage =
     "Uporaba: zendrato --history [--dsn VIR] [--limit N] [--csv]\n";
 
-constexpr const char* kUndoUsage = "Uporaba: zendrato --undo PRENOS [--check]\n";
+constexpr const char* kUndoUsage = "Uporaba: zendrato --undo PRENOS [--dsn VIR] [--check]\n";
 
 std::string HistoryHelp() {
     return std::string(kHistoryUsage) +
            "\n"
-           "Izpiše prenose iz dnevnika prenosov, najnovejšega prvega, vsakega v eni vrstici:\n"
-           "številko prenosa (za --undo), začetek, podatkovni vir, poslovni dogodek, datum\n"
-           "računov, datoteko in začetek njene vsebinske oznake, število računov s prvim in\n"
-           "zadnjim ter stanje: zaključen, prekinjen (končan z napako ali prekinjen), teče,\n"
-           "razveljavljen.\n"
+           "Izpiše prenose iz dnevnika prenosov v bazi Tevrin (tabeli ZendratoPrenos in\n"
+           "ZendratoPrenosRacun), najnovejšega prvega, vsakega v eni vrstici: številko\n"
+           "prenosa (za --undo), začetek, podatkovni vir, poslovni dogodek, datum računov,\n"
+           "datoteko in začetek njene vsebinske oznake, število računov s prvim in zadnjim ter\n"
+           "stanje: zaključen, prekinjen (končan z napako ali prekinjen), teče, razveljavljen.\n"
+           "Našteti so prenosi iz vseh domačih map in z vseh računalnikov v to bazo.\n"
            "\n"
-           "  --dsn VIR    le prenosi v ta podatkovni vir\n"
+           "  --dsn VIR    podatkovni vir ODBC baze Tevrin (privzeto Alias, sicer Lorvath)\n"
            "  --limit N    le zadnjih N prenosov\n"
            "  --csv        kot datoteka CSV za preglednico (UTF-8, ločeno s podpičji)\n"
            "\n"
-           "Izhodno stanje: 0 izpisano; 2 dnevnika ni mogoče prebrati ali napačna uporaba.\n";
+           "Izhodno stanje: 0 izpisano; 1 izpisano, starega dnevnika v domači mapi pa ni mogoče\n"
+           "prebrati; 2 dnevnika v bazi ni mogoče prebrati ali napačna uporaba.\n";
 }
 
 std::string UndoHelp() {
@@ -184,10 +187,12 @@ std::string UndoHelp() {
            "seriji za računi prenosa ali med njimi že stoji drug dokument. Razveljavitev se\n"
            "zapiše v dnevnik; isto datoteko je nato mogoče prenesti znova brez --force.\n"
            "\n"
+           "  --dsn VIR    podatkovni vir ODBC baze Tevrin (privzeto Alias, sicer Lorvath)\n"
            "  --check      le preveri in izpiše, kaj bi bilo izbrisano; nič ne izbriše\n"
            "\n"
-           "Izhodno stanje: 0 razveljavljeno (s --check: bi bilo mogoče); 2 zavrnjeno, napaka\n"
-           "baze ali napačna uporaba; nič ni spremenjeno.\n";
+           "Izhodno stanje: 0 razveljavljeno (s --check: bi bilo mogoče; tudi, ko je bil prenos\n"
+           "razveljavljen že prej); 2 zavrnjeno, napaka baze ali napačna uporaba; nič ni\n"
+           "spremenjeno.\n";
 }
 
 std::string SetLoginHelp() {
@@ -224,10 +229,11 @@ std::string TransferHelp() {
            "                     ločeno s podpičji), ko se ime konča s \".csv\"\n"
            "  --check            preizkus: ves prenos z ceniki in številčenjem, vsak račun pa se\n"
            "                     prekliče namesto zapiše; izpiše račune, ki bi jih zapisal\n"
-           "  --force            prenese tudi datoteko, ki jo je dnevnik prenosov že zapisal v\n"
-           "                     ta podatkovni vir\n"
-           "  --resume           nadaljuje prekinjeni prenos iste datoteke z enakimi podatki:\n"
-           "                     plačnike, katerih račune je že zapisal, izpusti\n"
+           "  --force            prenese tudi datoteko, ki jo dnevnik prenosov v bazi že pozna:\n"
+           "                     vsak njen že zapisani račun bo zapisan še enkrat\n"
+           "  --resume           nadaljuje zadnji prekinjeni prenos iste datoteke z enakimi\n"
+           "                     podatki: plačnike, katerih račune je že zapisal, izpusti; za\n"
+           "                     datoteko, ki je dnevnik ne pozna, začne od začetka\n"
            "  --help             to besedilo\n"
            "\n"
            "Napredek se izpisuje na standardni izhod za napake. Na koncu izpiše na standardni\n"
@@ -351,7 +357,8 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
         if (!p.isSet(o.Name) || o.Owner == TOwner::Common) {
             continue;
         }
-        if (ModeOf(o.Owner) != cl.Mode && (o.Also == TOwner::Common || ModeOf(o.Also) != cl.Mode)) {
+        if (ModeOf(o.Owner) != cl.Mode && (o.Also == TOwner::Common || ModeOf(o.Also) != cl.Mode) &&
+            (o.Also2 == TOwner::Common || ModeOf(o.Also2) != cl.Mode)) {
             fail(std::string("--") + o.Name + " ne sodi k " + ModeOption(cl.Mode));
         }
         if (o.TakesValue && std::string_view(o.Name) != "var" && p.values(o.Name).size() > 1) {
@@ -408,7 +415,7 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
     }
     case TCommandMode::History: {
         THistoryArgs& h = cl.History;
-        h.DataSource = value("dsn");
+        h.DataSource = given("dsn");
         h.Csv = p.isSet("csv");
         if (p.isSet("limit")) {
             std::optional<int64_t> n = PositiveNumber(value("limit"));
@@ -426,6 +433,7 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
         }
         cl.Undo.Run = *run;
         cl.Undo.Check = p.isSet("check");
+        cl.Undo.DataSource = given("dsn");
         break;
     }
     }
@@ -452,7 +460,7 @@ std::string CommandUsage(TCommandMode mode) {
            "         zendrato --formula FORMULA [--var IME=VREDNOST]... [--price-class R]\n"
            "         zendrato --set-login UPORABNIK\n"
            "         zendrato --history [--dsn VIR] [--limit N] [--csv]\n"
-           "         zendrato --undo PRENOS [--check]\n"
+           "         zendrato --undo PRENOS [--dsn VIR] [--check]\n"
            "         zendrato [NAČIN] --help | --version\n";
 }
 

@@ -30,8 +30,8 @@ struct TTransferArgs {
 
 // --history [--dsn VIR] [--limit N] [--csv]
 struct THistoryArgs {
-    std::string DataSource; // empty: every data source
-    int Limit = 0;          // 0: every run
+    std::optional<std::string> DataSource; // the database's data source; Alias when not given
+    int Limit = 0;                         // 0: every run
     bool Csv = false;
 };
 
@@ -39,6 +39,7 @@ struct THistoryArgs {
 struct TUndoArgs {
     int64_t Run = 0;
     bool Check = false;
+    std::optional<std::string> DataSource; // the database's data source; Alias when not given
 };
 
 struct TCommandLine {

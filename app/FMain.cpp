@@ -288,7 +288,7 @@ void TMain::bPreizkusClick() {
 // "Nadaljuj" in the history goes on with the stopped run as it was given: its file, data
 // source, business event, clerk and date, whatever the inputs now say.
 void TMain::bZgodovinaClick() {
-    THistoryDialog history(*Database, this);
+    THistoryDialog history(*Database, TypedOptions().DataSource, AskingSignOn(this), this);
     if (history.exec() != QDialog::Accepted || !history.ResumeRequest()) {
         return;
     }
@@ -297,7 +297,8 @@ void TMain::bZgodovinaClick() {
     options.PoslDog = stopped.PoslDog;
     options.Referent = stopped.Referent;
     options.Datum = DateToStr(stopped.IssueDate);
-    options.DataSource = stopped.DataSource;
+    // The database whose ledger knows the run, whatever name the run reached it by.
+    options.DataSource = history.DataSource();
     options.Path = stopped.FilePath;
     options.Resume = true;
     RunTransfer(std::move(options));

@@ -4,9 +4,11 @@
 #include "app/SignOn.h"
 #include "app/ZenApplication.h"
 #include "dbutil/StdProc.h"
+#include "odbc/Hdbc.h"
 #include "toolkit/Home.h"
-#include "transfer/RunLock.h"
+#include "transfer/Ledger.h"
 #include "transfer/TransferHistory.h"
+#include "transfer/TransferJournal.h"
 #include "transfer/TransferUndo.h"
 
 #include <QHBoxLayout>
@@ -28,8 +30,9 @@ QString Q(const std::string& s) {
 
 } // namespace
 
-THistoryDialog::THistoryDialog(THdbc& database, QWidget* parent)
-    : QDialog(parent), database_(database) {
+THistoryDialog::THistoryDialog(THdbc& database, const std::string& dataSource, TSignOnProc signOn,
+                               QWidget* parent)
+    : QDialog(parent), database_(database), dataSource_(dataSource), signOn_(std::move(signOn)) {
     setObjectName("HistoryDialog");
     setWindowTitle(QString::fromUtf8("Zgodovina prenosov"));
     resize(760, 480);
@@ -69,8 +72,27 @@ THistoryDialog::THistoryDialog(THdbc& database, QWidget* parent)
 }
 
 void THistoryDialog::Reload() {
-    runningNow_ = RunInProgress();
-    list_ = TTransferJournal().Runs();
+    list_.clear();
+    invoicesOf_.clear();
+    try {
+        signOn_(database_, dataSource_);
+        if (LedgerExists(database_) || std::filesystem::exists(TransferJournalFile())) {
+            try {
+                EnsureLedgerTables(database_);
+                ImportHomeJournal(database_, dataSource_);
+            } catch (const EJournalDamaged& e) {
+                ShowMessage(QString::fromUtf8(e.what()));
+            }
+        }
+        list_ = LedgerRuns(database_);
+        for (const TTransferRun& r : list_) {
+            invoicesOf_.push_back(LedgerInvoices(database_, r.Id));
+        }
+    } catch (const std::exception& e) {
+        list_.clear();
+        invoicesOf_.clear();
+        ShowMessage(QString::fromUtf8(e.what()));
+    }
     runs_->setRowCount(int(list_.size()));
     for (size_t i = 0; i < list_.size(); ++i) {
         const TTransferRun& r = list_[i];
@@ -78,8 +100,8 @@ void THistoryDialog::Reload() {
             runs_, int(i),
             {QString::number(r.Id), Q(JournalDateTime(r.Started)), Q(r.DataSource), Q(r.PoslDog),
              Q(DateToStr(r.IssueDate)), Q(std::filesystem::path(r.FilePath).filename().string()),
-             QString::number(r.Invoices), r.Invoices ? Q(r.FirstKey + "–" + r.LastKey) : QString(),
-             Q(RunStateText(r, runningNow_))});
+             QString::number(r.Invoices),
+             r.Invoices ? Q(KeyRange(r.FirstKey, r.LastKey)) : QString(), Q(RunStateText(r))});
     }
     runs_->resizeColumnsToContents();
     if (!list_.empty()) {
@@ -95,15 +117,14 @@ const TTransferRun* THistoryDialog::Selected() const {
 
 void THistoryDialog::ShowSelected() {
     const TTransferRun* run = Selected();
-    std::vector<TJournalInvoice> invoices;
-    if (run) {
-        invoices = TTransferJournal().Invoices(run->Id);
-    }
+    static const std::vector<TLedgerInvoice> none;
+    const std::vector<TLedgerInvoice>& invoices =
+        run ? invoicesOf_[size_t(run - list_.data())] : none;
     invoices_->setRowCount(int(invoices.size()));
     for (size_t i = 0; i < invoices.size(); ++i) {
         SetListRow(invoices_, int(i), {Q(invoices[i].Kljuc), Q(invoices[i].Placnik)});
     }
-    const std::string state = run ? RunStateText(*run, runningNow_) : std::string();
+    const std::string state = run ? RunStateText(*run) : std::string();
     undo_->setEnabled(run && run->Invoices > 0 && !run->Undone && state != "teče");
     resumeButton_->setEnabled(run && run->Invoices > 0 && state == "prekinjen");
 }
@@ -126,9 +147,13 @@ void THistoryDialog::UndoSelected() {
         return;
     }
     try {
-        TUndoResult result = UndoRun(database_, SignOn, run.Id, false, SystemUserName());
-        ShowMessage(Q("Prenos št. " + std::to_string(run.Id) + " je razveljavljen (" +
-                      RacunCount(int64_t(result.Keys.size())) + ")."));
+        TUndoResult result =
+            UndoRun(database_, signOn_, dataSource_, run.Id, false, SystemUserName());
+        ShowMessage(Q(result.AlreadyUndone
+                          ? "Prenos št. " + std::to_string(run.Id) + " je bil razveljavljen že " +
+                                JournalDateTime(result.UndoneAt) + "."
+                          : "Prenos št. " + std::to_string(run.Id) + " je razveljavljen (" +
+                                RacunCount(int64_t(result.Keys.size())) + ")."));
     } catch (const std::exception& e) {
         ShowMessage(QString::fromUtf8(e.what()));
     }

@@ -4,6 +4,7 @@
 #include "report/NapakaPainter.h"
 #include "report/PdfFile.h"
 #include "toolkit/FileReplace.h"
+#include "transfer/Ledger.h"
 #include "transfer/TransferJournal.h"
 
 #include <QPdfWriter>

@@ -37,26 +37,42 @@ bool TTransferWindowUi::AskRepeat(const std::string& question) {
     return box->exec() == QMessageBox::Yes;
 }
 
+// After a stopped run the safe answer is to go on with it, so "Nadaljuj" is the default;
+// sending the whole file again doubles every invoice already written, and is a separate
+// choice that asks once more and says so.
 TRepeatAnswer TTransferWindowUi::AskRepeatOrResume(const std::string& question, bool canResume) {
     if (!canResume) {
         return AskRepeat(question) ? TRepeatAnswer::Again : TRepeatAnswer::No;
     }
-    auto box = MessageBox(QMessageBox::Question,
-                          QString::fromStdString(question) +
-                              QString::fromUtf8("\n\nNadaljuj: zapiše le račune, ki jih "
-                                                "prekinjeni prenos ni zapisal."),
-                          QMessageBox::Yes | QMessageBox::No, window_);
+    auto box = MessageBox(QMessageBox::Question, QString::fromStdString(question),
+                          QMessageBox::NoButton, window_);
     box->setObjectName("RepeatQuestion");
     QPushButton* resume = box->addButton(QString::fromUtf8("Nadaljuj"), QMessageBox::AcceptRole);
     resume->setObjectName("bNadaljuj");
-    box->setDefaultButton(QMessageBox::No);
-    box->setEscapeButton(QMessageBox::No);
+    QPushButton* no = box->addButton(QString::fromUtf8("Ne"), QMessageBox::RejectRole);
+    no->setObjectName("bNe");
+    QPushButton* again =
+        box->addButton(QString::fromUtf8("Prenesi vse znova …"), QMessageBox::DestructiveRole);
+    again->setObjectName("bZnova");
+    box->setDefaultButton(resume);
+    box->setEscapeButton(no);
     box->exec();
     if (box->clickedButton() == resume) {
         return TRepeatAnswer::Resume;
     }
-    return box->clickedButton() == box->button(QMessageBox::Yes) ? TRepeatAnswer::Again
-                                                                 : TRepeatAnswer::No;
+    if (box->clickedButton() != again) {
+        return TRepeatAnswer::No;
+    }
+    auto sure = MessageBox(
+        QMessageBox::Warning,
+        QString::fromUtf8("Cela datoteka bo prenesena še enkrat: vsak račun, ki ga je prekinjeni "
+                          "prenos že zapisal, bo zapisan dvakrat in kupci bodo zaračunani "
+                          "dvakrat. Res prenesem celo datoteko znova?"),
+        QMessageBox::Yes | QMessageBox::No, window_);
+    sure->setObjectName("RepeatDoubleQuestion");
+    sure->setDefaultButton(QMessageBox::No);
+    sure->setEscapeButton(QMessageBox::No);
+    return sure->exec() == QMessageBox::Yes ? TRepeatAnswer::Again : TRepeatAnswer::No;
 }
 
 namespace {

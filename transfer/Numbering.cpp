@@ -2,6 +2,7 @@
 
 #include "dataset/ODSI.h"
 #include "dbutil/StdProc.h"
+#include "toolkit/NumberText.h"
 #include "toolkit/Text.h"
 #include "toolkit/Variant.h"
 
@@ -73,6 +74,27 @@ int NovaStevGlavC(THdbc& database, const std::string& prefix) {
     int number = TextToInt32(Utf8Left(tail, 5));
     CheckDocumentNumbers(prefix, number + 1, 1);
     return number + 1;
+}
+
+std::set<int> SeriesNumbersFrom(THdbc& database, const std::string& prefix, int from) {
+    TOEQuery query;
+    query.SetHdbc(&database);
+    query.SQL().Add(
+        "SELECT Kljuc FROM Promet WHERE Kljuc >= " + SqlQuoted(prefix + StrZeroInt(from, 5)) +
+        " AND SUBSTR(Kljuc, 1, " + std::to_string(Utf8Length(prefix)) + ") = " + SqlQuoted(prefix));
+    query.Open();
+    std::set<int> numbers;
+    for (; !query.Eof(); query.Next()) {
+        const std::string key = query.FieldByName("Kljuc")->AsString();
+        const std::string tail = Utf8Left(key.substr(Utf8Left(key, 4).size()), 5);
+        int64_t n = 0;
+        // A key not of this program's form takes no number of ours.
+        if (ParseInteger(tail, n) && n > 0 && n <= kLastDocumentNumber) {
+            numbers.insert(static_cast<int>(n));
+        }
+    }
+    query.Close();
+    return numbers;
 }
 
 } // namespace zen

@@ -8,6 +8,7 @@
 #include "toolkit/Exceptions.h"
 
 #include <cstdint>
+#include <set>
 #include <string>
 
 namespace zen {
@@ -43,5 +44,7 @@ void CheckDocumentNumbers(const std::string& prefix, int first, int count);
 // raises, EConvertError "'x' is not a valid integer value" when the highest key's number
 // is not one, and EDocumentSeriesFull when the series has used its last number.
 int NovaStevGlavC(THdbc& database, const std::string& prefix);
+// The numbers of the series from `from` on that documents hold now.
+std::set<int> SeriesNumbersFrom(THdbc& database, const std::string& prefix, int from);
 
 } // namespace zen

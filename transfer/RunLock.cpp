@@ -2,7 +2,7 @@
 
 #include "toolkit/DateTime.h"
 #include "toolkit/Home.h"
-#include "transfer/TransferJournal.h"
+#include "transfer/Ledger.h"
 
 #include <cerrno>
 #include <charconv>

@@ -9,26 +9,15 @@ namespace zen {
 
 namespace {
 
-// Only the newest run that never finished can be the one holding the home.
-bool IsRunningNow(const TTransferRun& run, bool runningNow) {
-    return runningNow && run.Status == TTransferRunStatus::Running && !run.Undone;
-}
-
 std::string Keys(const TTransferRun& run) {
-    if (run.Invoices == 0) {
-        return {};
-    }
-    return run.FirstKey == run.LastKey ? run.FirstKey : run.FirstKey + "–" + run.LastKey;
+    return run.Invoices == 0 ? std::string() : KeyRange(run.FirstKey, run.LastKey);
 }
 
 } // namespace
 
-std::string RunStateText(const TTransferRun& run, bool runningNow) {
+std::string RunStateText(const TTransferRun& run) {
     if (run.Undone) {
         return "razveljavljen";
-    }
-    if (run.Undoing) {
-        return "razveljavljanje ni končano";
     }
     switch (run.Status) {
     case TTransferRunStatus::Completed:
@@ -38,10 +27,10 @@ std::string RunStateText(const TTransferRun& run, bool runningNow) {
     case TTransferRunStatus::Running:
         break;
     }
-    return IsRunningNow(run, runningNow) ? "teče" : "prekinjen";
+    return run.Live ? "teče" : "prekinjen";
 }
 
-std::string HistoryLine(const TTransferRun& run, bool runningNow) {
+std::string HistoryLine(const TTransferRun& run) {
     std::string line = "#" + std::to_string(run.Id) + "  " + JournalDateTime(run.Started) + "  " +
                        run.DataSource + "  " + run.PoslDog + "  " + DateToStr(run.IssueDate) +
                        "  " + std::filesystem::path(run.FilePath).filename().string() + "  " +
@@ -49,20 +38,63 @@ std::string HistoryLine(const TTransferRun& run, bool runningNow) {
     if (run.Invoices > 0) {
         line += " (" + Keys(run) + ")";
     }
-    return line + "  " + RunStateText(run, runningNow);
+    return line + "  " + RunStateText(run);
 }
 
-std::string HistoryCsv(const std::vector<TTransferRun>& runs, bool runningNow) {
+std::string HistoryCsv(const std::vector<TTransferRun>& runs) {
     std::vector<std::vector<std::string>> lines = {
         {"Prenos", "Začet", "Podatkovni vir", "Poslovni dogodek", "Referent", "Datum računov",
-         "Datoteka", "Vsebina (SHA-256)", "Računov", "Prvi račun", "Zadnji račun", "Stanje"}};
+         "Datoteka", "Vsebina (SHA-256)", "Računov", "Prvi račun", "Zadnji račun", "Stanje",
+         "Računalnik", "Mapa", "Uporabnik"}};
     for (const TTransferRun& run : runs) {
         lines.push_back({std::to_string(run.Id), JournalDateTime(run.Started), run.DataSource,
                          run.PoslDog, run.Referent, DateToStr(run.IssueDate), run.FilePath,
                          run.FileHash, std::to_string(run.Invoices), run.FirstKey, run.LastKey,
-                         RunStateText(run, runningNow)});
+                         RunStateText(run), run.Host, run.Home, run.User});
     }
     return CsvDocument(lines);
+}
+
+std::string RunHolderText(const TTransferRun& run) {
+    std::string text =
+        "prenos št. " + std::to_string(run.Id) + ", začet " + JournalDateTime(run.Started);
+    if (!run.Host.empty()) {
+        text += " na računalniku " + run.Host;
+    }
+    if (!run.Home.empty() || !run.User.empty()) {
+        text += " (mapa " + run.Home + ", uporabnik " + run.User + ")";
+    }
+    return text;
+}
+
+std::string EarlierRunsQuestion(const std::vector<TTransferRun>& runs) {
+    if (runs.empty()) {
+        return {};
+    }
+    bool allUnfinished = true;
+    for (const TTransferRun& r : runs) {
+        allUnfinished = allUnfinished && r.Status != TTransferRunStatus::Completed;
+    }
+    std::string text =
+        allUnfinished ? "Datoteka je bila že delno prenesena " : "Datoteka je bila že prenesena ";
+    for (size_t i = 0; i < runs.size(); ++i) {
+        if (i > 0) {
+            text += i + 1 == runs.size() ? " in " : ", ";
+        }
+        text += JournalDateTime(runs[i].Started) + " (" + RacunCount(runs[i].Invoices);
+        // Where all are partial the opening says so; in a mixed list each partial one does.
+        if (!allUnfinished && runs[i].Status != TTransferRunStatus::Completed) {
+            text += ", prenos ni bil končan";
+        }
+        text += ")";
+    }
+    const TTransferRun& newest = runs.back();
+    if (newest.Status != TTransferRunStatus::Completed) {
+        return text + ". Zapisani so računi " + KeyRange(newest.FirstKey, newest.LastKey) +
+               " prekinjenega prenosa št. " + std::to_string(newest.Id) +
+               ". Želite prenos nadaljevati in zapisati le račune, ki še manjkajo?";
+    }
+    return text + ". Želite nadaljevati?";
 }
 
 } // namespace zen

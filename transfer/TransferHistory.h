@@ -1,26 +1,36 @@
 #pragma once
-// The transfer history as the operator reads it: one line per run of the journal, newest
-// first, with its number (which an undo takes), start, data source, business event, issue
-// date, file, the first characters of its content hash, its invoices and its state.
+// The transfer runs of the ledger as the operator reads them: the history, one line per run,
+// newest first, with its number (which an undo takes), start, data source, business event,
+// issue date, file, the first characters of its content hash, its invoices and its state;
+// and the questions and refusals that name earlier runs.
 
-#include "transfer/TransferJournal.h"
+#include "transfer/Ledger.h"
 
 #include <string>
 #include <vector>
 
 namespace zen {
 
-// "zaključen", "prekinjen" (ended by an error or killed), "teče" (the run that holds the
-// home now), "razveljavljen" (undone), "razveljavljanje ni končano" (an undo whose end the
-// journal does not know yet). `runningNow`: whether a run holds the home at this moment.
-std::string RunStateText(const TTransferRun& run, bool runningNow);
+// "zaključen", "prekinjen" (ended by an error or killed), "teče" (the run that holds its
+// file's lock at this moment), "razveljavljen" (undone).
+std::string RunStateText(const TTransferRun& run);
 
 // "#12  8. 12. 2026 ob 10:15  Lorvath  IR  20. 12. 2026  Prenos.dbf  a1b2c3d4  8 računov
 // (26IR00042–26IR00049)  zaključen", on one line.
-std::string HistoryLine(const TTransferRun& run, bool runningNow);
+std::string HistoryLine(const TTransferRun& run);
 
 // The same runs as a CSV file for a spreadsheet, in the error report's conventions, with a
-// header line and the whole hash.
-std::string HistoryCsv(const std::vector<TTransferRun>& runs, bool runningNow);
+// header line, the whole hash and where each run was made.
+std::string HistoryCsv(const std::vector<TTransferRun>& runs);
+
+// Who a run is: "prenos št. 7, začet 8. 12. 2026 ob 10:15 na računalniku pisarna-2 (mapa
+// /home/ana/.local/share/zendrato, uporabnik ana)".
+std::string RunHolderText(const TTransferRun& run);
+
+// The question put to the operator before transferring a file again: "Datoteka je bila že
+// prenesena 7. 12. 2026 ob 11:30 (42 računov). Želite nadaljevati?", naming every earlier
+// run and which of them did not finish. When the newest stopped it says what is written and
+// asks whether to go on with it. Empty for no runs.
+std::string EarlierRunsQuestion(const std::vector<TTransferRun>& runs);
 
 } // namespace zen

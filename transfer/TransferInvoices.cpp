@@ -1,8 +1,10 @@
 // The invoice phase of a transfer run: one invoice per payer of the working table, its
 // lines and then its header. The invoices are committed in groups, one transaction and one
-// flush of the database's disk for many invoices. Each invoice is made whole in memory,
-// priced and checked, before it writes a row, so that one that cannot be written leaves
-// nothing to roll back and its group's others stay whole.
+// flush of the database's disk for many invoices, and with them their rows of the ledger,
+// so that an invoice is in the database exactly when the ledger names it. Each invoice is
+// made whole in memory, priced and checked, before it writes a row, and is written behind a
+// savepoint of its own: one that cannot be written, or meets another writer, is rolled
+// back alone and its group's others stay.
 
 #include "transfer/TransferRun.h"
 
@@ -15,15 +17,16 @@
 #include "odbc/OCLError.h"
 #include "toolkit/Exceptions.h"
 #include "toolkit/Field.h"
+#include "transfer/InvoiceFingerprint.h"
 #include "transfer/InvoiceHeader.h"
 #include "transfer/InvoiceLines.h"
 #include "transfer/InvoiceSummary.h"
 #include "transfer/LeanLookups.h"
+#include "transfer/Ledger.h"
 #include "transfer/Numbering.h"
 #include "transfer/PrenosNapaka.h"
 #include "transfer/RunLookup.h"
 #include "transfer/SeriesLock.h"
-#include "transfer/TransferJournal.h"
 
 #include <algorithm>
 #include <chrono>
@@ -45,6 +48,9 @@ constexpr const char* kFormulaOperation = "IzrCenePozFormula";
 // to this many times (about ten seconds of waiting in all); a writer that keeps it out
 // longer is no race, and the run ends with its error.
 constexpr int kAttempts = 12;
+// Every invoice's savepoint has this name; a savepoint of the same name set again hides the
+// one before, so none needs releasing.
+constexpr const char* kSavepoint = "zendrato_racun";
 
 std::string Payer(TDataSet& work) {
     return work.FieldByName("Placnik")->AsString();
@@ -107,6 +113,9 @@ void TTransfer::InvoicePhase() {
                 SkipPayer(payer);
                 continue;
             }
+            if (run_.Group.empty() && run_.GroupRefused.empty()) {
+                StartGroup();
+            }
             if (WriteInvoiceOrLog(invoice)) {
                 run_.Group.push_back(invoice);
             }
@@ -129,65 +138,115 @@ void TTransfer::InvoicePhase() {
 }
 
 // Writes the current payer's invoice, uncommitted, and answers true; or, for an invoice
-// that cannot be priced or whose payer is gone, which has written nothing, keeps it for the
-// error table, leaves the working table on the next payer and answers false. An invoice
-// that met another writer is written again with the next free number, once the group's
-// invoices before it are committed: they are whole, and the lock on the series must not
-// keep the other writer waiting while this one waits.
+// that cannot be priced or whose payer is gone, keeps it for the error table, leaves the
+// working table on the next payer and answers false. Whatever fails, the invoice's
+// savepoint then tells what the transaction still holds: when it answers, the invoice alone
+// is rolled back and the group's invoices before it stay; when it does not (the driver
+// rolled the whole transaction back), the group is gone and is written again from its
+// first payer. An invoice that met another writer is written again with the series as it
+// then is.
 bool TTransfer::WriteInvoiceOrLog(TInvoiceSummary& invoice) {
     TTable& work = *c_.tbRacPoz;
-    TBookmark start = work.GetBookmark();
-    struct TFree {
-        TTable& t;
-        TBookmark& b;
-        ~TFree() { t.FreeBookmark(b); }
-    } freeStart{work, start};
+    const TBookmark start = work.GetBookmark();
     const std::string stRac = work.FieldByName("StRac")->AsString();
     for (int attempt = 1;; ++attempt) {
         invoice = {};
+        run_.InvoiceSavepoint = false;
         try {
             WriteInvoice(invoice);
             return true;
         } catch (const TInvoiceRefused& refused) {
             CancelUnposted();
+            if (!RollbackInvoice()) {
+                throw EDatabaseError("Transakcija skupine računov se je med zavrnitvijo računa " +
+                                     invoice.Kljuc + " nepričakovano končala.");
+            }
             run_.GroupRefused.emplace_back(stRac, refused.reason);
             work.GotoBookmark(start);
             SkipPayer(invoice.Placnik);
             return false;
         } catch (const Exception& e) {
-            if (attempt == kAttempts || !Retryable(e)) {
+            CancelUnposted();
+            const bool retry = attempt < kAttempts && Retryable(e);
+            if (RollbackInvoice()) {
+                if (!retry) {
+                    throw;
+                }
+                // Still in the group: the series is read again inside it, past the key the
+                // other writer took.
+                run_.SeriesNext = 0;
+                work.GotoBookmark(start);
+                continue;
+            }
+            if (!retry || ++run_.GroupRedos >= kAttempts) {
                 throw;
             }
-            CancelUnposted();
-            if (run_.Group.empty()) {
-                c_.Database->Rollback();
-                run_.SeriesNext = 0;
-                ReopenDataSets(run_.ReopenAfterRollback);
-            } else {
-                DropInvoiceLines(invoice.Kljuc);
-                TInvoiceSummary before = run_.Group.back();
-                EndGroup(before);
-            }
+            RedoGroup();
             // A little longer each time, so that a writer holding the database gets done.
             std::this_thread::sleep_for(std::chrono::milliseconds(20 * attempt * attempt));
-            work.GotoBookmark(start);
+            return false;
         }
     }
 }
 
-// Deletes the lines this run inserted for an invoice whose next row the database refused:
-// the failed statement wrote nothing, and every earlier line of the key is this run's, since
-// the table's key would have refused it otherwise.
-void TTransfer::DropInvoiceLines(const std::string& kljuc) {
-    if (run_.InsertedLines == 0) {
-        return;
+// Sets the invoice's savepoint; from here a failure rolls back to it.
+void TTransfer::SetInvoiceSavepoint() {
+    ExecStatement(std::string("SAVEPOINT ") + kSavepoint);
+    run_.InvoiceSavepoint = true;
+}
+
+void TTransfer::ExecStatement(const std::string& sql) {
+    TOEQuery q;
+    q.SetHdbc(c_.Database);
+    q.SQL().Add(sql);
+    q.ExecSQL();
+}
+
+// Rolls the invoice back to its savepoint and answers true, or false when the savepoint is
+// gone with the whole transaction. While the group holds no invoice there is nothing to
+// lose: its transaction ends, which also clears a failure that spoiled it.
+bool TTransfer::RollbackInvoice() {
+    if (run_.Group.empty()) {
+        c_.Database->Rollback();
+        run_.GroupLocked = false;
+        run_.SeriesNext = 0;
+        run_.InvoiceSavepoint = false;
+        ReopenDataSets(run_.ReopenAfterRollback);
+        return true;
     }
-    TOEQuery drop;
-    drop.SetHdbc(c_.Database);
-    drop.SQL().Add("DELETE FROM PrometPoz WHERE Kljuc = " + SqlQuoted(kljuc) + " AND Poz < " +
-                   std::to_string(run_.InsertedLines));
-    drop.ExecSQL();
-    run_.InsertedLines = 0;
+    // A failure before the savepoint wrote nothing of the invoice, but may still have ended
+    // the transaction: a savepoint set then tells.
+    try {
+        ExecStatement(run_.InvoiceSavepoint ? std::string("ROLLBACK TO SAVEPOINT ") + kSavepoint
+                                            : std::string("SAVEPOINT ") + kSavepoint);
+    } catch (const Exception& e) {
+        LogException(e, c_.Database, "RollbackInvoice");
+        return false;
+    }
+    run_.InvoiceSavepoint = false;
+    return true;
+}
+
+// The group's transaction is gone (the driver rolled it back after a failure): ends it on
+// our side too and goes back to the group's first payer, so that its invoices are written
+// again from the number the group began with, past any that another writer took meanwhile.
+void TTransfer::RedoGroup() {
+    c_.Database->Rollback();
+    run_.Group.clear();
+    run_.GroupRefused.clear();
+    run_.GroupLocked = false;
+    run_.SeriesNext = 0;
+    run_.LastNumber = run_.GroupStartLastNumber;
+    run_.RedoFrom = run_.GroupFirstNumber;
+    c_.tbRacPoz->GotoBookmark(run_.GroupStart);
+    ReopenDataSets(run_.ReopenAfterRollback);
+}
+
+// Marks where a group begins: its first payer, and the numbers as they stand before it.
+void TTransfer::StartGroup() {
+    run_.GroupStart = c_.tbRacPoz->GetBookmark();
+    run_.GroupStartLastNumber = run_.LastNumber;
+    run_.GroupFirstNumber = 0;
 }
 
 // The refused invoices of the group into the error table, in the order they were met.
@@ -207,7 +266,8 @@ void TTransfer::SkipPayer(const std::string& payer) {
 }
 
 // "Prenos je prekinjen pri računu ...": the invoice the run stopped at and whether it is in
-// the database, what the run left there, and the failure's own text as the cause.
+// the database, which invoices of the run are written (count, first and last), which were
+// written after the last commit and so rolled back, and the failure's own text as the cause.
 std::string TTransfer::InvoiceFailure(const TInvoiceSummary& invoice,
                                       const std::string& cause) const {
     std::string text = invoice.Committed ? "Prenos je prekinjen po računu " + invoice.Kljuc
@@ -216,18 +276,26 @@ std::string TTransfer::InvoiceFailure(const TInvoiceSummary& invoice,
         text += " (" + invoice.Placnik + ")";
     }
     if (opt_.Check) {
-        text += ". Preizkus: v bazi Tevrin ni nič zapisano.";
-    } else if (invoice.Committed) {
-        // Committed and in the journal: only what came after it failed.
-        text += ", ki je zapisan in vpisan v dnevnik prenosov. Zapisanih računov: " +
-                std::to_string(run_.Invoices) + ", zadnji " + invoice.Kljuc + ".";
-    } else if (run_.Invoices == 0) {
-        text += ", ki ni zapisan. Noben račun ni zapisan.";
-    } else {
-        text += ", ki ni zapisan. Računi pred njim ostanejo zapisani: " +
-                std::to_string(run_.Invoices) + ", zadnji " + run_.LastKey + ".";
+        return text + ". Preizkus: v bazi Tevrin ni nič zapisano.\nVzrok: " + cause;
     }
-    return text + "\nVzrok: " + cause;
+    text += invoice.Committed ? ", ki je zapisan." : ", ki ni zapisan.";
+    const int64_t written = run_.PriorInvoices + run_.Invoices;
+    if (written == 0) {
+        text += " Noben račun ni zapisan.";
+    } else {
+        const std::string& first = run_.PriorFirstKey.empty() ? run_.FirstKey : run_.PriorFirstKey;
+        const std::string& last = run_.LastKey.empty() ? run_.PriorLastKey : run_.LastKey;
+        text +=
+            " Zapisanih računov: " + std::to_string(written) + " (" + KeyRange(first, last) + ").";
+    }
+    if (!run_.Group.empty()) {
+        text += " Računi " + KeyRange(run_.Group.front().Kljuc, run_.Group.back().Kljuc) +
+                ", narejeni po zadnji potrditvi, so preklicani in jih v bazi ni.";
+    }
+    return text +
+           " Nadaljevanje prenosa (--resume ali »Nadaljuj«) zapiše račune, ki še niso "
+           "zapisani.\nVzrok: " +
+           cause;
 }
 
 int TTransfer::CountPayers() {
@@ -249,13 +317,29 @@ int TTransfer::CountPayers() {
 // stands, so that a document another program added during the run shifts our numbers
 // instead of colliding with them; the lock lasts to the group's end, so the group's other
 // invoices count on from it. A program that writes without the lock and takes one of those
-// numbers first is met by the retry (WriteInvoiceOrLog), which reads the series again. A dry
-// run rolls its invoices back, so it counts on from its own last number.
+// numbers first is met by the retry (WriteInvoiceOrLog), which reads the series again. A
+// group written again after its transaction was lost begins where it began before, past
+// the numbers others took meanwhile, so that no gap is left. A dry run rolls its invoices
+// back, so it counts on from its own last number.
 int TTransfer::TakeDocumentNumber() {
-    if (run_.SeriesNext == 0) {
-        LockSeries(*c_.Database, run_.Prefix);
-        run_.SeriesNext = std::max(NovaStevGlavC(*c_.Database, run_.Prefix), run_.LastNumber + 1);
+    THdbc& db = *c_.Database;
+    if (!run_.GroupLocked) {
+        LockSeries(db, run_.Prefix);
+        run_.GroupLocked = true;
     }
+    if (run_.SeriesNext == 0) {
+        if (run_.RedoFrom > 0) {
+            run_.SeriesNext = run_.RedoFrom;
+            run_.TakenNumbers = SeriesNumbersFrom(db, run_.Prefix, run_.RedoFrom);
+            run_.RedoFrom = 0;
+        } else {
+            run_.SeriesNext = std::max(NovaStevGlavC(db, run_.Prefix), run_.LastNumber + 1);
+        }
+    }
+    while (run_.TakenNumbers.count(run_.SeriesNext)) {
+        ++run_.SeriesNext;
+    }
+    CheckDocumentNumbers(run_.Prefix, run_.SeriesNext, 1);
     return run_.SeriesNext;
 }
 
@@ -282,6 +366,7 @@ void TTransfer::WriteInvoice(TInvoiceSummary& invoice) {
     const int number = TakeDocumentNumber();
     invoice.Kljuc = DocumentKey(run_.Prefix, number);
     invoice.Number = number;
+    SetInvoiceSavepoint();
 
     // The pricing and the line amounts keep their faults to themselves and answer 0; an
     // invoice must not be booked at such a price, so each line is watched. A price
@@ -341,11 +426,9 @@ void TTransfer::WriteInvoice(TInvoiceSummary& invoice) {
         c_.tbPromet->Cancel();
     }
     // Whole and checked: now written, its lines first.
-    run_.InsertedLines = 0;
     for (int poz = 0; poz < line.Poz; ++poz) {
         lines[static_cast<size_t>(poz)].WriteTo(lean.Line);
         lean.Line.Insert();
-        ++run_.InsertedLines;
     }
     header.WriteTo(lean.Header);
     invoice.DatumSpre = lean.Header.DateOf("DatumSpre");
@@ -357,6 +440,9 @@ void TTransfer::WriteInvoice(TInvoiceSummary& invoice) {
     // A dry run's next invoice counts on from here, whatever its group's end rolls back.
     run_.LastNumber = number;
     run_.SeriesNext = number + 1;
+    if (run_.GroupFirstNumber == 0) {
+        run_.GroupFirstNumber = number;
+    }
 }
 
 bool TTransfer::GroupDue() const {
@@ -367,45 +453,49 @@ bool TTransfer::GroupDue() const {
     return run_.Group.size() >= kInvoicesPerGroup || lines >= kLinesPerGroup;
 }
 
-// Ends the transaction of the group written so far: commits it, its keys in the journal
-// first, or in a dry run rolls it back; then tells its invoices and starts the datasets
-// afresh where needed. `current`, the invoice the phase stands at, is marked committed when
-// it was one of the group's, for the message of a failure after this.
+// Ends the transaction of the group written so far: commits it with its rows of the ledger,
+// each with the fingerprint of its rows as the transaction holds them, or in a dry run rolls
+// it back; then tells its invoices and starts the datasets afresh where needed. `current`,
+// the invoice the phase stands at, is marked committed when it was one of the group's, for
+// the message of a failure after this.
 void TTransfer::EndGroup(TInvoiceSummary& current) {
     THdbc& db = *c_.Database;
-    std::vector<TInvoiceSummary> group = std::move(run_.Group);
-    run_.Group.clear();
     if (opt_.Check) {
         db.Rollback();
-        run_.SeriesNext = 0;
     } else {
-        // Pending before the commit: no moment exists in which an invoice is in the
-        // database and not in the journal. A journal that cannot take them fails the
-        // group before it is committed.
-        std::vector<TPendingKey> keys;
-        for (const TInvoiceSummary& invoice : group) {
-            keys.push_back({invoice.Kljuc,
-                            invoice.Placnik,
-                            {invoice.Lines, invoice.Vrednost.ToString(),
-                             invoice.ZaPlacilo.ToString(), invoice.DatumSpre}});
-        }
-        try {
-            if (!keys.empty()) {
-                run_.Journal->RecordPending(keys);
+        if (!run_.Group.empty()) {
+            std::vector<std::string> keys;
+            for (const TInvoiceSummary& invoice : run_.Group) {
+                keys.push_back(invoice.Kljuc);
             }
-            db.Commit();
-            run_.SeriesNext = 0;
-        } catch (...) {
-            // The run stops at the group's first invoice: none of the group is written.
-            if (!group.empty()) {
-                current = group.front();
+            const std::map<std::string, TInvoiceRows> rows = ReadInvoiceRows(db, keys);
+            std::vector<TLedgerInvoice> ledger;
+            for (const TInvoiceSummary& invoice : run_.Group) {
+                const auto r = rows.find(invoice.Kljuc);
+                if (r == rows.end() || r->second.Lines != invoice.Lines) {
+                    throw EDatabaseError("Račun " + invoice.Kljuc +
+                                         " v bazi ni tak, kot je bil zapisan.");
+                }
+                ledger.push_back(
+                    {invoice.Kljuc, invoice.Placnik, invoice.Lines, r->second.Fingerprint});
             }
-            throw;
+            RecordLedgerInvoices(db, run_.LedgerRun, run_.LedgerSeq, ledger);
         }
-        if (!keys.empty()) {
-            run_.Journal->InvoiceCommitted();
-            run_.LastKey = group.back().Kljuc;
+        db.Commit();
+    }
+    std::vector<TInvoiceSummary> group = std::move(run_.Group);
+    run_.Group.clear();
+    run_.GroupLocked = false;
+    run_.SeriesNext = 0;
+    run_.TakenNumbers.clear();
+    run_.RedoFrom = 0;
+    run_.GroupRedos = 0;
+    if (!opt_.Check && !group.empty()) {
+        run_.LedgerSeq += static_cast<int>(group.size());
+        if (run_.FirstKey.empty()) {
+            run_.FirstKey = group.front().Kljuc;
         }
+        run_.LastKey = group.back().Kljuc;
     }
     LogRefused();
     for (TInvoiceSummary& invoice : group) {

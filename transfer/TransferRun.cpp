@@ -10,13 +10,15 @@
 #include "odbc/Hdbc.h"
 #include "toolkit/Exceptions.h"
 #include "toolkit/Field.h"
+#include "transfer/FileRunLock.h"
 #include "transfer/LeanLookups.h"
+#include "transfer/Ledger.h"
 #include "transfer/Numbering.h"
 #include "transfer/PrenosNapaka.h"
 #include "transfer/RunLock.h"
 #include "transfer/RunLookup.h"
+#include "transfer/TransferHistory.h"
 #include "transfer/TransferJournal.h"
-#include "transfer/TransferUndo.h"
 #include "transfer/VeskPrenosRac.h"
 
 #include <algorithm>
@@ -62,6 +64,7 @@ TTransferOutcome TTransfer::Execute(const TTransferOptions& options) {
         TRunState& run;
         ~TRestore() {
             run.Lean.reset();
+            run.FileLock.reset();
             noRows.Restore();
         }
     } restore{noRows_, run_};
@@ -72,13 +75,18 @@ TTransferOutcome TTransfer::Execute(const TTransferOptions& options) {
         ui_.Message(kUnknownEventMessage);
         return TTransferOutcome::EventUnknown;
     }
-    // Asked before anything is written, the local tables included.
-    if (!opt_.Check || opt_.Resume) {
-        // Keys and undos that a killed process left open are settled against the database
-        // before the journal is asked about this file.
-        SettleJournal(OpenJournal(), *c_.Database, opt_.DataSource);
+    // The content this run transfers, read when the file was opened: the file may have
+    // been replaced since, and the ledger must know what was booked.
+    const TDbfFile* dbf = c_.tbRac->Dbf();
+    const std::string fileHash = dbf ? dbf->ContentHash() : TransferFileHash(opt_.Path);
+    // Asked before anything is written, the local tables included. A dry run neither makes
+    // nor writes the ledger.
+    if (!opt_.Check) {
+        EnsureLedgerTables(*c_.Database);
+        ImportHomeJournal(*c_.Database, opt_.DataSource);
+        LockFile(fileHash);
     }
-    if (!MayRepeat()) {
+    if (!MayRepeat(fileHash)) {
         return TTransferOutcome::RepeatRefused;
     }
     try {
@@ -87,26 +95,50 @@ TTransferOutcome TTransfer::Execute(const TTransferOptions& options) {
         CheckPhase();
         InvoicePhase();
     } catch (const std::exception& e) {
-        FinishJournalRun(false, e.what());
+        FinishLedgerRun(false, e.what());
         throw;
     }
-    FinishJournalRun(true, {});
+    FinishLedgerRun(true, {});
     return Finish();
 }
 
-// Marks the run's end in the journal. Its invoices are recorded already, so the rerun
-// protection holds without the mark; a journal that cannot take it (a full disk) must
-// neither hide why a run failed nor turn a finished run into a failed one, which a job
-// might then repeat with --force. Its fault goes to the exception log.
-void TTransfer::FinishJournalRun(bool completed, const std::string& error) noexcept {
-    if (!run_.Journal) {
+// Marks the run's end in the ledger. Its invoices are recorded already, so the rerun
+// protection holds without the mark; a database that cannot take it (a connection lost)
+// must neither hide why a run failed nor turn a finished run into a failed one. Its fault
+// goes to the exception log; the run's lock then no longer held, the history shows it as
+// stopped.
+void TTransfer::FinishLedgerRun(bool completed, const std::string& error) noexcept {
+    if (run_.LedgerRun == 0) {
         return;
     }
     try {
-        run_.Journal->FinishRun(completed, error);
+        THdbc& db = *c_.Database;
+        if (!db.AutoCommit()) {
+            db.SetAutoCommit(true);
+        }
+        zen::FinishLedgerRun(db, run_.LedgerRun, completed, error);
     } catch (const std::exception& e) {
-        LogException(e, c_.Database, "FinishRun");
+        LogException(e, c_.Database, "FinishLedgerRun");
     } catch (...) {
+    }
+}
+
+// One run of a file at a time in a database: refused, naming the run that holds it, with
+// nothing written.
+void TTransfer::LockFile(const std::string& fileHash) {
+    try {
+        run_.FileLock = std::make_unique<TFileRunLock>(*c_.Database, fileHash);
+    } catch (const EFileRunLocked& e) {
+        std::string holder;
+        for (const TTransferRun& r : LedgerRuns(*c_.Database)) {
+            if (r.FileHash == fileHash && r.Status == TTransferRunStatus::Running) {
+                holder = ": " + RunHolderText(r);
+                break;
+            }
+        }
+        throw EFileRunLocked(e.Message() + holder +
+                             ". Nov prenos te datoteke se lahko začne, ko se ta konča; nič ni "
+                             "bilo zapisano.");
     }
 }
 
@@ -122,18 +154,6 @@ int TTransfer::NameSize() {
     size = std::max(size, longest.FieldByName("N")->AsInteger());
     longest.Close();
     return size;
-}
-
-TTransferJournal& TTransfer::OpenJournal() {
-    if (!run_.Journal) {
-        run_.Journal = opt_.JournalFile.empty()
-                           ? std::make_unique<TTransferJournal>()
-                           : std::make_unique<TTransferJournal>(opt_.JournalFile);
-        if (!run_.Journal->MovedAside().empty()) {
-            ui_.Message(JournalDamagedNotice(run_.Journal->MovedAside()));
-        }
-    }
-    return *run_.Journal;
 }
 
 void TTransfer::OpenTransferFile() {
@@ -159,65 +179,89 @@ void TTransfer::OpenDataSets() {
     c_.tbParameter->FetchAll();
 }
 
-// Whether the run may go on: a file the journal knows for this data source is transferred
-// again only when the operator says so or the run is forced. A dry run writes nothing and
-// asks nothing.
-bool TTransfer::MayRepeat() {
+// Whether the run may go on: a file the ledger knows for this database is transferred again
+// only when the operator says so or the run is forced; a run of it that stopped is offered
+// to go on. A dry run asks nothing and writes nothing.
+bool TTransfer::MayRepeat(const std::string& fileHash) {
     if (opt_.Check && !opt_.Resume) {
         return true;
     }
-    OpenJournal();
+    THdbc& db = *c_.Database;
+    // A dry run of a resume reads a ledger that may not be there.
+    const std::vector<TTransferRun> runs = opt_.Check && !LedgerExists(db)
+                                               ? std::vector<TTransferRun>{}
+                                               : LedgerRunsOfFile(db, fileHash);
+    if (opt_.Resume) {
+        return Resume(runs, fileHash);
+    }
+    if (!runs.empty() && !opt_.Force) {
+        const bool stopped = runs.back().Status != TTransferRunStatus::Completed;
+        switch (ui_.AskRepeatOrResume(EarlierRunsQuestion(runs), stopped)) {
+        case TRepeatAnswer::No:
+            return false;
+        case TRepeatAnswer::Resume:
+            return Resume(runs, fileHash);
+        case TRepeatAnswer::Again:
+            break;
+        }
+    }
+    BeginRun(fileHash);
+    return true;
+}
+
+// The run's row in the ledger, committed before anything else of the run is written.
+void TTransfer::BeginRun(const std::string& fileHash) {
+    if (opt_.Check) {
+        return;
+    }
     TTransferRunInputs in;
-    // The content this run transfers, read when the file was opened: the file may have
-    // been replaced since, and the journal must know what was booked.
-    const TDbfFile* dbf = c_.tbRac->Dbf();
-    in.FileHash = dbf ? dbf->ContentHash() : TransferFileHash(opt_.Path);
+    in.FileHash = fileHash;
     in.DataSource = opt_.DataSource;
     in.PoslDog = opt_.PoslDog;
     in.Referent = opt_.Referent;
     in.IssueDate = run_.IssueDate;
     in.FilePath = opt_.Path;
-    std::optional<TTransferRun> stopped = run_.Journal->StoppedRun(in.FileHash, in.DataSource);
-    if (opt_.Resume) {
-        if (!stopped) {
-            throw EResumeRefused("Prenosa ni mogoče nadaljevati: dnevnik prenosov nima "
-                                 "prekinjenega prenosa te datoteke (s to vsebino) v podatkovni "
-                                 "vir " +
-                                 opt_.DataSource + ". Nič ni bilo spremenjeno.");
-        }
-        return Resume(*stopped);
-    }
-    std::vector<TTransferRun> earlier = run_.Journal->EarlierRuns(in.FileHash, in.DataSource);
-    if (!earlier.empty() && !opt_.Force) {
-        switch (ui_.AskRepeatOrResume(EarlierRunsQuestion(earlier), stopped.has_value())) {
-        case TRepeatAnswer::No:
-            return false;
-        case TRepeatAnswer::Resume:
-            return Resume(*stopped);
-        case TRepeatAnswer::Again:
-            break;
-        }
-    }
-    run_.Journal->BeginRun(in);
-    return true;
+    run_.LedgerRun = BeginLedgerRun(*c_.Database, in);
 }
 
-// Goes on with a run that stopped: the same inputs, the payers whose invoices it committed
-// skipped, the rest written under the same run of the journal. The invoices and numbers are
-// then those of one run that never stopped, when nothing else wrote to the series.
-bool TTransfer::Resume(const TTransferRun& stopped) {
-    if (stopped.PoslDog != opt_.PoslDog || stopped.Referent != opt_.Referent ||
-        std::trunc(stopped.IssueDate) != std::trunc(run_.IssueDate)) {
-        throw EResumeRefused("Prekinjeni prenos te datoteke (" + JournalDateTime(stopped.Started) +
-                             ") je imel poslovni dogodek " + stopped.PoslDog + ", referenta " +
-                             stopped.Referent + " in datum " + DateToStr(stopped.IssueDate) +
+// Goes on with the newest run of the file when it stopped: the same inputs, the payers whose
+// invoices it committed skipped, the rest written under the same run of the ledger. The
+// invoices and numbers are then those of one run that never stopped, when nothing else
+// wrote to the series. A file of which the ledger holds no invoice goes in from its start.
+bool TTransfer::Resume(const std::vector<TTransferRun>& runs, const std::string& fileHash) {
+    if (runs.empty()) {
+        ui_.Message("V dnevniku prenosov te baze ni nobenega računa te datoteke, zato se prenos "
+                    "začne od začetka.");
+        BeginRun(fileHash);
+        return true;
+    }
+    const TTransferRun& newest = runs.back();
+    if (newest.Status == TTransferRunStatus::Completed) {
+        throw EResumeRefused(
+            "Prenosa ni mogoče nadaljevati: zadnji prenos te datoteke v to bazo (št. " +
+            std::to_string(newest.Id) + ", " + JournalDateTime(newest.Started) + ", " +
+            RacunCount(newest.Invoices) + " " + KeyRange(newest.FirstKey, newest.LastKey) +
+            ") je bil končan, zato ni ničesar, kar bi manjkalo. Nič ni bilo "
+            "spremenjeno.");
+    }
+    if (newest.PoslDog != opt_.PoslDog || newest.Referent != opt_.Referent ||
+        std::trunc(newest.IssueDate) != std::trunc(run_.IssueDate)) {
+        throw EResumeRefused("Prekinjeni prenos te datoteke (št. " + std::to_string(newest.Id) +
+                             ", " + JournalDateTime(newest.Started) +
+                             ") je imel poslovni dogodek " + newest.PoslDog + ", referenta " +
+                             newest.Referent + " in datum " + DateToStr(newest.IssueDate) +
                              "; nadaljuje se lahko le z enakimi. Nič ni bilo spremenjeno.");
     }
-    for (const TJournalInvoice& invoice : run_.Journal->Invoices(stopped.Id)) {
+    for (const TLedgerInvoice& invoice : LedgerInvoices(*c_.Database, newest.Id)) {
         run_.WrittenPayers.insert(invoice.Placnik);
     }
+    run_.PriorInvoices = newest.Invoices;
+    run_.PriorFirstKey = newest.FirstKey;
+    run_.PriorLastKey = newest.LastKey;
     if (!opt_.Check) {
-        run_.Journal->ResumeRun(stopped.Id);
+        ResumeLedgerRun(*c_.Database, newest.Id);
+        run_.LedgerRun = newest.Id;
+        run_.LedgerSeq = LedgerInvoiceCount(*c_.Database, newest.Id);
     }
     return true;
 }

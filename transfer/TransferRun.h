@@ -5,10 +5,11 @@
 // payer: its lines, then its header, numbered in the series as the database holds it at that
 // moment, committed in groups of invoices. An invoice that cannot be priced, or whose payer
 // is gone, writes nothing and is logged like a failed record; any other failure of an
-// invoice rolls its group back and ends the run. The groups committed before stay, and each
-// invoice is in the transfer journal before it commits, so that transferring the same file
-// into the same data source again is asked about first. One run at a time in a home
-// directory (TRunLock).
+// invoice rolls its group back and ends the run. The groups committed before stay, each with
+// its rows of the transfer ledger in the same transaction, so that transferring the same
+// file into the same database again, from any home or machine, is asked about first. One
+// run at a time in a home directory (TRunLock), and one run of a file at a time in a
+// database (TFileRunLock).
 //
 // The window's "Prenos" and the run without a window both call Execute on the objects of
 // CreateTransferComponents; everything said or asked goes through TTransferUi.
@@ -18,6 +19,7 @@
 #include "transfer/TransferComponents.h"
 #include "transfer/TransferUi.h"
 
+#include "toolkit/DataSet.h"
 #include "toolkit/DateTime.h"
 #include "toolkit/Exceptions.h"
 
@@ -31,7 +33,7 @@
 
 namespace zen {
 
-class TTransferJournal;
+class TFileRunLock;
 struct TTransferRun;
 struct TLeanStatements;
 
@@ -56,15 +58,14 @@ struct TTransferOptions {
     std::string DataSource; // ODBC data source of the Tevrin database
     std::string Path;       // the transfer file
     // A dry run: every invoice is written and then rolled back instead of committed, and
-    // the journal is neither asked nor written. Everything else is as in a real run.
+    // the ledger is neither asked nor written. Everything else is as in a real run.
     bool Check = false;
-    // Transfer a file the journal already knows without asking.
+    // Transfer a file the ledger already knows without asking.
     bool Force = false;
-    // Go on with the run of this file that stopped (refused when there is none): the
-    // payers whose invoices it committed are skipped.
+    // Go on with the newest run of this file when it stopped (refused when a later run of
+    // it completed): the payers whose invoices it committed are skipped. A file of which
+    // the ledger holds no invoice is transferred from its start.
     bool Resume = false;
-    // The journal's file; empty for the one in the home directory.
-    std::filesystem::path JournalFile;
 };
 
 enum class TTransferOutcome {
@@ -89,26 +90,46 @@ struct TRunState {
 
     TDateTime IssueDate = 0;
     std::string Prefix;
-    int NextNumber = 0;  // of the series when the run began
-    int LastNumber = 0;  // the number of the run's last invoice, 0 before the first
-    std::string LastKey; // the key of the run's last invoice committed
+    int NextNumber = 0; // of the series when the run began
+    int LastNumber = 0; // the number of the run's last invoice, 0 before the first
+    // The keys of this execution's first and last invoice committed.
+    std::string FirstKey, LastKey;
     bool FilePrices = true;
     std::string Notice;
     std::set<std::string> WrittenPayers; // of the stopped run a resume goes on
+    // What the stopped run a resume goes on had committed.
+    int64_t PriorInvoices = 0;
+    std::string PriorFirstKey, PriorLastKey;
     bool ReopenAfterCommit = false;
     bool ReopenAfterRollback = false;
     int Invoices = 0; // committed (in a dry run: written and rolled back)
-    std::unique_ptr<TTransferJournal> Journal;
+    // The run's number in the ledger and how many invoices the ledger holds of it; 0 in a
+    // dry run.
+    int64_t LedgerRun = 0;
+    int LedgerSeq = 0;
+    // Held from before the repeat guard is asked to the run's end.
+    std::unique_ptr<TFileRunLock> FileLock;
     // The run's lean lookups and prepared inserts.
     std::unique_ptr<TLeanStatements> Lean;
     // The invoices written since the last commit, each whole, and the invoices refused
     // meanwhile (the working row's StRac and the reason), logged when the group ends.
     std::vector<TInvoiceSummary> Group;
     std::vector<std::pair<std::string, std::string>> GroupRefused;
-    int InsertedLines = 0; // of the invoice being written
-    // The next number of the series while the group's transaction holds its lock; 0 before
-    // the group's first invoice has locked it.
+    // Where the group began: its first payer, the run's last number then and the number
+    // its first invoice took; a group whose transaction was lost is written again from
+    // there (RedoFrom), past the numbers others took meanwhile (TakenNumbers).
+    TBookmark GroupStart;
+    int GroupStartLastNumber = 0;
+    int GroupFirstNumber = 0;
+    int RedoFrom = 0;
+    int GroupRedos = 0;
+    std::set<int> TakenNumbers;
+    // Whether the group's transaction holds the series' lock, and the next number of the
+    // series in it (0: to be read).
+    bool GroupLocked = false;
     int SeriesNext = 0;
+    // The current invoice's savepoint is set.
+    bool InvoiceSavepoint = false;
     // An invoice's rows as they are made, before they are written.
     TRowRecord HeaderRow;
     std::vector<TRowRecord> LineRows;
@@ -138,20 +159,25 @@ public:
 private:
     void OpenTransferFile();
     int NameSize();
-    TTransferJournal& OpenJournal();
     void OpenDataSets();
-    bool MayRepeat();
-    bool Resume(const TTransferRun& stopped);
+    void LockFile(const std::string& fileHash);
+    bool MayRepeat(const std::string& fileHash);
+    void BeginRun(const std::string& fileHash);
+    bool Resume(const std::vector<TTransferRun>& runs, const std::string& fileHash);
     void CheckPhase();
     void CheckRecord(int record);
     void InvoicePhase();
     bool WriteInvoiceOrLog(TInvoiceSummary& invoice);
     void WriteInvoice(TInvoiceSummary& invoice);
+    void SetInvoiceSavepoint();
+    bool RollbackInvoice();
+    void ExecStatement(const std::string& sql);
+    void StartGroup();
+    void RedoGroup();
     int TakeDocumentNumber();
     bool GroupDue() const;
     void EndGroup(TInvoiceSummary& current);
     void LogRefused();
-    void DropInvoiceLines(const std::string& kljuc);
     void SkipPayer(const std::string& payer);
     std::string InvoiceFailure(const TInvoiceSummary& invoice, const std::string& cause) const;
     void CancelUnposted();
@@ -159,7 +185,7 @@ private:
     void AbandonTransaction() noexcept;
     int CountPayers();
     TTransferOutcome Finish();
-    void FinishJournalRun(bool completed, const std::string& error) noexcept;
+    void FinishLedgerRun(bool completed, const std::string& error) noexcept;
 
     TTransferComponents c_;
     TTransferUi& ui_;

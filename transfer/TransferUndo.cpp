@@ -2,93 +2,95 @@
 
 #include "dataset/ODSI.h"
 #include "dbutil/ExceptionLog.h"
+#include "dbutil/StdProc.h"
 #include "odbc/Hdbc.h"
-#include "odbc/Hstmt.h"
 #include "toolkit/Field.h"
-#include "toolkit/Money.h"
 #include "toolkit/Text.h"
+#include "transfer/FileRunLock.h"
+#include "transfer/InvoiceFingerprint.h"
 #include "transfer/InvoiceHeader.h"
+#include "transfer/Ledger.h"
 #include "transfer/RunLock.h"
 #include "transfer/SeriesLock.h"
+#include "transfer/TransferHistory.h"
 #include "transfer/TransferJournal.h"
 
-#include <cmath>
+#include <map>
 #include <set>
 
 namespace zen {
 
 namespace {
 
-// A query of one parameter :KLJUC on the run's connection, run again for each key.
-class TKeyQuery {
-public:
-    TKeyQuery(THdbc& database, const std::string& sql) {
-        q_.SetHdbc(&database);
-        q_.SQL().Add(sql);
-    }
-    TOEQuery& Open(const std::string& kljuc) {
-        q_.Close();
-        q_.ParamByName("KLJUC").SetAsString(kljuc);
-        q_.Open();
-        return q_;
-    }
-    // Executes a statement that returns no rows; the rows it affected.
-    SQLLEN Exec(const std::string& kljuc) {
-        q_.ParamByName("KLJUC").SetAsString(kljuc);
-        q_.ExecSQL();
-        return q_.Statement().NumRowsAffected();
-    }
-    void Close() { q_.Close(); }
-
-private:
-    TOEQuery q_;
-};
-
-std::string AmountText(TField* field) {
-    return Currency::FromDouble(field->AsFloat()).ToString();
-}
+// Keys per DELETE: an IN list every driver takes.
+constexpr size_t kKeysPerDelete = 200;
 
 [[noreturn]] void Refuse(const std::string& kljuc, const std::string& why) {
     throw EUndoRefused("Prenosa ni mogoče razveljaviti: račun " + kljuc + " " + why +
                        ". Nič ni bilo spremenjeno.");
 }
 
-// Why an invoice may not be deleted, checked on the database as it now stands.
-void CheckInvoice(TKeyQuery& header, TKeyQuery& lines, const TJournalInvoice& invoice) {
-    TOEQuery& h = header.Open(invoice.Kljuc);
-    if (h.Eof()) {
+void Exec(THdbc& database, const std::string& sql) {
+    TOEQuery q;
+    q.SetHdbc(&database);
+    q.SQL().Add(sql);
+    q.ExecSQL();
+}
+
+SQLLEN ExecCount(THdbc& database, const std::string& sql) {
+    TOEQuery q;
+    q.SetHdbc(&database);
+    q.SQL().Add(sql);
+    q.ExecSQL();
+    return q.Statement().NumRowsAffected();
+}
+
+// Takes the locks that keep what is checked true until the deletes commit: every other
+// writer on SQLite (its write lock), and on PostgreSQL the run's ledger row (a second undo
+// of the same run waits, then sees it undone) and the series (no new document after the
+// run's). The invoices' own rows are locked as they are read (ReadInvoiceRows).
+void LockForUndo(THdbc& database, int64_t runId, const std::string& prefix) {
+    if (database.Quirks().kind == TDbmsKind::SQLite) {
+        Exec(database, "UPDATE ZendratoPrenos SET Id = Id WHERE 1 = 0");
+    } else if (database.Quirks().kind == TDbmsKind::PostgreSQL) {
+        TOEQuery q;
+        q.SetHdbc(&database);
+        q.SQL().Add("SELECT Id FROM ZendratoPrenos WHERE Id = " + std::to_string(runId) +
+                    " FOR UPDATE");
+        q.Open();
+        q.Close();
+    }
+    LockSeries(database, prefix);
+}
+
+// Why an invoice may not be deleted, checked on its rows as the transaction holds them.
+void CheckInvoice(const TLedgerInvoice& invoice, const std::map<std::string, TInvoiceRows>& rows) {
+    const auto r = rows.find(invoice.Kljuc);
+    if (r == rows.end() || !r->second.Exists) {
         Refuse(invoice.Kljuc, "ne obstaja več");
     }
-    if (h.FieldByName("Knjizen")->AsString() != kKnjizenByTransfer) {
+    if (r->second.Knjizen != kKnjizenByTransfer) {
         Refuse(invoice.Kljuc, "je knjižen");
     }
-    if (!invoice.Stamp) {
-        Refuse(invoice.Kljuc, "je bil zapisan, preden je dnevnik hranil stanje računov, zato ni "
-                              "mogoče preveriti, ali je bil spremenjen");
+    if (invoice.Fingerprint.empty()) {
+        Refuse(invoice.Kljuc, "je bil zapisan, preden so se hranili odtisi računov, in je bil "
+                              "spremenjen, preden je bil prenos vpisan v dnevnik baze, zato ni "
+                              "mogoče preveriti, ali ga je kdo urejal");
     }
-    const TInvoiceStamp& stamp = *invoice.Stamp;
-    // The change stamp as the database keeps it may differ from ours below the second.
-    const bool same =
-        AmountText(h.FieldByName("Vrednost")) == stamp.Vrednost &&
-        AmountText(h.FieldByName("ZaPlacilo")) == stamp.ZaPlacilo &&
-        std::fabs(h.FieldByName("DatumSpre")->AsDateTime() - stamp.DatumSpre) < 1.0 / 86400 &&
-        lines.Open(invoice.Kljuc).FieldByName("N")->AsInteger() == stamp.Lines;
-    header.Close();
-    lines.Close();
-    if (!same) {
+    if (r->second.Fingerprint != invoice.Fingerprint || r->second.Lines != invoice.Lines) {
         Refuse(invoice.Kljuc, "je bil po prenosu spremenjen");
     }
 }
 
 // The documents of the series from the run's first key on must be the run's own: one after
 // its last, or among its invoices, would be left with a gap before it.
-void CheckSeries(THdbc& database, const std::vector<TJournalInvoice>& invoices) {
+void CheckSeries(THdbc& database, const std::vector<TLedgerInvoice>& invoices) {
     std::set<std::string> own;
-    std::string first = invoices.front().Kljuc;
-    for (const TJournalInvoice& i : invoices) {
+    for (const TLedgerInvoice& i : invoices) {
         own.insert(i.Kljuc);
-        first = std::min(first, i.Kljuc);
     }
+    const std::string first = *own.begin();
+    const std::string last = *own.rbegin();
     const std::string prefix = Utf8Left(first, 4);
     TOEQuery series;
     series.SetHdbc(&database);
@@ -98,10 +100,10 @@ void CheckSeries(THdbc& database, const std::vector<TJournalInvoice>& invoices) 
     series.ParamByName("PREFIX").SetAsString(prefix);
     series.ParamByName("FIRST").SetAsString(first);
     series.Open();
-    std::string last = *own.rbegin();
     for (; !series.Eof(); series.Next()) {
         const std::string key = series.FieldByName("Kljuc")->AsString();
         if (!own.count(key)) {
+            series.Close();
             throw EUndoRefused("Prenosa ni mogoče razveljaviti: v seriji " +
                                (key > last ? "za zadnjim računom prenosa (" + last + ")"
                                            : "med računi prenosa (" + first + " do " + last + ")") +
@@ -110,6 +112,28 @@ void CheckSeries(THdbc& database, const std::vector<TJournalInvoice>& invoices) 
         }
     }
     series.Close();
+}
+
+// Deletes the run's lines and headers, each DELETE's count checked against what was locked
+// and checked: a count that differs means the rows are not what was checked, and the whole
+// undo is rolled back.
+void DeleteInvoices(THdbc& database, const std::vector<TLedgerInvoice>& invoices) {
+    for (size_t from = 0; from < invoices.size(); from += kKeysPerDelete) {
+        const size_t to = std::min(invoices.size(), from + kKeysPerDelete);
+        std::string in;
+        SQLLEN lines = 0;
+        for (size_t i = from; i < to; ++i) {
+            in += (i > from ? ", " : "") + SqlQuoted(invoices[i].Kljuc);
+            lines += invoices[i].Lines;
+        }
+        if (ExecCount(database, "DELETE FROM PrometPoz WHERE Kljuc IN (" + in + ")") != lines) {
+            Refuse(invoices[from].Kljuc + "…", "nima več vrstic, kot jih je imel ob pregledu");
+        }
+        if (ExecCount(database, "DELETE FROM Promet WHERE Kljuc IN (" + in + ") AND Knjizen = " +
+                                    SqlQuoted(kKnjizenByTransfer)) != SQLLEN(to - from)) {
+            Refuse(invoices[from].Kljuc + "…", "ni bil izbrisan natanko enkrat");
+        }
+    }
 }
 
 // Ends the undo's transaction without its deletes; a rollback that fails closes the
@@ -131,91 +155,74 @@ void Abandon(THdbc& database) noexcept {
 
 } // namespace
 
-void SettleJournal(TTransferJournal& journal, THdbc& database, const std::string& dataSource) {
-    TKeyQuery promet(database, "SELECT Prejemnik FROM Promet WHERE Kljuc = :KLJUC");
-    journal.SettlePending(dataSource, [&](const std::string& kljuc, const std::string& placnik) {
-        TOEQuery& q = promet.Open(kljuc);
-        // The payer as the header holds it, which may be cut to its column's size.
-        const std::string prejemnik =
-            q.Eof() ? std::string() : q.FieldByName("Prejemnik")->AsString();
-        const bool found = !q.Eof() && (placnik.empty() ||
-                                        (!prejemnik.empty() && placnik.rfind(prejemnik, 0) == 0));
-        promet.Close();
-        return found;
-    });
-    journal.SettleUndos(dataSource, [&](const std::string& kljuc) {
-        const bool there = !promet.Open(kljuc).Eof();
-        promet.Close();
-        return there;
-    });
-}
-
-TUndoResult UndoRun(THdbc& database, const TSignOnProc& signOn, int64_t runId, bool check,
-                    const std::string& who, const std::filesystem::path& journalFile) {
+TUndoResult UndoRun(THdbc& database, const TSignOnProc& signOn, const std::string& dataSource,
+                    int64_t runId, bool check, const std::string& who) {
     TRunLock lock;
-    TTransferJournal journal =
-        journalFile.empty() ? TTransferJournal() : TTransferJournal(journalFile);
-    std::optional<TTransferRun> run = journal.FindRun(runId);
+    signOn(database, dataSource);
     const std::string name = "Prenos št. " + std::to_string(runId);
+    if (!LedgerExists(database)) {
+        throw EUndoRefused(name + " ni v dnevniku prenosov baze " + dataSource + ".");
+    }
+    ImportHomeJournal(database, dataSource);
+    std::optional<TTransferRun> run = FindLedgerRun(database, runId);
     if (!run) {
-        throw EUndoRefused(name + " ni v dnevniku prenosov.");
+        throw EUndoRefused(name + " ni v dnevniku prenosov baze " + dataSource + ".");
     }
+    TUndoResult result;
+    result.DataSource = dataSource;
     if (run->Undone) {
-        throw EUndoRefused(name + " je že razveljavljen (" + JournalDateTime(run->UndoneAt) + ").");
+        result.AlreadyUndone = true;
+        result.UndoneAt = run->UndoneAt;
+        return result;
     }
-    signOn(database, run->DataSource);
-    SettleJournal(journal, database, run->DataSource);
-    std::vector<TJournalInvoice> invoices = journal.Invoices(runId);
+    // No run of the same file may go on meanwhile: it would write after what is checked.
+    std::unique_ptr<TFileRunLock> fileLock;
+    try {
+        fileLock = std::make_unique<TFileRunLock>(database, run->FileHash);
+    } catch (const EFileRunLocked&) {
+        throw EUndoRefused(name + " ni mogoče razveljaviti, ker se ista datoteka prav zdaj "
+                                  "prenaša v to bazo. Nič ni bilo spremenjeno.");
+    }
+    const std::vector<TLedgerInvoice> invoices = LedgerInvoices(database, runId);
     if (invoices.empty()) {
         throw EUndoRefused(name + " ni zapisal nobenega računa; razveljaviti ni ničesar.");
     }
-    TUndoResult result;
-    result.DataSource = run->DataSource;
     database.SetAutoCommit(false);
-    bool begun = false;
     try {
-        // Other writers of the series wait until the undo ends, so that what is checked
-        // stays true until the deletes commit.
-        LockSeries(database, Utf8Left(invoices.front().Kljuc, 4));
-        TKeyQuery header(database,
-                         "SELECT Knjizen, Vrednost, ZaPlacilo, DatumSpre FROM Promet WHERE "
-                         "Kljuc = :KLJUC");
-        TKeyQuery lines(database, "SELECT COUNT(*) AS N FROM PrometPoz WHERE Kljuc = :KLJUC");
-        for (const TJournalInvoice& invoice : invoices) {
-            CheckInvoice(header, lines, invoice);
+        LockForUndo(database, runId, Utf8Left(invoices.front().Kljuc, 4));
+        // Read again under the lock: an undo that committed meanwhile has marked it.
+        run = FindLedgerRun(database, runId);
+        if (!run || run->Undone) {
+            Abandon(database);
+            result.AlreadyUndone = true;
+            result.UndoneAt = run ? run->UndoneAt : 0;
+            return result;
+        }
+        std::vector<std::string> keys;
+        for (const TLedgerInvoice& invoice : invoices) {
+            keys.push_back(invoice.Kljuc);
+        }
+        const std::map<std::string, TInvoiceRows> rows = ReadInvoiceRows(database, keys, true);
+        for (const TLedgerInvoice& invoice : invoices) {
+            CheckInvoice(invoice, rows);
         }
         CheckSeries(database, invoices);
-        TKeyQuery deleteLines(database, "DELETE FROM PrometPoz WHERE Kljuc = :KLJUC");
-        TKeyQuery deleteHeader(database, "DELETE FROM Promet WHERE Kljuc = :KLJUC");
-        for (const TJournalInvoice& invoice : invoices) {
-            deleteLines.Exec(invoice.Kljuc);
-            if (deleteHeader.Exec(invoice.Kljuc) != 1) {
-                Refuse(invoice.Kljuc, "ni bil izbrisan natanko enkrat");
-            }
-            result.Keys.push_back(invoice.Kljuc);
+        DeleteInvoices(database, invoices);
+        if (!MarkLedgerRunUndone(database, runId, who)) {
+            throw EUndoRefused(name +
+                               " je medtem razveljavil nekdo drug. Nič ni bilo spremenjeno.");
         }
+        result.Keys = keys;
         if (check) {
             Abandon(database);
             return result;
         }
-        // Written before the commit: a process that dies in between leaves the undo to be
-        // settled against the database, never a run that seems to stand when it is gone.
-        journal.BeginUndo(runId);
-        begun = true;
         database.Commit();
     } catch (...) {
         Abandon(database);
-        if (begun) {
-            try {
-                journal.EndUndo(runId, false);
-            } catch (const std::exception& e) {
-                LogException(e, &database, "EndUndo");
-            }
-        }
         throw;
     }
     database.SetAutoCommit(true);
-    journal.EndUndo(runId, true, who);
     return result;
 }
 
