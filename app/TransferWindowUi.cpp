@@ -70,6 +70,7 @@ TRepeatAnswer TTransferWindowUi::AskRepeatOrResume(const std::string& question, 
                           "dvakrat. Res prenesem celo datoteko znova?"),
         QMessageBox::Yes | QMessageBox::No, window_);
     sure->setObjectName("RepeatDoubleQuestion");
+    sure->button(QMessageBox::No)->setObjectName("bNe");
     sure->setDefaultButton(QMessageBox::No);
     sure->setEscapeButton(QMessageBox::No);
     return sure->exec() == QMessageBox::Yes ? TRepeatAnswer::Again : TRepeatAnswer::No;

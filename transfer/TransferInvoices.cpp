@@ -207,7 +207,13 @@ void TTransfer::ExecStatement(const std::string& sql) {
 // lose: its transaction ends, which also clears a failure that spoiled it.
 bool TTransfer::RollbackInvoice() {
     if (run_.Group.empty()) {
-        c_.Database->Rollback();
+        try {
+            c_.Database->Rollback();
+        } catch (const Exception& e) {
+            // The failure that brought us here is the one to tell.
+            LogException(e, c_.Database, "RollbackInvoice");
+            return false;
+        }
         run_.GroupLocked = false;
         run_.SeriesNext = 0;
         run_.InvoiceSavepoint = false;

@@ -111,11 +111,14 @@ void TTransfer::FinishLedgerRun(bool completed, const std::string& error) noexce
     if (run_.LedgerRun == 0) {
         return;
     }
+    THdbc& db = *c_.Database;
+    // A connection still in a transaction is one whose rollback failed: switching it back
+    // to autocommit would commit what the run gave up. The mark is left out then; with the
+    // run's lock gone, the history shows the run as stopped all the same.
+    if (!db.Connected() || !db.AutoCommit()) {
+        return;
+    }
     try {
-        THdbc& db = *c_.Database;
-        if (!db.AutoCommit()) {
-            db.SetAutoCommit(true);
-        }
         zen::FinishLedgerRun(db, run_.LedgerRun, completed, error);
     } catch (const std::exception& e) {
         LogException(e, c_.Database, "FinishLedgerRun");

@@ -8,10 +8,12 @@
 #include "app/CommandLine.h"
 #include "app/SignOn.h"
 #include "dbutil/ExceptionLog.h"
+#include "odbc/Hdbc.h"
 #include "support/OdbcTestEnv.h"
 #include "support/TestSupport.h"
 #include "toolkit/DateTime.h"
 #include "toolkit/Exceptions.h"
+#include "transfer/Ledger.h"
 #include "transfer/TransferJournal.h"
 #include "transfer/TransferRun.h"
 
@@ -103,6 +105,9 @@ TEST(CommandLine, EveryModeIsReadByTheOneParser) {
     EXPECT_EQ(undo.Mode, TCommandMode::Undo);
     EXPECT_EQ(undo.Undo.Run, 12);
     EXPECT_TRUE(undo.Undo.Check);
+    EXPECT_EQ(Parse({"--undo", "1", "--dsn", "X"}).Undo.DataSource, "X");
+    EXPECT_EQ(Parse({"--history", "--dsn", "X"}).History.DataSource, "X");
+    EXPECT_FALSE(Parse({"--history"}).History.DataSource);
     EXPECT_TRUE(Parse({"--transfer", "--date", "2026-12-20", "--resume"}).Transfer.Resume);
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
              {"--undo", "0"},
@@ -110,7 +115,6 @@ TEST(CommandLine, EveryModeIsReadByTheOneParser) {
              {"--undo", "+1"},
              {"--history", "--limit", "-2"},
              {"--history", "--check"},
-             {"--undo", "1", "--dsn", "X"},
              {"--transfer", "--date", "2026-12-20", "--resume", "--force"}}) {
         EXPECT_THROW(Parse(bad), ECommandLine) << bad[0] << " " << bad[1];
     }
@@ -248,6 +252,14 @@ protected:
         OdbcTestEnv::Get().Exec(dsn, kData);
         file = home.Path() / "Prenos.dbf";
         test::WriteDbf(file, test::TransferColumns(), {});
+    }
+
+    // The ledger's runs of a file that booked invoices.
+    std::vector<TTransferRun> LedgerRunsOf(const std::filesystem::path& f) {
+        THdbc db;
+        SignOn(db, dsn.dsn);
+        return LedgerExists(db) ? LedgerRunsOfFile(db, TransferFileHash(f))
+                                : std::vector<TTransferRun>{};
     }
 
     // The program with `args` and no display, in the Slovene locale; the ODBC set-up and
@@ -401,21 +413,26 @@ TEST_P(BatchTransfer, TheErrorReportIsWrittenAsCsvOrPdf) {
     EXPECT_FALSE(std::filesystem::exists(csv));
 }
 
-// A file the journal knows for this data source is refused unless forced; a dry run is
-// never refused and never recorded.
+// A file the ledger knows for this database is refused unless forced; a dry run is never
+// refused and never recorded.
 TEST_P(BatchTransfer, AKnownFileIsRefusedUnlessForced) {
     test::WriteDbf(file, test::TransferColumns(), kBadRecords);
     {
-        TTransferJournal journal;
+        THdbc db;
+        SignOn(db, dsn.dsn);
+        EnsureLedgerTables(db);
         TTransferRunInputs in;
         in.FileHash = TransferFileHash(file);
         in.DataSource = dsn.dsn;
         in.PoslDog = "12";
         in.Referent = "JN";
         in.IssueDate = EncodeDate(2026, 12, 1);
-        journal.BeginRun(in);
-        journal.RecordInvoice("2612000001");
-        journal.FinishRun(true);
+        const int64_t run = BeginLedgerRun(db, in);
+        db.SetAutoCommit(false);
+        RecordLedgerInvoices(db, run, 0, {{"2612000001", "Zavod Sonce", 1, {}}});
+        db.Commit();
+        db.SetAutoCommit(true);
+        FinishLedgerRun(db, run, true, {});
     }
     TRun r = Transfer();
     EXPECT_EQ(r.status, 2);
@@ -431,8 +448,8 @@ TEST_P(BatchTransfer, AKnownFileIsRefusedUnlessForced) {
     r = Transfer({"--force"});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.out, kBadRows);
-    // A forced run that commits no invoice leaves no trace.
-    EXPECT_EQ(TTransferJournal().EarlierRuns(TransferFileHash(file), dsn.dsn).size(), 1u);
+    // A forced run that commits no invoice books nothing that counts.
+    EXPECT_EQ(LedgerRunsOf(file).size(), 1u);
 }
 
 TEST_P(BatchTransfer, ACheckWritesNothingAndARealRunIsThenRefusedWhenRepeated) {
@@ -451,7 +468,7 @@ TEST_P(BatchTransfer, ACheckWritesNothingAndARealRunIsThenRefusedWhenRepeated) {
     EXPECT_NE(r.out.find("(preklicanih računov: 1)"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(kBadRows), std::string::npos) << r.out;
     EXPECT_EQ(Invoices(), "0/0");
-    EXPECT_TRUE(TTransferJournal().EarlierRuns(TransferFileHash(file), dsn.dsn).empty());
+    EXPECT_TRUE(LedgerRunsOf(file).empty());
 
     r = Transfer();
     EXPECT_EQ(r.status, 1) << r.err;
@@ -568,7 +585,7 @@ TEST_P(BatchTransfer, TheHomeIsItsOwnersAloneWhateverTheUmask) {
         EXPECT_EQ(modeOf(entry.path()), entry.is_directory() ? 0700u : 0600u) << name;
     }
     for (const char* name : {"c", "c/TevrinError", "TevrinTemp", "TevrinTemp/TPrenosNapaka.db",
-                             "TevrinTemp/TVeskPrenosRac.db", "TransferJournal.db", "napake.pdf"}) {
+                             "TevrinTemp/TVeskPrenosRac.db", "napake.pdf"}) {
         EXPECT_TRUE(made.count(name)) << name;
     }
     EXPECT_EQ(modeOf(elsewhere / "napake.csv"), 0666u);

@@ -8,6 +8,7 @@
 #include "app/FMain.h"
 #include "app/HistoryDialog.h"
 #include "app/RunSummary.h"
+#include "app/SignOn.h"
 #include "app/TransferWindowUi.h"
 #include "app/ZenApplication.h"
 #include "dataset/ODSI.h"
@@ -16,7 +17,7 @@
 #include "support/OdbcTestEnv.h"
 #include "support/TestSupport.h"
 #include "toolkit/DateTime.h"
-#include "transfer/TransferJournal.h"
+#include "transfer/Ledger.h"
 #include "transfer/TransferRun.h"
 
 #include <QLabel>
@@ -135,28 +136,34 @@ TEST_F(MainWindowTransfer, TheEndMessageCarriesTheRunsNotice) {
                            QString::fromUtf8(kCompletedMessage)}));
 }
 
-// The history lists the journal's runs with their states and the selected run's invoices;
+// The history lists the ledger's runs with their states and the selected run's invoices;
 // a stopped run can be resumed, a standing one undone, an undone one neither. The repeat
-// question offers "Nadaljuj" when a run of the file stopped.
+// question after a stopped run has "Nadaljuj" for its default; sending the whole file again
+// is a choice of its own that asks once more, saying the invoices would be doubled.
 TEST_F(MainWindowTransfer, TheHistoryOffersUndoAndResumeWhereTheyApply) {
-    {
-        TTransferJournal j;
-        TTransferRunInputs in{"aa", "Lorvath", "IR", "01", EncodeDate(2026, 12, 20), "/x/a.dbf"};
-        j.BeginRun(in);
-        j.RecordInvoice("26IR00001", "Ana");
-        j.RecordInvoice("26IR00002", "Bor");
-        j.FinishRun(true);
-        j.BeginRun(in);
-        j.RecordInvoice("26IR00003", "Ciril");
-        j.FinishRun(false, "prekinjen");
-        j.BeginRun(in);
-        j.RecordInvoice("26IR00004", "Dora");
-        j.FinishRun(true);
-        j.BeginUndo(3);
-        j.EndUndo(3, true, "op");
-    }
     THdbc database;
-    THistoryDialog history(database);
+    SignOn(database, dsn.dsn);
+    EnsureLedgerTables(database);
+    const TTransferRunInputs in{"aa", dsn.dsn, "IR", "01", EncodeDate(2026, 12, 20), "/x/a.dbf"};
+    auto run = [&](std::vector<TLedgerInvoice> invoices, bool completed) {
+        const int64_t id = BeginLedgerRun(database, in);
+        database.SetAutoCommit(false);
+        RecordLedgerInvoices(database, id, 0, invoices);
+        database.Commit();
+        database.SetAutoCommit(true);
+        FinishLedgerRun(database, id, completed, completed ? "" : "prekinjen");
+        return id;
+    };
+    run({{"26IR00001", "Ana", 1, "x"}, {"26IR00002", "Bor", 1, "x"}}, true);
+    run({{"26IR00003", "Ciril", 1, "x"}}, false);
+    const int64_t undone = run({{"26IR00004", "Dora", 1, "x"}}, true);
+    database.SetAutoCommit(false);
+    ASSERT_TRUE(MarkLedgerRunUndone(database, undone, "op"));
+    database.Commit();
+    database.SetAutoCommit(true);
+    database.Disconnect();
+
+    THistoryDialog history(database, dsn.dsn, SignOn);
     QTableWidget* runs = history.Runs();
     ASSERT_EQ(runs->rowCount(), 3);
     EXPECT_EQ(runs->item(0, 8)->text(), QString::fromUtf8("razveljavljen"));
@@ -179,13 +186,20 @@ TEST_F(MainWindowTransfer, TheHistoryOffersUndoAndResumeWhereTheyApply) {
     QProgressBar bar(&window);
     TTransferWindowUi ui(&window, &bar);
     test::ModalCloser closer;
+    const std::string question = "Datoteka je bila že delno prenesena.";
     closer.press = "bNadaljuj";
-    EXPECT_EQ(ui.AskRepeatOrResume("Datoteka je bila že delno prenesena.", true),
-              TRepeatAnswer::Resume);
-    closer.press.clear();
-    EXPECT_EQ(ui.AskRepeatOrResume("Datoteka je bila že delno prenesena.", true),
-              TRepeatAnswer::No);
-    EXPECT_TRUE(closer.texts[0].contains("Nadaljuj"));
+    EXPECT_EQ(ui.AskRepeatOrResume(question, true), TRepeatAnswer::Resume);
+    EXPECT_EQ(closer.defaults.value(0), "bNadaljuj") << "Enter goes on with the stopped run";
+    closer.press = "bNe";
+    EXPECT_EQ(ui.AskRepeatOrResume(question, true), TRepeatAnswer::No);
+    // Again, then the second question's default: no.
+    closer.press = "bZnova";
+    closer.texts.clear();
+    closer.defaults.clear();
+    EXPECT_EQ(ui.AskRepeatOrResume(question, true), TRepeatAnswer::No);
+    ASSERT_EQ(closer.texts.size(), 2);
+    EXPECT_TRUE(closer.texts[1].contains("zapisan dvakrat")) << closer.texts[1].toStdString();
+    EXPECT_EQ(closer.defaults.value(1), "bNe") << "the doubling question's default is no";
 }
 
 // After every run a line beside the progress bar says what the run wrote, in Slovene number

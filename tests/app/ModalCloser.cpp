@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace zen::test {
 
@@ -15,6 +16,7 @@ void ModalCloser::poll() {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
         texts << box->text();
         plain << (box->textFormat() == Qt::PlainText);
+        defaults << (box->defaultButton() ? box->defaultButton()->objectName() : QString());
         if (auto* button = press.isEmpty() ? nullptr : box->findChild<QAbstractButton*>(press)) {
             button->click();
         } else {

@@ -14,6 +14,8 @@ public:
     QStringList texts;
     // Whether each box showed its text as plain text.
     QList<bool> plain;
+    // The object name of each box's default button (what Enter presses), empty for none.
+    QStringList defaults;
     // The object name of the button to press in each box; empty: the box is accepted.
     QString press;
 

@@ -240,9 +240,10 @@ std::string OdbcTestEnv::DsnBody(TestDriver driver) const {
            "\nDatabase=" + kPgDatabase + "\nUpdatableCursors=1\nUseDeclareFetch=1\n";
 }
 
-DsnInfo OdbcTestEnv::AddDataSource(TestDriver driver, const std::string& name) {
+DsnInfo OdbcTestEnv::AddDataSource(TestDriver driver, const std::string& name,
+                                   const std::string& options) {
     std::ofstream out(dir_ / "odbc.ini", std::ios::binary | std::ios::app);
-    out << "\n[" << name << "]\n" << DsnBody(driver);
+    out << "\n[" << name << "]\n" << DsnBody(driver) << options;
     if (!out.flush()) {
         throw std::runtime_error("cannot add data source " + name);
     }
@@ -420,6 +421,9 @@ void OdbcTestEnv::LoadSchema(TestDriver driver) {
             drops.insert(drops.begin(), "DROP TABLE IF EXISTS " + name);
         }
     }
+    // The transfer ledger goes with the invoices it records; the first real run makes it.
+    drops.insert(drops.begin(), {"DROP TABLE IF EXISTS ZendratoPrenosRacun",
+                                 "DROP TABLE IF EXISTS ZendratoPrenos"});
     drops.insert(drops.end(), statements.begin(), statements.end());
     Exec(Dsn(driver), drops);
 }

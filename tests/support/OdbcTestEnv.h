@@ -42,8 +42,10 @@ public:
     }
 
     DsnInfo Dsn(TestDriver driver) const;
-    // Adds a data source of another name over the same database as Dsn(driver).
-    DsnInfo AddDataSource(TestDriver driver, const std::string& name);
+    // Adds a data source of another name over the same database as Dsn(driver), with more
+    // options ("Key=value" lines) when given.
+    DsnInfo AddDataSource(TestDriver driver, const std::string& name,
+                          const std::string& options = {});
     // The PostgreSQL server's superuser, for administrative statements in tests.
     DsnInfo PostgresAdmin() const;
     // Starts the PostgreSQL cluster on first call (executables or test processes that
@@ -54,7 +56,8 @@ public:
     // The cluster's port on 127.0.0.1, for tools that reach it without ODBC (psql).
     int PostgresPort() const { return pgPort_; }
 
-    // Drops the Tevrin tables (if present) and creates them afresh from the schema.
+    // Drops the Tevrin tables and the transfer ledger (if present) and creates the Tevrin
+    // tables afresh from the schema.
     void LoadSchema(TestDriver driver);
     // The same, then the demo's accounting data (scripts/demo-data/tevrin-demo.sql).
     void LoadDemo(TestDriver driver);

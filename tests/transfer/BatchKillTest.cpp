@@ -1,9 +1,8 @@
 // `zendrato --transfer` as processes, on both drivers. Killed (SIGKILL) in the middle of its
-// invoices: no invoice is left half-written, the journal names every invoice that was
-// committed (and at most one group more, pending), the same file is then refused, and a forced
-// run transfers it whole. Two runs at once in one home: the second is refused and the
-// first is what it would have been alone. A journal that cannot be written: nothing is
-// booked that a later run could book again.
+// invoices: no invoice is left half-written, the ledger names exactly the invoices that were
+// committed, the same file is then refused with the advice to resume, and a forced run
+// transfers it whole. Two runs at once in one home: the second is refused and the first is
+// what it would have been alone. Two homes on one database share one ledger.
 
 #include "Child.h"
 #include "FaultFixture.h"
@@ -67,14 +66,13 @@ TEST_P(BatchKillTest, AKilledRunLeavesWholeInvoicesAndTheJournalRefusesTheFile) 
     EXPECT_LT(headers, kManyPayers) << "the kill came after the last invoice";
     EXPECT_EQ(Scalar("SELECT MAX(Kljuc) FROM Promet"), Key(headers));
 
-    // What the journal holds: every one of those invoices in order, and at most one group
-    // more, written as pending before a commit that the kill may have cut off.
-    std::vector<TTransferRun> runs = JournalRuns(hash);
+    // What the ledger holds: exactly those invoices, in order, committed with them.
+    std::vector<TTransferRun> runs = LedgerRuns(hash);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].Status, TTransferRunStatus::Running);
-    std::vector<std::string> keys = JournalKeys(hash);
-    ASSERT_GE(keys.size(), size_t(headers));
-    ASSERT_LE(keys.size(), size_t(headers) + kGroup);
+    EXPECT_FALSE(runs[0].Live) << "its lock went with the process";
+    std::vector<std::string> keys = LedgerKeys(hash);
+    ASSERT_EQ(keys.size(), size_t(headers));
     for (size_t i = 0; i < keys.size(); ++i) {
         EXPECT_EQ(keys[i], Key(int(i) + 1));
     }
@@ -91,12 +89,10 @@ TEST_P(BatchKillTest, AKilledRunLeavesWholeInvoicesAndTheJournalRefusesTheFile) 
     }
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << err;
     EXPECT_NE(err.find("Datoteka je bila že delno prenesena"), std::string::npos) << err;
-    EXPECT_NE(err.find("--force"), std::string::npos) << err;
+    // The safe way on is named, and what --force would do.
+    EXPECT_NE(err.find("Z --resume se prekinjeni prenos nadaljuje"), std::string::npos) << err;
+    EXPECT_NE(err.find("--force bi celo datoteko zapisal še enkrat"), std::string::npos) << err;
     EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Promet"), std::to_string(headers));
-    // That run settled the pending key against the database: the journal now names
-    // exactly the invoices that are there.
-    keys = JournalKeys(hash);
-    ASSERT_EQ(keys.size(), size_t(headers));
 
     int forced = 0;
     {
@@ -147,40 +143,79 @@ TEST_P(BatchKillTest, TwoRunsInOneHomeTheSecondIsRefusedAndTheFirstIsWhole) {
         EXPECT_EQ(PartialInvoices(), kWhole);
         if (!firstIsDryRun) {
             EXPECT_EQ(Scalar("SELECT MAX(Kljuc) FROM Promet"), Key(kPayers));
-            EXPECT_EQ(JournalKeys(TransferFileHash(options.Path)).size(), size_t(kPayers));
+            EXPECT_EQ(LedgerKeys(TransferFileHash(options.Path)).size(), size_t(kPayers));
         }
     }
 }
 
-// The journal is held by another process (as a full or locked disk would keep it from
-// being written) when the run starts. The run must not book an invoice that the journal
-// does not name, or the same file would be taken as new by the next run and booked twice.
-TEST_P(BatchKillTest, AJournalThatCannotBeWrittenLetsNoInvoiceBeBookedTwice) {
-    ResetDatabase(6);
-    WriteFile(6);
-    const std::filesystem::path journalFile = home.Path() / "TransferJournal.db";
-    TTransferJournal{journalFile};
-    sqlite3* holder = nullptr;
-    ASSERT_EQ(sqlite3_open(journalFile.c_str(), &holder), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    std::string told;
-    {
-        TChild run(home.Path(), Args(options, false));
-        told = run.Rest();
-        int status = run.End(false);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << told;
+// Two homes (two operators, or an operator and a nightly job on another machine) on one
+// database share its ledger. One after the other: the second home is refused the file the
+// first booked, lists the first home's run in its history, and undoes it. At once: one
+// goes, the other is refused at its start naming the run that holds the file, and writes
+// nothing.
+TEST_P(BatchKillTest, TwoHomesOnOneDatabaseShareOneLedger) {
+    ResetDatabase(kManyPayers);
+    WriteFile(kManyPayers);
+    // The second home, with the login of its own; TempHome makes itself the home until it
+    // goes, so each child is told its home.
+    const std::filesystem::path mine = home.Path();
+    TempHome other;
+    if (!dsn.user.empty()) {
+        StoreSqlLogin(dsn.user, dsn.password);
     }
-    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(holder);
-    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Promet"), "0") << told;
+    auto in = [](const std::filesystem::path& dir) {
+        setenv("ZENDRATO_HOME", dir.c_str(), 1);
+        return dir;
+    };
+    auto zendrato = [&](const std::filesystem::path& dir, std::vector<std::string> args) {
+        TChild child(in(dir), args, true);
+        std::string all = child.Rest();
+        const int status = child.End(false);
+        return std::make_pair(WIFEXITED(status) ? WEXITSTATUS(status) : -1, all);
+    };
+    const std::vector<std::string> dsnArg = {"--dsn", options.DataSource};
+    auto with = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
 
-    TChild again(home.Path(), Args(options, false));
-    const std::string rest = again.Rest();
-    const int status = again.End(false);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << rest;
-    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Promet"), "6");
-    EXPECT_EQ(Scalar("SELECT COUNT(DISTINCT Prejemnik) FROM Promet"), "6");
+    // At once: the first holds the file's lock while it writes.
+    {
+        TChild first(in(mine), Args(options, false), true);
+        std::string line;
+        while (first.ReadLine(line) && line.rfind("Zapisano: ", 0) != 0) {
+        }
+        auto [status, told] = zendrato(other.Path(), Args(options, false));
+        EXPECT_EQ(status, 2) << told;
+        EXPECT_NE(told.find("Ta datoteka se prav zdaj prenaša v to bazo Tevrin: prenos št. 1, "
+                            "začet "),
+                  std::string::npos)
+            << told;
+        EXPECT_NE(told.find("nič ni bilo zapisano"), std::string::npos) << told;
+        const std::string rest = first.Rest();
+        const int end = first.End(false);
+        EXPECT_TRUE(WIFEXITED(end) && WEXITSTATUS(end) == 0) << rest;
+    }
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Promet"), std::to_string(kManyPayers));
     EXPECT_EQ(PartialInvoices(), kWhole);
+
+    // After: refused as known, listed, and undone from the other home.
+    auto [status, told] = zendrato(other.Path(), Args(options, false));
+    EXPECT_EQ(status, 2) << told;
+    EXPECT_NE(told.find("Datoteka je bila že prenesena"), std::string::npos) << told;
+    std::tie(status, told) = zendrato(other.Path(), with({"--history"}, dsnArg));
+    EXPECT_EQ(status, 0) << told;
+    EXPECT_EQ(told.rfind("#1  ", 0), 0u) << told;
+    EXPECT_NE(told.find(RacunCount(kManyPayers) + " (" + Key(1) + "–" + Key(kManyPayers) +
+                        ")  zaključen"),
+              std::string::npos)
+        << told;
+    std::tie(status, told) = zendrato(other.Path(), with({"--undo", "1"}, dsnArg));
+    EXPECT_EQ(status, 0) << told;
+    EXPECT_EQ(Invoices(), "0/0");
+    std::tie(status, told) = zendrato(mine, with({"--history"}, dsnArg));
+    EXPECT_NE(told.find("razveljavljen"), std::string::npos) << told;
+    in(other.Path());
 }
 
 // A rollback that fails while the connection stands (made to fail by a library preloaded
@@ -223,7 +258,7 @@ TEST_P(BatchKillTest, AFailedRollbackNeverCommitsTheHalfInvoice) {
 
 // Invoices are committed in groups. A payer whose lines cannot be valued (amounts of about
 // 10^13 each) inside a group writes nothing: the group's other invoices stay whole, numbered
-// without a gap, and the journal names exactly the invoices there are. A run killed among its
+// without a gap, and the ledger names exactly the invoices there are. A run killed among its
 // groups is resumed to the same end.
 TEST_P(BatchKillTest, ARefusedInvoiceLeavesItsGroupWholeAndAKilledGroupIsResumed) {
     ResetDatabase(kManyPayers);
@@ -285,9 +320,8 @@ TEST_P(BatchKillTest, ARefusedInvoiceLeavesItsGroupWholeAndAKilledGroupIsResumed
     EXPECT_EQ(PartialInvoices(), kWhole);
     EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Promet"), std::to_string(kManyPayers - 1));
     EXPECT_EQ(Scalar("SELECT MAX(Kljuc) FROM Promet"), Key(kManyPayers - 1));
-    // The killed run's pending keys were settled, the resumed run's confirmed: the journal
-    // names each invoice there is, once, and nothing else.
-    std::vector<std::string> keys = JournalKeys(hash);
+    // The ledger names each invoice there is, once, and nothing else.
+    std::vector<std::string> keys = LedgerKeys(hash);
     std::sort(keys.begin(), keys.end());
     EXPECT_EQ(keys, allKeys());
 }

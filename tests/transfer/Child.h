@@ -88,8 +88,30 @@ public:
         }
         return all;
     }
+    // Reads what it has written so far, without waiting, so that it never blocks on the pipe.
+    void Drain() {
+        char chunk[4096];
+        for (pollfd p{fd_, POLLIN, 0}; poll(&p, 1, 0) > 0 && (p.revents & POLLIN);) {
+            ssize_t n = read(fd_, chunk, sizeof chunk);
+            if (n <= 0) {
+                return;
+            }
+            buffer_.append(chunk, size_t(n));
+        }
+    }
+    // Whether it has ended by itself, reaped with its wait status then.
+    bool Ended(int& status) {
+        if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            return true;
+        }
+        return false;
+    }
     // Reaps it, killed first (SIGKILL) or not; the wait status.
     int End(bool kill) {
+        if (pid_ <= 0) {
+            return 0;
+        }
         if (kill) {
             ::kill(pid_, SIGKILL);
         }

@@ -2,6 +2,7 @@
 
 #include "dbutil/StdProc.h"
 #include "localtable/Table.h"
+#include "odbc/Hdbc.h"
 #include "toolkit/Field.h"
 #include "transfer/Numbering.h"
 
@@ -72,7 +73,6 @@ void FaultFixture::ResetDatabase(int payers) {
                       SqlQuoted(key) + ")");
     }
     Exec(sql);
-    std::filesystem::remove(home.Path() / "TransferJournal.db");
 }
 
 void FaultFixture::WriteFile(int payers) {
@@ -111,16 +111,26 @@ std::string FaultFixture::PartialInvoices() {
            " lines without a header";
 }
 
-std::vector<TTransferRun> FaultFixture::JournalRuns(const std::string& hash) {
-    return TTransferJournal(home.Path() / "TransferJournal.db").EarlierRuns(hash, dsn.dsn);
+std::unique_ptr<THdbc> FaultFixture::Connect() {
+    auto db = std::make_unique<THdbc>();
+    db->SetDataSource(dsn.dsn);
+    db->SetUserName(dsn.user);
+    db->SetPassword(dsn.password);
+    db->Connect();
+    return db;
 }
 
-std::vector<std::string> FaultFixture::JournalKeys(const std::string& hash) {
-    TTransferJournal journal(home.Path() / "TransferJournal.db");
+std::vector<TTransferRun> FaultFixture::LedgerRuns(const std::string& hash) {
+    auto db = Connect();
+    return LedgerExists(*db) ? LedgerRunsOfFile(*db, hash) : std::vector<TTransferRun>{};
+}
+
+std::vector<std::string> FaultFixture::LedgerKeys(const std::string& hash) {
+    auto db = Connect();
     std::vector<std::string> keys;
-    for (const TTransferRun& run : journal.EarlierRuns(hash, dsn.dsn)) {
-        for (std::string& k : journal.InvoiceKeys(run.Id)) {
-            keys.push_back(std::move(k));
+    for (const TTransferRun& run : LedgerRuns(hash)) {
+        for (const TLedgerInvoice& i : LedgerInvoices(*db, run.Id)) {
+            keys.push_back(i.Kljuc);
         }
     }
     return keys;

@@ -7,6 +7,7 @@
 #include "app/SignOn.h"
 #include "support/OdbcTestEnv.h"
 #include "support/TestSupport.h"
+#include "transfer/Ledger.h"
 #include "transfer/TransferJournal.h"
 #include "transfer/TransferRun.h"
 
@@ -45,8 +46,8 @@ class FaultFixture : public ::testing::TestWithParam<TestDriver> {
 protected:
     void SetUp() override;
 
-    // Loads the schema and `payers` payers ("Plačnik 001", second name "P001", ...) and
-    // forgets the journal.
+    // Loads the schema (the ledger goes with it) and `payers` payers ("Plačnik 001", second
+    // name "P001", ...).
     void ResetDatabase(int payers);
     // The transfer file of two records for each of the first `payers` payers.
     void WriteFile(int payers);
@@ -62,9 +63,12 @@ protected:
     // header. kWhole when there are none.
     std::string PartialInvoices();
     static constexpr const char* kWhole = "0 headers without their lines, 0 lines without a header";
-    // The journal's runs of the file with this content hash into the test's data source.
-    std::vector<TTransferRun> JournalRuns(const std::string& hash);
-    std::vector<std::string> JournalKeys(const std::string& hash);
+    // A connection of the test's own to its data source.
+    std::unique_ptr<THdbc> Connect();
+    // The ledger's runs of the file with this content hash that booked invoices, and their
+    // invoices' keys in order.
+    std::vector<TTransferRun> LedgerRuns(const std::string& hash);
+    std::vector<std::string> LedgerKeys(const std::string& hash);
 
     TempHome home;
     DsnInfo dsn;

@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <random>
+#include <thread>
+
 namespace zen::test {
 namespace {
 
@@ -69,17 +73,43 @@ protected:
         }
         return rows;
     }
-    std::string History(const std::string& more = {}) {
-        std::vector<std::string> args = {"--history"};
-        if (!more.empty()) {
-            args.push_back(more);
+    std::string History() { return Zendrato({"--history", "--dsn", options.DataSource}).second; }
+    std::pair<int, std::string> Undo(int run, bool check = false) {
+        std::vector<std::string> args = {"--undo", std::to_string(run), "--dsn",
+                                         options.DataSource};
+        if (check) {
+            args.push_back("--check");
         }
-        return Zendrato(args).second;
+        return Zendrato(args);
+    }
+    // Starts the program and kills it when it has told `invoices` invoices and `ms`
+    // milliseconds more have passed (sooner when it ends by itself); whether it ended by
+    // itself, and how.
+    std::pair<bool, int> KilledAfter(const std::vector<std::string>& args, int invoices, int ms) {
+        TChild child(home.Path(), args, true);
+        int status = 0;
+        for (std::string line; invoices > 0 && child.ReadLine(line);) {
+            invoices -= line.rfind("Zapisano: ", 0) == 0;
+        }
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < until) {
+            if (child.Ended(status)) {
+                return {true, status};
+            }
+            child.Drain();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (child.Ended(status)) {
+            return {true, status};
+        }
+        status = child.End(true);
+        return {!WIFSIGNALED(status), status};
     }
 };
 
-// A run taken back: the database is then as before it, every table; the journal says so,
-// and the same file goes in again without --force. A dry undo deletes nothing.
+// A run taken back: the database is then as before it, every table; the ledger says so,
+// and the same file goes in again without --force. A dry undo deletes nothing, and an undo
+// repeated (a job that lost the answer) is told it is done.
 TEST_P(UndoResumeTest, AnUndoneRunLeavesTheDatabaseAsBefore) {
     ResetDatabase(5);
     WriteFile(5);
@@ -87,11 +117,11 @@ TEST_P(UndoResumeTest, AnUndoneRunLeavesTheDatabaseAsBefore) {
     auto [status, out] = Zendrato(Transfer());
     ASSERT_EQ(status, 0) << out;
     ASSERT_EQ(Invoices(), "5/10");
-    std::tie(status, out) = Zendrato({"--undo", "1", "--check"});
+    std::tie(status, out) = Undo(1, true);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("Izbrisan bi bil: račun " + Key(5)), std::string::npos) << out;
     EXPECT_EQ(Invoices(), "5/10");
-    std::tie(status, out) = Zendrato({"--undo", "1"});
+    std::tie(status, out) = Undo(1);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("Prenos št. 1 je razveljavljen (5 računov)."), std::string::npos) << out;
     EXPECT_EQ(Dump(), before);
@@ -104,13 +134,16 @@ TEST_P(UndoResumeTest, AnUndoneRunLeavesTheDatabaseAsBefore) {
     std::tie(status, out) = Zendrato(Transfer());
     EXPECT_EQ(status, 0) << out;
     EXPECT_EQ(Invoices(), "5/10");
-    std::tie(status, out) = Zendrato({"--undo", "1"});
-    EXPECT_EQ(status, 2);
-    EXPECT_NE(out.find("je že razveljavljen"), std::string::npos) << out;
+    std::tie(status, out) = Undo(1);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("Prenos št. 1 je bil razveljavljen že "), std::string::npos) << out;
+    EXPECT_EQ(Invoices(), "5/10") << "the second run's invoices stay";
 }
 
 // An undo refused leaves everything in place and names the first invoice in the way: one
-// edited in Tevrin since, one booked, one gone, and a later document in the series.
+// edited in Tevrin since (any column of its header or lines, also with its change stamps put
+// back, or with amounts that still add up alike), one booked, one gone, and a later
+// document in the series.
 TEST_P(UndoResumeTest, AnUndoIsRefusedWhileAnInvoiceIsNoLongerTheRunsAlone) {
     ResetDatabase(4);
     WriteFile(4);
@@ -128,6 +161,24 @@ TEST_P(UndoResumeTest, AnUndoIsRefusedWhileAnInvoiceIsNoLongerTheRunsAlone) {
         {"UPDATE Promet SET Knjizen = 'D' WHERE Kljuc = '" + Key(3) + "'",
          "račun " + Key(3) + " je knjižen",
          "UPDATE Promet SET Knjizen = 'K' WHERE Kljuc = '" + Key(3) + "'"},
+        {"UPDATE PrometPoz SET Opomba = Opomba || '!', DatumSpre = DatumSpre, UserSpre = "
+         "UserSpre WHERE Kljuc = '" +
+             Key(2) + "' AND Poz = 1",
+         "račun " + Key(2) + " je bil po prenosu spremenjen",
+         "UPDATE PrometPoz SET Opomba = SUBSTR(Opomba, 1, LENGTH(Opomba) - 1) WHERE Kljuc = '" +
+             Key(2) + "' AND Poz = 1"},
+        {"UPDATE PrometPoz SET Kolicina = Kolicina * 2, Cena = Cena / 2 WHERE Kljuc = '" + Key(4) +
+             "' AND Poz = 0",
+         "račun " + Key(4) + " je bil po prenosu spremenjen",
+         "UPDATE PrometPoz SET Kolicina = Kolicina / 2, Cena = Cena * 2 WHERE Kljuc = '" + Key(4) +
+             "' AND Poz = 0"},
+        // Left as they are, each on an invoice before those changed already.
+        {"UPDATE Promet SET UserSpre = 'XY' WHERE Kljuc = '" + Key(4) + "'",
+         "račun " + Key(4) + " je bil po prenosu spremenjen", ""},
+        {"UPDATE Promet SET DatumVal = '2027-01-31 00:00:00' WHERE Kljuc = '" + Key(3) + "'",
+         "račun " + Key(3) + " je bil po prenosu spremenjen", ""},
+        {"UPDATE Promet SET NacinPlac = 'G' WHERE Kljuc = '" + Key(1) + "'",
+         "račun " + Key(1) + " je bil po prenosu spremenjen", ""},
         {"DELETE FROM PrometPoz WHERE Kljuc = '" + Key(1) + "' AND Poz = 1",
          "račun " + Key(1) + " je bil po prenosu spremenjen", ""},
     };
@@ -136,7 +187,7 @@ TEST_P(UndoResumeTest, AnUndoIsRefusedWhileAnInvoiceIsNoLongerTheRunsAlone) {
         Exec({c.make});
         const std::string promet = Scalar("SELECT COUNT(*) FROM Promet");
         const std::string lines = Scalar("SELECT COUNT(*) FROM PrometPoz");
-        auto [status, out] = Zendrato({"--undo", "1"});
+        auto [status, out] = Undo(1);
         EXPECT_EQ(status, 2) << out;
         EXPECT_NE(out.find(c.told), std::string::npos) << out;
         EXPECT_NE(out.find("Nič ni bilo spremenjeno."), std::string::npos) << out;
@@ -150,12 +201,15 @@ TEST_P(UndoResumeTest, AnUndoIsRefusedWhileAnInvoiceIsNoLongerTheRunsAlone) {
 }
 
 // A run killed after some invoices (just after a commit: the line that tells it is printed
-// after the commit) and resumed gives the database an uninterrupted run gives, row by row;
-// a resume of a changed file is refused.
+// after the commit) and resumed gives the database an uninterrupted run gives, row by row.
+// A resume of a file the ledger holds nothing of (a job that always passes --resume) is a
+// whole run, and says so; a resume after a later run of the file completed is refused.
 TEST_P(UndoResumeTest, AResumedRunEqualsOneThatNeverStopped) {
     ResetDatabase(kResumePayers);
     WriteFile(kResumePayers);
-    ASSERT_EQ(Zendrato(Transfer()).first, 0);
+    auto [status, out] = Zendrato(Transfer({"--resume"}));
+    ASSERT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("zato se prenos začne od začetka"), std::string::npos) << out;
     const std::vector<std::string> whole = Dump();
 
     // Killed after the first group and inside the second: the run is blocked on its standard
@@ -171,31 +225,20 @@ TEST_P(UndoResumeTest, AResumedRunEqualsOneThatNeverStopped) {
                 written += line.rfind("Zapisano: ", 0) == 0;
             }
             ASSERT_EQ(written, k);
-            const int status = child.End(true);
-            ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before the kill";
+            const int end = child.End(true);
+            ASSERT_TRUE(WIFSIGNALED(end)) << "the run ended before the kill";
         }
         const int stopped = std::stoi(Scalar("SELECT COUNT(*) FROM Promet"));
         ASSERT_GE(stopped, k);
         ASSERT_LT(stopped, kResumePayers);
         EXPECT_NE(History().find("  prekinjen"), std::string::npos);
 
-        // The same file changed: nothing to resume.
-        const std::string kept = options.Path + ".kept";
-        std::filesystem::copy_file(options.Path, kept,
-                                   std::filesystem::copy_options::overwrite_existing);
-        WriteFile(kResumePayers - 1);
-        auto [status, out] = Zendrato(Transfer({"--resume"}));
-        EXPECT_EQ(status, 2) << out;
-        EXPECT_NE(out.find("Prenosa ni mogoče nadaljevati"), std::string::npos) << out;
-        EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Promet"), std::to_string(stopped));
-        std::filesystem::rename(kept, options.Path);
-
         std::tie(status, out) = Zendrato(Transfer({"--resume"}));
         EXPECT_EQ(status, 0) << out;
         EXPECT_EQ(Dump(), whole);
         EXPECT_EQ(PartialInvoices(), kWhole);
-        // One run in the journal, completed, with every invoice.
-        std::vector<TTransferRun> runs = JournalRuns(TransferFileHash(options.Path));
+        // One run in the ledger, completed, with every invoice.
+        std::vector<TTransferRun> runs = LedgerRuns(TransferFileHash(options.Path));
         ASSERT_EQ(runs.size(), 1u);
         EXPECT_EQ(runs[0].Status, TTransferRunStatus::Completed);
         EXPECT_EQ(runs[0].Invoices, kResumePayers);
@@ -203,6 +246,77 @@ TEST_P(UndoResumeTest, AResumedRunEqualsOneThatNeverStopped) {
                                  Key(kResumePayers) + ")  zaključen"),
                   std::string::npos);
     }
+
+    // Stopped, then sent whole with --force: a resume now would write it a third time.
+    ResetDatabase(kResumePayers);
+    WriteFile(kResumePayers);
+    {
+        TChild child(home.Path(), Transfer());
+        for (std::string line; child.ReadLine(line) && line.rfind("Zapisano: ", 0) != 0;) {
+        }
+        child.End(true);
+    }
+    const std::string stopped = Scalar("SELECT COUNT(*) FROM Promet");
+    ASSERT_EQ(Zendrato(Transfer({"--force"})).first, 0);
+    std::tie(status, out) = Zendrato(Transfer({"--resume"}));
+    EXPECT_EQ(status, 2) << out;
+    EXPECT_NE(out.find("Prenosa ni mogoče nadaljevati: zadnji prenos te datoteke v to bazo (št. 2"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Promet"),
+              std::to_string(std::stoi(stopped) + kResumePayers));
+}
+
+// Killed at random moments again and again (inside a group, between groups, while it
+// starts or ends) and resumed each time, a run ends as one that never stopped, row for row,
+// with one run in the ledger. Its undo, killed at random moments too and repeated, leaves
+// the database as before the run.
+TEST_P(UndoResumeTest, KilledAtRandomAndResumedEachTimeEqualsAnUninterruptedRun) {
+    // Six groups.
+    constexpr int kPayersHere = 300;
+    ResetDatabase(kPayersHere);
+    const std::vector<std::string> before = Dump();
+    WriteFile(kPayersHere);
+    ASSERT_EQ(Zendrato(Transfer()).first, 0);
+    const std::vector<std::string> whole = Dump();
+
+    // Each kill comes a random number of invoices into the run and a random time after:
+    // at its start, in its check phase, inside a group or between two.
+    ResetDatabase(kPayersHere);
+    std::mt19937 random(GetParam() == TestDriver::SQLite ? 1 : 2);
+    std::uniform_int_distribution<int> invoices(0, 60), delay(0, 200);
+    int kills = 0;
+    bool done = false;
+    for (int attempt = 0; attempt < 40 && !done; ++attempt) {
+        auto [ended, status] = KilledAfter(Transfer({"--resume"}), invoices(random), delay(random));
+        kills += !ended;
+        done = ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        ASSERT_TRUE(!ended || done) << "a resumed run failed, status " << status;
+        EXPECT_EQ(PartialInvoices(), kWhole);
+    }
+    ASSERT_TRUE(done) << "the run never got to its end";
+    EXPECT_GE(kills, 2) << "the kills all came too late to test anything";
+    RecordProperty("Kills", std::to_string(kills));
+    EXPECT_EQ(Dump(), whole);
+    std::vector<TTransferRun> runs = LedgerRuns(TransferFileHash(options.Path));
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].Invoices, kPayersHere);
+    EXPECT_EQ(runs[0].Status, TTransferRunStatus::Completed);
+
+    done = false;
+    for (int attempt = 0; attempt < 40 && !done; ++attempt) {
+        auto [ended, status] =
+            KilledAfter({"--undo", std::to_string(runs[0].Id), "--dsn", options.DataSource}, 0,
+                        attempt % 4 == 3 ? 60000 : delay(random));
+        done = ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        ASSERT_TRUE(!ended || done) << "an undo failed, status " << status;
+        const std::string invoices = Invoices();
+        EXPECT_TRUE(invoices == "0/0" ||
+                    invoices == std::to_string(kPayersHere) + "/" + std::to_string(2 * kPayersHere))
+            << invoices << ": an undo deletes all or nothing";
+    }
+    ASSERT_TRUE(done);
+    EXPECT_EQ(Dump(), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, UndoResumeTest, ::testing::ValuesIn(OdbcTestEnv::Drivers()),
