@@ -25,7 +25,7 @@ int RunHistory(const THistoryArgs& args, std::ostream& out, std::ostream& err) {
             out << HistoryCsv(runs, running);
         } else {
             for (const TTransferRun& run : runs) {
-                out << PrintableText(HistoryLine(run, running)) << '\n';
+                out << HistoryLine(run, running) << '\n';
             }
             if (runs.empty()) {
                 out << "V dnevniku prenosov ni nobenega prenosa.\n";

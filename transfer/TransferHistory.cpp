@@ -2,6 +2,7 @@
 
 #include "dbutil/StdProc.h"
 #include "report/NapakaCsv.h"
+#include "toolkit/Text.h"
 
 #include <filesystem>
 
@@ -49,7 +50,7 @@ std::string HistoryLine(const TTransferRun& run, bool runningNow) {
     if (run.Invoices > 0) {
         line += " (" + Keys(run) + ")";
     }
-    return line + "  " + RunStateText(run, runningNow);
+    return PrintableText(line + "  " + RunStateText(run, runningNow));
 }
 
 std::string HistoryCsv(const std::vector<TTransferRun>& runs, bool runningNow) {
@@ -61,6 +62,9 @@ std::string HistoryCsv(const std::vector<TTransferRun>& runs, bool runningNow) {
                          run.PoslDog, run.Referent, DateToStr(run.IssueDate), run.FilePath,
                          run.FileHash, std::to_string(run.Invoices), run.FirstKey, run.LastKey,
                          RunStateText(run, runningNow)});
+        for (std::string& cell : lines.back()) {
+            cell = PrintableText(cell); // as the line form: nothing reaches a terminal raw
+        }
     }
     return CsvDocument(lines);
 }
