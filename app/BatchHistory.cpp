@@ -51,7 +51,7 @@ int RunHistory(const THistoryArgs& args, std::ostream& out, std::ostream& err) {
             out << HistoryCsv(runs);
         } else {
             for (const TTransferRun& run : runs) {
-                out << PrintableText(HistoryLine(run)) << '\n';
+                out << HistoryLine(run) << '\n';
             }
             if (runs.empty()) {
                 out << "V dnevniku prenosov baze " << PrintableText(dataSource)

@@ -165,20 +165,21 @@ bool TPreviewDialog::Export(const std::filesystem::path& file) {
 void TPreviewDialog::AskExport() {
     const QString pdf = QString::fromUtf8("PDF (*.pdf)");
     const QString csv = QString::fromUtf8("CSV (*.csv)");
-    QString filter = pdf;
     const std::filesystem::path folder = std::filesystem::path(preview_.Options.Path).parent_path();
-    QString name = QFileDialog::getSaveFileName(
-        this, QString::fromUtf8("Izvoz predogleda prenosa"),
-        Q((folder / (std::string(kPreviewTitle) + ".pdf")).string()), pdf + ";;" + csv, &filter);
-    if (name.isEmpty()) {
+    QFileDialog dialog(this, QString::fromUtf8("Izvoz predogleda prenosa"),
+                       Q((folder / (std::string(kPreviewTitle) + ".pdf")).string()),
+                       pdf + ";;" + csv);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The dialog adds the extension itself, before it asks whether to replace a file: added
+    // afterwards, a file of the completed name would be replaced unasked.
+    dialog.setDefaultSuffix("pdf");
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, csv](const QString& filter) {
+        dialog.setDefaultSuffix(filter == csv ? "csv" : "pdf");
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;
     }
-    const QString extension = filter == csv ? ".csv" : ".pdf";
-    if (!name.endsWith(".csv", Qt::CaseInsensitive) &&
-        !name.endsWith(".pdf", Qt::CaseInsensitive)) {
-        name += extension;
-    }
-    Export(name.toStdString());
+    Export(dialog.selectedFiles().first().toStdString());
 }
 
 } // namespace zen

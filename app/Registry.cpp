@@ -2,14 +2,13 @@
 
 #include "toolkit/FileReplace.h"
 #include "toolkit/Home.h"
+#include "toolkit/HomeFile.h"
 #include "toolkit/Text.h"
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <fstream>
 #include <sstream>
-#include <sys/stat.h>
 
 namespace zen {
 
@@ -65,6 +64,20 @@ std::string Escape(const std::string& s) {
 struct RegKey {
     std::vector<std::string> path;
     std::vector<std::pair<std::string, std::string>> values;
+
+    // Sets a value, replacing one of the same name (without regard to case).
+    void Set(const std::string& name, const std::string& value) {
+        bool replaced = false;
+        for (auto& nv : values) {
+            if (SameName(nv.first, name)) {
+                nv.second = value;
+                replaced = true;
+            }
+        }
+        if (!replaced) {
+            values.emplace_back(name, value);
+        }
+    }
 };
 
 // One root key's file, read whole and written whole.
@@ -98,8 +111,9 @@ public:
 private:
     void Load();
     [[noreturn]] void Malformed(int line, const char* why) const {
-        throw ERegistryException("Registry file " + path_.string() + " is damaged at line " +
-                                 std::to_string(line) + ": " + why + ".");
+        throw ERegistryException("Datoteka registra " + path_.string() +
+                                 " je poškodovana v vrstici " + std::to_string(line) + ": " + why +
+                                 ".");
     }
     static bool Unescape(const std::string& s, size_t from, size_t to, std::string& out);
 
@@ -148,17 +162,15 @@ bool RegFile::Unescape(const std::string& s, size_t from, size_t to, std::string
 
 void RegFile::Load() {
     // A file written before it was kept private (or copied in by hand) is made so now.
-    struct stat st;
-    if (::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0) {
-        ::chmod(path_.c_str(), st.st_mode & 0700);
-    }
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) {
-        if (std::filesystem::exists(path_)) {
-            throw ERegistryException("Cannot read the registry file " + path_.string() + ".");
+    std::string text;
+    try {
+        if (!ReadHomeFile(path_, text)) {
+            return; // no file yet: an empty root
         }
-        return; // no file yet: an empty root
+    } catch (const EInOutError& e) {
+        throw ERegistryException(e.Message()); // the registry's failures are of its own kind
     }
+    std::istringstream in(text);
     std::string line;
     int number = 0;
     RegKey* current = nullptr;
@@ -172,26 +184,26 @@ void RegFile::Load() {
         }
         if (line[0] == '[') {
             if (line.back() != ']') {
-                Malformed(number, "a key line must end in \"]\"");
+                Malformed(number, "vrstica ključa se mora končati z »]«");
             }
             std::vector<std::string> path;
             std::string inner = line.substr(1, line.size() - 2);
             std::stringstream parts(inner);
             for (std::string part; std::getline(parts, part, '\\');) {
                 if (!ValidKeyName(part)) {
-                    Malformed(number, "empty or invalid key name");
+                    Malformed(number, "ime ključa je prazno ali neveljavno");
                 }
                 path.push_back(part);
             }
             if (path.empty()) {
-                Malformed(number, "empty key path");
+                Malformed(number, "pot ključa je prazna");
             }
             Create(path);
             current = Find(path);
             continue;
         }
         if (!current) {
-            Malformed(number, "a value before any key");
+            Malformed(number, "vrednost stoji pred prvim ključem");
         }
         size_t eq = std::string::npos;
         for (size_t i = 0; i < line.size(); ++i) {
@@ -205,18 +217,9 @@ void RegFile::Load() {
         std::string name, value;
         if (eq == std::string::npos || !Unescape(line, 0, eq, name) ||
             !Unescape(line, eq + 1, line.size(), value)) {
-            Malformed(number, "not a value line (name=value)");
+            Malformed(number, "vrstica ni vrednost (ime=vrednost)");
         }
-        bool replaced = false;
-        for (auto& nv : current->values) {
-            if (SameName(nv.first, name)) {
-                nv.second = value;
-                replaced = true;
-            }
-        }
-        if (!replaced) {
-            current->values.emplace_back(name, value);
-        }
+        current->Set(name, value);
     }
 }
 
@@ -355,18 +358,25 @@ void TRegistry::WriteString(const std::string& name, const std::string& value) {
     if (!open_ || current_.empty()) {
         throw ERegistryException("No registry key is open.");
     }
-    RegFile file(FilePath());
-    file.Create(current_);
-    RegKey* k = file.Find(current_);
-    bool replaced = false;
-    for (auto& nv : k->values) {
-        if (SameName(nv.first, name)) {
-            nv.second = value;
-            replaced = true;
-        }
+    WriteValues(current_, {{name, value}});
+}
+
+void TRegistry::WriteValues(const std::string& key,
+                            const std::vector<std::pair<std::string, std::string>>& values) {
+    const std::vector<std::string> path = Resolve(key);
+    if (path.empty()) {
+        throw ERegistryException("Vrednosti ni mogoče zapisati v koren registra.");
     }
-    if (!replaced) {
-        k->values.emplace_back(name, value);
+    WriteValues(path, values);
+}
+
+void TRegistry::WriteValues(const std::vector<std::string>& path,
+                            const std::vector<std::pair<std::string, std::string>>& values) {
+    RegFile file(FilePath());
+    file.Create(path);
+    RegKey* k = file.Find(path);
+    for (const auto& [name, value] : values) {
+        k->Set(name, value);
     }
     file.Save();
 }

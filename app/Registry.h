@@ -12,7 +12,9 @@
 // characters ("\xHH"); everything else is stored as UTF-8 unchanged. Every change rewrites
 // the file atomically (a temporary file renamed over it), so a crash never leaves it half
 // written. The file holds the SQL password, so only its owner may read it: it is written
-// with mode 0600, and an older file that others could read is tightened when it is read.
+// with mode 0600, and an older file that others could read is tightened when it is read;
+// one that another user owns or others may write, or anything but a regular file in its
+// place, is refused (HomeFile.h).
 // A file that cannot be parsed is never overwritten: reading it raises
 // ERegistryException and so does every change.
 
@@ -59,9 +61,17 @@ public:
     // ERegistryException when the value is missing.
     std::string ReadString(const std::string& name);
     void WriteString(const std::string& name, const std::string& value);
+    // Writes values of a key (a path as for OpenKey; the key and those above it created when
+    // missing) in one change of the file: a crash leaves all of them written or none.
+    // ERegistryException saying why when the file cannot be read, is refused by the home's
+    // rules, or cannot be written.
+    void WriteValues(const std::string& key,
+                     const std::vector<std::pair<std::string, std::string>>& values);
 
 private:
     std::vector<std::string> Resolve(const std::string& key) const;
+    void WriteValues(const std::vector<std::string>& path,
+                     const std::vector<std::pair<std::string, std::string>>& values);
 
     TRootKey root_ = TRootKey::CurrentUser;
     std::vector<std::string> current_;

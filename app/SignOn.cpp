@@ -357,12 +357,9 @@ void SignOn(THdbc& database, const std::string& dataSource) {
 void StoreSqlLogin(const std::string& userName, const std::string& password) {
     TRegistry r;
     r.SetRootKey(TRootKey::LocalMachine);
-    if (!r.OpenKey(kLoginKeyPath, true)) {
-        throw ERegistryException(std::string("Ključa ") + kLoginKeyPath + " ni mogoče odpreti v " +
-                                 r.FilePath().string() + ".");
-    }
-    r.WriteString("UserName", userName);
-    r.WriteString("Password", EncryptHex(password));
+    // One change of the file: a process killed meanwhile leaves the old login or the new
+    // one, never the new user with the old password.
+    r.WriteValues(kLoginKeyPath, {{"UserName", userName}, {"Password", EncryptHex(password)}});
 }
 
 bool IsSetLoginCommand(int argc, char** argv) {

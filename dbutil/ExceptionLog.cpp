@@ -127,7 +127,8 @@ TLogState PrepareLog(sqlite3* db) {
 }
 
 Db OpenLog(const std::filesystem::path& path) {
-    CreateOwnerFile(path); // its owner's alone, its -wal and -journal too; else the open says why
+    CreateOwnerFile(path);  // its owner's alone, its -wal and -journal too; else the open says why
+    lite::CheckFiles(path); // a pipe in its place must lose the row, not hang the program
     sqlite3* raw = nullptr;
     int rc =
         sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);

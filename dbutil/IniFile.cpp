@@ -3,10 +3,10 @@
 #include "toolkit/Exceptions.h"
 #include "toolkit/FileReplace.h"
 #include "toolkit/Home.h"
+#include "toolkit/HomeFile.h"
 #include "toolkit/Text.h"
 
 #include <cctype>
-#include <fstream>
 #include <vector>
 
 namespace zen {
@@ -54,19 +54,12 @@ bool KeyOf(std::string_view line, std::string_view& key, std::string_view& value
 }
 
 // A line ends at "\n", "\r\n" or a lone "\r". A value that held a lone "\r" could never
-// be written back, since a value with a line break is refused.
+// be written back, since a value with a line break is refused. False when there is no
+// file; a file refused by the home's rules (HomeFile.h) raises.
 bool ReadLines(const std::filesystem::path& path, std::vector<std::string>& lines) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
     // Read whole: every setting read goes through here, and the file is small.
     std::string text;
-    char chunk[4096];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-        text.append(chunk, static_cast<size_t>(in.gcount()));
-    }
-    if (in.bad()) {
+    if (!ReadHomeFile(path, text)) {
         return false;
     }
     size_t start = 0;
@@ -91,8 +84,12 @@ TIniFile::TIniFile(std::filesystem::path path) : path_(std::move(path)) {}
 std::string TIniFile::ReadString(const std::string& section, const std::string& key,
                                  const std::string& defaultValue) const {
     std::vector<std::string> lines;
-    if (!ReadLines(path_, lines)) {
-        return defaultValue;
+    try {
+        if (!ReadLines(path_, lines)) {
+            return defaultValue;
+        }
+    } catch (const EInOutError&) {
+        return defaultValue; // as the profile functions do; a write says why
     }
     bool inSection = false;
     for (const std::string& line : lines) {
@@ -109,13 +106,13 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
 void TIniFile::WriteString(const std::string& section, const std::string& key,
                            const std::string& value) {
     if (value.find_first_of("\r\n") != std::string::npos) {
-        throw EInOutError("A value with a line break cannot be stored in " + path_.string());
+        throw EInOutError("Vrednosti s prelomom vrstice ni mogoče shraniti v " + path_.string());
+    }
+    if (path_.empty()) {
+        throw EInOutError("Nastavitve ni mogoče shraniti: domača mapa Zendrata ni znana.");
     }
     std::vector<std::string> lines;
-    std::error_code ec;
-    if (std::filesystem::exists(path_, ec) && !ReadLines(path_, lines)) {
-        throw EInOutError("Cannot read " + path_.string());
-    }
+    ReadLines(path_, lines);
     const std::string entry = key + "=" + value;
     bool inSection = false, done = false;
     size_t sectionEnd = std::string::npos; // one past the last non-blank line of the section
@@ -158,15 +155,22 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
 }
 
 void OpenSettingsFile(const std::string& name) {
-    // The object exists even when the home cannot be made: its reads then give the
-    // defaults and its writes fail, as for any file that cannot be reached.
-    g_settings = std::make_unique<TIniFile>(HomePath() / name);
+    // The object exists even when the home cannot be made or is unknown: its reads then
+    // give the defaults and its writes fail, as for any file that cannot be reached.
+    std::filesystem::path home;
+    try {
+        home = HomePath();
+    } catch (const EInOutError&) {
+        g_settings = std::make_unique<TIniFile>(std::filesystem::path());
+        throw;
+    }
+    g_settings = std::make_unique<TIniFile>(home / name);
     ZendratoHome();
 }
 
 TIniFile& SettingsFile() {
     if (!g_settings) {
-        throw EInOutError("The settings file is not open");
+        throw EInOutError("Datoteka z nastavitvami ni odprta.");
     }
     return *g_settings;
 }

@@ -15,13 +15,14 @@ public:
     const std::filesystem::path& FileName() const { return path_; }
 
     // The value, or `defaultValue` when the file, the section or the key is missing or the
-    // file cannot be read (as the profile functions do).
+    // file cannot be read (as the profile functions do), a file refused by the home's rules
+    // (HomeFile.h) included: a pipe, device or folder in its place is never waited on.
     std::string ReadString(const std::string& section, const std::string& key,
                            const std::string& defaultValue) const;
     // Rewrites the file through a temporary file and a rename, so that a failed write
     // leaves the old file whole; the file is its owner's alone (0600), as a file of the
-    // home directory. EInOutError when the file cannot be written or the value
-    // cannot be stored on one line.
+    // home directory. EInOutError when the file cannot be read, refused or written, or the
+    // value cannot be stored on one line.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
 
 private:

@@ -232,13 +232,14 @@ TDbfFile::TDbfFile(const std::filesystem::path& path, const TDbfHeaderCheck& che
     if (checkHeader) {
         checkHeader(*this);
     }
-    source_->Snapshot(header_);
+    source_->Snapshot(header_, Extent());
     CheckRecords();
 }
 
 TDbfFile::TDbfFile(const std::filesystem::path& path, std::vector<unsigned char> data)
     : path_(path), source_(std::make_unique<TDbfSource>(std::move(data))) {
     ParseHeader();
+    Extent();
     CheckRecords();
 }
 
@@ -306,13 +307,22 @@ void TDbfFile::ParseHeader() {
     RenameDuplicateFields();
 }
 
-void TDbfFile::CheckRecords() {
-    uint64_t promised = Le32(header_.data() + 4);
-    uint64_t held = (source_->Size() - headerLength_) / recordLength_;
+uint64_t TDbfFile::Extent() const {
+    const uint64_t promised = Le32(header_.data() + 4);
+    const uint64_t held = (source_->Size() - headerLength_) / recordLength_;
     if (promised > held) {
-        Fail("the file is truncated: the header promises " + std::to_string(promised) +
-             " records, the file holds " + std::to_string(held));
+        throw EDatabaseError(
+            "Datoteka " + path_.string() + " je krajša, kot pove njena glava: zapisov po glavi " +
+            std::to_string(promised) + ", celih v datoteki " + std::to_string(held) + ".");
     }
+    // What lies behind the records and their end mark (a sparse tail, records appended since
+    // the header was written) is no part of the table.
+    const uint64_t records = headerLength_ + promised * recordLength_;
+    return records < source_->Size() && *source_->At(records, 1) == 0x1A ? records + 1 : records;
+}
+
+void TDbfFile::CheckRecords() {
+    const uint64_t promised = Le32(header_.data() + 4);
     std::vector<uint64_t> strides;
     size_t live = 0;
     for (uint64_t i = 0; i < promised; ++i) {

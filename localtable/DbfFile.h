@@ -1,7 +1,8 @@
 #pragma once
 // Read-only access to a dBase table (dBase III, IV and 7, FoxBASE, FoxPro and Visual
 // FoxPro headers). When the object is made, the header is read and checked first, then
-// the file is copied privately and every record's deletion flag checked (DbfSource.h);
+// the header and the records it announces are copied privately (a tail behind them is not)
+// and every record's deletion flag checked (DbfSource.h);
 // records are read from the copy as they are asked for, so that memory does not grow with
 // the table. Field values are decoded when asked for, so that one unreadable value spoils
 // only its own reading. The file is untrusted input: every offset is checked against what
@@ -68,8 +69,8 @@ public:
     static bool LooksLikeDbf(const std::filesystem::path& path);
 
     const std::filesystem::path& Path() const { return path_; }
-    // SHA-256 of the file's bytes as they were read when the object was made, as 64
-    // lower-case hexadecimal digits.
+    // SHA-256 of the table's bytes (header, records and end mark) as they were read when the
+    // object was made, as 64 lower-case hexadecimal digits.
     const std::string& ContentHash() const { return source_->Hash(); }
     unsigned char Version() const { return version_; }
     const std::string& CodePage() const { return decoder_->CodePage(); }
@@ -86,6 +87,9 @@ private:
     class Memo;
 
     void ParseHeader();
+    // The bytes the table takes: the header, the records it announces and their end mark.
+    // EDatabaseError when the file is shorter than its header says.
+    uint64_t Extent() const;
     void CheckRecords();
     // The position in the file of a record not marked deleted.
     uint64_t Physical(size_t record) const;

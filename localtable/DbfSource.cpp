@@ -2,6 +2,7 @@
 
 #include "toolkit/Exceptions.h"
 #include "toolkit/Home.h"
+#include "toolkit/HomeFile.h"
 
 #include <QCryptographicHash>
 
@@ -62,21 +63,17 @@ TDbfSource::TDbfSource(std::vector<unsigned char> data)
     : data_(std::move(data)), inMemory_(true), size_(data_.size()) {}
 
 TDbfSource::TDbfSource(const std::filesystem::path& file) : path_(file) {
-    // Not blocking: a named pipe must be refused, not waited on. Reading a regular file
-    // does not heed the flag.
-    fd_ = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd_ < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            throw EInOutError("File " + file.string() + " does not exist");
-        }
-        throw EInOutError("Cannot read " + file.string() + ": " + Reason(errno));
+    // A named pipe, a device or a directory is refused at once, not waited on or read.
+    TFileHandle in = OpenRegularFile(file, O_RDONLY, true);
+    if (!in) {
+        throw EInOutError("Datoteka " + file.string() + " ne obstaja.");
     }
     struct stat st;
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd_);
-        throw EInOutError("File " + file.string() + " is not a file");
+    if (::fstat(in.Get(), &st) != 0) {
+        throw EInOutError("Datoteke " + file.string() + " ni mogoče brati: " + Reason(errno));
     }
     size_ = static_cast<uint64_t>(st.st_size);
+    fd_ = in.Release();
 }
 
 TDbfSource::~TDbfSource() {
@@ -108,22 +105,25 @@ void TDbfSource::Fill(uint64_t offset, size_t length) {
         if (n <= 0) {
             int err = n < 0 ? errno : 0;
             window_.clear();
-            throw EInOutError("Cannot read " + path_.string() +
-                              (err ? ": " + Reason(err) : std::string(": the file is shorter")));
+            throw EInOutError("Datoteke " + path_.string() + " ni mogoče brati: " +
+                              (err ? Reason(err) : std::string("datoteka je krajša")));
         }
         got += static_cast<size_t>(n);
     }
     windowStart_ = offset;
 }
 
-void TDbfSource::Snapshot(const std::vector<unsigned char>& head) {
+void TDbfSource::Snapshot(const std::vector<unsigned char>& head, uint64_t length) {
     if (inMemory_) {
         return;
     }
     const std::filesystem::path dir = ZendratoHome();
     auto cannotCopy = [&](int err) {
-        return EInOutError("Cannot copy " + path_.string() + " to " + dir.string() + ": " +
-                           Reason(err));
+        return EInOutError("Datoteke " + path_.string() + " ni mogoče prepisati v domačo mapo " +
+                           dir.string() + ": " + Reason(err));
+    };
+    auto changed = [&] {
+        return EDatabaseError("Datoteka " + path_.string() + " se je med branjem spremenila.");
     };
     TOwnedFd copy{OpenPrivateFile(dir)};
     // Written through a stream over a descriptor of its own, which sees to short writes;
@@ -138,16 +138,17 @@ void TDbfSource::Snapshot(const std::vector<unsigned char>& head) {
     QCryptographicHash hash(QCryptographicHash::Sha256);
     std::vector<unsigned char> chunk(kCopyChunk);
     uint64_t total = 0;
-    for (;;) {
-        ssize_t n = ::pread(fd_, chunk.data(), chunk.size(), off_t(total));
+    while (total < length) {
+        const size_t want = size_t(std::min<uint64_t>(chunk.size(), length - total));
+        ssize_t n = ::pread(fd_, chunk.data(), want, off_t(total));
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n < 0) {
-            throw EInOutError("Cannot read " + path_.string() + ": " + Reason(errno));
+            throw EInOutError("Datoteke " + path_.string() + " ni mogoče brati: " + Reason(errno));
         }
         if (n == 0) {
-            break;
+            throw changed(); // cut short since its header was read
         }
         if (std::fwrite(chunk.data(), 1, size_t(n), out.get()) != size_t(n)) {
             throw cannotCopy(errno);
@@ -166,8 +167,7 @@ void TDbfSource::Snapshot(const std::vector<unsigned char>& head) {
     window_.shrink_to_fit();
     windowStart_ = 0;
     if (size_ < head.size() || std::memcmp(At(0, head.size()), head.data(), head.size()) != 0) {
-        throw EDatabaseError("dBase table " + path_.string() +
-                             ": the file changed while it was read");
+        throw changed();
     }
 }
 

@@ -3,6 +3,7 @@
 #include "toolkit/DateTime.h"
 #include "toolkit/Exceptions.h"
 #include "toolkit/FileReplace.h"
+#include "toolkit/HomeFile.h"
 
 #include <memory>
 
@@ -94,10 +95,20 @@ void Step(sqlite3_stmt* s, sqlite3* db, const std::string& context) {
     }
 }
 
+void CheckFiles(const std::filesystem::path& file) {
+    CheckHomeFile(file);
+    for (const char* companion : {"-wal", "-shm", "-journal"}) {
+        std::filesystem::path other = file;
+        other += companion;
+        CheckHomeFile(other);
+    }
+}
+
 sqlite3* OpenFile(const std::filesystem::path& file, bool create, const std::string& context) {
     if (create) {
         CreateOwnerFile(file); // when it cannot be, the open below says why
     }
+    CheckFiles(file);
     sqlite3* db = nullptr;
     int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
     const int rc = sqlite3_open_v2(file.c_str(), &db, flags, nullptr);

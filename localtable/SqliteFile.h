@@ -26,9 +26,13 @@ std::string ColumnText(sqlite3_stmt* s, int index);
 void Exec(sqlite3* db, const std::string& sql, const std::string& context);
 // Steps a statement; EDatabaseError "Key violation in <context>" for a constraint.
 void Step(sqlite3_stmt* s, sqlite3* db, const std::string& context);
-// Opens (or creates) a file in write-ahead-log mode. A file created is its owner's alone
-// (0600 whatever the umask), and so are its write-ahead log, shared-memory and rollback
-// files, which SQLite creates with the database file's mode.
+// The rules of the home's files (HomeFile.h) for a database file and the write-ahead log,
+// shared-memory and rollback files SQLite keeps beside it: EInOutError when one of them is
+// no regular file, is another user's or others may write it.
+void CheckFiles(const std::filesystem::path& file);
+// Opens (or creates) a file in write-ahead-log mode, once CheckFiles has passed it. A file created
+// is its owner's alone (0600 whatever the umask), and so are its write-ahead log, shared-memory and
+// rollback files, which SQLite creates with the database file's mode.
 sqlite3* OpenFile(const std::filesystem::path& file, bool create, const std::string& context);
 // Whether a file exists but is not a sound SQLite database.
 bool IsDamaged(const std::filesystem::path& file);

@@ -350,6 +350,7 @@ void TSqliteTable::Create(const std::filesystem::path& file, const std::string& 
 
 TSqliteTable::TSqliteTable(const std::filesystem::path& file, const std::string& name)
     : file_(file), name_(name), context_("table '" + name + "'"), db_(std::make_unique<Db>()) {
+    CheckFiles(file); // a pipe, device or folder in its place is refused by what it is
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
         throw EDatabaseError("Table '" + name + "' does not exist (" + file.string() + ")");

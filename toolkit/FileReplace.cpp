@@ -53,7 +53,12 @@ int CreateExclusive(const std::filesystem::path& path, TFileAccess access) {
 
 TFileAccess AccessFor(const std::filesystem::path& file) {
     std::error_code homeError, fileError;
-    auto home = std::filesystem::weakly_canonical(HomePath(), homeError);
+    std::filesystem::path home;
+    try {
+        home = std::filesystem::weakly_canonical(HomePath(), homeError);
+    } catch (const EInOutError&) {
+        return TFileAccess::Umask; // no home, so nothing is in it
+    }
     if (!home.has_filename()) {
         home = home.parent_path(); // "dir/" names dir
     }
@@ -67,7 +72,8 @@ TFileAccess AccessFor(const std::filesystem::path& file) {
 TReplacement::TReplacement(const std::filesystem::path& target, TFileAccess access,
                            std::string failure)
     : target_(target),
-      failure_(failure.empty() ? "Cannot write " + target.string() : std::move(failure)) {
+      failure_(failure.empty() ? "Datoteke " + target.string() + " ni mogoče zapisati"
+                               : std::move(failure)) {
     for (int attempt = 0; fd_ < 0; ++attempt) {
         temp_ = RandomSibling(target_);
         fd_ = CreateExclusive(temp_, access);

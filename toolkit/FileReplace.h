@@ -20,7 +20,8 @@ TFileAccess AccessFor(const std::filesystem::path& file);
 // link had: created exclusively, so that a link planted in a shared folder cannot turn the
 // write onto another file. Commit() puts it in the target's place; a replacement not
 // committed is removed with the object. EInOutError "<failure>: <reason>" on failure, the
-// failure text being "Cannot write <target>" unless given; the target is then untouched.
+// failure text being "Datoteke <target> ni mogoče zapisati" unless given; the target is then
+// untouched.
 class TReplacement {
 public:
     TReplacement(const std::filesystem::path& target, TFileAccess access, std::string failure = {});

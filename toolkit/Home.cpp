@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "toolkit/Exceptions.h"
+#include "toolkit/HomeFile.h"
 #include "toolkit/Text.h"
 
 #include <cctype>
@@ -26,6 +27,52 @@ bool MakeOwnerDirectory(const std::filesystem::path& dir) {
     return errno == EEXIST;
 }
 
+// The home and every folder of it on the way to `dir` (nothing for a folder elsewhere), by
+// the home's rule of owner and mode.
+void CheckHomeFolders(const std::filesystem::path& dir) {
+    std::filesystem::path home;
+    try {
+        home = HomePath();
+    } catch (const EInOutError&) {
+        return; // no home: `dir` is none of it
+    }
+    if (!home.has_filename()) {
+        home = home.parent_path(); // "dir/" names dir
+    }
+    const std::filesystem::path below = dir.lexically_relative(home);
+    if (below.empty() || *below.begin() == "..") {
+        return;
+    }
+    std::filesystem::path at = home;
+    auto check = [](const std::filesystem::path& folder) {
+        struct stat st;
+        if (::stat(folder.c_str(), &st) != 0) {
+            throw EInOutError("Mape " + folder.string() +
+                              " ni mogoče pregledati: " + std::strerror(errno));
+        }
+        CheckHomeOwner(folder, st);
+    };
+    check(at);
+    for (const std::filesystem::path& part : below) {
+        if (part != "." && !part.empty()) {
+            at /= part;
+            check(at);
+        }
+    }
+}
+
+// A home given by the environment must be absolute: a relative one would be another
+// directory for each directory a job starts in, with a journal, a lock and a login each.
+std::filesystem::path AbsoluteHome(const char* variable, const std::string& value,
+                                   const std::filesystem::path& below) {
+    if (value.empty() || value[0] != '/') {
+        throw EInOutError(
+            std::string("Domača mapa Zendrata mora biti absolutna pot, ne relativna: ") + variable +
+            "=" + value + ". Nastavite " + variable + " na absolutno pot (začne se z /).");
+    }
+    return below.empty() ? std::filesystem::path(value) : std::filesystem::path(value) / below;
+}
+
 } // namespace
 
 std::filesystem::path EnsureDirectory(const std::filesystem::path& dir) {
@@ -41,18 +88,30 @@ std::filesystem::path EnsureDirectory(const std::filesystem::path& dir) {
     if (!std::filesystem::is_directory(dir, ec)) {
         throw EInOutError("Mape " + dir.string() + " ni mogoče ustvariti.");
     }
+    CheckHomeFolders(dir);
     return dir;
 }
 
 std::filesystem::path HomePath() {
     if (const char* home = std::getenv("ZENDRATO_HOME"); home && *home) {
-        return home;
+        return AbsoluteHome("ZENDRATO_HOME", home, {});
     }
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
-        return std::filesystem::path(xdg) / "zendrato";
+        return AbsoluteHome("XDG_DATA_HOME", xdg, "zendrato");
     }
-    const char* user = std::getenv("HOME");
-    return std::filesystem::path(user && *user ? user : ".") / ".local/share/zendrato";
+    if (const char* user = std::getenv("HOME"); user && *user) {
+        return AbsoluteHome("HOME", user, ".local/share/zendrato");
+    }
+    // Without HOME (a job started by env -i or a service manager): the user's home as the
+    // system knows it, so that such a job shares the home of every other run of the user.
+    if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir && *pw->pw_dir) {
+        return AbsoluteHome("HOME", pw->pw_dir, ".local/share/zendrato");
+    }
+    throw EInOutError("Domače mape Zendrata ni mogoče določiti: HOME ni nastavljen, uporabnik "
+                      "(uid " +
+                      std::to_string(::geteuid()) +
+                      ") pa v zbirki uporabnikov nima domače mape. Nastavite ZENDRATO_HOME na "
+                      "absolutno pot.");
 }
 
 std::filesystem::path ZendratoHome() {
@@ -62,7 +121,7 @@ std::filesystem::path ZendratoHome() {
     }
     // Owner only: the home holds the SQL login; its missing parents too, as the data
     // directories of a desktop are made. A home that exists keeps its mode, which is its
-    // owner's choice.
+    // owner's choice, as long as no one else may write it (EnsureDirectory).
     return EnsureDirectory(home);
 }
 

@@ -2,6 +2,7 @@
 
 #include "toolkit/DateTime.h"
 #include "toolkit/Home.h"
+#include "toolkit/HomeFile.h"
 #include "transfer/Ledger.h"
 
 #include <cerrno>
@@ -58,39 +59,57 @@ std::filesystem::path RunLockFile() {
     return ZendratoHome() / "zendrato.lock";
 }
 
+namespace {
+
+// The whole file, as the run's second lock covers it.
+struct flock WholeFile(short type) {
+    struct flock whole {};
+    whole.l_type = type;
+    whole.l_whence = SEEK_SET;
+    return whole;
+}
+
+} // namespace
+
 bool RunInProgress(const std::filesystem::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) {
+    const TFileHandle lock = OpenHomeFile(file, O_RDONLY);
+    if (!lock) {
         return false; // no run has ever held it
     }
-    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    ::close(fd);
-    return held;
+    // Asked of the kernel without taking anything: a lock taken here, however briefly, would
+    // be what a starting run meets, and it would refuse.
+    struct flock probe = WholeFile(F_WRLCK);
+    if (::fcntl(lock.Get(), F_OFD_GETLK, &probe) != 0) {
+        throw EInOutError("Ni mogoče ugotoviti, ali prenos drži datoteko " + file.string() + ": " +
+                          std::strerror(errno));
+    }
+    return probe.l_type != F_UNLCK;
 }
 
 TRunLock::TRunLock(const std::filesystem::path& file) {
-    fd_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd_ < 0) {
-        throw EInOutError("Cannot open the run lock " + file.string() + ": " +
-                          std::strerror(errno));
-    }
+    TFileHandle lock = OpenHomeFile(file, O_RDWR | O_CREAT);
     // Its owner's alone whatever the umask, and writable by the next run.
-    ::fchmod(fd_, 0600);
+    ::fchmod(lock.Get(), 0600);
+    // Two locks of the kernel: flock, which every version of the program takes, and a lock
+    // of the open file, which RunInProgress can test without taking one.
     int rc;
     do {
-        rc = ::flock(fd_, LOCK_EX | LOCK_NB);
+        rc = ::flock(lock.Get(), LOCK_EX | LOCK_NB);
     } while (rc != 0 && errno == EINTR);
+    if (rc == 0) {
+        struct flock whole = WholeFile(F_WRLCK);
+        rc = ::fcntl(lock.Get(), F_OFD_SETLK, &whole);
+    }
     if (rc != 0) {
         const int err = errno;
-        std::string holder = err == EWOULDBLOCK ? HolderText(fd_) : std::string();
-        ::close(fd_);
-        fd_ = -1;
-        if (err != EWOULDBLOCK) {
-            throw EInOutError("Cannot lock " + file.string() + ": " + std::strerror(err));
+        if (err != EWOULDBLOCK && err != EACCES) { // EWOULDBLOCK is EAGAIN here
+            throw EInOutError("Datoteke " + file.string() +
+                              " ni mogoče zakleniti: " + std::strerror(err));
         }
-        throw ERunLocked("Prenos v tej mapi že teče" + holder +
+        throw ERunLocked("Prenos v tej mapi že teče" + HolderText(lock.Get()) +
                          ". Nov prenos se lahko začne, ko se ta konča; nič ni bilo spremenjeno.");
     }
+    fd_ = lock.Release();
     WriteHolder(fd_);
 }
 

@@ -2,6 +2,7 @@
 
 #include "dbutil/StdProc.h"
 #include "report/NapakaCsv.h"
+#include "toolkit/Text.h"
 
 #include <filesystem>
 
@@ -38,7 +39,7 @@ std::string HistoryLine(const TTransferRun& run) {
     if (run.Invoices > 0) {
         line += " (" + Keys(run) + ")";
     }
-    return line + "  " + RunStateText(run);
+    return PrintableText(line + "  " + RunStateText(run));
 }
 
 std::string HistoryCsv(const std::vector<TTransferRun>& runs) {
@@ -51,6 +52,9 @@ std::string HistoryCsv(const std::vector<TTransferRun>& runs) {
                          run.PoslDog, run.Referent, DateToStr(run.IssueDate), run.FilePath,
                          run.FileHash, std::to_string(run.Invoices), run.FirstKey, run.LastKey,
                          RunStateText(run), run.Host, run.Home, run.User});
+        for (std::string& cell : lines.back()) {
+            cell = PrintableText(cell); // as the line form: nothing reaches a terminal raw
+        }
     }
     return CsvDocument(lines);
 }

@@ -16,7 +16,9 @@ namespace zen {
 std::string RunStateText(const TTransferRun& run);
 
 // "#12  8. 12. 2026 ob 10:15  Lorvath  IR  20. 12. 2026  Prenos.dbf  a1b2c3d4  8 računov
-// (26IR00042–26IR00049)  zaključen", on one line.
+// (26IR00042–26IR00049)  zaključen", on one line. Both forms show a text from the ledger as
+// PrintableText does: a control character in a file name or data source reaches no
+// terminal and splits no line.
 std::string HistoryLine(const TTransferRun& run);
 
 // The same runs as a CSV file for a spreadsheet, in the error report's conventions, with a

@@ -19,7 +19,9 @@
 #include "transfer/RunLock.h"
 
 #include <QAbstractButton>
+#include <QFileDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
@@ -525,6 +527,54 @@ TEST(PreviewDialog, SpeaksSloveneAndExportsAsTheReportDoes) {
     EXPECT_FALSE(d.Export(home.Path() / "ni" / "predogled.pdf"));
     ASSERT_EQ(closer.texts.size(), 1);
     EXPECT_TRUE(closer.texts[0].contains("Predogled prenosa")) << closer.texts[0].toStdString();
+}
+
+// "Izvozi…" with a name typed without its extension: the extension is part of the name the
+// dialog asks about, so a file of that name is not replaced without the operator's yes.
+TEST(PreviewDialog, ExportAsksBeforeReplacingTheFileTheExtensionCompletes) {
+    test::TestApp app;
+    test::TempHome home;
+    TTransferPreview p;
+    p.Options.Path = (home.Path() / "Prenos.dbf").string();
+    TPreviewDialog d(p);
+    d.show();
+    const auto existing = home.Path() / "porocilo.pdf";
+    std::ofstream(existing) << "ostane";
+
+    // Answered from the event loop, not from inside the timer: a timer does not fire again
+    // while its own slot runs, so a question opened from the slot would wait for ever.
+    QStringList questions;
+    int dialogs = 0;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal); box && box->isVisible()) {
+            if (!questions.contains(box->text())) {
+                questions << box->text();
+                QMetaObject::invokeMethod(box->button(QMessageBox::No), "click",
+                                          Qt::QueuedConnection);
+            }
+        } else if (auto* files = qobject_cast<QFileDialog*>(modal); files && files->isVisible()) {
+            if (dialogs == 0 || (dialogs == 1 && !questions.isEmpty())) {
+                if (dialogs++ == 0) {
+                    files->selectFile(QString::fromStdString((home.Path() / "porocilo").string()));
+                    QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
+                } else {
+                    QMetaObject::invokeMethod(files, "reject", Qt::QueuedConnection);
+                }
+            }
+        }
+    });
+    answer.start(20);
+    d.ExportButton()->click();
+    answer.stop();
+    EXPECT_TRUE(test::ReadFileBytes(existing) == "ostane") << "the file was replaced";
+    std::string files;
+    for (const auto& entry : std::filesystem::directory_iterator(home.Path())) {
+        files += entry.path().filename().string() + " ";
+    }
+    ASSERT_EQ(questions.size(), 1) << dialogs << ": " << files;
+    EXPECT_TRUE(questions[0].contains("porocilo.pdf")) << questions[0].toStdString();
 }
 
 } // namespace

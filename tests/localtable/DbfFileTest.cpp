@@ -10,10 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <malloc.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -133,15 +135,15 @@ protected:
 TEST_F(DbfDamage, EveryBrokenFileIsRefusedWithAMessageNamingIt) {
     auto missing = home.Path() / "nowhere" / "Prenos.DBF";
     std::string m = test::FailureOf<EInOutError>([&] { TDbfFile f(missing); });
-    EXPECT_NE(m.find(missing.string()), std::string::npos) << m;
-    EXPECT_NE(m.find("does not exist"), std::string::npos) << m;
+    EXPECT_EQ(m, "Datoteka " + missing.string() + " ne obstaja.");
 
-    // Neither a directory nor a named pipe, which must not be waited on.
+    // Neither a directory, a named pipe (which must not be waited on) nor a device.
     auto pipe = home.Path() / "cev.dbf";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    for (const auto& notAFile : {home.Path(), pipe}) {
+    for (const auto& notAFile : {home.Path(), pipe, std::filesystem::path("/dev/zero")}) {
         m = test::FailureOf<EInOutError>([&] { TDbfFile f(notAFile); });
-        EXPECT_EQ(m, "File " + notAFile.string() + " is not a file");
+        EXPECT_NE(m.find(notAFile.string() + " ni navadna datoteka"), std::string::npos) << m;
+        EXPECT_TRUE(test::EnglishWords(m).empty()) << m;
     }
 
     auto text = Copy(std::vector<unsigned char>(100, 'x'));
@@ -156,9 +158,8 @@ TEST_F(DbfDamage, EveryBrokenFileIsRefusedWithAMessageNamingIt) {
     std::vector<unsigned char> cut(original.begin(), original.end() - 60);
     auto truncated = Copy(cut);
     m = test::FailureOf<EDatabaseError>([&] { TDbfFile f(truncated); });
-    EXPECT_NE(m.find(truncated.string()), std::string::npos) << m;
-    EXPECT_NE(m.find("truncated"), std::string::npos) << m;
-    EXPECT_NE(m.find("promises 4 records"), std::string::npos) << m;
+    EXPECT_EQ(m, "Datoteka " + truncated.string() +
+                     " je krajša, kot pove njena glava: zapisov po glavi 4, celih v datoteki 3.");
 
     // A valid version byte over garbage.
     std::vector<unsigned char> garbage(original.size());
@@ -310,6 +311,59 @@ TEST_F(DbfDamage, ReadsRecordsFromAPrivateCopyInMemoryThatDoesNotGrowWithTheTabl
         EXPECT_EQ(ValueOf(f, r, "Stranka").Text, "KUPEC " + std::to_string(physical(r))) << r;
     }
     EXPECT_DOUBLE_EQ(ValueOf(f, 99999, "Cena").Number, 2.25);
+}
+
+// The private copy holds the header, the records the header announces and the end mark, no
+// more: a long tail that is no record (sparse, or records still being appended) is neither
+// copied nor hashed, so it costs neither time nor the home's space.
+TEST_F(DbfDamage, TheCopyEndsWithTheRecordsTheHeaderAnnounces) {
+    const auto clean = home.Path() / "cist.dbf";
+    test::WriteDbf(clean, test::TransferColumns(),
+                   {{"KUPEC 1", "ADSL", "1", "2.5", "1"}, {"KUPEC 2", "TV", "2", "3", "2"}});
+    const std::string bytes = test::ReadFileBytes(clean);
+    ASSERT_EQ(bytes.back(), '\x1A');
+    const std::string cleanHash = TDbfFile(clean).ContentHash();
+
+    // A sparse tail of 64 MiB behind the end mark.
+    const auto sparse = home.Path() / "rep.dbf";
+    std::filesystem::copy_file(clean, sparse);
+    std::filesystem::resize_file(sparse, bytes.size() + (size_t(64) << 20));
+    TDbfFile tailed(sparse);
+    EXPECT_EQ(tailed.RecordCount(), 2u);
+    EXPECT_EQ(tailed.ContentHash(), cleanHash);
+
+    // Records appended after the header was written, which it does not announce yet.
+    const auto unmarked = home.Path() / "brez-oznake.dbf";
+    WriteBytes(unmarked, std::vector<unsigned char>(bytes.begin(), bytes.end() - 1));
+    const std::string unmarkedHash = TDbfFile(unmarked).ContentHash();
+    const auto growing = home.Path() / "raste.dbf";
+    std::string appended = bytes.substr(0, bytes.size() - 1);
+    const size_t recordLength =
+        static_cast<unsigned char>(bytes[10]) | size_t{static_cast<unsigned char>(bytes[11])} << 8;
+    appended += std::string(3 * recordLength, ' ');
+    WriteBytes(growing, std::vector<unsigned char>(appended.begin(), appended.end()));
+    TDbfFile grown(growing);
+    EXPECT_EQ(grown.RecordCount(), 2u);
+    EXPECT_EQ(grown.ContentHash(), unmarkedHash);
+
+    // A copy that does not fit (here a file size limit of 1 KiB) is refused in Slovene,
+    // naming the file and where it was to go.
+    const auto big = home.Path() / "velika.dbf";
+    std::vector<std::vector<std::string>> records(40, {"KUPEC", "ADSL", "1", "2.5", "1"});
+    test::WriteDbf(big, test::TransferColumns(), records);
+    const test::TChildCall call = test::CallInChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit size{1024, 1024};
+        ::setrlimit(RLIMIT_FSIZE, &size);
+        TDbfFile f(big);
+        return std::string("prepisana");
+    });
+    ASSERT_TRUE(call.ended);
+    EXPECT_NE(call.text.find(big.string()), std::string::npos) << call.text;
+    EXPECT_NE(call.text.find(home.Path().string()), std::string::npos) << call.text;
+    // Ours up to the system's reason, which speaks the locale's language.
+    EXPECT_TRUE(test::EnglishWords(call.text.substr(0, call.text.rfind(": "))).empty())
+        << call.text;
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 #include "toolkit/DateTime.h"
 
 #include <cctype>
+#include <chrono>
 #include <clocale>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -12,6 +14,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -161,6 +164,56 @@ TProgramRun RunProgram(const std::string& program, const std::vector<std::string
     waitpid(pid, &wstatus, 0);
     return {WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, ReadFileBytes(outPath),
             ReadFileBytes(errPath)};
+}
+
+TChildCall CallInChild(const std::function<std::string()>& call, int seconds) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe2 failed");
+    }
+    const pid_t pid = fork();
+    if (pid < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (pid == 0) {
+        close(fds[0]);
+        std::string text;
+        try {
+            text = call();
+        } catch (const std::exception& e) {
+            text = e.what();
+        } catch (...) {
+            text = "?";
+        }
+        for (size_t done = 0; done < text.size();) {
+            const ssize_t n = write(fds[1], text.data() + done, text.size() - done);
+            if (n <= 0) {
+                break;
+            }
+            done += size_t(n);
+        }
+        _exit(0); // nothing of the test's own may run twice
+    }
+    close(fds[1]);
+    TChildCall result;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    int wstatus = 0;
+    while (waitpid(pid, &wstatus, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &wstatus, 0);
+            close(fds[0]);
+            return result;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    result.ended = WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0;
+    char buf[4096];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) {
+        result.text.append(buf, size_t(n));
+    }
+    close(fds[0]);
+    return result;
 }
 
 } // namespace zen::test

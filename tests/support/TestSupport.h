@@ -69,6 +69,17 @@ TProgramRun RunProgram(const std::string& program, const std::vector<std::string
                        const std::map<std::string, std::string>& env,
                        const std::filesystem::path& scratch);
 
+// What a call made in a child process of its own said: whether it ended within its time
+// (a call that hangs is killed), and the text it gave back (the exception's message when one
+// left it).
+struct TChildCall {
+    bool ended = false;
+    std::string text;
+};
+// Runs `call` in a forked child, which may set limits or hang without harming the test; it
+// is killed after `seconds`.
+TChildCall CallInChild(const std::function<std::string()>& call, int seconds = 10);
+
 // The English words of a text meant to be Slovene (a list of common ones that no Slovene
 // sentence holds), skipping what a user types as it stands: options (--date), formulas
 // (#KOLICINA#), assignments (IME=VREDNOST) and names of environment variables.
