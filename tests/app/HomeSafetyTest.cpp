@@ -284,10 +284,10 @@ TEST(HomeSafety, TheHistoryWritesNoControlCharacterInEitherForm) {
         }
         return found;
     };
-    const std::string line = HistoryLine(run, false);
+    const std::string line = HistoryLine(run);
     EXPECT_EQ(controls(line), "") << line;
     EXPECT_NE(line.find(PrintableText("Prenos\r\n\x9b.dbf")), std::string::npos) << line;
-    std::string csv = HistoryCsv({run}, false);
+    std::string csv = HistoryCsv({run});
     ASSERT_GE(csv.size(), 4u);
     EXPECT_EQ(csv.substr(csv.size() - 2), "\r\n");
     EXPECT_EQ(controls(csv), "^13^10^13^10") << csv; // two lines, each ended by CR LF
