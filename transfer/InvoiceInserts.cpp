@@ -53,8 +53,13 @@ void TInsertRow::Set(const char* column, const std::function<void(int col)>& put
 }
 
 void TInsertRow::Text(const char* column, const std::string& value) {
-    // Whole or not at all: a text longer than its column is refused, not cut.
-    Set(column, [&](int col) { stmt_.SetColString(col, value); });
+    Set(column, [&](int col) {
+        // Cut to a short column's size, as a dataset's field cuts what it is given; a long
+        // column (TEXT) takes the whole text, whatever size its driver reports for it.
+        const SQLULEN size = stmt_.ColIsLong(col) ? 0 : stmt_.ColColumnSize(col);
+        stmt_.SetColString(col,
+                           size > 0 && Utf8Length(value) > size ? Utf8Left(value, size) : value);
+    });
 }
 
 void TInsertRow::Number(const char* column, double value) {
