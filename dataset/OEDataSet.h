@@ -351,6 +351,12 @@ private:
     void InsertRecords(TRecordBuffer buffer);
     void DeleteRecords(TRecordBuffer buffer);
     void RefreshRecords(TRecordBuffer buffer);
+    // Whether the row of that bookmark was refreshed past the cursor (see
+    // refreshedBookmarks_).
+    bool RefreshedPastCursor(const TBookmark& bookmark) const;
+    // For such a row: refuses the write unless the database still holds the row as it was
+    // refreshed (its image `original`), as the cursor would for a row it knows.
+    void RefuseChangedRow(const THstmt::TRowImage& original);
     TBookmark BufferBookmark(TRecordBuffer buffer) const;
     TRecordBuffer FindSavedRow(const TBookmark& bookmark);
     TRecordBuffer SaveRow(TRecordBuffer buffer);
@@ -412,6 +418,9 @@ private:
     std::vector<TRecordBuffer> savedRows_;
     std::vector<TRecordBuffer> rowCache_;
     std::vector<TBookmark> deletedBookmarks_;
+    // Rows refreshed by a SELECT while the cursor writes itself: the cursor still holds
+    // their old version and would refuse any write, so theirs go by generated statements.
+    std::vector<TBookmark> refreshedBookmarks_;
 
     // What the record buffers' references lead to.
     std::vector<std::vector<char>> bookmarkBlocks_;
@@ -426,6 +435,8 @@ private:
     bool postedInsertShown_ = false;
     // A Post of a new row is under way: its record is read back when needed.
     bool readBackPosted_ = false;
+    // The write under way is of a row refreshed past the cursor (refreshedBookmarks_).
+    bool refreshed_ = false;
     std::vector<uint32_t> freeBookmarkBlocks_;
     std::vector<std::unique_ptr<TMemoryStream>> streams_;
     std::vector<uint32_t> freeStreams_;

@@ -151,6 +151,18 @@ private:
     THstmt& stmt_;
     bool was_;
 };
+
+// While it lives, the write under way is of a row refreshed past the cursor.
+class TRefreshedRow {
+public:
+    TRefreshedRow(bool& flag, bool on) : flag_(flag) { flag_ = on; }
+    ~TRefreshedRow() { flag_ = false; }
+    TRefreshedRow(const TRefreshedRow&) = delete;
+    TRefreshedRow& operator=(const TRefreshedRow&) = delete;
+
+private:
+    bool& flag_;
+};
 } // namespace
 
 // --- A posted new row read back ------------------------------------------------------------
@@ -348,11 +360,16 @@ void TCustomOEDataSet::UpdateRecords(TRecordBuffer buffer) {
                                ? oldValuesBuffer_
                                : buffer;
     const THstmt::TRowImage original = RowImage(before) ? *RowImage(before) : THstmt::TRowImage();
-    // Kept keys serve this write alone, also when filling the row fails.
+    // Kept keys and columns left out serve this write alone, also when filling the row
+    // fails.
     struct TForget {
         THstmt& s;
-        ~TForget() { s.ForgetKeyValues(); }
+        ~TForget() { s.EndPendingWrite(); }
     } forget{*stmt_};
+    if (refreshed_) {
+        PutRowBack(before);
+        RefuseChangedRow(original);
+    }
     const bool exact = PutRowBack(before);
     stmt_->KeepKeyValues(1);
     int changed = 0;
@@ -383,9 +400,21 @@ void TCustomOEDataSet::InsertRecords(TRecordBuffer buffer) {
     stmt_->SetRowFlags(1, rfInsert);
     ApplyTarget(true);
     stmt_->InsertRow();
+    // A key the database made is asked for now, while it is still the last one made: the
+    // row is read back by it later (ReadPostedRow), as a row with a given key is.
+    if (stmt_->ReadGeneratedKey(1)) {
+        for (int col : stmt_->PrimaryColumns()) {
+            ToField(col, 1, buffer);
+        }
+    }
 }
 
 void TCustomOEDataSet::DeleteRecords(TRecordBuffer buffer) {
+    if (refreshed_ && RowImage(buffer)) {
+        const THstmt::TRowImage original = *RowImage(buffer);
+        PutRowBack(buffer);
+        RefuseChangedRow(original);
+    }
     PutRowBack(buffer);
     stmt_->SetRowFlags(1, rfDelete);
     ApplyTarget(false);
@@ -398,6 +427,19 @@ void TCustomOEDataSet::RefreshRecords(TRecordBuffer buffer) {
     ApplyTarget(false);
     stmt_->RefreshRow(1);
     FillFromRow(1, buffer);
+}
+
+bool TCustomOEDataSet::RefreshedPastCursor(const TBookmark& bookmark) const {
+    return !bookmark.empty() && std::find(refreshedBookmarks_.begin(), refreshedBookmarks_.end(),
+                                          bookmark) != refreshedBookmarks_.end();
+}
+
+void TCustomOEDataSet::RefuseChangedRow(const THstmt::TRowImage& original) {
+    // Row 1 holds the row as refreshed, so its key finds it; what is read replaces it.
+    if (!stmt_->ReadRowByKey(1) || stmt_->CaptureRow(1) != original) {
+        throw EODBC(stmt_.get(), SQL_ERROR,
+                    {{"01001", 0, "Zapis je spremenil ali izbrisal drug uporabnik."}});
+    }
 }
 
 // --- The lists
@@ -484,7 +526,9 @@ void TCustomOEDataSet::InternalPost() {
         InternalSetToRecord(active);
     }
     if (!cachedUpdates_) {
-        TGeneratedWrites generated(*stmt_, postedInsertShown_);
+        const TRefreshedRow refreshed(refreshed_, editing && !UsesCache() &&
+                                                      RefreshedPastCursor(BufferBookmark(active)));
+        TGeneratedWrites generated(*stmt_, postedInsertShown_ || refreshed_);
         editing ? UpdateRecords(active) : InsertRecords(active);
     }
     if (editing) {
@@ -543,7 +587,8 @@ void TCustomOEDataSet::InternalDelete() {
     InternalSetToRecord(active);
     TBookmark bookmark = UsesCache() ? TBookmark() : BufferBookmark(active);
     if (!cachedUpdates_) {
-        TGeneratedWrites generated(*stmt_, postedInsertShown_);
+        const TRefreshedRow refreshed(refreshed_, !UsesCache() && RefreshedPastCursor(bookmark));
+        TGeneratedWrites generated(*stmt_, postedInsertShown_ || refreshed_);
         DeleteRecords(active);
     }
     if (postedInsertShown_) {
@@ -586,6 +631,14 @@ void TCustomOEDataSet::InternalRefresh() {
     }
     if (UsesCache()) {
         CopyRecord(active, CurrentCachedRow());
+    } else if (!cachedUpdates_ && !postedInsertShown_ && !bookmark.empty() &&
+               stmt_->WritesThroughCursor() && !stmt_->RefreshesThroughCursor()) {
+        // The cursor goes on showing and knowing the row as it was: reads of it show the
+        // refreshed values, and its writes find it by them.
+        SaveRow(active);
+        if (!RefreshedPastCursor(bookmark)) {
+            refreshedBookmarks_.push_back(bookmark);
+        }
     } else if (TRecordBuffer saved = FindSavedRow(bookmark)) {
         CopyRecord(active, saved);
     }

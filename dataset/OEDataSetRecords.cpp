@@ -222,6 +222,7 @@ void TCustomOEDataSet::FreeRowLists() {
 
 void TCustomOEDataSet::FreeDeletedBookmarks() {
     deletedBookmarks_.clear();
+    refreshedBookmarks_.clear();
 }
 
 void TCustomOEDataSet::InternalInitRecord(TRecordBuffer buffer) {
@@ -663,6 +664,11 @@ std::unique_ptr<TStream> TCustomOEDataSet::CreateBlobStream(TField* field, TBlob
                                " cannot be written here.");
         }
         return std::make_unique<TMemoryStream>();
+    }
+    // A writer changes the record: only an edit or insert may, or the change would show
+    // and never be saved.
+    if (mode != bmRead && State() != dsEdit && State() != dsInsert) {
+        throw EODBCExpress("DataSet not in edit or insert mode.");
     }
     TMemoryStream* s = SlotStream(record, col);
     char& flag = record[SlotOffset(col) + SlotSize(col) - 1];

@@ -45,12 +45,14 @@ public:
     bool isLong = false;
     std::unique_ptr<TMemoryStream> stream;
     bool longRead = false;
-    bool ignored = false;
     bool primary = false;
     // The database held a value longer than columnSize: the size is no limit.
     bool sizeExceeded = false;
     SQLULEN columnSize = 0;
     SQLSMALLINT decimalDigits = 0;
+    // A decimal whose precision and scale the driver does not give (columnSize and
+    // decimalDigits are then no limit).
+    bool digitsUnknown = false;
     SQLSMALLINT nullable = SQL_NULLABLE_UNKNOWN;
     std::string name;
     // The driver calls the column read-only (asked once a result set, by the write-back).

@@ -1,6 +1,7 @@
 #include "odbc/ColumnText.h"
 #include "toolkit/NumberText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -122,6 +123,94 @@ bool ParseDoubleText(std::string_view text, double& out) {
 
 bool ParseInt64Text(std::string_view text, int64_t& out) {
     return ParseInteger(TrimView(text, stTrimBoth), out);
+}
+
+TDecimalFit FitDecimalText(std::string_view text, unsigned long precision, int scale,
+                           std::string& out) {
+    text = TrimView(text, stTrimBoth);
+    double probe = 0;
+    if (!ParseDoubleText(text, probe)) {
+        return TDecimalFit::NotANumber; // the one grammar of numbers decides what is one
+    }
+    if (!std::isfinite(probe)) {
+        out = std::string(text);
+        return TDecimalFit::Fits;
+    }
+    const bool negative = text.front() == '-';
+    if (text.front() == '-' || text.front() == '+') {
+        text.remove_prefix(1);
+    }
+    // The digits, and where the point stands among them once the exponent is worked in.
+    std::string digits;
+    long point = -1;
+    size_t i = 0;
+    for (; i < text.size() && text[i] != 'e' && text[i] != 'E'; ++i) {
+        if (text[i] == '.') {
+            point = static_cast<long>(digits.size());
+        } else {
+            digits += text[i];
+        }
+    }
+    if (point < 0) {
+        point = static_cast<long>(digits.size());
+    }
+    if (i < text.size()) {
+        int64_t exponent = 0;
+        if (!ParseInteger(text.substr(i + 1), exponent)) {
+            return TDecimalFit::NotANumber;
+        }
+        // Beyond a double's range either way the grammar has refused it already.
+        point += static_cast<long>(exponent);
+    }
+    const size_t leading = digits.find_first_not_of('0');
+    if (leading == std::string::npos) {
+        digits.clear();
+    } else {
+        digits.erase(0, leading);
+        point -= static_cast<long>(leading);
+    }
+    if (scale < 0) {
+        scale = static_cast<int>(std::max<long>(static_cast<long>(digits.size()) - point, 0));
+    }
+    // Whole digits and the fraction, padded with zeros where the point lies outside.
+    std::string whole;
+    std::string fraction;
+    if (point <= 0) {
+        fraction =
+            std::string(static_cast<size_t>(std::min<long>(-point, scale + 1L)), '0') + digits;
+    } else if (static_cast<size_t>(point) >= digits.size()) {
+        whole = digits + std::string(static_cast<size_t>(point) - digits.size(), '0');
+    } else {
+        whole = digits.substr(0, static_cast<size_t>(point));
+        fraction = digits.substr(static_cast<size_t>(point));
+    }
+    const bool roundUp =
+        fraction.size() > static_cast<size_t>(scale) && fraction[static_cast<size_t>(scale)] >= '5';
+    fraction.resize(static_cast<size_t>(scale), '0');
+    std::string kept = whole + fraction;
+    if (roundUp) {
+        size_t k = kept.size();
+        while (k > 0 && kept[k - 1] == '9') {
+            kept[--k] = '0';
+        }
+        if (k == 0) {
+            kept.insert(kept.begin(), '1');
+        } else {
+            ++kept[k - 1];
+        }
+    }
+    whole = kept.substr(0, kept.size() - static_cast<size_t>(scale));
+    fraction = kept.substr(kept.size() - static_cast<size_t>(scale));
+    whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
+    if (precision > 0 && whole.size() + static_cast<size_t>(scale) > precision) {
+        return TDecimalFit::TooLarge;
+    }
+    const bool zero = whole.empty() && fraction.find_first_not_of('0') == std::string::npos;
+    out = (negative && !zero ? "-" : "") + (whole.empty() ? std::string("0") : whole);
+    if (scale > 0) {
+        out += "." + fraction;
+    }
+    return TDecimalFit::Fits;
 }
 
 int32_t RoundToInt32(double value) {

@@ -30,6 +30,15 @@ std::string FormatTimestampText(const TDateTimeRec& ts);
 bool ParseDoubleText(std::string_view text, double& out);
 bool ParseInt64Text(std::string_view text, int64_t& out);
 
+// A number's text as a NUMERIC(precision, scale) column takes it: in plain decimal form
+// with `scale` fraction digits, rounded half away from zero as the database rounds (an
+// exponent is worked in, blanks on both sides are allowed; NaN and the infinities stay as
+// they are). TooLarge when the digits before the point are more than precision - scale
+// (precision 0: no limit; a negative scale keeps every fraction digit given).
+enum class TDecimalFit { Fits, NotANumber, TooLarge };
+TDecimalFit FitDecimalText(std::string_view text, unsigned long precision, int scale,
+                           std::string& out);
+
 // Rounds to the nearest integer, ties to even, and keeps the low 32 bits of the result;
 // values that are not finite or lie beyond 64 bits give 0.
 int32_t RoundToInt32(double value);

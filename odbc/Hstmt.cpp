@@ -218,7 +218,7 @@ void THstmt::FreeColumns() noexcept {
     columnsBound_ = false;
     hasLongColumns_ = false;
     readOnlyAsked_ = false;
-    keyValuesKept_ = false;
+    pendingWrite_.Reset(0);
 }
 
 void THstmt::Notification(TComponent* component, TOperation operation) {

@@ -7,6 +7,7 @@
 #include "odbc/ColumnBuffer.h"
 #include "odbc/Hdbc.h"
 #include "odbc/HstmtTypes.h"
+#include "odbc/PendingWrite.h"
 #include "toolkit/Stream.h"
 
 #include <array>
@@ -241,7 +242,8 @@ public:
     void SetColDateTimeRec(int col, const TDateTimeRec& value, SQLULEN row = 1);
     void SetColStream(int col, TMemoryStream& stream, SQLULEN row = 1);
     void SetColNull(int col, SQLULEN row = 1);
-    // On: the column is left out of the row's write-back (indicator SQL_COLUMN_IGNORE).
+    // On: the column is left out of the row's write-back (indicator SQL_COLUMN_IGNORE),
+    // the write under way only: the mark ends with the row operation or the next fetch.
     void SetColIgnored(int col, bool on, SQLULEN row = 1);
 
     // ---- Row write-back ------------------------------------------------------------------
@@ -271,7 +273,10 @@ public:
     void KeepKeyValues(SQLULEN row = 1);
     // Drops kept key values unused, as a write that failed before reaching the row
     // operation must: the next write finds its row by its own values.
-    void ForgetKeyValues() noexcept { keyValuesKept_ = false; }
+    void ForgetKeyValues() noexcept { pendingWrite_.ForgetKeys(); }
+    // Drops everything a write that failed before its row operation has decided (kept key
+    // values, columns left out): the row's values read as they are again.
+    void EndPendingWrite() noexcept { pendingWrite_.End(); }
 
     // The exact values of a row's bound columns (element bytes and indicators) as the
     // driver gave them. Put back before a write, they make the key and every column the
@@ -292,6 +297,14 @@ public:
     virtual void DeleteRow(SQLULEN row);
     // Reads the row again into its elements.
     virtual void RefreshRow(SQLULEN row);
+    // Whether RefreshRow reads through the cursor, which then knows the row as read; when
+    // it does not while writes go through the cursor, the cursor keeps the row as it was
+    // and refuses a write of it once another user changed it.
+    bool RefreshesThroughCursor() const noexcept;
+    // After InsertRow, for a row whose one key column was left to the database (a SERIAL,
+    // an INTEGER PRIMARY KEY of SQLite): the key it made, put into the row; false when
+    // the row's key was given, is not a whole number made so, or cannot be told.
+    bool ReadGeneratedKey(SQLULEN row = 1);
     // Reads a row again by its key with a generated SELECT, whatever the cursor can do and
     // without the refresh confirmation: for a row the cursor does not show, such as one
     // just inserted. False when no row has that key.
@@ -410,7 +423,8 @@ private:
     TStringTrimming trimming_ = stTrimTrailing;
     bool bindByName_ = false;
     TRowCountMethod rowCountMethod_ = rcFunction;
-    TNoRowsAffected noRowsAffected_ = nrByUpdate;
+    // A write meant for one row that reaches none has not done what it was asked.
+    TNoRowsAffected noRowsAffected_ = nrByUpdate | nrByDelete;
     SQLUINTEGER cursorCaps_ = 0;
 
     std::vector<std::string> paramNames_;
@@ -440,8 +454,9 @@ private:
     std::array<std::string, 4> writeBackText_;
     bool readOnlyAsked_ = false; // TColumnBuffer::readOnly known for this result set
     bool writesThroughCursor_ = true;
-    // Whether the key values (TColumnBuffer::keyValue) were kept for the write under way.
-    bool keyValuesKept_ = false;
+    // The write under way: the columns it leaves out, whether its key values
+    // (TColumnBuffer::keyValue) are kept. Ended with every row operation and fetch.
+    TPendingWrite pendingWrite_;
 };
 
 } // namespace zen

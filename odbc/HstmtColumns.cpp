@@ -81,7 +81,11 @@ SQLRETURN DescribeColumn(SQLHSTMT h, SQLUSMALLINT col, TColumnBuffer& c, SQLULEN
         return rc;
     }
     c.name = reinterpret_cast<const char*>(name);
-    c.sqlType = DeclaredDecimal(h, col, NarrowType(c.sqlType));
+    const SQLSMALLINT described = NarrowType(c.sqlType);
+    c.sqlType = DeclaredDecimal(h, col, described);
+    // Described as a double, the decimal's precision and scale are not known: its digits
+    // are not limited here (the database keeps what it is given).
+    c.digitsUnknown = c.sqlType != described;
     // A character or binary column too wide to bind row by row is read like a long one,
     // in pieces, rather than cut to the widest element we bind.
     if (c.columnSize > kMaxBoundColumnSize) {
@@ -140,6 +144,7 @@ void THstmt::BindCols() {
             }
         }
     }
+    pendingWrite_.Reset(columns_.size());
     rowStatus_.assign(rows, SQL_ROW_NOROW);
     rowStatus_[0] = SQL_ROW_SUCCESS;
     rowFlags_.assign(rows, 0);
@@ -275,6 +280,8 @@ bool THstmt::Fetch(SQLSMALLINT direction, SQLLEN offset) {
                        ? SQLFetch(hstmt_)
                        : SQLFetchScroll(hstmt_, direction, offset);
     std::fill(rowFlags_.begin(), rowFlags_.end(), 0);
+    // Another row: what a write of the last one decided is over.
+    pendingWrite_.End();
     if (rc == SQL_NO_DATA) {
         rowsFetched_ = 0;
         return false;

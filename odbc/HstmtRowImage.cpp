@@ -76,13 +76,13 @@ bool THstmt::RestoreRow(const TRowImage& image, SQLULEN row) {
     if (entries.empty()) {
         return false;
     }
+    pendingWrite_.End();
     for (int col = 1; col <= NumCols(); ++col) {
         unsigned char* e = nullptr;
         TColumnBuffer* c = Element(col, row, e);
         if (!c) {
             return false;
         }
-        c->ignored = false;
         const TImageEntry& entry = entries[static_cast<size_t>(col - 1)];
         if (!e || c->isLong || entry.indicator == SQL_COLUMN_IGNORE ||
             entry.length > static_cast<uint32_t>(c->elementSize)) {

@@ -23,7 +23,7 @@ enum TStringTrimming { stTrimNone, stTrimTrailing, stTrimLeading, stTrimBoth };
 // How RowCount finds the number of rows a statement produces.
 enum TRowCountMethod { rcFunction, rcSelect, rcTraverse, rcCustom };
 
-// Row write-backs for which "no row affected" is not an error.
+// Row write-backs for which "no row affected" is an error ("No Data Found").
 enum TNoRowsAffectedFlag : unsigned {
     nrByInsert = 1u << 0,
     nrByUpdate = 1u << 1,

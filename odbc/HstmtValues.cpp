@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 #include <utility>
 
 namespace zen {
@@ -84,9 +85,14 @@ std::string_view ElementChars(const TColumnBuffer& c, const unsigned char* e, SQ
     return {p, indicator >= 0 ? std::min(static_cast<size_t>(indicator), room) : strnlen(p, room)};
 }
 
+// Whether a whole number lies in T's range: a negative one fits a signed type only.
 template <typename T> bool Fits(int64_t v) {
-    return v >= static_cast<int64_t>(std::numeric_limits<T>::min()) &&
-           static_cast<uint64_t>(v) <= static_cast<uint64_t>(std::numeric_limits<T>::max());
+    if constexpr (std::is_signed_v<T>) {
+        return v >= static_cast<int64_t>(std::numeric_limits<T>::min()) &&
+               v <= static_cast<int64_t>(std::numeric_limits<T>::max());
+    } else {
+        return v >= 0 && static_cast<uint64_t>(v) <= std::numeric_limits<T>::max();
+    }
 }
 
 } // namespace
@@ -119,7 +125,7 @@ bool THstmt::ColIsNull(int col, SQLULEN row) const {
 bool THstmt::ColIgnored(int col, SQLULEN row) const {
     const unsigned char* e;
     const TColumnBuffer* c = Element(col, row, e);
-    return c && (c->ignored || c->indicators[row - 1] == SQL_COLUMN_IGNORE);
+    return c && (pendingWrite_.LeavesOut(col) || c->indicators[row - 1] == SQL_COLUMN_IGNORE);
 }
 
 SQLLEN THstmt::ColDataSize(int col, SQLULEN row) const {
@@ -392,37 +398,56 @@ void PutParsed(const TColumnBuffer& c, unsigned char* e, const std::string& text
 } // namespace
 
 void THstmt::StoreText(TColumnBuffer& c, SQLULEN row, const std::string& text, int col) {
-    unsigned char* e = c.Element(row);
-    if (!e) {
+    if (!c.Element(row)) {
         return;
     }
     SQLLEN& indicator = c.indicators[row - 1];
-    if (c.cType == SQL_C_CHAR || c.cType == SQL_C_BINARY) {
+    // A number, date or time column has no empty value: an empty text is NULL there.
+    const bool chars = c.cType == SQL_C_CHAR;
+    if ((c.IsDecimalText() || (!chars && c.cType != SQL_C_BINARY)) &&
+        text.find_first_not_of(' ') == std::string::npos) {
+        indicator = SQL_NULL_DATA;
+        return;
+    }
+    // Text and bytes go in whole; the elements widen to what is written.
+    auto put = [&](const std::string& value) {
+        const auto bytes = static_cast<SQLLEN>(value.size()) + (chars ? 1 : 0);
+        if (bytes > c.elementSize) {
+            GrowElement(col, bytes);
+        }
+        std::memcpy(c.Element(row), value.c_str(), static_cast<size_t>(bytes));
+        indicator = static_cast<SQLLEN>(value.size());
+    };
+    if (c.IsDecimalText()) {
+        // A decimal is measured by its digits, not its text: the whole digits against
+        // precision - scale, the fraction rounded to the scale as the database rounds it.
+        std::string decimal;
+        const bool known = !c.digitsUnknown;
+        switch (
+            FitDecimalText(text, known ? c.columnSize : 0, known ? c.decimalDigits : -1, decimal)) {
+        case TDecimalFit::NotANumber:
+            throw EConvertError("'" + text + "' is not a valid number for column " + c.name + ".");
+        case TDecimalFit::TooLarge:
+            throw EConvertError(text + " is out of range for column " + c.name + ".");
+        case TDecimalFit::Fits:
+            put(decimal);
+            return;
+        }
+    }
+    if (chars || c.cType == SQL_C_BINARY) {
         // The column's size counts characters (bytes for binary) and limits what is
         // written, unless the database was seen to hold longer values (a driver's size
-        // for an unsized column is a guess). The elements widen to what is written.
-        const bool chars = c.cType == SQL_C_CHAR;
+        // for an unsized column is a guess).
         const size_t length = chars ? Utf8Length(text) : text.size();
         if (!c.sizeExceeded && c.columnSize > 0 && length > c.columnSize) {
             throw EODBCExpress("A value of " + std::to_string(length) + " " +
                                (chars ? "characters" : "bytes") + " does not fit column " + c.name +
                                " (" + std::to_string(c.columnSize) + ").");
         }
-        const auto bytes = static_cast<SQLLEN>(text.size()) + (chars ? 1 : 0);
-        if (bytes > c.elementSize) {
-            GrowElement(col, bytes);
-            e = c.Element(row);
-        }
-        std::memcpy(e, text.c_str(), static_cast<size_t>(bytes));
-        indicator = static_cast<SQLLEN>(text.size());
+        put(text);
         return;
     }
-    // A number, date or time column has no empty value: an empty text is NULL there.
-    if (text.find_first_not_of(' ') == std::string::npos) {
-        indicator = SQL_NULL_DATA;
-        return;
-    }
-    PutParsed(c, e, text);
+    PutParsed(c, c.Element(row), text);
     indicator = c.elementSize;
 }
 
@@ -549,7 +574,7 @@ void THstmt::SetColNull(int col, SQLULEN row) {
 void THstmt::SetColIgnored(int col, bool on, SQLULEN row) {
     unsigned char* e;
     if (TColumnBuffer* c = Element(col, row, e)) {
-        c->ignored = on;
+        pendingWrite_.LeaveOut(col, on);
         if (on) {
             c->indicators[row - 1] = SQL_COLUMN_IGNORE;
         }

@@ -48,16 +48,17 @@ std::string JoinNames(const std::vector<TColumnBuffer>& columns, const std::vect
 // user since it was read.
 const char* const kRowChangedMessage = "Zapis je spremenil ali izbrisal drug uporabnik.";
 
-// Kept key values serve the one row operation under way, whichever way it writes.
-class TKeyValuesUse {
+// A row operation ends the write under way, however it ends: its kept key values and the
+// columns it left out serve it alone.
+class TWriteEnd {
 public:
-    explicit TKeyValuesUse(bool& kept) : kept_(kept) {}
-    ~TKeyValuesUse() { kept_ = false; }
-    TKeyValuesUse(const TKeyValuesUse&) = delete;
-    TKeyValuesUse& operator=(const TKeyValuesUse&) = delete;
+    explicit TWriteEnd(TPendingWrite& pending) : pending_(pending) {}
+    ~TWriteEnd() { pending_.End(); }
+    TWriteEnd(const TWriteEnd&) = delete;
+    TWriteEnd& operator=(const TWriteEnd&) = delete;
 
 private:
-    bool& kept_;
+    TPendingWrite& pending_;
 };
 
 } // namespace
@@ -98,7 +99,7 @@ std::vector<SQLULEN> THstmt::RowsToWrite(SQLULEN row, uint16_t flag) const {
 
 void THstmt::InsertRow() {
     Init();
-    TKeyValuesUse use(keyValuesKept_);
+    TWriteEnd end(pendingWrite_);
     if (OnInsert && !OnInsert(this, "Insert row(s)?")) {
         return;
     }
@@ -128,12 +129,12 @@ void THstmt::KeepKeyValues(SQLULEN row) {
         std::memcpy(c->keyValue.data(), element, c->keyValue.size());
         c->keyIndicator = c->indicators[row - 1];
     }
-    keyValuesKept_ = true;
+    pendingWrite_.KeepKeys();
 }
 
 void THstmt::UpdateRow(SQLULEN row) {
     Init();
-    TKeyValuesUse use(keyValuesKept_);
+    TWriteEnd end(pendingWrite_);
     if (OnUpdate && !OnUpdate(this, "Update row(s)?")) {
         return;
     }
@@ -150,7 +151,7 @@ void THstmt::UpdateRow(SQLULEN row) {
 
 void THstmt::DeleteRow(SQLULEN row) {
     Init();
-    TKeyValuesUse use(keyValuesKept_);
+    TWriteEnd end(pendingWrite_);
     if (OnDelete && !OnDelete(this, "Delete row(s)?")) {
         return;
     }
@@ -166,16 +167,13 @@ void THstmt::DeleteRow(SQLULEN row) {
 
 void THstmt::RefreshRow(SQLULEN row) {
     Init();
-    TKeyValuesUse use(keyValuesKept_);
+    TWriteEnd end(pendingWrite_);
     if (OnRefresh && !OnRefresh(this, "Refresh row(s)?")) {
         return;
     }
-    SQLUINTEGER caps = WriteCapabilities();
-    if (hdbc_ && hdbc_->Quirks().RefreshesAnotherRow()) {
-        caps &= ~SQL_CA1_POS_REFRESH;
-    }
+    const bool byCursor = RefreshesThroughCursor();
     for (SQLULEN r : RowsToWrite(row, rfRefresh)) {
-        if (!(caps & SQL_CA1_POS_REFRESH)) {
+        if (!byCursor) {
             RunGenerated(wbRefresh, r, false);
             continue;
         }
@@ -203,10 +201,72 @@ void THstmt::RefreshRow(SQLULEN row) {
     }
 }
 
+bool THstmt::RefreshesThroughCursor() const noexcept {
+    return (WriteCapabilities() & SQL_CA1_POS_REFRESH) &&
+           !(hdbc_ && hdbc_->Quirks().RefreshesAnotherRow());
+}
+
 bool THstmt::ReadRowByKey(SQLULEN row) {
     Init();
-    TKeyValuesUse use(keyValuesKept_);
+    TWriteEnd end(pendingWrite_);
     return RunGenerated(wbRefresh, row, false);
+}
+
+bool THstmt::ReadGeneratedKey(SQLULEN row) {
+    const TDbmsKind kind = hdbc_ ? hdbc_->Quirks().kind : TDbmsKind::Other;
+    if (kind == TDbmsKind::Other) {
+        return false;
+    }
+    std::vector<int> keys;
+    try {
+        keys = PrimaryColumns();
+    } catch (const EODBC&) {
+        throw;
+    } catch (const EODBCExpress&) {
+        return false; // no table or key known
+    }
+    if (keys.size() != 1) {
+        return false;
+    }
+    const int col = keys.front();
+    const SQLSMALLINT type = ColSqlType(col);
+    if ((!ColIsNull(col, row) && !ColIgnored(col, row)) ||
+        (type != SQL_INTEGER && type != SQL_BIGINT && type != SQL_SMALLINT)) {
+        return false;
+    }
+    // The inserted row's own value: SQLite's by the row id just given, PostgreSQL's from
+    // the column's sequence as this session last drew it. A name that is no table here
+    // finds nothing rather than failing (which would end a transaction on PostgreSQL).
+    THstmt ask;
+    ask.SetHdbc(hdbc_);
+    std::string table = tableOwner_.empty() ? tableName_ : tableOwner_ + "." + tableName_;
+    std::string name = ColName(col);
+    if (kind == TDbmsKind::SQLite) {
+        ask.SetSQL("SELECT " + QuoteIdentifier(name) + " FROM " + QuoteIdentifier(tableName_) +
+                   " WHERE rowid = last_insert_rowid()");
+    } else {
+        // (Casts written out: a "::" would read as a parameter's name.)
+        const std::string sequence =
+            "pg_get_serial_sequence(CAST(CAST(c.oid AS regclass) AS text), a.attname)";
+        ask.SetSQL("SELECT currval(" + sequence +
+                   ") FROM pg_class c JOIN pg_attribute a ON a.attrelid = c.oid "
+                   "WHERE c.oid = to_regclass(?) AND lower(a.attname) = lower(?) AND " +
+                   sequence + " IS NOT NULL");
+        ask.BindParam(1, SQL_C_CHAR, SQL_VARCHAR, table.data(),
+                      static_cast<SQLLEN>(table.size() + 1));
+        ask.SetParamSize(1, SQL_NTS);
+        ask.BindParam(2, SQL_C_CHAR, SQL_VARCHAR, name.data(),
+                      static_cast<SQLLEN>(name.size() + 1));
+        ask.SetParamSize(2, SQL_NTS);
+    }
+    ask.Execute();
+    const bool made = ask.FetchNext() && !ask.ColIsNull(1);
+    const int64_t key = made ? ask.ColAsInt64(1) : 0;
+    ask.Terminate();
+    if (made) {
+        SetColInt64(col, key, row);
+    }
+    return made;
 }
 
 // ---- Through the cursor --------------------------------------------------------------------
@@ -275,7 +335,7 @@ void THstmt::BindLongForWrite() {
         const auto size = static_cast<SQLLEN>(c.stream->Size());
         SQLLEN bufferLength = 0;
         // A column left out stays out; a NULL one is sent as NULL, never at execution.
-        if (c.ignored || indicator == SQL_COLUMN_IGNORE) {
+        if (pendingWrite_.LeavesOut(col) || indicator == SQL_COLUMN_IGNORE) {
             indicator = SQL_COLUMN_IGNORE;
         } else if (indicator == SQL_NULL_DATA) {
             indicator = SQL_NULL_DATA;
@@ -498,10 +558,10 @@ bool THstmt::RunGenerated(TWriteBack kind, SQLULEN row, bool byCursor) {
         writeBackText_[kind] = text;
     }
     // Values kept by the caller serve one write; the next row of a row set keeps its own.
-    if (!keyValuesKept_) {
+    if (!pendingWrite_.TakeKeys()) {
         KeepKeyValues(row);
+        pendingWrite_.TakeKeys();
     }
-    keyValuesKept_ = false;
     BindWriteParams(wb, row, valueCols, keyCols, prepared);
     wb.Execute();
     if (kind == wbRefresh) {
@@ -536,6 +596,14 @@ void THstmt::BindWriteParams(THstmt& wb, SQLULEN row, const std::vector<int>& va
         if (c.isLong) {
             // The stream's memory may have moved since the last write: bound every time.
             const bool null = indicator == SQL_NULL_DATA;
+            if (!null && c.stream->Size() == 0) {
+                // An empty value is one, as in a short column (BindParamLong binds NULL).
+                wb.BindParam(n, c.cType,
+                             c.cType == SQL_C_BINARY ? SQL_LONGVARBINARY : SQL_LONGVARCHAR,
+                             emptyLongValue);
+                wb.SetParamSize(n, 0);
+                return;
+            }
             wb.BindParamLong(n, null ? nullptr : c.stream->Memory(),
                              null ? 0 : static_cast<SQLLEN>(c.stream->Size()),
                              c.cType == SQL_C_BINARY);

@@ -4,8 +4,6 @@
 #include "toolkit/Exceptions.h"
 #include "toolkit/Text.h"
 
-#include <algorithm>
-
 namespace zen {
 
 TInsertRow::TInsertRow(THdbc& database, const std::string& table, std::vector<std::string> columns)
@@ -41,41 +39,43 @@ int TInsertRow::Col(const char* column) const {
     return it->second;
 }
 
-void TInsertRow::Text(const char* column, const std::string& value) {
+void TInsertRow::Set(const char* column, const std::function<void(int col)>& put) {
     Open();
-    const int col = Col(column);
-    // Cut to the column's size, as a dataset's field cuts what it is given.
-    const SQLULEN size = stmt_.ColColumnSize(col);
-    stmt_.SetColString(col, size > 0 && Utf8Length(value) > size ? Utf8Left(value, size) : value);
-    set_[static_cast<size_t>(col - 1)] = true;
+    try {
+        const int col = Col(column);
+        put(col);
+        set_[static_cast<size_t>(col - 1)] = true;
+    } catch (...) {
+        // The row is given up: none of its values may reach the next one.
+        Clear();
+        throw;
+    }
+}
+
+void TInsertRow::Text(const char* column, const std::string& value) {
+    Set(column, [&](int col) {
+        // Cut to a short column's size, as a dataset's field cuts what it is given; a long
+        // column (TEXT) takes the whole text, whatever size its driver reports for it.
+        const SQLULEN size = stmt_.ColIsLong(col) ? 0 : stmt_.ColColumnSize(col);
+        stmt_.SetColString(col,
+                           size > 0 && Utf8Length(value) > size ? Utf8Left(value, size) : value);
+    });
 }
 
 void TInsertRow::Number(const char* column, double value) {
-    Open();
-    const int col = Col(column);
-    stmt_.SetColDouble(col, value);
-    set_[static_cast<size_t>(col - 1)] = true;
+    Set(column, [&](int col) { stmt_.SetColDouble(col, value); });
 }
 
 void TInsertRow::Integer(const char* column, int32_t value) {
-    Open();
-    const int col = Col(column);
-    stmt_.SetColInteger(col, value);
-    set_[static_cast<size_t>(col - 1)] = true;
+    Set(column, [&](int col) { stmt_.SetColInteger(col, value); });
 }
 
 void TInsertRow::Date(const char* column, TDateTime value) {
-    Open();
-    const int col = Col(column);
-    stmt_.SetColDateTimeRec(col, RecOfDateTime(ftDateTime, value));
-    set_[static_cast<size_t>(col - 1)] = true;
+    Set(column, [&](int col) { stmt_.SetColDateTimeRec(col, RecOfDateTime(ftDateTime, value)); });
 }
 
 void TInsertRow::Default(const char* column) {
-    Open();
-    const int col = Col(column);
-    stmt_.SetColNull(col);
-    set_[static_cast<size_t>(col - 1)] = true;
+    Set(column, [&](int col) { stmt_.SetColNull(col); });
 }
 
 double TInsertRow::NumberOf(const char* column) const {
@@ -86,6 +86,15 @@ TDateTime TInsertRow::DateOf(const char* column) const {
     return DateTimeOfRec(stmt_.ColAsDateTimeRec(Col(column)));
 }
 
+void TInsertRow::Clear() noexcept {
+    for (size_t i = 0; i < set_.size(); ++i) {
+        if (open_) {
+            stmt_.SetColNull(static_cast<int>(i) + 1);
+        }
+        set_[i] = false;
+    }
+}
+
 void TInsertRow::Insert() {
     Open();
     for (size_t i = 0; i < set_.size(); ++i) {
@@ -93,7 +102,11 @@ void TInsertRow::Insert() {
             stmt_.SetColNull(static_cast<int>(i) + 1);
         }
     }
-    std::fill(set_.begin(), set_.end(), false);
+    // Written or refused, the next row starts with every column unset.
+    struct TNextRow {
+        TInsertRow& row;
+        ~TNextRow() { row.Clear(); }
+    } next{*this};
     stmt_.InsertRow();
 }
 

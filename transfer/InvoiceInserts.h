@@ -8,6 +8,7 @@
 #include "odbc/Hstmt.h"
 #include "transfer/RowValues.h"
 
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -38,6 +39,10 @@ public:
 private:
     int Col(const char* column) const;
     void Open();
+    // Puts one value into its column; a value refused gives up the whole row.
+    void Set(const char* column, const std::function<void(int col)>& put);
+    // Every column unset (NULL).
+    void Clear() noexcept;
 
     THstmt stmt_;
     std::string table_;

@@ -94,6 +94,11 @@ TEST_P(DataSetBlobTest, AStreamKeptPastItsRecordNeverReachesAnotherOne) {
         return out;
     };
     auto read = q->CreateBlobStream(opis, bmRead);
+    // Outside an edit no writer is made, and the value on screen stays the database's.
+    for (TBlobStreamMode mode : {bmWrite, bmReadWrite}) {
+        EXPECT_THROW(q->CreateBlobStream(opis, mode), EODBCExpress);
+    }
+    EXPECT_EQ(opis->AsString(), "prvi opis");
     q->Edit();
     auto write = q->CreateBlobStream(opis, bmReadWrite);
     EXPECT_EQ(text(*write), "prvi opis");

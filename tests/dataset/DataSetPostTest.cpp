@@ -159,7 +159,7 @@ TEST_P(DataSetPostTest, GeneratedUpdateNamesTheChangedColumnsAndPassesThemThenTh
     Exec({"DROP TABLE MsLog"});
 }
 
-TEST_P(DataSetPostTest, AnUpdateThatFindsNoRowRaisesADeleteDoesNotAndFailedPostsKeepTheirValues) {
+TEST_P(DataSetPostTest, AnUpdateOrDeleteThatFindsNoRowRaisesAndFailedPostsKeepTheirValues) {
     InsertMs({"Prvi", "Drugi", "Tretji"});
     TOEQuery* q = Live({"SELECT * FROM Ms ", "ORDER BY IDENT "}, true);
     q->Open();
@@ -178,7 +178,15 @@ TEST_P(DataSetPostTest, AnUpdateThatFindsNoRowRaisesADeleteDoesNotAndFailedPosts
     EXPECT_EQ(q->State(), dsEdit);
     EXPECT_EQ(q->FieldByName("Naziv")->AsString(), "Izgubljen");
     q->Cancel();
-    q->Delete(); // matches no row: no error by default
+    // A delete that matches no row has deleted nothing: refused, the row stays in view.
+    try {
+        q->Delete();
+        FAIL() << "deleted a row that is gone";
+    } catch (const EODBC& e) {
+        EXPECT_STREQ(e.what(), "No Data Found");
+    }
+    EXPECT_EQ(q->FieldByName("Ident")->AsString(), "A01");
+    q->Next();
     EXPECT_EQ(q->FieldByName("Ident")->AsString(), "A02");
 
     // A post the database refuses (a duplicate key) leaves the insert and its values, and

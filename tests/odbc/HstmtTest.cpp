@@ -53,7 +53,7 @@ TEST(StatementParams, NamesAreFoundCaseInsensitivelyAndMissingOnesNamedInCapital
     EXPECT_EQ(s.EmptyStringToNull(), enNever);
     EXPECT_EQ(s.StringTrimming(), stTrimTrailing);
     EXPECT_EQ(s.RowCountMethod(), rcFunction);
-    EXPECT_EQ(s.NoRowsAffected(), unsigned(nrByUpdate));
+    EXPECT_EQ(s.NoRowsAffected(), unsigned(nrByUpdate | nrByDelete));
     s.SetBlobSize(1000);
     EXPECT_EQ(s.BlobSize(), 32768);
     s.SetBlobSize(1025);
@@ -294,6 +294,74 @@ TEST_P(StatementTest, WritesValuesWithTheNullRulesAndRefusesWhatDoesNotFit) {
     s->SetColIgnored(3, false);
     s->SetColInteger(3, 7);
     EXPECT_FALSE(s->ColIgnored(3));
+}
+
+TEST_P(StatementTest, NumbersOfEverySignAndSizeAreWrittenAsTheDatabaseTakesThem) {
+    Exec({"DROP TABLE IF EXISTS Stevila",
+          "CREATE TABLE Stevila (Id INTEGER PRIMARY KEY, I INTEGER, S SMALLINT, "
+          "N52 NUMERIC(5,2), N154 NUMERIC(15,4), T VARCHAR(10))",
+          "INSERT INTO Stevila (Id, T) VALUES (0, '-5')"});
+    auto s = Stmt("SELECT Id, I, S, N52, N154, T FROM Stevila");
+    s->SetTargetTable("Stevila");
+    s->SetWritesThroughCursor(false);
+    s->Execute();
+    ASSERT_TRUE(s->FetchNext());
+    // A text holding a negative whole number reads as that number.
+    EXPECT_EQ(s->ColAsInteger(6), -5);
+    EXPECT_EQ(s->ColAsInt64(6), -5);
+    s->CloseCursor();
+    auto insert = [&](int id, int32_t i, int64_t small, double n52, double n154) {
+        s->SetColInteger(1, id);
+        s->SetColInteger(2, i);
+        s->SetColInt64(3, small);
+        s->SetColDouble(4, n52);
+        s->SetColDouble(5, n154);
+        s->SetColNull(6);
+        s->InsertRow();
+    };
+    insert(1, -1, -9, 123.45, -1234567890.1234);
+    insert(2, INT32_MIN, -32768, -999.99, 0.1 + 0.2);
+    insert(3, INT32_MAX, 32767, 0.125, 2.5);
+    const auto row = [&](int id) {
+        return OdbcTestEnv::Get().Scalar(
+            dsn, "SELECT CAST(I AS VARCHAR(20)) || '/' || CAST(S AS VARCHAR(10)) || '/' || "
+                 "CAST(ROUND(N52 * 100) AS INTEGER) || '/' || "
+                 "CAST(ROUND(N154 * 10000) AS BIGINT) FROM Stevila WHERE Id = " +
+                     std::to_string(id));
+    };
+    EXPECT_EQ(row(1), "-1/-9/12345/-12345678901234");
+    EXPECT_EQ(row(2), "-2147483648/-32768/-99999/3000");
+    EXPECT_EQ(row(3), "2147483647/32767/13/25000");
+    // What does not fit is refused, and the element keeps its value.
+    s->SetColInt64(3, -7);
+    EXPECT_THROW(s->SetColInt64(3, -32769), EConvertError);
+    EXPECT_THROW(s->SetColInt64(2, int64_t{INT32_MIN} - 1), EConvertError);
+    EXPECT_THROW(s->SetColString(5, "12,5"), EConvertError);
+    EXPECT_EQ(s->ColAsInteger(3), -7);
+    const auto held = [&] { return std::string(static_cast<const char*>(s->ColMemory(5))); };
+    s->SetColString(5, "1.5E+3");
+    EXPECT_EQ(held(), IsSQLite() ? "1500" : "1500.0000");
+    if (IsSQLite()) {
+        // SQLite's driver tells no decimal's precision or scale, and the file keeps any
+        // number: nothing is rounded or refused.
+        s->SetColString(5, "1234.56785");
+        EXPECT_EQ(held(), "1234.56785");
+        return;
+    }
+    // Rounded to the scale half away from zero, as the database rounds.
+    for (const auto& [given, kept] : std::vector<std::pair<std::string, std::string>>{
+             {"1234.56785", "1234.5679"},
+             {" -0.00005 ", "-0.0001"},
+             {"-0.00004", "0.0000"},
+             {"99999999999.99994", "99999999999.9999"}}) {
+        s->SetColString(5, given);
+        EXPECT_EQ(held(), kept) << given;
+    }
+    EXPECT_THROW(s->SetColDouble(4, 1000), EConvertError);
+    EXPECT_THROW(s->SetColDouble(4, -999.995), EConvertError);
+    EXPECT_THROW(s->SetColString(5, "99999999999.99995"), EConvertError);
+    EXPECT_THROW(s->SetColString(5, "1e12"), EConvertError);
+    EXPECT_EQ(held(), "99999999999.9999");
 }
 
 TEST_P(StatementTest, FetchesFortyFiveRowsInThreeRowSetsOfTwenty) {
