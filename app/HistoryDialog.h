@@ -4,6 +4,7 @@
 // that stopped ("Nadaljuj", which the main window then runs as a resumed transfer).
 
 #include "transfer/TransferJournal.h"
+#include "transfer/TransferRun.h"
 
 #include <QDialog>
 #include <optional>
@@ -20,8 +21,9 @@ class THdbc;
 class THistoryDialog : public QDialog {
     Q_OBJECT
 public:
-    // `database`: the window's connection, on which an undo signs on.
-    THistoryDialog(THdbc& database, QWidget* parent = nullptr);
+    // `database`: the window's connection, on which an undo signs on with `signOn` (the
+    // window's, which asks for a login the database refuses, as "Prenos" does).
+    THistoryDialog(THdbc& database, TSignOnProc signOn, QWidget* parent = nullptr);
 
     // After the dialog closed by "Nadaljuj": the run to go on with.
     const std::optional<TTransferRun>& ResumeRequest() const { return resume_; }
@@ -40,6 +42,7 @@ private:
     const TTransferRun* Selected() const;
 
     THdbc& database_;
+    TSignOnProc signOn_;
     std::vector<TTransferRun> list_;
     bool runningNow_ = false;
     QTableWidget* runs_;

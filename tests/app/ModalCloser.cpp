@@ -13,6 +13,10 @@ ModalCloser::ModalCloser() {
 
 void ModalCloser::poll() {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        if (yesTo.contains(box->objectName()) && box->button(QMessageBox::Yes)) {
+            box->button(QMessageBox::Yes)->click();
+            return;
+        }
         texts << box->text();
         plain << (box->textFormat() == Qt::PlainText);
         if (auto* button = press.isEmpty() ? nullptr : box->findChild<QAbstractButton*>(press)) {

@@ -16,6 +16,9 @@ public:
     QList<bool> plain;
     // The object name of the button to press in each box; empty: the box is accepted.
     QString press;
+    // Question boxes, by their object names, answered with their Yes button (and not
+    // recorded in `texts`).
+    QStringList yesTo;
 
 private:
     void poll();

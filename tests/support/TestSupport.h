@@ -69,6 +69,11 @@ TProgramRun RunProgram(const std::string& program, const std::vector<std::string
                        const std::map<std::string, std::string>& env,
                        const std::filesystem::path& scratch);
 
+// The environment of the program run as from a terminal without a display: only `locale`,
+// no display or platform, and `home` as its home.
+std::map<std::string, std::string> NoDisplayEnvironment(const std::string& locale,
+                                                        const std::filesystem::path& home);
+
 // The English words of a text meant to be Slovene (a list of common ones that no Slovene
 // sentence holds), skipping what a user types as it stands: options (--date), formulas
 // (#KOLICINA#), assignments (IME=VREDNOST) and names of environment variables.
