@@ -20,7 +20,7 @@ namespace zen {
 namespace {
 
 // Common is no mode's own: --help and --version.
-enum class TOwner { Common, Window, Formula, SetLogin, Transfer, History, Undo };
+enum class TOwner { Common, Window, Formula, SetLogin, Transfer, History, Undo, AddDsn, Demo };
 
 struct TOptionDef {
     const char* Name;
@@ -46,12 +46,18 @@ constexpr TOptionDef kOptions[] = {
     {"file", true, TOwner::Transfer, false},
     {"report", true, TOwner::Transfer, false},
     {"check", false, TOwner::Transfer, false, TOwner::Undo},
-    {"force", false, TOwner::Transfer, false},
+    {"force", false, TOwner::Transfer, false, TOwner::AddDsn},
     {"resume", false, TOwner::Transfer, false},
     {"history", false, TOwner::History, true},
     {"limit", true, TOwner::History, false},
     {"csv", false, TOwner::History, false},
     {"undo", true, TOwner::Undo, true},
+    {"add-dsn", true, TOwner::AddDsn, true},
+    {"kind", true, TOwner::AddDsn, false},
+    {"server", true, TOwner::AddDsn, false},
+    {"port", true, TOwner::AddDsn, false},
+    {"database", true, TOwner::AddDsn, false},
+    {"demo", false, TOwner::Demo, true},
 };
 
 TCommandMode ModeOf(TOwner owner) {
@@ -66,6 +72,10 @@ TCommandMode ModeOf(TOwner owner) {
         return TCommandMode::History;
     case TOwner::Undo:
         return TCommandMode::Undo;
+    case TOwner::AddDsn:
+        return TCommandMode::AddDsn;
+    case TOwner::Demo:
+        return TCommandMode::Demo;
     default:
         return TCommandMode::Window;
     }
@@ -83,6 +93,10 @@ const char* ModeOption(TCommandMode mode) {
         return "--history";
     case TCommandMode::Undo:
         return "--undo";
+    case TCommandMode::AddDsn:
+        return "--add-dsn";
+    case TCommandMode::Demo:
+        return "--demo";
     default:
         return "";
     }
@@ -160,6 +174,46 @@ constexpr const char* kHistoryUsage =
 
 constexpr const char* kUndoUsage = "Uporaba: zendrato --undo PRENOS [--dsn VIR] [--check]\n";
 
+constexpr const char* kAddDsnUsage =
+    "Uporaba: zendrato --add-dsn IME --kind postgresql --server STREŽNIK [--port N]\n"
+    "                  --database BAZA [--force]\n"
+    "         zendrato --add-dsn IME --kind sqlite --database DATOTEKA [--force]\n";
+
+constexpr const char* kDemoUsage = "Uporaba: zendrato --demo\n";
+
+std::string AddDsnHelp() {
+    return std::string(kAddDsnUsage) +
+           "\n"
+           "Zapiše uporabnikov vir podatkov ODBC za bazo Tevrin (v ~/.odbc.ini ali datoteko, ki "
+           "jo\n"
+           "imenuje ODBCINI) z možnostmi, ki jih Zendrato potrebuje: za PostgreSQL gonilnik\n"
+           "\"PostgreSQL ANSI\" z UseDeclareFetch=1 in UpdatableCursors=1, za SQLite gonilnik\n"
+           "\"SQLite3\" s StepAPI=1 in NoCreat=1. Nato se poskusi prijaviti (s prijavo iz\n"
+           "registra, zendrato --set-login) in izpiše \"Povezava deluje.\" ali razlog.\n"
+           "\n"
+           "  --kind VRSTA       postgresql ali sqlite\n"
+           "  --server STREŽNIK  ime ali naslov strežnika PostgreSQL\n"
+           "  --port N           vrata strežnika (privzeto 5432)\n"
+           "  --database BAZA    ime baze na strežniku ali datoteka baze SQLite\n"
+           "  --force            zamenja obstoječi vir podatkov z istim imenom\n"
+           "\n"
+           "Izhodno stanje: 0 zapisan in povezava deluje; 1 zapisan, povezava ne deluje (razlog\n"
+           "na standardnem izhodu za napake); 2 ni zapisan (vir že obstaja brez --force,\n"
+           "nedovoljeno ime ali vrednost, datoteke ni) ali napačna uporaba.\n";
+}
+
+std::string DemoHelp() {
+    return std::string(kDemoUsage) +
+           "\n"
+           "Pripravi demo v mapi demo domače mape programa: bazo Tevrin SQLite manjšega\n"
+           "ponudnika s partnerji, artikli, davčnimi stopnjami, ceniki in formulami, prenosni\n"
+           "datoteki njegovih obračunskih zapisov (s cenami in brez njih) ter uporabnikov vir\n"
+           "podatkov ZendratoDemo. Prej pripravljeni demo se nadomesti. Izpiše, kako preizkusiti\n"
+           "prenos in razveljavitev.\n"
+           "\n"
+           "Izhodno stanje: 0 pripravljen; 2 ga ni mogoče pripraviti ali napačna uporaba.\n";
+}
+
 std::string HistoryHelp() {
     return std::string(kHistoryUsage) +
            "\n"
@@ -219,8 +273,8 @@ std::string TransferHelp() {
            "vzamejo iz Tevrin.INI, kot bi jih obnovilo okno; prijava SQL je iz registra\n"
            "(zendrato --set-login). Okno ni potrebno.\n"
            "\n"
-           "  --date DATUM       datum izstavitve računov, LLLL-MM-DD ali kratki datum\n"
-           "                     jezikovnega okolja (obvezen)\n"
+           "  --date DATUM       datum izstavitve računov, LLLL-MM-DD ali DD. MM. LLLL\n"
+           "                     (obvezen)\n"
            "  --event PD         poslovni dogodek (privzeto PoslDog iz Tevrin.INI)\n"
            "  --clerk RF         referent (privzeto Referent)\n"
            "  --dsn VIR          podatkovni vir ODBC baze Tevrin (privzeto Alias, sicer Lorvath)\n"
@@ -347,8 +401,8 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
         modes += o.IsMode && p.isSet(o.Name);
     }
     if (modes > 1) {
-        fail("podan je lahko le eden od načinov --formula, --set-login, --transfer, --history "
-             "in --undo");
+        fail("podan je lahko le eden od načinov --formula, --set-login, --transfer, --history, "
+             "--undo, --add-dsn in --demo");
     }
     if (modes == 0 && cl.Mode != TCommandMode::Window) {
         fail(std::string("manjka ") + ModeOption(cl.Mode));
@@ -436,6 +490,43 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
         cl.Undo.DataSource = given("dsn");
         break;
     }
+    case TCommandMode::AddDsn: {
+        TDataSourceSpec& spec = cl.AddDsn.Spec;
+        spec.Name = value("add-dsn");
+        if (!p.isSet("kind")) {
+            fail("manjka --kind (postgresql ali sqlite)");
+        }
+        if (!SourceKindFromText(value("kind"), spec.Kind)) {
+            fail("--kind: " + Quoted(value("kind")) + " ni postgresql ali sqlite");
+        }
+        if (!p.isSet("database")) {
+            fail("manjka --database");
+        }
+        spec.Database = value("database");
+        if (spec.Kind == TSourceKind::SQLite) {
+            for (const char* option : {"server", "port"}) {
+                if (p.isSet(option)) {
+                    fail(std::string("--") + option + " ne sodi k --kind sqlite");
+                }
+            }
+        } else {
+            if (!p.isSet("server")) {
+                fail("manjka --server");
+            }
+            spec.Server = value("server");
+            if (p.isSet("port")) {
+                std::optional<int64_t> port = PositiveNumber(value("port"));
+                if (!port || *port > 65535) {
+                    fail("--port: " + Quoted(value("port")) + " ni številka vrat (1 do 65535)");
+                }
+                spec.Port = static_cast<int>(*port);
+            }
+        }
+        cl.AddDsn.Force = p.isSet("force");
+        break;
+    }
+    case TCommandMode::Demo:
+        break;
     }
     return cl;
 }
@@ -452,6 +543,10 @@ std::string CommandUsage(TCommandMode mode) {
         return kHistoryUsage;
     case TCommandMode::Undo:
         return kUndoUsage;
+    case TCommandMode::AddDsn:
+        return kAddDsnUsage;
+    case TCommandMode::Demo:
+        return kDemoUsage;
     case TCommandMode::Window:
         break;
     }
@@ -461,6 +556,8 @@ std::string CommandUsage(TCommandMode mode) {
            "         zendrato --set-login UPORABNIK\n"
            "         zendrato --history [--dsn VIR] [--limit N] [--csv]\n"
            "         zendrato --undo PRENOS [--dsn VIR] [--check]\n"
+           "         zendrato --add-dsn IME --kind postgresql|sqlite [možnosti]\n"
+           "         zendrato --demo\n"
            "         zendrato [NAČIN] --help | --version\n";
 }
 
@@ -476,6 +573,10 @@ std::string CommandHelp(TCommandMode mode) {
         return HistoryHelp();
     case TCommandMode::Undo:
         return UndoHelp();
+    case TCommandMode::AddDsn:
+        return AddDsnHelp();
+    case TCommandMode::Demo:
+        return DemoHelp();
     case TCommandMode::Window:
         break;
     }
@@ -488,7 +589,7 @@ std::string CommandHelp(TCommandMode mode) {
            "mogoče odpreti.\n"
            "\n" +
            TransferHelp() + "\n" + HistoryHelp() + "\n" + UndoHelp() + "\n" + FormulaHelp() + "\n" +
-           SetLoginHelp();
+           SetLoginHelp() + "\n" + AddDsnHelp() + "\n" + DemoHelp();
 }
 
 std::string VersionText() {

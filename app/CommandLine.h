@@ -1,10 +1,12 @@
 #pragma once
 // The program's command line, one parser for every mode: the window (no arguments), the
-// formula checker (--formula), storing the SQL login (--set-login) and the transfer without
-// a window (--transfer). Each mode has its own options and its own --help; --version is
+// formula checker (--formula), storing the SQL login (--set-login), the transfer without
+// a window (--transfer), its history and undo (--history, --undo), a new data source
+// (--add-dsn) and the demo (--demo). Each mode has its own options and its own --help; --version is
 // common. An option of another mode, a second mode, or an argument that is no option is a
 // usage error.
 
+#include "app/DataSourceSetup.h"
 #include "toolkit/Exceptions.h"
 
 #include <cstdint>
@@ -15,12 +17,12 @@
 
 namespace zen {
 
-enum class TCommandMode { Window, Formula, SetLogin, Transfer, History, Undo };
+enum class TCommandMode { Window, Formula, SetLogin, Transfer, History, Undo, AddDsn, Demo };
 
 // The options of `--transfer`. Those not given are taken from the settings file, as the
 // window would restore them.
 struct TTransferArgs {
-    std::string Date; // the issue date as the locale's short date (converted from YYYY-MM-DD)
+    std::string Date; // the issue date as the short date (converted from YYYY-MM-DD)
     std::optional<std::string> Event, Clerk, DataSource, File;
     std::string Report; // the error report's file, empty for none
     bool Check = false;
@@ -42,6 +44,12 @@ struct TUndoArgs {
     std::optional<std::string> DataSource; // the database's data source; Alias when not given
 };
 
+// --add-dsn IME --kind postgresql|sqlite [--server S] [--port N] --database BAZA [--force]
+struct TAddDsnArgs {
+    TDataSourceSpec Spec;
+    bool Force = false; // replaces a data source of the same name
+};
+
 struct TCommandLine {
     TCommandMode Mode = TCommandMode::Window;
     bool Help = false;    // the mode's help (every mode's for the window)
@@ -55,6 +63,7 @@ struct TCommandLine {
     TTransferArgs Transfer;
     THistoryArgs History;
     TUndoArgs Undo;
+    TAddDsnArgs AddDsn;
 };
 
 // A usage error, with the mode whose usage the user should be shown.
@@ -68,8 +77,7 @@ private:
 };
 
 // Parses argv (UTF-8, as the locale gives it). ECommandLine on a usage error. A date of
-// --transfer is read with the process's format settings, so those come from the locale
-// first.
+// --transfer is read with the process's format settings, so those are set first.
 TCommandLine ParseCommandLine(int argc, char** argv);
 
 // The mode argv asks for, without checking the rest: the first mode option, or else the
@@ -83,8 +91,8 @@ std::string CommandHelp(TCommandMode mode);
 // "zendrato <version>\n".
 std::string VersionText();
 
-// The issue date as --transfer takes it, YYYY-MM-DD or the locale's short date, written in
-// the locale's short date with a four-digit year (which the run reads back unchanged).
+// The issue date as --transfer takes it, YYYY-MM-DD or the short date, written in the
+// short date with a four-digit year (which the run reads back unchanged).
 // nullopt when it is neither.
 std::optional<std::string> IssueDateText(const std::string& text);
 

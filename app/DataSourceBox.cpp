@@ -28,6 +28,9 @@ void TDataSourceBox::Refresh() {
     }
     clear();
     addItems(names);
+    // The list opens on the source the field names, or on none: Enter in the list must
+    // never switch to another source.
+    setCurrentIndex(findText(typed, Qt::MatchFixedString | Qt::MatchCaseSensitive));
     setEditText(typed);
 }
 

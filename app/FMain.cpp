@@ -2,8 +2,10 @@
 
 #include "app/DataSourceBox.h"
 #include "app/DateEdit.h"
+#include "app/Demo.h"
 #include "app/HistoryDialog.h"
 #include "app/LoginDialog.h"
+#include "app/NewDataSourceDialog.h"
 #include "app/PreviewDialog.h"
 #include "app/RunSummary.h"
 #include "app/SignOn.h"
@@ -15,20 +17,27 @@
 #include "dbutil/IniFile.h"
 #include "localtable/Table.h"
 #include "odbc/Hdbc.h"
+#include "report/NapakaPainter.h"
 #include "toolkit/Exceptions.h"
+#include "toolkit/Home.h"
 #include "transfer/TransferRun.h"
 
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <algorithm>
+#include <filesystem>
 
 namespace zen {
 
 namespace {
 
 constexpr int kFieldHeight = 21;
+// The least room left of a label.
+constexpr int kLabelMargin = 4;
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
@@ -48,9 +57,8 @@ TMain::TMain(QWidget* parent) : QWidget(parent) {
     // frame (4 pixels a side) and caption (23 pixels).
     move(200, 108);
     setFixedSize(439 - 8, 345 - 27);
-    QFont font("Liberation Sans");
-    font.setPointSize(8);
-    setFont(font);
+    // The font the fixed places below were measured with, which the package brings.
+    setFont(ReportFont(8));
 
     auto lineEdit = [this](const char* name, int x, int y, int width, int maxLength) {
         auto* e = new QLineEdit(this);
@@ -65,8 +73,15 @@ TMain::TMain(QWidget* parent) : QWidget(parent) {
         auto* l = new QLabel(QString::fromUtf8(text), this);
         l->setObjectName(control->objectName() + "Label");
         l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        int right = control->x() - 6;
-        int width = l->sizeHint().width();
+        const int right = control->x() - 6;
+        // Should a wider font stand in for the one measured, the label is set smaller
+        // rather than cut at the window's edge.
+        QFont font = l->font();
+        while (l->sizeHint().width() > right - kLabelMargin && font.pointSizeF() > 6) {
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+            l->setFont(font);
+        }
+        const int width = std::min(l->sizeHint().width(), right - kLabelMargin);
         l->setGeometry(right - width, control->y(), width, kFieldHeight);
         l->setBuddy(control);
     };
@@ -97,9 +112,21 @@ TMain::TMain(QWidget* parent) : QWidget(parent) {
     ProgressBar->setFocusPolicy(Qt::NoFocus);
     ProgressBar->setTextVisible(false);
 
+    // In the free space above the path, where a long line has room for four lines of the
+    // window's font: the end of the text ("v bazi ni nič zapisano") is what reassures.
     lIzid = new QLabel(this);
     lIzid->setObjectName("lIzid");
-    lIzid->setGeometry(16, 228, 401, 16);
+    lIzid->setGeometry(16, 140, 401, 58);
+    lIzid->setWordWrap(true);
+    lIzid->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    lIzid->setTextFormat(Qt::PlainText);
+
+    // Under the path's right end, between it and the progress bar.
+    bIzberi = new QPushButton(QString::fromUtf8("Izberi…"), this);
+    bIzberi->setObjectName("bIzberi");
+    bIzberi->setGeometry(342, 228, 75, 19);
+    bIzberi->setAutoDefault(false);
+    connect(bIzberi, &QPushButton::clicked, this, [this] { bIzberiClick(); });
 
     bPrenos = new QPushButton("Prenos", this);
     bPrenos->setObjectName("bPrenos");
@@ -119,6 +146,15 @@ TMain::TMain(QWidget* parent) : QWidget(parent) {
     bZgodovina->setObjectName("bZgodovina");
     bZgodovina->setGeometry(288, 43, 129, 23);
     connect(bZgodovina, &QPushButton::clicked, this, [this] { bZgodovinaClick(); });
+    // Below it, the office's own set-up: its data source, and a demo to try first.
+    bNovVir = new QPushButton(QString::fromUtf8("Nov vir podatkov…"), this);
+    bNovVir->setObjectName("bNovVir");
+    bNovVir->setGeometry(288, 75, 129, 23);
+    connect(bNovVir, &QPushButton::clicked, this, [this] { bNovVirClick(); });
+    bDemo = new QPushButton(QString::fromUtf8("Demo…"), this);
+    bDemo->setObjectName("bDemo");
+    bDemo->setGeometry(288, 107, 129, 23);
+    connect(bDemo, &QPushButton::clicked, this, [this] { bDemoClick(); });
 
     QWidget::setTabOrder(fPoslDog, fAlias);
     QWidget::setTabOrder(fAlias, fReferent);
@@ -128,6 +164,10 @@ TMain::TMain(QWidget* parent) : QWidget(parent) {
     QWidget::setTabOrder(bPrenos, bPreizkus);
     QWidget::setTabOrder(bPreizkus, bKonec);
     QWidget::setTabOrder(bKonec, bZgodovina);
+    QWidget::setTabOrder(bZgodovina, bNovVir);
+    QWidget::setTabOrder(bNovVir, bDemo);
+    // After the specified order, which it leaves as it was.
+    QWidget::setTabOrder(bDemo, bIzberi);
 
     // The connection, the local tables and the datasets of a transfer run, owned by the
     // window.
@@ -227,8 +267,20 @@ TSignOnProc AskingSignOn(QWidget* window) {
 
 } // namespace
 
+void TMain::bIzberiClick() {
+    const std::filesystem::path typed = S(fPath->text());
+    const QString start = typed.empty() ? QString() : Q(typed.parent_path().string());
+    const QString file = QFileDialog::getOpenFileName(
+        this, QString::fromUtf8("Prenosna baza"), start,
+        QString::fromUtf8("Prenosna baza dBase (*.dbf *.DBF);;Vse datoteke (*)"));
+    if (!file.isEmpty()) {
+        fPath->setText(file);
+    }
+}
+
 bool TMain::ExecuteTold(TTransfer& run, TTransferWindowUi& ui, const TTransferOptions& options) {
     lIzid->clear();
+    ProgressBar->setValue(0);
     auto tell = [&](TRunEnd end) {
         TRunSummary summary = ui.Summary();
         summary.End = end;
@@ -245,6 +297,9 @@ bool TMain::ExecuteTold(TTransfer& run, TTransferWindowUi& ui, const TTransferOp
     }
     const bool done =
         outcome == TTransferOutcome::Completed || outcome == TTransferOutcome::ErrorsReported;
+    if (!done) {
+        ProgressBar->setValue(0); // a full bar would say the records went through
+    }
     tell(done ? TRunEnd::Finished : TRunEnd::NotDone);
     return done;
 }
@@ -283,6 +338,34 @@ void TMain::bPreizkusClick() {
     }
     options.Check = false;
     RunTransfer(options, &dialog.Preview());
+}
+
+void TMain::bNovVirClick() {
+    TNewDataSourceDialog dialog(AskingSignOn(this), this);
+    if (dialog.exec() == QDialog::Accepted) {
+        fAlias->setText(Q(dialog.Written()));
+    }
+}
+
+// The demo replaces the inputs with its own, which the window then keeps as any typed.
+void TMain::bDemoClick() {
+    auto ask =
+        MessageBox(QMessageBox::Question,
+                   Q("Pripravim demo v " + (HomePath() / "demo").string() +
+                     " (baza Tevrin SQLite, prenosni datoteki, vir podatkov »" + kDemoDataSource +
+                     "«)? Prej pripravljeni demo se nadomesti, polja okna se nastavijo na demo."),
+                   QMessageBox::Yes | QMessageBox::No, this);
+    ask->setObjectName("DemoQuestion");
+    if (ask->exec() != QMessageBox::Yes) {
+        return;
+    }
+    const TDemo demo = MakeDemo();
+    fPoslDog->setText(kDemoEvent);
+    fReferent->setText(kDemoClerk);
+    fAlias->setText(kDemoDataSource);
+    fPath->setText(Q(demo.File.string()));
+    ShowMessage(Q(DemoText(demo) + "V oknu: vpišite datum izstavitve in kliknite Preizkus ali "
+                                   "Prenos; razveljavitev je v Zgodovini prenosov."));
 }
 
 // "Nadaljuj" in the history goes on with the stopped run as it was given: its file, data

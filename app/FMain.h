@@ -39,13 +39,16 @@ public:
     QLineEdit* fReferent;
     TDateEdit* fDatum;
     QLineEdit* fPath;
+    QPushButton* bIzberi; // "Izberi…": the transfer file chosen in a file dialog
     QProgressBar* ProgressBar;
-    // What the last run did, in a line between the path and the progress bar.
+    // What the last run did, word-wrapped above the path.
     QLabel* lIzid;
     QPushButton* bPrenos;
     QPushButton* bPreizkus; // between "Prenos" and "Konec"
     QPushButton* bKonec;
     QPushButton* bZgodovina; // "Zgodovina prenosov…", beside the specified inputs
+    QPushButton* bNovVir;    // "Nov vir podatkov…": a data source set up and tried
+    QPushButton* bDemo;      // "Demo…": the demo made and its inputs filled in
 
     // Non-visual objects, owned by the window as their component owner.
     THdbc* Database;
@@ -73,8 +76,14 @@ public:
     // "Zapiši" runs the transfer with the same inputs.
     void bPreizkusClick();
     void bKonecClick();
+    // Chooses the transfer file into fPath, starting in the folder of the one typed.
+    void bIzberiClick();
     // The history of transfer runs, with undo and resume.
     void bZgodovinaClick();
+    // A new data source; once it works, "Baza tevrin" names it.
+    void bNovVirClick();
+    // Makes the demo (MakeDemo) and fills the inputs with its own.
+    void bDemoClick();
 
     // Why start-up could not go as usual (the home directory cannot be created), or empty.
     const std::string& StartupProblem() const { return startupProblem_; }

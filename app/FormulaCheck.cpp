@@ -168,7 +168,7 @@ int RunFormulaCheck(const TCommandLine& cl, std::ostream& out, std::ostream& err
         return 2;
     }
     std::setlocale(LC_ALL, "");
-    InitFormatSettingsFromLocale();
+    InitSloveneFormatSettings();
     std::string error;
     Currency value = IzrCenePozFormula(AsciiUpper(cl.Formula), values, &error);
     out << value.ToString() << "\n";

@@ -1,7 +1,6 @@
 #include "app/HistoryDialog.h"
 
 #include "app/ListTable.h"
-#include "app/SignOn.h"
 #include "app/ZenApplication.h"
 #include "dbutil/StdProc.h"
 #include "odbc/Hdbc.h"
@@ -28,6 +27,10 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
+// The columns before it (the data source, the file) give way so that the invoices and the
+// state are seen.
+constexpr int kRunCountColumn = 6;
+
 } // namespace
 
 THistoryDialog::THistoryDialog(THdbc& database, const std::string& dataSource, TSignOnProc signOn,
@@ -39,6 +42,7 @@ THistoryDialog::THistoryDialog(THdbc& database, const std::string& dataSource, T
     runs_ = ListTable(this, {"Prenos", "Začet", "Podatkovni vir", "Posl. dogodek", "Datum računov",
                              "Datoteka", "Računov", "Računi", "Stanje"});
     runs_->setObjectName("HistoryRuns");
+    KeepColumnsFitted(runs_, kRunCountColumn);
     invoices_ = ListTable(this, {"Račun", "Plačnik"});
     invoices_->setObjectName("HistoryInvoices");
     undo_ = new QPushButton(QString::fromUtf8("Razveljavi prenos"), this);
@@ -47,6 +51,10 @@ THistoryDialog::THistoryDialog(THdbc& database, const std::string& dataSource, T
     resumeButton_->setObjectName("bNadaljuj");
     auto* close = new QPushButton(QString::fromUtf8("Zapri"), this);
     close->setObjectName("bZapri");
+    // Enter must not start an undo or a resume: closing is the default.
+    undo_->setAutoDefault(false);
+    resumeButton_->setAutoDefault(false);
+    close->setDefault(true);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(undo_);
@@ -103,7 +111,7 @@ void THistoryDialog::Reload() {
              QString::number(r.Invoices),
              r.Invoices ? Q(KeyRange(r.FirstKey, r.LastKey)) : QString(), Q(RunStateText(r))});
     }
-    runs_->resizeColumnsToContents();
+    FitColumns(runs_, kRunCountColumn);
     if (!list_.empty()) {
         runs_->selectRow(0);
     }
@@ -154,6 +162,8 @@ void THistoryDialog::UndoSelected() {
                                 JournalDateTime(result.UndoneAt) + "."
                           : "Prenos št. " + std::to_string(run.Id) + " je razveljavljen (" +
                                 RacunCount(int64_t(result.Keys.size())) + ")."));
+    } catch (const EAbort&) {
+        // The operator cancelled the sign-on: nothing was tried, nothing to tell.
     } catch (const std::exception& e) {
         ShowMessage(QString::fromUtf8(e.what()));
     }

@@ -15,18 +15,26 @@ TLoginDialog::TLoginDialog(QWidget* parent, const QString& dataSource, const QSt
     : QDialog(parent) {
     setObjectName("LoginDialog");
     setWindowTitle(QString::fromUtf8("Prijava v bazo Tevrin"));
-    auto* question =
-        new QLabel(QString::fromUtf8("Baza Tevrin (vir podatkov »%1«) ni sprejela prijave. Vpišite "
-                                     "uporabnika in geslo SQL.")
-                       .arg(dataSource),
-                   this);
+    // No refusal: no login is stored, so none was refused.
+    auto* question = new QLabel(
+        (refusal.isEmpty()
+             ? QString::fromUtf8("Za bazo Tevrin (vir podatkov »%1«) ni shranjene prijave. "
+                                 "Vpišite uporabnika in geslo SQL.")
+             : QString::fromUtf8("Baza Tevrin (vir podatkov »%1«) ni sprejela prijave. Vpišite "
+                                 "uporabnika in geslo SQL."))
+            .arg(dataSource),
+        this);
+    question->setObjectName("Vprasanje");
     question->setTextFormat(Qt::PlainText);
     question->setWordWrap(true);
-    // The database's own words, as they came: a name in them must not read as markup.
-    auto* cause = new QLabel(refusal, this);
+    // The database's own words, as they came (English: no driver speaks Slovene), after
+    // "Vzrok:" as everywhere; a name in them must not read as markup.
+    auto* cause =
+        new QLabel(refusal.isEmpty() ? QString() : QString::fromUtf8("Vzrok: ") + refusal, this);
     cause->setObjectName("Vzrok");
     cause->setTextFormat(Qt::PlainText);
     cause->setWordWrap(true);
+    cause->setVisible(!refusal.isEmpty());
 
     fUporabnik = new QLineEdit(userName, this);
     fUporabnik->setObjectName("fUporabnik");

@@ -79,8 +79,9 @@ TPreviewDialog::TPreviewDialog(TTransferPreview preview, QWidget* parent)
         font.setBold(true);
         invoices_->item(int(list.size()), c)->setFont(font);
     }
-    invoices_->resizeColumnsToContents();
+    KeepColumnsFitted(invoices_, int(kInvoiceAmountsFrom));
     lines_ = ListTable(this, Texts(LineHeaders()));
+    KeepColumnsFitted(lines_, int(kLineAmountsFrom));
     lines_->setObjectName("PreviewLines");
     errors_ = ListTable(this, Texts(ErrorHeaders()));
     errors_->setObjectName("PreviewErrors");
@@ -145,7 +146,7 @@ void TPreviewDialog::ShowLinesOfSelected() {
     for (size_t i = 0; i < items.size(); ++i) {
         FillRow(lines_, int(i), LineCells(items[i]), kLineAmountsFrom);
     }
-    lines_->resizeColumnsToContents();
+    FitColumns(lines_, int(kLineAmountsFrom));
 }
 
 bool TPreviewDialog::Export(const std::filesystem::path& file) {

@@ -300,6 +300,8 @@ bool LoginRefused(const EODBC& e) {
 void SignOnAsking(THdbc& database, const std::string& dataSource, const TLoginPrompt& ask) {
     std::string userName, password;
     ReadSqlLogin(userName, password); // on failure the outputs still hold what was read
+    // Without a stored user the login tried is the stand-in "sa", which the operator never gave.
+    const bool stored = !ReadRegString(kLoginKeyPath, "UserName", "").empty();
     database.SetConnected(false);
     database.SetDataSource(dataSource);
     database.SetUserName(userName);
@@ -310,6 +312,7 @@ void SignOnAsking(THdbc& database, const std::string& dataSource, const TLoginPr
         throw EDatabaseError(problem);
     }
     bool storeAfterSignOn = false; // a login is kept only once the database took it
+    bool asked = false;
     for (;;) {
         try {
             database.SetConnected(true);
@@ -319,8 +322,13 @@ void SignOnAsking(THdbc& database, const std::string& dataSource, const TLoginPr
             return;
         } catch (EODBC& e) {
             if (LoginRefused(e) && ask) {
+                // Without a stored login the stand-in tried is none the operator gave: asked
+                // as for a first login, with no user filled in and no refusal told.
+                const bool first = !stored && !storeAfterSignOn && !asked;
+                asked = true;
                 std::optional<TLoginAnswer> answer =
-                    ask(dataSource, database.UserName(), e.Message());
+                    ask(dataSource, first ? std::string() : database.UserName(),
+                        first ? std::string() : e.Message());
                 if (!answer) {
                     throw EAbort("Prijava v bazo Tevrin je preklicana.");
                 }

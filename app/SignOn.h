@@ -60,7 +60,8 @@ struct TLoginAnswer {
     bool Store = false;
 };
 // Asks for a login for the data source, given the user name tried and the database's
-// refusal; nullopt when the operator cancels.
+// refusal (both empty when no login is stored: nothing the operator gave was refused);
+// nullopt when the operator cancels.
 using TLoginPrompt = std::function<std::optional<TLoginAnswer>(
     const std::string& dataSource, const std::string& userName, const std::string& refusal)>;
 

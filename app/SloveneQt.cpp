@@ -10,46 +10,56 @@ namespace zen {
 
 namespace {
 
-// Qt 5 moved the standard button texts from the context "QDialogButtonBox" to
-// "QPlatformTheme"; the Slovene catalog Debian ships has only the old context, so without
-// these every message box would say "OK" and "Cancel". The words are the old catalog's.
+// Texts Debian's Slovene catalog lacks. Qt 5 moved the standard button texts from the
+// context "QDialogButtonBox" to "QPlatformTheme", and the catalog has only the old context,
+// so without these every message box would say "OK" and "Cancel" (the words are the old
+// catalog's). The print dialog's file printer and the file dialog's kinds of entry were
+// never in it.
 constexpr struct {
+    const char* context;
     const char* source;
     const char* slovene;
-} kButtons[] = {
-    {"OK", "V redu"},
-    {"Save", "Shrani"},
-    {"Save All", "Shrani vse"},
-    {"Open", "Odpri"},
-    {"&Yes", "&Da"},
-    {"Yes to &All", "Da za &vse"},
-    {"&No", "&Ne"},
-    {"N&o to All", "N&e za vse"},
-    {"Abort", "Prekini"},
-    {"Retry", "Poskusi znova"},
-    {"Ignore", "Spreglej"},
-    {"Close", "Zapri"},
-    {"Cancel", "Prekliči"},
-    {"Discard", "Zavrzi"},
-    {"Don't Save", "Ne shrani"},
-    {"Close without Saving", "Zapri brez shranjevanja"},
-    {"Help", "Pomoč"},
-    {"Apply", "Uveljavi"},
-    {"Reset", "Ponastavi"},
-    {"Restore Defaults", "Obnovi privzete vrednosti"},
+} kTexts[] = {
+    {"QPlatformTheme", "OK", "V redu"},
+    {"QPlatformTheme", "Save", "Shrani"},
+    {"QPlatformTheme", "Save All", "Shrani vse"},
+    {"QPlatformTheme", "Open", "Odpri"},
+    {"QPlatformTheme", "&Yes", "&Da"},
+    {"QPlatformTheme", "Yes to &All", "Da za &vse"},
+    {"QPlatformTheme", "&No", "&Ne"},
+    {"QPlatformTheme", "N&o to All", "N&e za vse"},
+    {"QPlatformTheme", "Abort", "Prekini"},
+    {"QPlatformTheme", "Retry", "Poskusi znova"},
+    {"QPlatformTheme", "Ignore", "Spreglej"},
+    {"QPlatformTheme", "Close", "Zapri"},
+    {"QPlatformTheme", "Cancel", "Prekliči"},
+    {"QPlatformTheme", "Discard", "Zavrzi"},
+    {"QPlatformTheme", "Don't Save", "Ne shrani"},
+    {"QPlatformTheme", "Close without Saving", "Zapri brez shranjevanja"},
+    {"QPlatformTheme", "Help", "Pomoč"},
+    {"QPlatformTheme", "Apply", "Uveljavi"},
+    {"QPlatformTheme", "Reset", "Ponastavi"},
+    {"QPlatformTheme", "Restore Defaults", "Obnovi privzete vrednosti"},
+    {"QPrintDialog", "Local file", "Datoteka na tem računalniku"},
+    {"QPrintDialog", "Write PDF file", "Zapis datoteke PDF"},
+    {"QAbstractFileIconProvider", "Folder", "Mapa"},
+    {"QAbstractFileIconProvider", "Drive", "Pogon"},
+    {"QAbstractFileIconProvider", "File", "Datoteka"},
+    {"QAbstractFileIconProvider", "%1 File", "Datoteka %1"},
+    {"QAbstractFileIconProvider", "Unknown", "Neznano"},
 };
 
-class TButtonTexts : public QTranslator {
+class TMissingTexts : public QTranslator {
 public:
     using QTranslator::QTranslator;
     bool isEmpty() const override { return false; }
     QString translate(const char* context, const char* source, const char*, int) const override {
-        if (!context || !source || std::strcmp(context, "QPlatformTheme") != 0) {
+        if (!context || !source) {
             return {};
         }
-        for (const auto& b : kButtons) {
-            if (std::strcmp(source, b.source) == 0) {
-                return QString::fromUtf8(b.slovene);
+        for (const auto& t : kTexts) {
+            if (std::strcmp(context, t.context) == 0 && std::strcmp(source, t.source) == 0) {
+                return QString::fromUtf8(t.slovene);
             }
         }
         return {};
@@ -75,8 +85,8 @@ int InstallSloveneQt(QCoreApplication& app) {
             delete t;
         }
     }
-    // Installed last, so asked first; it answers only for the standard buttons.
-    QCoreApplication::installTranslator(new TButtonTexts(&app));
+    // Installed last, so asked first; it answers only for the texts the catalog lacks.
+    QCoreApplication::installTranslator(new TMissingTexts(&app));
     return loaded;
 }
 

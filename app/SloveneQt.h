@@ -1,8 +1,8 @@
 #pragma once
 // Qt's own texts in Slovene: the buttons of message boxes, the print preview's toolbar, the
-// calendar's month and day names. The operators read Slovene only, so these are Slovene
-// whatever the process locale; the dates typed in the date field still follow the process
-// locale's short date format.
+// calendar's month and day names, the print and file dialogs. The operators read Slovene
+// only, so these are Slovene whatever the process locale, as are the dates typed in the
+// date field.
 
 #include <QString>
 
@@ -15,8 +15,9 @@ namespace zen {
 QString QtTranslationsDir();
 
 // Makes Slovene the default QLocale, installs Qt's Slovene catalogs found in
-// QtTranslationsDir() ("qtbase_sl", "qt_sl"), and over them the standard button texts that
-// the stock Slovene catalog lacks. The translators belong to the application. Returns how
+// QtTranslationsDir() ("qtbase_sl", "qt_sl"), and over them the texts that the stock
+// Slovene catalog lacks (the standard buttons, the print dialog's file printer, the file
+// dialog's kinds of entry). The translators belong to the application. Returns how
 // many stock catalogs were loaded; 0 means the package is missing and Qt's texts other
 // than the standard buttons stay English.
 int InstallSloveneQt(QCoreApplication& app);

@@ -10,6 +10,7 @@
 #include <QPdfWriter>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextOption>
 #include <QTextTable>
 #include <algorithm>
 
@@ -335,6 +336,11 @@ void WritePreviewPdf(const TTransferPreview& p, const std::filesystem::path& fil
         writer.setPageLayout(NapakaPageLayout());
         QTextDocument document;
         document.setDefaultFont(ReportFont(kPdfTextPoints));
+        // A name broken inside a word reads as two; a cell wraps between words only, and
+        // the table gives each column at least its longest word.
+        QTextOption wrapping = document.defaultTextOption();
+        wrapping.setWrapMode(QTextOption::WordWrap);
+        document.setDefaultTextOption(wrapping);
         QTextCursor cursor(&document);
         const std::vector<std::string> top = TopLines(p);
         QTextCharFormat title;

@@ -1,6 +1,7 @@
 #include "app/ZenApplication.h"
 
 #include "app/SloveneQt.h"
+#include "report/NapakaPainter.h"
 #include "toolkit/Component.h"
 #include "toolkit/DataSet.h"
 #include "toolkit/Exceptions.h"
@@ -11,6 +12,8 @@ namespace zen {
 
 TZenApplication::TZenApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QString::fromStdString(Application().Title()));
+    // The dialogs are laid out in the font the package brings, not whatever the system has.
+    setFont(ReportFont(font().pointSizeF()));
     if (InstallSloveneQt(*this) == 0) {
         std::fprintf(stderr,
                      "zendrato: Qt's Slovene translation is not in %s (package "

@@ -1,6 +1,8 @@
 #include "app/BatchHistory.h"
 #include "app/BatchTransfer.h"
 #include "app/CommandLine.h"
+#include "app/DataSourceSetup.h"
+#include "app/Demo.h"
 #include "app/FMain.h"
 #include "app/FormulaCheck.h"
 #include "app/SignOn.h"
@@ -48,7 +50,7 @@ int RunWindow(int argc, char** argv) {
     }
     try {
         zen::TZenApplication app(argc, argv);
-        zen::InitFormatSettingsFromLocale();
+        zen::InitSloveneFormatSettings();
         zen::TMain main;
         // The error report lives as long as the window whose error table it shows.
         zen::TNapaka napaka(nullptr, main.tbNapaka);
@@ -90,9 +92,9 @@ int RunTransfer(int argc, char** argv, const zen::TTransferArgs& args) {
 
 int main(int argc, char** argv) {
     KeepStandardInputOpen();
-    // A date given to --transfer is read in the locale's short date format.
     std::setlocale(LC_ALL, "");
-    zen::InitFormatSettingsFromLocale();
+    // Dates and amounts are Slovene whatever the system's locale, --date's among them.
+    zen::InitSloveneFormatSettings();
     std::optional<zen::TCommandLine> cl = zen::ParseCommandLineOrExplain(argc, argv, std::cerr);
     if (!cl) {
         return 2;
@@ -119,6 +121,12 @@ int main(int argc, char** argv) {
     case zen::TCommandMode::Undo: {
         QCoreApplication app(argc, argv);
         return zen::RunUndo(cl->Undo, std::cout, std::cerr);
+    }
+    case zen::TCommandMode::AddDsn:
+        return zen::RunAddDsn(cl->AddDsn.Spec, cl->AddDsn.Force, std::cout, std::cerr);
+    case zen::TCommandMode::Demo: {
+        QCoreApplication app(argc, argv); // the demo's data are the program's resources
+        return zen::RunDemo(std::cout, std::cerr);
     }
     case zen::TCommandMode::Window:
         break;

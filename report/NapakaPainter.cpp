@@ -14,6 +14,7 @@
 #include <QTextLayout>
 #include <QTextOption>
 #include <algorithm>
+#include <optional>
 
 namespace zen {
 
@@ -33,6 +34,9 @@ QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// Narrower than this a number is hard to read; it wraps instead.
+constexpr int kNarrowestStretch = 50;
+
 class TReportPainter {
 public:
     explicit TReportPainter(QPagedPaintDevice& device)
@@ -49,6 +53,12 @@ private:
     // The lines a word-wrapped field of this width breaks its text into. A word wider than
     // the field is broken inside, so no part of it runs past the field's right edge.
     QStringList Wrap(const QString& text, double widthMm) const;
+    // An invoice number broken over two lines reads as two, so one wider than its field (a
+    // stand-in font wider than the one measured, or an odd number) is set condensed on one
+    // line, down to half its width; nullopt when it fits as it is or cannot be so set.
+    std::optional<QFont> Condensed(const QString& text, double widthMm) const;
+    // The lines of the invoice-number field: one, unless even condensed it would not fit.
+    int StRacLines(const QString& text) const;
     double LineHeight() const { return Mm(textMetrics_.lineSpacing()); }
     double RowHeight(const TNapakaRow& row) const;
 
@@ -81,9 +91,28 @@ QStringList TReportPainter::Wrap(const QString& text, double widthMm) const {
     return lines;
 }
 
+std::optional<QFont> TReportPainter::Condensed(const QString& text, double widthMm) const {
+    const double advance = textMetrics_.horizontalAdvance(text);
+    if (advance <= Px(widthMm) || text.contains(QLatin1Char(' '))) {
+        return std::nullopt;
+    }
+    QFont font = text_;
+    for (int stretch = int(100 * Px(widthMm) / advance); stretch >= kNarrowestStretch; --stretch) {
+        font.setStretch(stretch);
+        if (QFontMetricsF(font, &device_).horizontalAdvance(text) <= Px(widthMm)) {
+            return font;
+        }
+    }
+    return std::nullopt;
+}
+
+int TReportPainter::StRacLines(const QString& text) const {
+    return Condensed(text, kStRacWidth) ? 1 : int(Wrap(text, kStRacWidth).size());
+}
+
 double TReportPainter::RowHeight(const TNapakaRow& row) const {
     const auto lines =
-        std::max(Wrap(Q(row.StRac), kStRacWidth).size(), Wrap(Q(row.Napaka), kNapakaWidth).size());
+        std::max(qsizetype(StRacLines(Q(row.StRac))), Wrap(Q(row.Napaka), kNapakaWidth).size());
     const double needed = static_cast<double>(lines) * LineHeight();
     return kDetailHeight + std::max(0.0, needed - kFieldHeight);
 }
@@ -126,7 +155,13 @@ void TReportPainter::DrawBand(const TPlacedBand& band, const std::vector<TNapaka
         break;
     case TBand::Detail: {
         const TNapakaRow& row = rows.at(static_cast<size_t>(band.Row));
-        DrawField(Q(row.StRac), kStRacLeft, kStRacWidth, top + kFieldTop);
+        if (std::optional<QFont> condensed = Condensed(Q(row.StRac), kStRacWidth)) {
+            painter_.setFont(*condensed);
+            DrawText(Q(row.StRac), textMetrics_, kStRacLeft, top + kFieldTop);
+            painter_.setFont(text_);
+        } else {
+            DrawField(Q(row.StRac), kStRacLeft, kStRacWidth, top + kFieldTop);
+        }
         DrawField(Q(row.Napaka), kNapakaLeft, kNapakaWidth, top + kFieldTop);
         break;
     }

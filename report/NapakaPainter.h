@@ -14,8 +14,9 @@ class QPrinter;
 
 namespace zen {
 
-// Arial where it is installed, otherwise its metric twin; both carry the Central European
-// letters.
+// The font every fixed layout of the program is measured with: Arial where it is installed,
+// otherwise its metric twin Liberation Sans, which the package depends on; both carry the
+// Central European letters.
 QFont ReportFont(double points);
 // Letter paper, portrait, all four margins 10 mm.
 QPageLayout NapakaPageLayout();

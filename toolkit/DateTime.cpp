@@ -109,6 +109,14 @@ void InitFormatSettingsFromLocale() {
     fs.DecimalSeparator = (dp && *dp) ? dp[0] : '.';
 }
 
+void InitSloveneFormatSettings() {
+    TFormatSettings& fs = FormatSettings();
+    ShortDateFormatFromStrftime("%d. %m. %Y", fs.ShortDateFormat, fs.DateSeparator);
+    fs.LongTimeFormat = "hh:nn:ss";
+    fs.TimeSeparator = ':';
+    fs.DecimalSeparator = ',';
+}
+
 bool IsLeapYear(int year) {
     return (year % 4 == 0) && (year % 100 != 0 || year % 400 == 0);
 }

@@ -26,6 +26,9 @@ struct TFormatSettings {
 // C library's current locale (LC_TIME date format, LC_NUMERIC decimal point).
 TFormatSettings& FormatSettings();
 void InitFormatSettingsFromLocale();
+// Fills them with the Slovene conventions ("20. 12. 2026", "66,74"), which the operators
+// read and type whatever locale the system was installed with (often C.UTF-8).
+void InitSloveneFormatSettings();
 // Turns a strftime date format ("%d. %m. %Y") into the toolkit's pattern ("dd. mm. yyyy")
 // and the date separator it uses.
 void ShortDateFormatFromStrftime(const std::string& fmt, std::string& pattern, char& separator);

@@ -11,43 +11,25 @@ Thirteen customers of eight payers pass their checks; three records fail one eac
 customer the accounting database does not know (NOVAK PETER), an article it does not know
 (NET-2000) and a customer whose payer is no partner (ROZMAN TJAŠA)."""
 import argparse
+import os
 
 import dbf
 
-# (customer as Subjekt.Naziv2, article, quantity, billing system's unit price, invoice no.)
-RECORDS = [
-    ("KOVAČIČ JANEZ", "NET-300", 1, 30.00, "2611-00101"),
-    ("KOVAČIČ JANEZ", "TV-OSN", 1, 15.00, "2611-00101"),
-    ("KOVAČIČ JANEZ", "TEL-MIN", 134, 0.02, "2611-00101"),
-    ("KOVAČIČ JANEZ", "NET-2000", 1, 120.00, "2611-00101"),  # no such article
-    ("ČEBELA D.O.O.", "NET-1000", 1, 89.00, "2611-00102"),
-    ("ČEBELA D.O.O.", "GOST", 1, 12.50, "2611-00102"),
-    ("ČEBELA D.O.O.", "STATIP", 1, 5.00, "2611-00102"),
-    ("ŽAGAR MOJCA", "NET-50", 1, 20.00, "2611-00103"),
-    ("ŠUŠTAR BOŠTJAN", "NET-300", 1, 30.00, "2611-00104"),
-    ("ŠUŠTAR BOŠTJAN", "TV-OSN", 1, 15.00, "2611-00104"),
-    ("PR' FRANCETU", "NET-300", 1, 30.00, "2611-00105"),
-    ("PR' FRANCETU", "TEL-FIX", 1, 8.50, "2611-00105"),
-    ("PR' FRANCETU", "TEL-MIN", 412, 0.02, "2611-00105"),
-    ("PR' LOJZETU", "NET-50", 1, 20.00, "2611-00106"),
-    ("KNJIŽNICA ŠMARJE", "NET-1000", 1, 89.00, "2611-00107"),
-    ("KNJIŽNICA ŠMARJE", "STATIP", 2, 5.00, "2611-00107"),
-    ("KULTURNI DOM ŠMARJE", "NET-50", 1, 20.00, "2611-00108"),
-    ("KULTURNI DOM ŠMARJE", "USMERJ", 1, 3.50, "2611-00108"),
-    ("NOVAK PETER", "NET-50", 1, 20.00, "2611-00109"),  # no such customer
-    ("HOČEVAR KLJUČAVNIČAR", "NET-300", 1, 30.00, "2611-00110"),
-    ("HOČEVAR KLJUČAVNIČAR", "SERVIS", 1.5, 35.00, "2611-00110"),
-    ("MLINAR ŽIGA", "NET-300", 1, 30.00, "2611-00111"),
-    ("MLINAR ŽIGA", "TV-OSN", 1, 15.00, "2611-00111"),
-    ("MLINAR ŠPELA", "NET-50", 1, 20.00, "2611-00112"),
-    ("MLINAR ŠPELA", "REVIJA", 1, 4.90, "2611-00112"),
-    ("PD KUM", "NET-50", 1, 20.00, "2611-00113"),
-    ("PD KUM", "DOM-SI", 1, 14.90, "2611-00113"),
-    ("ROZMAN TJAŠA", "NET-300", 1, 30.00, "2611-00114"),  # payer is no partner
-    ("KMETIJA PRI JOŽETU", "NET-300", 1, 30.00, "2611-00115"),
-    ("KMETIJA PRI JOŽETU", "TEL-FIX", 1, 8.50, "2611-00115"),
-    ("KMETIJA PRI JOŽETU", "PRIKLOP", 1, 49.00, "2611-00115"),
-]
+# (customer as Subjekt.Naziv2, article, quantity, billing system's unit price, invoice no.),
+# from the records the program's own demo (zendrato --demo) writes too.
+def read_records():
+    records = []
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "transfer-records.csv")
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.split("#", 1)[0].strip()
+            if line:
+                stranka, artikel, kolicina, cena, strac = line.split(";")
+                records.append((stranka, artikel, float(kolicina), float(cena), strac))
+    return records
+
+
+RECORDS = read_records()
 
 
 def main():

@@ -262,13 +262,14 @@ protected:
                                 : std::vector<TTransferRun>{};
     }
 
-    // The program with `args` and no display, in the Slovene locale; the ODBC set-up and
-    // the home directory are the test's.
-    TRun Run(const std::vector<std::string>& args) {
+    // The program with `args` and no display, in the Slovene locale unless another is
+    // named; the ODBC set-up and the home directory are the test's.
+    TRun Run(const std::vector<std::string>& args, const std::string& locale = "sl_SI.UTF-8") {
         std::string command =
             "cd " + Quote(home.Path().string()) +
             " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_RUNTIME_DIR "
-            "LC_ALL=sl_SI.UTF-8 " ZENDRATO_BIN;
+            "-u LANG -u LANGUAGE LC_ALL=" +
+            locale + " " ZENDRATO_BIN;
         for (const std::string& a : args) {
             command += " " + Quote(a);
         }
@@ -280,7 +281,8 @@ protected:
                 test::ReadFileBytes(err)};
     }
     // A transfer with every input given; `more` replaces an input's value or adds options.
-    TRun Transfer(const std::vector<std::string>& more = {}) {
+    TRun Transfer(const std::vector<std::string>& more = {},
+                  const std::string& locale = "sl_SI.UTF-8") {
         std::vector<std::string> args = {"--transfer", "--date",  "2026-12-20", "--event",
                                          "12",         "--clerk", "JN",         "--dsn",
                                          dsn.dsn,      "--file",  file.string()};
@@ -292,7 +294,7 @@ protected:
                 args.push_back(more[i]);
             }
         }
-        return Run(args);
+        return Run(args, locale);
     }
     std::string Scalar(const std::string& query) { return OdbcTestEnv::Get().Scalar(dsn, query); }
     std::string Invoices() {
@@ -479,6 +481,29 @@ TEST_P(BatchTransfer, ACheckWritesNothingAndARealRunIsThenRefusedWhenRepeated) {
     EXPECT_EQ(Invoices(), "1/2");
     EXPECT_EQ(Transfer({"--force"}).status, 1);
     EXPECT_EQ(Invoices(), "2/4");
+}
+
+// A fresh install has only C.UTF-8: the operator still types and reads Slovene dates and
+// amounts.
+TEST_P(BatchTransfer, DatesAndAmountsAreSloveneUnderTheCLocale) {
+    test::WriteDbf(file, test::TransferColumns(),
+                   {{"KRANJC ANA", "ADSL", "2.000", "10.0000", "1001"},
+                    {"ZAVOD SONCE", "ADSL", "1.000", "6.7400", "1002"}});
+    TRun r = Transfer({"--date", "20. 12. 2026", "--check"}, "C.UTF-8");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("vrstic 2, vrednost 26,74, za plačilo 32,09\n"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(Invoices(), "0/0");
+
+    r = Transfer({"--date", "21.12.2026"}, "C.UTF-8");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Scalar("SELECT Datum FROM Promet").substr(0, 10), "2026-12-21");
+    // Month and day are never swapped; a date with a day past 12 in the month's place is
+    // refused, not read the other way round.
+    r = Transfer({"--date", "12/21/2026", "--force"}, "C.UTF-8");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("ni veljaven datum (LLLL-MM-DD ali 20. 12. 2026)"), std::string::npos)
+        << r.err;
 }
 
 // A file whose prices stop being readable is priced by the rules from the start, and the

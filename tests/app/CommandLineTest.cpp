@@ -15,14 +15,7 @@ namespace {
 class CommandLineText : public ::testing::Test {
 protected:
     test::TProgramRun Run(const std::vector<std::string>& args) {
-        return test::RunProgram(ZENDRATO_BIN, args,
-                                {{"LC_ALL", "C"},
-                                 {"LANG", ""},
-                                 {"LANGUAGE", ""},
-                                 {"DISPLAY", ""},
-                                 {"WAYLAND_DISPLAY", ""},
-                                 {"QT_QPA_PLATFORM", ""},
-                                 {"ZENDRATO_HOME", home.Path().string()}},
+        return test::RunProgram(ZENDRATO_BIN, args, test::NoDisplayEnvironment("C", home.Path()),
                                 home.Path());
     }
     test::TempHome home;
@@ -59,6 +52,18 @@ TEST_F(CommandLineText, EveryModesUsageErrorsAreSloveneUnderTheCLocale) {
         // the formula checker's parser (its own checks: FormulaCheckTest)
         {"--formula"},
         {"--var", "MPCENA=1"},
+        // a new data source and the demo
+        {"--add-dsn"},
+        {"--add-dsn", "Vir"},
+        {"--add-dsn", "Vir", "--kind", "oracle", "--database", "d"},
+        {"--add-dsn", "Vir", "--kind", "sqlite", "--database", "d", "--port", "1"},
+        {"--add-dsn", "Vir", "--kind", "postgresql", "--database", "d"},
+        {"--add-dsn", "Vir", "--kind", "postgresql", "--server", "s", "--port", "70000",
+         "--database", "d"},
+        {"--add-dsn", "Vir", "--kind", "sqlite", "--database", "/ni/tevrin.db"},
+        {"--server", "s"},
+        {"--demo", "--check"},
+        {"--demo", "odvec"},
         // storing the login: no user, and no password on standard input
         {"--set-login"},
         {"--set-login", ""},
@@ -85,6 +90,8 @@ TEST_F(CommandLineText, HelpAndVersionAreSlovene) {
                                                {"--set-login", "-h"},
                                                {"--history", "--help"},
                                                {"--undo", "1", "--help"},
+                                               {"--add-dsn", "Vir", "--help"},
+                                               {"--demo", "--help"},
                                                {"--version"}}) {
         test::TProgramRun r = Run(args);
         EXPECT_EQ(r.status, 0) << args[0];

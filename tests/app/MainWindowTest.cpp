@@ -1,6 +1,7 @@
 #include "ModalCloser.h"
 #include "app/DateEdit.h"
 #include "app/FMain.h"
+#include "app/RunSummary.h"
 #include "app/TransferWindowUi.h"
 #include "app/TypingLimit.h"
 #include "app/ZenApplication.h"
@@ -8,9 +9,11 @@
 #include "odbc/Hdbc.h"
 #include "support/TestSupport.h"
 #include "toolkit/DataSet.h"
+#include "toolkit/DateTime.h"
 #include "toolkit/Exceptions.h"
 
 #include <QCalendarWidget>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -127,6 +130,39 @@ TEST(MainWindow, ControlsSitWhereTheOperatorExpectsThem) {
     }
 }
 
+// The window is drawn in the font the package brings; every label is whole in it, and so is
+// the longest line a run ends with, however many lines it takes.
+TEST(MainWindow, LabelsAndTheRunLineAreWholeInThePackagedFont) {
+    App();
+    test::TempHome home;
+    TMain w;
+    w.show();
+    EXPECT_EQ(QFontInfo(w.font()).family(), "Liberation Sans");
+    for (QLabel* label : w.findChildren<QLabel*>()) {
+        if (!label->buddy()) {
+            continue;
+        }
+        const std::string text = label->text().toStdString();
+        EXPECT_EQ(QFontInfo(label->font()).family(), "Liberation Sans") << text;
+        EXPECT_GE(label->x(), 0) << text;
+        EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text())) << text;
+        EXPECT_LE(label->geometry().right(), label->buddy()->x()) << text;
+    }
+    TRunSummary longest;
+    longest.DryRun = true;
+    longest.End = TRunEnd::Finished;
+    longest.Invoices = 123456;
+    longest.FirstKey = "26IR00001";
+    longest.LastKey = "26IR99999";
+    longest.FailedRecords = 654321;
+    for (const std::string& line :
+         {RunSummaryLine(longest),
+          (longest.DryRun = false, RunSummaryLine(longest)) + "; drugače kot v predogledu"}) {
+        w.lIzid->setText(QString::fromStdString(line));
+        EXPECT_LE(w.lIzid->heightForWidth(w.lIzid->width()), w.lIzid->height()) << line;
+    }
+}
+
 TEST(MainWindow, SettingsSurviveARestartUnchanged) {
     App();
     test::TempHome home;
@@ -183,10 +219,12 @@ TEST(MainWindow, PrenosWithoutTheRequiredInputsOnlyTellsTheOperator) {
     EXPECT_EQ(w.ProgressBar->value(), 0);
 }
 
-TEST(MainWindow, CalendarPickWritesTheLocaleShortDate) {
+TEST(MainWindow, CalendarPickWritesTheSloveneShortDate) {
     App();
-    test::ScopedLocale sl("sl_SI.UTF-8");
+    // A fresh install's locale: the date is still Slovene, never "12/06/26".
+    test::ScopedLocale sl("C.UTF-8");
     ASSERT_TRUE(sl.Available());
+    InitSloveneFormatSettings(); // as the program does at start
     test::TempHome home;
     TMain w;
     w.show();

@@ -20,11 +20,14 @@
 #include "transfer/Ledger.h"
 #include "transfer/TransferRun.h"
 
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
@@ -34,6 +37,26 @@ namespace zen {
 namespace {
 
 static auto* const odbcEnv = test::RegisterOdbcTestEnv(false);
+
+// A run of the ledger as a transfer leaves it, its invoices committed; undone by "op" when
+// asked. Returns its number.
+int64_t LedgerRun(const test::DsnInfo& dsn, const TTransferRunInputs& in,
+                  const std::vector<TLedgerInvoice>& invoices, bool completed,
+                  bool undone = false) {
+    THdbc database;
+    SignOn(database, dsn.dsn);
+    EnsureLedgerTables(database);
+    const int64_t id = BeginLedgerRun(database, in);
+    database.SetAutoCommit(false);
+    RecordLedgerInvoices(database, id, 0, invoices);
+    if (undone) {
+        MarkLedgerRunUndone(database, id, "op");
+    }
+    database.Commit();
+    database.SetAutoCommit(true);
+    FinishLedgerRun(database, id, completed, completed ? "" : "prekinjen");
+    return id;
+}
 
 // The application, a home and the SQLite data source over an empty Tevrin database.
 class MainWindowTransfer : public ::testing::Test {
@@ -141,28 +164,11 @@ TEST_F(MainWindowTransfer, TheEndMessageCarriesTheRunsNotice) {
 // question after a stopped run has "Nadaljuj" for its default; sending the whole file again
 // is a choice of its own that asks once more, saying the invoices would be doubled.
 TEST_F(MainWindowTransfer, TheHistoryOffersUndoAndResumeWhereTheyApply) {
-    THdbc database;
-    SignOn(database, dsn.dsn);
-    EnsureLedgerTables(database);
     const TTransferRunInputs in{"aa", dsn.dsn, "IR", "01", EncodeDate(2026, 12, 20), "/x/a.dbf"};
-    auto run = [&](std::vector<TLedgerInvoice> invoices, bool completed) {
-        const int64_t id = BeginLedgerRun(database, in);
-        database.SetAutoCommit(false);
-        RecordLedgerInvoices(database, id, 0, invoices);
-        database.Commit();
-        database.SetAutoCommit(true);
-        FinishLedgerRun(database, id, completed, completed ? "" : "prekinjen");
-        return id;
-    };
-    run({{"26IR00001", "Ana", 1, "x"}, {"26IR00002", "Bor", 1, "x"}}, true);
-    run({{"26IR00003", "Ciril", 1, "x"}}, false);
-    const int64_t undone = run({{"26IR00004", "Dora", 1, "x"}}, true);
-    database.SetAutoCommit(false);
-    ASSERT_TRUE(MarkLedgerRunUndone(database, undone, "op"));
-    database.Commit();
-    database.SetAutoCommit(true);
-    database.Disconnect();
-
+    LedgerRun(dsn, in, {{"26IR00001", "Ana", 1, "x"}, {"26IR00002", "Bor", 1, "x"}}, true);
+    LedgerRun(dsn, in, {{"26IR00003", "Ciril", 1, "x"}}, false);
+    LedgerRun(dsn, in, {{"26IR00004", "Dora", 1, "x"}}, true, true);
+    THdbc database;
     THistoryDialog history(database, dsn.dsn, SignOn);
     QTableWidget* runs = history.Runs();
     ASSERT_EQ(runs->rowCount(), 3);
@@ -226,9 +232,9 @@ TEST_F(MainWindowTransfer, ALineSaysWhatEachRunWrote) {
 
     TMain w;
     w.show();
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{w.fPoslDog, w.fAlias, w.fReferent, w.fDatum, w.fPath,
-                                         w.ProgressBar, w.bPrenos, w.bKonec}) {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             w.fPoslDog, w.fAlias, w.fReferent, w.fDatum, w.fPath, w.ProgressBar, w.bPrenos,
+             w.bKonec, w.bZgodovina, w.bIzberi}) {
         EXPECT_FALSE(w.lIzid->geometry().intersects(control->geometry()))
             << control->objectName().toStdString();
     }
@@ -260,9 +266,12 @@ TEST_F(MainWindowTransfer, ALineSaysWhatEachRunWrote) {
     w.fAlias->setText("NiTakegaVira");
     QTest::mouseClick(w.bPrenos, Qt::LeftButton);
     EXPECT_EQ(w.lIzid->text(), QString::fromUtf8("Prenos je prekinjen, noben račun ni zapisan"));
+    // A run not done leaves no full bar behind, as if its records had gone through.
+    w.ProgressBar->setValue(100);
     w.fReferent->clear();
     QTest::mouseClick(w.bPrenos, Qt::LeftButton);
     EXPECT_EQ(w.lIzid->text(), QString::fromUtf8("Prenos ni izveden, noben račun ni zapisan"));
+    EXPECT_EQ(w.ProgressBar->value(), 0);
 }
 
 // "Baza tevrin" offers the driver manager's data sources, read again when it drops down, and
@@ -290,6 +299,109 @@ TEST_F(MainWindowTransfer, TheDataSourceFieldOffersTheDataSourcesThereAre) {
     w.fAlias->setCurrentIndex(w.fAlias->findText("ZenNovVir"));
     EXPECT_EQ(w.fAlias->text(), "ZenNovVir");
     EXPECT_EQ(w.fAlias->count(), items().size()) << "a chosen name is not added twice";
+
+    // The list opens on the source named, not on its first entry: Enter keeps the source.
+    w.fAlias->setText(QString::fromStdString(dsn.dsn));
+    w.fAlias->showPopup();
+    EXPECT_EQ(w.fAlias->currentText(), QString::fromStdString(dsn.dsn));
+    QTest::keyClick(w.fAlias->view(), Qt::Key_Return);
+    EXPECT_EQ(w.fAlias->text(), QString::fromStdString(dsn.dsn));
+    // A typed name that is no source opens the list on none.
+    w.fAlias->setText("tipkano Ime");
+    w.fAlias->showPopup();
+    EXPECT_EQ(w.fAlias->currentIndex(), -1);
+    QTest::keyClick(w.fAlias->view(), Qt::Key_Return);
+    EXPECT_EQ(w.fAlias->text(), "tipkano Ime");
+}
+
+// "Izberi…" puts the file chosen in the file dialog into the path; cancelling keeps it.
+TEST_F(MainWindowTransfer, TheTransferFileCanBeChosenInAFileDialog) {
+    const auto file = home.Path() / "Izbrana.dbf";
+    test::WriteDbf(file, test::TransferColumns(), {});
+    TMain w;
+    w.show();
+    w.fPath->setText(QString::fromStdString((home.Path() / "ni.dbf").string()));
+    // Answers the file dialog once it is up, choosing the file or cancelling.
+    bool choose = true;
+    QStringList openedIn;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            openedIn << dialog->directory().absolutePath();
+            if (choose) {
+                // Typed as an operator would, the whole path in the name field.
+                auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+                ASSERT_NE(name, nullptr);
+                name->setText(QString::fromStdString(file.string()));
+                QMetaObject::invokeMethod(dialog, "accept");
+            } else {
+                QMetaObject::invokeMethod(dialog, "reject");
+            }
+        }
+    });
+    answerer.start(20);
+    auto answer = [&](bool yes) { choose = yes; };
+    answer(true);
+    w.bIzberi->click();
+    EXPECT_EQ(w.fPath->text().toStdString(), file.string());
+    answer(false);
+    w.bIzberi->click();
+    EXPECT_EQ(w.fPath->text().toStdString(), file.string());
+    // Each time in the folder of the file the path names.
+    EXPECT_EQ(openedIn, QStringList(2, QString::fromStdString(home.Path().string())));
+    EXPECT_FALSE(w.bIzberi->geometry().intersects(w.fPath->geometry()));
+    EXPECT_FALSE(w.bIzberi->geometry().intersects(w.ProgressBar->geometry()));
+}
+
+// Enter in the history closes it: undo is never the default; an undo signs on with the
+// sign-on the dialog is given (the window's asks for a login), and a cancelled sign-on
+// says nothing more.
+TEST_F(MainWindowTransfer, TheHistoryUndoesOnlyWhenAskedAndSignsOnAsGiven) {
+    LedgerRun(dsn, {"aa", dsn.dsn, "IR", "01", EncodeDate(2026, 12, 20), "/x/a.dbf"},
+              {{"26IR00001", "Ana", 1, "x"}}, true);
+    THdbc database;
+    std::vector<std::string> signedOn;
+    // The list signs on; the undo's sign-on is cancelled.
+    THistoryDialog history(database, dsn.dsn, [&](THdbc& db, const std::string& source) {
+        signedOn.push_back(source);
+        if (signedOn.size() > 1) {
+            throw EAbort("Prijava v bazo Tevrin je preklicana.");
+        }
+        SignOn(db, source);
+    });
+    history.show();
+    EXPECT_TRUE(history.UndoButton()->isEnabled());
+    {
+        test::ModalCloser closer;
+        QTest::keyClick(history.Runs(), Qt::Key_Return);
+        QTest::keyClick(&history, Qt::Key_Return);
+        EXPECT_TRUE(closer.texts.isEmpty()) << closer.texts.join("|").toStdString();
+        EXPECT_EQ(history.result(), QDialog::Rejected);
+        EXPECT_FALSE(history.isVisible());
+        EXPECT_EQ(signedOn.size(), 1u) << "only to list the runs";
+    }
+
+    // Asked and answered yes: the undo signs on with the dialog's sign-on.
+    test::ModalCloser closer;
+    closer.yesTo = {"UndoQuestion"};
+    history.show();
+    history.UndoButton()->click();
+    EXPECT_EQ(signedOn, (std::vector<std::string>{dsn.dsn, dsn.dsn}));
+    EXPECT_TRUE(closer.texts.isEmpty())
+        << "a cancelled sign-on is not told as a failure: " << closer.texts.join("|").toStdString();
+}
+
+// The window's history and preview size their columns to their texts: amounts and states
+// are seen whole at the dialog's first size.
+TEST_F(MainWindowTransfer, ListsShowTheirAmountsAndStatesWhole) {
+    const std::string longFile = "/x/" + std::string(120, 'd') + ".dbf";
+    LedgerRun(dsn, {"aa", std::string(60, 'V'), "IR", "01", EncodeDate(2026, 12, 20), longFile},
+              {{"26IR00001", "Ana", 1, "x"}}, true, true);
+    THdbc database;
+    THistoryDialog history(database, dsn.dsn, SignOn);
+    history.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&history));
+    test::ExpectColumnsWhole(history.Runs(), 6);
 }
 
 TEST(RunSummary, NumbersTakeTheirSloveneForms) {

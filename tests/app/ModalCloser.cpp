@@ -14,6 +14,10 @@ ModalCloser::ModalCloser() {
 
 void ModalCloser::poll() {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        if (yesTo.contains(box->objectName()) && box->button(QMessageBox::Yes)) {
+            box->button(QMessageBox::Yes)->click();
+            return;
+        }
         texts << box->text();
         plain << (box->textFormat() == Qt::PlainText);
         defaults << (box->defaultButton() ? box->defaultButton()->objectName() : QString());

@@ -18,6 +18,9 @@ public:
     QStringList defaults;
     // The object name of the button to press in each box; empty: the box is accepted.
     QString press;
+    // Question boxes, by their object names, answered with their Yes button (and not
+    // recorded in `texts`).
+    QStringList yesTo;
 
 private:
     void poll();

@@ -23,7 +23,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -47,24 +46,20 @@ static auto* const odbcEnv = test::RegisterOdbcTestEnv();
 const std::filesystem::path kDemoData =
     std::filesystem::path(ZENDRATO_SOURCE_DIR) / "scripts/demo-data";
 
-// The demo's billing records, as its own script lists them (customer, article, quantity,
-// price, invoice number).
+// The demo's billing records, as its data list them (customer, article, quantity, price,
+// invoice number; "#" starts a remark).
 std::vector<std::vector<std::string>> DemoRecords() {
-    std::ifstream in(kDemoData / "make-transfer-file.py");
-    std::stringstream text;
-    text << in.rdbuf();
-    const std::string script = text.str();
-    // Qt's expressions: std::regex trips a false uninitialised-value warning in the
-    // sanitizer build.
-    const QRegularExpression record(
-        R"re(\("([^"]*)", "([^"]*)", ([0-9.]+), ([0-9.]+), "([^"]*)"\))re");
+    std::ifstream in(kDemoData / "transfer-records.csv");
     std::vector<std::vector<std::string>> records;
-    for (const QRegularExpressionMatch& m : record.globalMatch(QString::fromStdString(script))) {
-        std::vector<std::string> r;
-        for (int i = 1; i <= 5; ++i) {
-            r.push_back(m.captured(i).toStdString());
+    for (std::string line; std::getline(in, line);) {
+        const QString text = QString::fromStdString(line.substr(0, line.find('#'))).trimmed();
+        if (!text.isEmpty()) {
+            std::vector<std::string> r;
+            for (const QString& cell : text.split(';')) {
+                r.push_back(cell.toStdString());
+            }
+            records.push_back(std::move(r));
         }
-        records.push_back(std::move(r));
     }
     EXPECT_EQ(records.size(), 31u);
     return records;
@@ -407,6 +402,48 @@ INSTANTIATE_TEST_SUITE_P(Drivers, PreviewWindow, ::testing::ValuesIn(OdbcTestEnv
 
 // Every text of the dialog is Slovene; the amounts and the
 // date are in the Slovene format; the PDF and the CSV file follow the error report.
+// At the dialog's first size the amounts of both tables are seen whole, however long the
+// payers' and articles' names.
+TEST(PreviewDialog, AmountsAreSeenWholeAtTheFirstSize) {
+    test::TestApp app;
+    test::TempHome home;
+    TTransferPreview p;
+    p.Options.Path = "/pot/Prenos.dbf";
+    TInvoiceSummary invoice;
+    invoice.Kljuc = "26IR00042";
+    invoice.Placnik = "Ključavničarstvo in kovinarstvo " + std::string(60, 'K') + " d.o.o.";
+    invoice.Lines = 1;
+    invoice.Vrednost = Currency::FromDouble(1234567.61);
+    invoice.Davek = Currency::FromDouble(271604.87);
+    invoice.ZaPlacilo = Currency::FromDouble(1506172.48);
+    invoice.Items = {{"Kupec " + std::string(50, 'k'), "R-1", "NET-50",
+                      "Internet " + std::string(60, 'n'), 1.5, Currency::FromDouble(36.61),
+                      Currency::FromDouble(5), Currency::FromDouble(1234567.61),
+                      Currency::FromDouble(271604.87), Currency::FromDouble(1506172.48)}};
+    p.Invoices = {invoice};
+    TPreviewDialog d(p);
+    d.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&d));
+    test::ExpectColumnsWhole(d.InvoiceTable(), int(kInvoiceAmountsFrom));
+    test::ExpectColumnsWhole(d.LineTable(), int(kLineAmountsFrom));
+
+    // Its PDF breaks names between words only, and keeps every word on the page.
+    p.Invoices[0].Placnik = "Ključavničarstvo Hočevar s.p.";
+    p.Invoices[0].Items[0].Kupec = "Ključavničarstvo Hočevar s.p.";
+    p.Invoices[0].Items[0].Naziv = "Vzdrževanje ključavnic";
+    TPreviewDialog narrow(p);
+    const auto pdf = home.Path() / "predogled.pdf";
+    ASSERT_TRUE(narrow.Export(pdf));
+    const std::vector<test::PdfWord> words = test::ReadPdfWords(pdf);
+    int whole = 0;
+    for (const test::PdfWord& w : words) {
+        whole += w.Text == "Ključavničarstvo";
+        EXPECT_NE(w.Text, "Ključavničarstv") << "broken inside the word";
+        EXPECT_LE(w.Right, 215.9 - napaka::kMargin + 0.5) << w.Text;
+    }
+    EXPECT_GE(whole, 2) << "the payer and the customer, each whole";
+}
+
 TEST(PreviewDialog, SpeaksSloveneAndExportsAsTheReportDoes) {
     test::TestApp app;
     test::TempHome home;

@@ -99,13 +99,26 @@ TEST_P(SignOnWindow, ARefusedOrMissingLoginIsAskedForAndStoredOnlyWhenAsked) {
         };
     };
 
-    // No login stored: the run goes on with the one typed, which is not kept.
+    // No login stored: asked for as a first one (no user filled in, no refusal claimed), and
+    // the run goes on with the one typed, which is not kept.
     {
-        LoginAnswerer answerer(fill(false));
+        QString question, user;
+        bool causeShown = true;
+        LoginAnswerer answerer([&](TLoginDialog& d) {
+            question = d.findChild<QLabel*>("Vprasanje")->text();
+            user = d.fUporabnik->text();
+            causeShown = d.findChild<QLabel*>("Vzrok")->isVisibleTo(&d);
+            fill(false)(d);
+        });
         EXPECT_TRUE(Prenos(w));
         EXPECT_EQ(answerer.asked, needsLogin ? 1 : 0);
         if (needsLogin) {
             EXPECT_EQ(answerer.title, QString::fromUtf8("Prijava v bazo Tevrin"));
+            EXPECT_TRUE(question.contains(QString::fromUtf8("ni shranjene prijave")))
+                << question.toStdString();
+            EXPECT_FALSE(question.contains(QString::fromUtf8("ni sprejela")));
+            EXPECT_EQ(user, "") << "not the stand-in \"sa\"";
+            EXPECT_FALSE(causeShown);
         }
         EXPECT_EQ(StoredUser(), "");
     }
@@ -150,6 +163,7 @@ TEST_P(SignOnWindow, ARefusedOrMissingLoginIsAskedForAndStoredOnlyWhenAsked) {
         });
         EXPECT_TRUE(Prenos(w));
         EXPECT_EQ(answerer.asked, 2);
+        EXPECT_TRUE(refusal.startsWith(QString::fromUtf8("Vzrok: "))) << refusal.toStdString();
         EXPECT_TRUE(refusal.contains("password")) << refusal.toStdString();
     }
 }

@@ -1,13 +1,20 @@
-// Qt's own texts in Slovene: the standard buttons always, the stock catalog's texts (the
-// print preview's toolbar) when Debian's qt6-translations-l10n is installed.
+// Qt's own texts in Slovene: the standard buttons, the print dialog's file printer and the
+// file dialog's kinds of entry always, the stock catalog's texts (the print preview's
+// toolbar) when Debian's qt6-translations-l10n is installed.
 
 #include "app/SloveneQt.h"
 #include "app/ZenApplication.h"
 
+#include <QAbstractFileIconProvider>
 #include <QAction>
 #include <QCalendarWidget>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -63,4 +70,30 @@ TEST(SloveneQt, PrintPreviewToolbarIsSloveneWhenTheCatalogIsInstalled) {
     EXPECT_TRUE(texts.contains("Natisni")) << texts.join(", ").toStdString();
     EXPECT_TRUE(texts.contains("Naslednja stran")) << texts.join(", ").toStdString();
     EXPECT_FALSE(texts.contains("Print"));
+}
+
+// What the stock catalog never had: the print dialog's file printer and the file dialog's
+// kinds of entry, as the dialogs themselves show them.
+TEST(SloveneQt, ThePrintAndFileDialogsNameTheirEntriesInSlovene) {
+    App();
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QDir::temp().filePath("zendrato-slovene-qt.pdf"));
+    QPrintDialog dialog(&printer);
+    dialog.show();
+    QStringList labels;
+    for (QLabel* label : dialog.findChildren<QLabel*>()) {
+        labels << label->text();
+    }
+    dialog.hide();
+    EXPECT_TRUE(labels.contains(QString::fromUtf8("Zapis datoteke PDF")))
+        << labels.join(" | ").toStdString();
+    EXPECT_FALSE(labels.contains("Write PDF file"));
+    EXPECT_FALSE(labels.contains("Local file"));
+
+    QAbstractFileIconProvider icons; // the "Vrsta" column of the file dialog
+    EXPECT_EQ(icons.type(QFileInfo(QDir::tempPath())), "Mapa");
+    QFileSystemModel model;
+    model.setRootPath(QDir::tempPath());
+    EXPECT_EQ(model.type(model.index(QDir::tempPath())), "Mapa");
 }

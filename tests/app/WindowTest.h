@@ -7,8 +7,11 @@
 #include "app/ZenApplication.h"
 #include "toolkit/DateTime.h"
 
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QTableWidget>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <string>
 
 namespace zen::test {
@@ -28,6 +31,22 @@ inline void TypeInputs(TMain& w, const char* event, const char* clerk, const std
     w.fAlias->setText(QString::fromStdString(dsn));
     w.fPath->setText(QString::fromStdString(file.string()));
     w.fDatum->setText(QString::fromStdString(DateToStr(EncodeDate(2026, 12, 6))));
+}
+
+// The columns from `from` on are seen whole: inside the list's width, without scrolling, and
+// as wide as their widest text (with the item's margins) asks.
+inline void ExpectColumnsWhole(QTableWidget* table, int from) {
+    for (int c = from; c < table->columnCount(); ++c) {
+        const std::string name = table->horizontalHeaderItem(c)->text().toStdString();
+        const int left = table->horizontalHeader()->sectionViewportPosition(c);
+        EXPECT_GE(left, 0) << name;
+        EXPECT_LE(left + table->columnWidth(c), table->viewport()->width()) << name;
+        // What sizing to the texts would give it, now that the list is drawn as it shows.
+        const int width = table->columnWidth(c);
+        table->resizeColumnToContents(c);
+        EXPECT_GE(width, table->columnWidth(c)) << name;
+        table->setColumnWidth(c, width);
+    }
 }
 
 } // namespace zen::test

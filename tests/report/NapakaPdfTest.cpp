@@ -2,8 +2,14 @@
 #include "PdfText.h"
 #include "ReportTestApp.h"
 #include "report/NapakaLayout.h"
+#include "report/NapakaPainter.h"
 #include "support/TestSupport.h"
 #include "toolkit/Exceptions.h"
+#include "transfer/PrenosNapaka.h"
+
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QPdfWriter>
 
 #include <algorithm>
 #include <fstream>
@@ -175,6 +181,44 @@ TEST_F(NapakaPdf, TextTooLongForItsFieldIsWrappedNotLost) {
     EXPECT_EQ(napaka, expected);
     // The next row starts below the wrapped lines.
     EXPECT_GT(Find(words, "R-2")->Top, lowest);
+}
+
+// The report is measured in the font the package depends on. In it every label fits its
+// place and the longest invoice number the error table keeps, of the widest digits, fits
+// its field; a number wider still (another font, wide letters) stays on one line, condensed,
+// never broken where it could be read as two.
+TEST_F(NapakaPdf, LabelsAndInvoiceNumbersAreWholeInThePackagedFont) {
+    const QFont font = ReportFont(napaka::kTextPoints);
+    const QString family = QFontInfo(font).family();
+    EXPECT_TRUE(family == "Liberation Sans" || family == "Arial") << family.toStdString();
+    QPdfWriter device(QString::fromStdString(Pdf().string()));
+    const double dotsPerMm = device.logicalDpiX() / 25.4;
+    auto widthMm = [&](const QFont& f, const std::string& text) {
+        return QFontMetricsF(f, &device).horizontalAdvance(QString::fromStdString(text)) /
+               dotsPerMm;
+    };
+    EXPECT_LE(napaka::kStRacLabelLeft + widthMm(font, napaka::kStRacLabel),
+              napaka::kNapakaLabelLeft);
+    EXPECT_LE(napaka::kNapakaLabelLeft + widthMm(font, napaka::kNapakaLabel), napaka::kBandWidth);
+    EXPECT_LE(widthMm(ReportFont(napaka::kTitlePoints), napaka::kTitle), napaka::kBandWidth);
+    const std::vector<std::string> numbers = {"2611-00101", "8888888888", "0000000000",
+                                              std::string(kNapakaStRacSize, 'W')};
+    for (const std::string& n : {numbers[0], numbers[1], numbers[2]}) {
+        ASSERT_EQ(n.size(), size_t(kNapakaStRacSize));
+        EXPECT_LE(widthMm(font, n), napaka::kStRacWidth) << n;
+    }
+
+    std::vector<TNapakaRow> rows;
+    for (const std::string& n : numbers) {
+        rows.push_back({n, "Stranka (X) ne obstaja !"});
+    }
+    const auto words = Write(rows);
+    for (const std::string& n : numbers) {
+        const PdfWord* word = Find(words, n);
+        ASSERT_NE(word, nullptr) << n << " is broken";
+        EXPECT_LE(word->Right, napaka::kMargin + napaka::kNapakaLeft) << n;
+        EXPECT_LT(word->Bottom - word->Top, 2 * napaka::kFieldHeight) << n;
+    }
 }
 
 TEST_F(NapakaPdf, EmptyReportWritesNoFile) {

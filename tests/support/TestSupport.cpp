@@ -117,6 +117,17 @@ std::vector<std::string> EnglishWords(const std::string& text) {
     return found;
 }
 
+std::map<std::string, std::string> NoDisplayEnvironment(const std::string& locale,
+                                                        const std::filesystem::path& home) {
+    return {{"LC_ALL", locale},
+            {"LANG", ""},
+            {"LANGUAGE", ""},
+            {"DISPLAY", ""},
+            {"WAYLAND_DISPLAY", ""},
+            {"QT_QPA_PLATFORM", ""},
+            {"ZENDRATO_HOME", home.string()}};
+}
+
 TProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
                        const std::map<std::string, std::string>& env,
                        const std::filesystem::path& scratch) {

@@ -79,6 +79,10 @@ struct TChildCall {
 // Runs `call` in a forked child, which may set limits or hang without harming the test; it
 // is killed after `seconds`.
 TChildCall CallInChild(const std::function<std::string()>& call, int seconds = 10);
+// The environment of the program run as from a terminal without a display: only `locale`,
+// no display or platform, and `home` as its home.
+std::map<std::string, std::string> NoDisplayEnvironment(const std::string& locale,
+                                                        const std::filesystem::path& home);
 
 // The English words of a text meant to be Slovene (a list of common ones that no Slovene
 // sentence holds), skipping what a user types as it stands: options (--date), formulas
