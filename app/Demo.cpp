@@ -137,7 +137,7 @@ std::string DemoText(const TDemo& demo) {
            kDemoClerk + " --dsn " + kDemoDataSource + " --file " + demo.File.string() +
            "\n"
            "Razveljavitev: zendrato --history --dsn " +
-           kDemoDataSource + ", nato zendrato --undo ŠTEVILKA\n";
+           kDemoDataSource + ", nato zendrato --undo ŠTEVILKA --dsn " + kDemoDataSource + "\n";
 }
 
 int RunDemo(std::ostream& out, std::ostream& err) {

@@ -164,6 +164,7 @@ void THistoryDialog::UndoSelected() {
                                 RacunCount(int64_t(result.Keys.size())) + ")."));
     } catch (const EAbort&) {
         // The operator cancelled the sign-on: nothing was tried, nothing to tell.
+        return;
     } catch (const std::exception& e) {
         ShowMessage(QString::fromUtf8(e.what()));
     }

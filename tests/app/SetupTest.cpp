@@ -310,7 +310,7 @@ TEST(Demo, MadeByTheProgramThenTransferredAndUndone) {
     ASSERT_EQ(r.status, 0) << r.err;
     const size_t row = r.out.find('\n', r.out.find("Stanje")) + 1; // under the header
     const std::string runId = std::to_string(std::stoi(r.out.substr(row)));
-    r = run({"--undo", runId});
+    r = run({"--undo", runId, "--dsn", "ZendratoDemo"});
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(DemoScalar(demo / "tevrin.db", "SELECT COUNT(*) FROM Promet"), issued);
 }
