@@ -491,19 +491,19 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
         break;
     }
     case TCommandMode::AddDsn: {
-        TDataSourceSpec& spec = cl.AddDsn.Spec;
-        spec.Name = value("add-dsn");
+        TNewDataSource& wanted = cl.AddDsn.Source;
+        wanted.Name = value("add-dsn");
         if (!p.isSet("kind")) {
             fail("manjka --kind (postgresql ali sqlite)");
         }
-        if (!SourceKindFromText(value("kind"), spec.Kind)) {
+        if (!SourceKindFromText(value("kind"), wanted.Kind)) {
             fail("--kind: " + Quoted(value("kind")) + " ni postgresql ali sqlite");
         }
         if (!p.isSet("database")) {
             fail("manjka --database");
         }
-        spec.Database = value("database");
-        if (spec.Kind == TSourceKind::SQLite) {
+        wanted.Database = value("database");
+        if (wanted.Kind == TSourceKind::SQLite) {
             for (const char* option : {"server", "port"}) {
                 if (p.isSet(option)) {
                     fail(std::string("--") + option + " ne sodi k --kind sqlite");
@@ -513,13 +513,13 @@ TCommandLine ParseCommandLine(int argc, char** argv) {
             if (!p.isSet("server")) {
                 fail("manjka --server");
             }
-            spec.Server = value("server");
+            wanted.Server = value("server");
             if (p.isSet("port")) {
                 std::optional<int64_t> port = PositiveNumber(value("port"));
                 if (!port || *port > 65535) {
                     fail("--port: " + Quoted(value("port")) + " ni številka vrat (1 do 65535)");
                 }
-                spec.Port = static_cast<int>(*port);
+                wanted.Port = static_cast<int>(*port);
             }
         }
         cl.AddDsn.Force = p.isSet("force");

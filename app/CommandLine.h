@@ -46,7 +46,7 @@ struct TUndoArgs {
 
 // --add-dsn IME --kind postgresql|sqlite [--server S] [--port N] --database BAZA [--force]
 struct TAddDsnArgs {
-    TDataSourceSpec Spec;
+    TNewDataSource Source;
     bool Force = false; // replaces a data source of the same name
 };
 

@@ -91,37 +91,38 @@ bool SourceKindFromText(const std::string& text, TSourceKind& kind) {
     return true;
 }
 
-std::vector<std::pair<std::string, std::string>> DataSourceKeys(const TDataSourceSpec& spec) {
-    if (spec.Kind == TSourceKind::SQLite) {
-        return {{"Driver", kSqliteDriver},
-                {"Description", "Baza Tevrin (SQLite)"},
-                {"Database", std::filesystem::absolute(spec.Database).lexically_normal().string()},
-                {"Timeout", "2000"},
-                {"StepAPI", "1"},
-                {"NoCreat", "1"}};
+std::vector<std::pair<std::string, std::string>> DataSourceKeys(const TNewDataSource& wanted) {
+    if (wanted.Kind == TSourceKind::SQLite) {
+        return {
+            {"Driver", kSqliteDriver},
+            {"Description", "Baza Tevrin (SQLite)"},
+            {"Database", std::filesystem::absolute(wanted.Database).lexically_normal().string()},
+            {"Timeout", "2000"},
+            {"StepAPI", "1"},
+            {"NoCreat", "1"}};
     }
-    return {{"Driver", kPostgresDriver}, {"Description", "Baza Tevrin (PostgreSQL)"},
-            {"Servername", spec.Server}, {"Port", std::to_string(spec.Port)},
-            {"Database", spec.Database}, {"UseDeclareFetch", "1"},
+    return {{"Driver", kPostgresDriver},   {"Description", "Baza Tevrin (PostgreSQL)"},
+            {"Servername", wanted.Server}, {"Port", std::to_string(wanted.Port)},
+            {"Database", wanted.Database}, {"UseDeclareFetch", "1"},
             {"UpdatableCursors", "1"}};
 }
 
-std::string DataSourceSpecProblem(const TDataSourceSpec& spec) {
-    if (spec.Name.empty()) {
+std::string NewDataSourceProblem(const TNewDataSource& wanted) {
+    if (wanted.Name.empty()) {
         return "Ime vira podatkov ni podano.";
     }
-    if (spec.Name.size() > SQL_MAX_DSN_LENGTH) {
-        return "Ime vira podatkov " + Quoted(spec.Name) + " je predolgo (največ " +
+    if (wanted.Name.size() > SQL_MAX_DSN_LENGTH) {
+        return "Ime vira podatkov " + Quoted(wanted.Name) + " je predolgo (največ " +
                std::to_string(SQL_MAX_DSN_LENGTH) + " znakov, šumnik šteje za dva).";
     }
     // The driver manager's own rule, and a blank at either end, which its file loses.
-    if (HasControlCharacter(spec.Name) || !SQLValidDSN(spec.Name.c_str()) ||
-        spec.Name.front() == ' ' || spec.Name.back() == ' ') {
-        return "Ime vira podatkov " + Quoted(spec.Name) +
+    if (HasControlCharacter(wanted.Name) || !SQLValidDSN(wanted.Name.c_str()) ||
+        wanted.Name.front() == ' ' || wanted.Name.back() == ' ') {
+        return "Ime vira podatkov " + Quoted(wanted.Name) +
                " ni dovoljeno: ne sme vsebovati znakov []{}(),;?*=!@\\ ne presledka na začetku ali "
                "koncu.";
     }
-    for (const std::string* value : {&spec.Server, &spec.Database}) {
+    for (const std::string* value : {&wanted.Server, &wanted.Database}) {
         if (HasControlCharacter(*value) ||
             (!value->empty() && (value->front() == ' ' || value->back() == ' '))) {
             return "Vrednost " + Quoted(*value) +
@@ -129,25 +130,25 @@ std::string DataSourceSpecProblem(const TDataSourceSpec& spec) {
                    "koncu.";
         }
     }
-    if (spec.Database.empty()) {
-        return spec.Kind == TSourceKind::SQLite ? "Datoteka baze ni podana."
-                                                : "Ime baze ni podano.";
+    if (wanted.Database.empty()) {
+        return wanted.Kind == TSourceKind::SQLite ? "Datoteka baze ni podana."
+                                                  : "Ime baze ni podano.";
     }
-    if (spec.Kind == TSourceKind::SQLite) {
+    if (wanted.Kind == TSourceKind::SQLite) {
         std::error_code ec;
-        if (!std::filesystem::is_regular_file(spec.Database, ec)) {
-            return "Datoteka " + Quoted(spec.Database) + " ne obstaja.";
+        if (!std::filesystem::is_regular_file(wanted.Database, ec)) {
+            return "Datoteka " + Quoted(wanted.Database) + " ne obstaja.";
         }
-        if (!IsSqliteFile(spec.Database)) {
-            return "Datoteka " + Quoted(spec.Database) + " ni baza SQLite.";
+        if (!IsSqliteFile(wanted.Database)) {
+            return "Datoteka " + Quoted(wanted.Database) + " ni baza SQLite.";
         }
         return {};
     }
-    if (spec.Server.empty()) {
+    if (wanted.Server.empty()) {
         return "Strežnik ni podan.";
     }
-    if (spec.Port < 1 || spec.Port > 65535) {
-        return "Vrata " + std::to_string(spec.Port) + " niso med 1 in 65535.";
+    if (wanted.Port < 1 || wanted.Port > 65535) {
+        return "Vrata " + std::to_string(wanted.Port) + " niso med 1 in 65535.";
     }
     return {};
 }
@@ -161,33 +162,33 @@ bool DataSourceExists(const std::string& name) {
     return false;
 }
 
-void WriteUserDataSource(const TDataSourceSpec& spec) {
-    if (std::string problem = DataSourceSpecProblem(spec); !problem.empty()) {
+void WriteUserDataSource(const TNewDataSource& wanted) {
+    if (std::string problem = NewDataSourceProblem(wanted); !problem.empty()) {
         throw EDatabaseError(problem);
     }
-    const auto keys = DataSourceKeys(spec);
+    const auto keys = DataSourceKeys(wanted);
     TUserDsnMode userMode;
-    auto refused = [&spec] {
+    auto refused = [&wanted] {
         return EDatabaseError(
-            "Vira podatkov " + Quoted(spec.Name) +
+            "Vira podatkov " + Quoted(wanted.Name) +
             " ni mogoče zapisati med uporabnikove vire podatkov.\nVzrok: " + InstallerError());
     };
     // Writing the driver makes the section anew, so no key of an earlier one stays.
-    if (!SQLWriteDSNToIni(spec.Name.c_str(), keys.front().second.c_str())) {
+    if (!SQLWriteDSNToIni(wanted.Name.c_str(), keys.front().second.c_str())) {
         throw refused();
     }
     for (auto it = keys.begin() + 1; it != keys.end(); ++it) {
-        if (!SQLWritePrivateProfileString(spec.Name.c_str(), it->first.c_str(), it->second.c_str(),
-                                          "odbc.ini")) {
+        if (!SQLWritePrivateProfileString(wanted.Name.c_str(), it->first.c_str(),
+                                          it->second.c_str(), "odbc.ini")) {
             throw refused();
         }
     }
 }
 
-std::string TryDataSource(const TDataSourceSpec& spec, const TSignOnProc& signOn) {
+std::string TryDataSource(const TNewDataSource& wanted, const TSignOnProc& signOn) {
     THdbc database;
     try {
-        signOn(database, spec.Name);
+        signOn(database, wanted.Name);
         database.SetConnected(false);
         return {};
     } catch (const EAbort&) {
@@ -197,12 +198,12 @@ std::string TryDataSource(const TDataSourceSpec& spec, const TSignOnProc& signOn
             return e.Message(); // the sign-on's own Slovene, with how to store a login
         }
         std::string reason = "Povezava ne deluje.";
-        if (spec.Kind == TSourceKind::PostgreSQL && Says(e, "database \"", "does not exist")) {
-            reason = "Povezava ne deluje: baze " + Quoted(spec.Database) + " na strežniku " +
-                     Quoted(spec.Server) + " ni.";
-        } else if (spec.Kind == TSourceKind::PostgreSQL && ConnectionClass(e)) {
+        if (wanted.Kind == TSourceKind::PostgreSQL && Says(e, "database \"", "does not exist")) {
+            reason = "Povezava ne deluje: baze " + Quoted(wanted.Database) + " na strežniku " +
+                     Quoted(wanted.Server) + " ni.";
+        } else if (wanted.Kind == TSourceKind::PostgreSQL && ConnectionClass(e)) {
             reason = "Povezava ne deluje: strežnik " +
-                     Quoted(spec.Server + ":" + std::to_string(spec.Port)) +
+                     Quoted(wanted.Server + ":" + std::to_string(wanted.Port)) +
                      " ni dosegljiv ali ne sprejema povezav. Preverite ime strežnika in vrata.";
         }
         return reason + "\nVzrok: " + DriverText(e);
@@ -211,20 +212,20 @@ std::string TryDataSource(const TDataSourceSpec& spec, const TSignOnProc& signOn
     }
 }
 
-int RunAddDsn(const TDataSourceSpec& spec, bool force, std::ostream& out, std::ostream& err) {
+int RunAddDsn(const TNewDataSource& wanted, bool force, std::ostream& out, std::ostream& err) {
     try {
-        if (std::string problem = DataSourceSpecProblem(spec); !problem.empty()) {
+        if (std::string problem = NewDataSourceProblem(wanted); !problem.empty()) {
             err << "zendrato: " << problem << "\n";
             return 2;
         }
-        if (!force && DataSourceExists(spec.Name)) {
-            err << "zendrato: Vir podatkov " << Quoted(spec.Name)
+        if (!force && DataSourceExists(wanted.Name)) {
+            err << "zendrato: Vir podatkov " << Quoted(wanted.Name)
                 << " že obstaja; z --force ga zamenjate.\n";
             return 2;
         }
-        WriteUserDataSource(spec);
-        out << "Vir podatkov " << Quoted(spec.Name) << " je zapisan.\n" << std::flush;
-        if (std::string problem = TryDataSource(spec, SignOn); !problem.empty()) {
+        WriteUserDataSource(wanted);
+        out << "Vir podatkov " << Quoted(wanted.Name) << " je zapisan.\n" << std::flush;
+        if (std::string problem = TryDataSource(wanted, SignOn); !problem.empty()) {
             err << "zendrato: " << problem << "\n";
             return 1;
         }

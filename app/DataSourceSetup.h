@@ -15,7 +15,7 @@ namespace zen {
 
 enum class TSourceKind { PostgreSQL, SQLite };
 
-struct TDataSourceSpec {
+struct TNewDataSource {
     std::string Name;
     TSourceKind Kind = TSourceKind::PostgreSQL;
     std::string Server;   // PostgreSQL: host name or address
@@ -33,31 +33,31 @@ bool SourceKindFromText(const std::string& text, TSourceKind& kind);
 // step and never created by the driver (StepAPI, NoCreat), PostgreSQL read through a server
 // cursor with updatable cursors (UseDeclareFetch, UpdatableCursors). A SQLite file is named
 // by its absolute path.
-std::vector<std::pair<std::string, std::string>> DataSourceKeys(const TDataSourceSpec& spec);
+std::vector<std::pair<std::string, std::string>> DataSourceKeys(const TNewDataSource& wanted);
 
-// What is wrong with the spec, in Slovene, or empty: a name the driver manager would not
+// What is wrong with the wanted, in Slovene, or empty: a name the driver manager would not
 // take, a value that could break the file's lines, a missing server or database, a port
 // out of range, a SQLite file that is not there or no SQLite database.
-std::string DataSourceSpecProblem(const TDataSourceSpec& spec);
+std::string NewDataSourceProblem(const TNewDataSource& wanted);
 
 // Whether a data source of that name exists (user or system, without regard to case).
 bool DataSourceExists(const std::string& name);
 
-// Writes the spec as a user data source, replacing one of the same name. EDatabaseError
-// (Slovene, with the installer's words as the cause) when the spec is unusable or the
+// Writes the wanted as a user data source, replacing one of the same name. EDatabaseError
+// (Slovene, with the installer's words as the cause) when the wanted is unusable or the
 // installer refuses.
-void WriteUserDataSource(const TDataSourceSpec& spec);
+void WriteUserDataSource(const TNewDataSource& wanted);
 
 // Signs on to the data source with `signOn` and off again: empty when it worked, else why
 // not, in Slovene, with the driver's words after "Vzrok:". EAbort (a cancelled login) is
 // passed on.
-std::string TryDataSource(const TDataSourceSpec& spec, const TSignOnProc& signOn);
+std::string TryDataSource(const TNewDataSource& wanted, const TSignOnProc& signOn);
 
 inline constexpr const char* kConnectionWorks = "Povezava deluje.";
 
 // `zendrato --add-dsn`: writes the data source (one of the same name only with `force`) and
 // tries it with the stored login. Exit status 0 written and working, 1 written but not
 // working (why on `err`), 2 not written (why on `err`).
-int RunAddDsn(const TDataSourceSpec& spec, bool force, std::ostream& out, std::ostream& err);
+int RunAddDsn(const TNewDataSource& wanted, bool force, std::ostream& out, std::ostream& err);
 
 } // namespace zen

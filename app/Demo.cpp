@@ -110,7 +110,7 @@ TDemo MakeDemo() {
     MakeDatabase(demo.Database);
     WriteDbfTable(demo.File, TransferFileColumns(true), DemoRecords(true));
     WriteDbfTable(demo.FileWithoutPrices, TransferFileColumns(false), DemoRecords(false));
-    TDataSourceSpec source;
+    TNewDataSource source;
     source.Name = kDemoDataSource;
     source.Kind = TSourceKind::SQLite;
     source.Database = demo.Database.string();
@@ -143,7 +143,7 @@ std::string DemoText(const TDemo& demo) {
 int RunDemo(std::ostream& out, std::ostream& err) {
     try {
         const TDemo demo = MakeDemo();
-        TDataSourceSpec source;
+        TNewDataSource source;
         source.Name = kDemoDataSource;
         source.Kind = TSourceKind::SQLite;
         source.Database = demo.Database.string();

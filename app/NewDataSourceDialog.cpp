@@ -99,36 +99,36 @@ void TNewDataSourceDialog::ChooseFile() {
     }
 }
 
-TDataSourceSpec TNewDataSourceDialog::Spec(std::string& problem) const {
-    TDataSourceSpec spec;
-    spec.Name = S(fIme->text());
-    spec.Kind = fVrsta->currentIndex() == 0 ? TSourceKind::PostgreSQL : TSourceKind::SQLite;
-    spec.Database = S(fBaza->text());
-    if (spec.Kind == TSourceKind::PostgreSQL) {
-        spec.Server = S(fStreznik->text());
+TNewDataSource TNewDataSourceDialog::Source(std::string& problem) const {
+    TNewDataSource wanted;
+    wanted.Name = S(fIme->text());
+    wanted.Kind = fVrsta->currentIndex() == 0 ? TSourceKind::PostgreSQL : TSourceKind::SQLite;
+    wanted.Database = S(fBaza->text());
+    if (wanted.Kind == TSourceKind::PostgreSQL) {
+        wanted.Server = S(fStreznik->text());
         const std::string port = S(fVrata->text());
-        auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), spec.Port);
+        auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), wanted.Port);
         if (ec != std::errc() || end != port.data() + port.size()) {
             problem = "Vrata »" + port + "« niso število.";
         }
     }
-    return spec;
+    return wanted;
 }
 
 void TNewDataSourceDialog::WriteAndTry() {
     std::string problem;
-    const TDataSourceSpec spec = Spec(problem);
+    const TNewDataSource wanted = Source(problem);
     if (problem.empty()) {
-        problem = DataSourceSpecProblem(spec);
+        problem = NewDataSourceProblem(wanted);
     }
     if (!problem.empty()) {
         lIzid->setText(Q(problem));
         return;
     }
     try {
-        if (DataSourceExists(spec.Name)) {
+        if (DataSourceExists(wanted.Name)) {
             auto ask = MessageBox(QMessageBox::Question,
-                                  Q("Vir podatkov »" + spec.Name + "« že obstaja. Ga zamenjam?"),
+                                  Q("Vir podatkov »" + wanted.Name + "« že obstaja. Ga zamenjam?"),
                                   QMessageBox::Yes | QMessageBox::No, this);
             ask->setObjectName("ReplaceQuestion");
             ask->setDefaultButton(QMessageBox::No);
@@ -136,22 +136,22 @@ void TNewDataSourceDialog::WriteAndTry() {
                 return;
             }
         }
-        WriteUserDataSource(spec);
+        WriteUserDataSource(wanted);
         lIzid->setText(QString::fromUtf8("Povezava se preizkuša…"));
-        if (std::string why = TryDataSource(spec, signOn_); !why.empty()) {
-            lIzid->setText(Q("Vir podatkov »" + spec.Name + "« je zapisan.\n" + why));
+        if (std::string why = TryDataSource(wanted, signOn_); !why.empty()) {
+            lIzid->setText(Q("Vir podatkov »" + wanted.Name + "« je zapisan.\n" + why));
             return;
         }
     } catch (const EAbort&) {
-        lIzid->setText(Q("Vir podatkov »" + spec.Name +
+        lIzid->setText(Q("Vir podatkov »" + wanted.Name +
                          "« je zapisan; prijava je preklicana, povezava ni preizkušena."));
         return;
     } catch (const std::exception& e) {
         lIzid->setText(QString::fromUtf8(e.what()));
         return;
     }
-    written_ = spec.Name;
-    ShowMessage(Q("Vir podatkov »" + spec.Name + "« je zapisan. " + kConnectionWorks));
+    written_ = wanted.Name;
+    ShowMessage(Q("Vir podatkov »" + wanted.Name + "« je zapisan. " + kConnectionWorks));
     accept();
 }
 

@@ -31,8 +31,8 @@ public:
     QPushButton* bZapisi;
     QLabel* lIzid; // why the last try failed
 
-    // The spec as typed; `problem` says what is wrong with the port when it is no number.
-    TDataSourceSpec Spec(std::string& problem) const;
+    // The wanted as typed; `problem` says what is wrong with the port when it is no number.
+    TNewDataSource Source(std::string& problem) const;
     // The name written and tried, after the dialog closed accepted.
     const std::string& Written() const { return written_; }
 

@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
         return zen::RunUndo(cl->Undo, std::cout, std::cerr);
     }
     case zen::TCommandMode::AddDsn:
-        return zen::RunAddDsn(cl->AddDsn.Spec, cl->AddDsn.Force, std::cout, std::cerr);
+        return zen::RunAddDsn(cl->AddDsn.Source, cl->AddDsn.Force, std::cout, std::cerr);
     case zen::TCommandMode::Demo: {
         QCoreApplication app(argc, argv); // the demo's data are the program's resources
         return zen::RunDemo(std::cout, std::cerr);
