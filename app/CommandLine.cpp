@@ -2,6 +2,7 @@
 
 #include "app/FormulaCheck.h"
 #include "toolkit/DateTime.h"
+#include "toolkit/Text.h"
 
 #include <QCommandLineParser>
 #include <QStringList>
@@ -312,6 +313,19 @@ std::optional<int64_t> PositiveNumber(const std::string& text) {
 
 std::string Utf8(const QString& s) {
     return s.toStdString();
+}
+
+// "postgresql" / "sqlite" (any case), as --kind takes them; false for anything else.
+bool SourceKindFromText(const std::string& text, TSourceKind& kind) {
+    const std::string upper = AsciiUpper(text);
+    if (upper == "POSTGRESQL") {
+        kind = TSourceKind::PostgreSQL;
+    } else if (upper == "SQLITE") {
+        kind = TSourceKind::SQLite;
+    } else {
+        return false;
+    }
+    return true;
 }
 
 } // namespace

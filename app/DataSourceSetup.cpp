@@ -79,18 +79,6 @@ bool ConnectionClass(const EODBC& e) {
 
 } // namespace
 
-bool SourceKindFromText(const std::string& text, TSourceKind& kind) {
-    const std::string upper = AsciiUpper(text);
-    if (upper == "POSTGRESQL") {
-        kind = TSourceKind::PostgreSQL;
-    } else if (upper == "SQLITE") {
-        kind = TSourceKind::SQLite;
-    } else {
-        return false;
-    }
-    return true;
-}
-
 std::vector<std::pair<std::string, std::string>> DataSourceKeys(const TNewDataSource& wanted) {
     if (wanted.Kind == TSourceKind::SQLite) {
         return {

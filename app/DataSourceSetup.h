@@ -26,9 +26,6 @@ struct TNewDataSource {
 inline constexpr const char* kSqliteDriver = "SQLite3";
 inline constexpr const char* kPostgresDriver = "PostgreSQL ANSI";
 
-// "postgresql" / "sqlite" (any case), as --kind takes them; false for anything else.
-bool SourceKindFromText(const std::string& text, TSourceKind& kind);
-
 // The keys and values the data source gets, the driver first: a SQLite file read step by
 // step and never created by the driver (StepAPI, NoCreat), PostgreSQL read through a server
 // cursor with updatable cursors (UseDeclareFetch, UpdatableCursors). A SQLite file is named
