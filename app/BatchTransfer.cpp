@@ -158,6 +158,9 @@ int RunBatchTransfer(const TTransferArgs& args, std::ostream& out, std::ostream&
         return 2;
     }
     ui.EndProgress();
+    if (outcome == TTransferOutcome::NothingMissing) {
+        return 0; // told on err
+    }
     if (outcome != TTransferOutcome::Completed && outcome != TTransferOutcome::ErrorsReported) {
         return 2; // the run ended by its message, already on err
     }

@@ -87,7 +87,8 @@ TTransferOutcome TTransfer::Execute(const TTransferOptions& options) {
         LockFile(fileHash);
     }
     if (!MayRepeat(fileHash)) {
-        return TTransferOutcome::RepeatRefused;
+        return run_.NothingMissing ? TTransferOutcome::NothingMissing
+                                   : TTransferOutcome::RepeatRefused;
     }
     try {
         RecreatePrenosNapaka(*c_.tbNapaka);
@@ -239,13 +240,16 @@ bool TTransfer::Resume(const std::vector<TTransferRun>& runs, const std::string&
         return true;
     }
     const TTransferRun& newest = runs.back();
+    // A job retried after it was killed past the run's end (or after a later run sent the
+    // whole file) is told that and not failed, as a repeated undo is.
     if (newest.Status == TTransferRunStatus::Completed) {
-        throw EResumeRefused(
-            "Prenosa ni mogoče nadaljevati: zadnji prenos te datoteke v to bazo (št. " +
-            std::to_string(newest.Id) + ", " + JournalDateTime(newest.Started) + ", " +
-            RacunCount(newest.Invoices) + " " + KeyRange(newest.FirstKey, newest.LastKey) +
-            ") je bil končan, zato ni ničesar, kar bi manjkalo. Nič ni bilo "
-            "spremenjeno.");
+        ui_.Message("Nadaljevanje ni potrebno: zadnji prenos te datoteke v to bazo (št. " +
+                    std::to_string(newest.Id) + ", " + JournalDateTime(newest.Started) + ", " +
+                    RacunCount(newest.Invoices) + " " + KeyRange(newest.FirstKey, newest.LastKey) +
+                    ") je bil končan, zato ni ničesar, kar bi manjkalo. Nič ni bilo "
+                    "spremenjeno.");
+        run_.NothingMissing = true;
+        return false;
     }
     if (newest.PoslDog != opt_.PoslDog || newest.Referent != opt_.Referent ||
         std::trunc(newest.IssueDate) != std::trunc(run_.IssueDate)) {

@@ -69,11 +69,12 @@ struct TTransferOptions {
 };
 
 enum class TTransferOutcome {
-    InputsMissing, // an input was empty: told, nothing done
-    EventUnknown,  // the business event is not in PoslDog: told, nothing written
-    RepeatRefused, // the file was transferred before and the operator said no
-    Completed,     // no record failed: "Dodajanje zaključeno !"
-    ErrorsReported // some records failed: the report was shown; the rest were written
+    InputsMissing,  // an input was empty: told, nothing done
+    EventUnknown,   // the business event is not in PoslDog: told, nothing written
+    RepeatRefused,  // the file was transferred before and the operator said no
+    NothingMissing, // a resume found the file's newest run complete: told, nothing written
+    Completed,      // no record failed: "Dodajanje zaključeno !"
+    ErrorsReported  // some records failed: the report was shown; the rest were written
 };
 
 // The sign-on of a run: registry login, connection closed, given the data source and the
@@ -99,6 +100,8 @@ struct TRunState {
     std::set<std::string> WrittenPayers; // of the stopped run a resume goes on
     // What the stopped run a resume goes on had committed.
     int64_t PriorInvoices = 0;
+    // A resume found the newest run of the file complete.
+    bool NothingMissing = false;
     std::string PriorFirstKey, PriorLastKey;
     bool ReopenAfterCommit = false;
     bool ReopenAfterRollback = false;
