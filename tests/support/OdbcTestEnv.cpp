@@ -8,11 +8,13 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sstream>
 #include <stdexcept>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -83,6 +85,39 @@ std::string ReadFile(const fs::path& path) {
 int Run(const std::string& command, const std::string& asUser) {
     std::string full = asUser.empty() ? command : "runuser -u " + asUser + " -- " + command;
     return std::system(full.c_str());
+}
+
+// A cluster as initdb leaves it, kept once per user and server version in the temporary
+// directory: initdb costs seconds of processor time and most test processes start a server
+// of their own, so the first one to make a cluster leaves a copy and the rest copy that.
+fs::path TemplateDir() {
+    return fs::temp_directory_path() / ("zendrato-pg-template-" + std::to_string(geteuid()) + "-" +
+                                        std::to_string(std::hash<std::string>{}(kPgBin)));
+}
+
+// The kept cluster; empty while there is none, or when what is there is not ours alone.
+fs::path ClusterTemplate() {
+    const fs::path dir = TemplateDir();
+    struct stat st {};
+    if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid() ||
+        (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 || !fs::exists(dir / "data" / "PG_VERSION")) {
+        return {};
+    }
+    return dir / "data";
+}
+
+// Leaves a copy of `data`, a cluster initdb has just made and no server has used, as the
+// template; two processes at it at once leave one.
+void KeepClusterTemplate(const fs::path& data) {
+    const fs::path wanted = TemplateDir();
+    std::string made = wanted.string() + ".XXXXXX";
+    if (!mkdtemp(made.data())) {
+        return;
+    }
+    if (Run("cp -a " + data.string() + " " + made + "/data", "") != 0 ||
+        rename(made.c_str(), wanted.c_str()) != 0) {
+        fs::remove_all(made);
+    }
 }
 
 // A raw ODBC connection of the test environment's own.
@@ -278,12 +313,18 @@ void OdbcTestEnv::StartPostgres() {
     std::string bin = kPgBin;
     std::string data = (pgDir_ / "data").string();
     std::string log = (pgDir_ / "server.log").string();
-    if (Run(bin + "/initdb -D " + data + " -U postgres --pwfile=" + (pgDir_ / "pwfile").string() +
-                " --auth=scram-sha-256 -E UTF8 --no-locale --no-sync >" +
-                (pgDir_ / "initdb.log").string() + " 2>&1",
-            user) != 0) {
-        problem_ = "initdb failed: " + ReadFile(pgDir_ / "initdb.log");
-        return;
+    const fs::path kept = ClusterTemplate();
+    if (kept.empty() || Run("cp -a " + kept.string() + " " + data, "") != 0) {
+        fs::remove_all(data);
+        if (Run(bin + "/initdb -D " + data +
+                    " -U postgres --pwfile=" + (pgDir_ / "pwfile").string() +
+                    " --auth=scram-sha-256 -E UTF8 --no-locale --no-sync >" +
+                    (pgDir_ / "initdb.log").string() + " 2>&1",
+                user) != 0) {
+            problem_ = "initdb failed: " + ReadFile(pgDir_ / "initdb.log");
+            return;
+        }
+        KeepClusterTemplate(data);
     }
     std::string options = "-p " + std::to_string(pgPort_) + " -k " + pgDir_.string() +
                           " -c listen_addresses=127.0.0.1 -c fsync=off";
