@@ -8,7 +8,6 @@
 
 #include <QCryptographicHash>
 #include <algorithm>
-#include <memory>
 
 namespace zen {
 
@@ -17,17 +16,19 @@ namespace {
 // Keys per statement: an IN list every driver takes.
 constexpr size_t kKeysPerRead = 200;
 
-// One row's columns, by name, as locale-independent texts.
+// One row: its key, its booking mark and its values as locale-independent texts.
 struct TRowText {
     std::string key;
     std::string text;
     std::string knjizen;
 };
 
-// Runs `select` and hands every row to `each` with its key column and its canonical text:
-// the columns in the order of their upper-cased names, each "NAME=value" or "NAME" alone
-// for NULL, separated by control characters that no value of these tables holds.
-template <typename Each> void ReadRows(THdbc& database, const std::string& select, Each each) {
+// Runs `select` and hands `each` the names of its columns once, then every row with its key
+// column and its canonical text: the values in the order of their columns' upper-cased
+// names, each a mark for NULL or for a value followed by the value, separated by control
+// characters that no value of these tables holds.
+template <typename Names, typename Each>
+void ReadRows(THdbc& database, const std::string& select, Names names, Each each) {
     THstmt stmt;
     stmt.SetHdbc(&database);
     // Texts as stored: a blank added at a text's end is a change too.
@@ -44,16 +45,25 @@ template <typename Each> void ReadRows(THdbc& database, const std::string& selec
         knjizenCol = name == "KNJIZEN" ? c : knjizenCol;
     }
     std::sort(order.begin(), order.end());
+    std::string columns;
+    for (const auto& [name, c] : order) {
+        columns += name + '\x1e';
+    }
+    names(columns);
+    TRowText row;
     while (stmt.FetchNext()) {
-        TRowText row;
         row.key = TrimText(stmt.ColAsString(keyCol), stTrimTrailing);
         if (knjizenCol) {
             row.knjizen = TrimText(stmt.ColAsString(knjizenCol), stTrimTrailing);
         }
-        for (const auto& [name, c] : order) {
-            row.text += name;
-            if (!stmt.ColIsNull(c)) {
-                row.text += '\x1f' + stmt.ColAsString(c);
+        row.text.clear();
+        for (const auto& entry : order) {
+            const int c = entry.second;
+            if (stmt.ColIsNull(c)) {
+                row.text += '\x1d';
+            } else {
+                row.text += '\x1f';
+                row.text += stmt.ColAsString(c);
             }
             row.text += '\x1e';
         }
@@ -76,36 +86,46 @@ std::map<std::string, TInvoiceRows>
 ReadInvoiceRows(THdbc& database, const std::vector<std::string>& keys, bool lockRows) {
     const std::string lock =
         lockRows && database.Quirks().kind == TDbmsKind::PostgreSQL ? " FOR UPDATE" : "";
-    std::map<std::string, std::unique_ptr<QCryptographicHash>> hashes;
+    // Each invoice's header and lines, the columns named once for each kind of row, are put
+    // together and hashed in one go. BLAKE2b: as sure as SHA-256 against a change that keeps
+    // the fingerprint, and several times faster here, where every row of a run is hashed.
+    std::map<std::string, std::string> texts;
     std::map<std::string, TInvoiceRows> rows;
     for (size_t from = 0; from < keys.size(); from += kKeysPerRead) {
         const size_t to = std::min(keys.size(), from + kKeysPerRead);
         const std::string in = InList(keys, from, to);
-        ReadRows(database, "SELECT * FROM Promet WHERE Kljuc IN (" + in + ")" + lock,
-                 [&](const TRowText& row) {
-                     TInvoiceRows& r = rows[row.key];
-                     r.Exists = true;
-                     r.Knjizen = row.knjizen;
-                     auto& h = hashes[row.key];
-                     h = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha256);
-                     h->addData(QByteArrayView("H", 1));
-                     h->addData(QByteArrayView(row.text.data(), qsizetype(row.text.size())));
-                 });
-        ReadRows(database,
-                 "SELECT * FROM PrometPoz WHERE Kljuc IN (" + in + ") ORDER BY Kljuc, Poz" + lock,
-                 [&](const TRowText& row) {
-                     auto h = hashes.find(row.key);
-                     if (h == hashes.end()) {
-                         return; // lines without a header: no invoice of ours
-                     }
-                     ++rows[row.key].Lines;
-                     h->second->addData(QByteArrayView("L", 1));
-                     h->second->addData(
-                         QByteArrayView(row.text.data(), qsizetype(row.text.size())));
-                 });
+        std::string headerNames, lineNames;
+        ReadRows(
+            database, "SELECT * FROM Promet WHERE Kljuc IN (" + in + ")" + lock,
+            [&](const std::string& names) { headerNames = "H" + names; },
+            [&](const TRowText& row) {
+                TInvoiceRows& r = rows[row.key];
+                r.Exists = true;
+                r.Knjizen = row.knjizen;
+                texts[row.key] = headerNames + row.text;
+            });
+        ReadRows(
+            database,
+            "SELECT * FROM PrometPoz WHERE Kljuc IN (" + in + ") ORDER BY Kljuc, Poz" + lock,
+            [&](const std::string& names) { lineNames = "L" + names; },
+            [&](const TRowText& row) {
+                auto text = texts.find(row.key);
+                if (text == texts.end()) {
+                    return; // lines without a header: no invoice of ours
+                }
+                if (++rows[row.key].Lines == 1) {
+                    text->second += lineNames;
+                }
+                text->second += 'L';
+                text->second += row.text;
+            });
     }
-    for (auto& [key, h] : hashes) {
-        rows[key].Fingerprint = h->result().toHex().toStdString();
+    for (const auto& [key, text] : texts) {
+        rows[key].Fingerprint =
+            QCryptographicHash::hash(QByteArrayView(text.data(), qsizetype(text.size())),
+                                     QCryptographicHash::Blake2b_256)
+                .toHex()
+                .toStdString();
     }
     return rows;
 }

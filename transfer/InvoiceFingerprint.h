@@ -17,7 +17,7 @@ struct TInvoiceRows {
     bool Exists = false;     // the header is there
     std::string Knjizen;     // the header's booking mark
     int Lines = 0;           // its lines
-    std::string Fingerprint; // SHA-256 of the header and lines, 64 hexadecimal digits
+    std::string Fingerprint; // BLAKE2b-256 of the header and lines, 64 hexadecimal digits
 };
 
 // The invoices of `keys` as the connection sees them now, in its transaction. With

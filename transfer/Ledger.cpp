@@ -88,6 +88,9 @@ public:
         q_.Open();
         return q_;
     }
+    // The parameter in that place of the statement: a statement of many rows sets its
+    // values without a search by name for each.
+    TParam& At(int index) { return q_.Params()[index]; }
 
 private:
     TOEQuery q_;
@@ -366,17 +369,17 @@ void RecordLedgerInvoices(THdbc& database, int64_t runId, int firstSeq,
     }
     TLedgerSql insert(database, sql);
     for (size_t i = 0; i < invoices.size(); ++i) {
-        const std::string n = std::to_string(i);
         const TLedgerInvoice& invoice = invoices[i];
-        insert.Set("R" + n, runId)
-            .Set("Z" + n, int64_t(firstSeq) + int64_t(i))
-            .Set("K" + n, invoice.Kljuc)
-            .Set("P" + n, invoice.Placnik)
-            .Set("V" + n, int64_t(invoice.Lines));
+        const int at = 6 * static_cast<int>(i);
+        insert.At(at).SetAsInteger(static_cast<int32_t>(runId));
+        insert.At(at + 1).SetAsInteger(firstSeq + static_cast<int32_t>(i));
+        insert.At(at + 2).SetAsString(invoice.Kljuc);
+        insert.At(at + 3).SetAsString(invoice.Placnik);
+        insert.At(at + 4).SetAsInteger(invoice.Lines);
+        TParam& fingerprint = insert.At(at + 5);
+        fingerprint.SetAsString(invoice.Fingerprint);
         if (invoice.Fingerprint.empty()) {
-            insert.SetNull("O" + n);
-        } else {
-            insert.Set("O" + n, invoice.Fingerprint);
+            fingerprint.Clear();
         }
     }
     if (insert.Exec() != SQLLEN(invoices.size())) {
