@@ -35,16 +35,10 @@ int RunHistory(const THistoryArgs& args, std::ostream& out, std::ostream& err) {
         const std::string dataSource = DataSourceOf(args.DataSource);
         THdbc database;
         SignOn(database, dataSource);
-        // The runs a home's old journal knew belong in the history too; a journal that
-        // cannot be read is said, and the ledger is listed all the same.
-        if (LedgerExists(database) || std::filesystem::exists(TransferJournalFile())) {
-            try {
-                EnsureLedgerTables(database);
-                ImportHomeJournal(database, dataSource);
-            } catch (const EJournalDamaged& e) {
-                err << PrintableLines(e.what()) << std::endl;
-                status = 1;
-            }
+        if (const std::string damaged = ImportJournalBeforeListing(database, dataSource);
+            !damaged.empty()) {
+            err << PrintableLines(damaged) << std::endl;
+            status = 1;
         }
         std::vector<TTransferRun> runs = LedgerRuns(database, args.Limit);
         if (args.Csv) {

@@ -84,13 +84,9 @@ void THistoryDialog::Reload() {
     invoicesOf_.clear();
     try {
         signOn_(database_, dataSource_);
-        if (LedgerExists(database_) || std::filesystem::exists(TransferJournalFile())) {
-            try {
-                EnsureLedgerTables(database_);
-                ImportHomeJournal(database_, dataSource_);
-            } catch (const EJournalDamaged& e) {
-                ShowMessage(QString::fromUtf8(e.what()));
-            }
+        if (const std::string damaged = ImportJournalBeforeListing(database_, dataSource_);
+            !damaged.empty()) {
+            ShowMessage(QString::fromUtf8(damaged));
         }
         list_ = LedgerRuns(database_);
         for (const TTransferRun& r : list_) {

@@ -124,18 +124,15 @@ std::vector<TJournalRun> TTransferJournal::Runs(const std::string& dataSource) c
     while (NextRow(s.get(), db)) {
         TJournalRun r;
         r.Id = sqlite3_column_int64(s.get(), 0);
-        r.Started = ColumnText(s.get(), 1);
-        r.Status = ColumnText(s.get(), 2);
-        r.Error = ColumnText(s.get(), 3);
-        r.PoslDog = ColumnText(s.get(), 4);
-        r.Referent = ColumnText(s.get(), 5);
-        r.IssueDate = ColumnText(s.get(), 6);
-        r.FileHash = ColumnText(s.get(), 7);
-        r.DataSource = ColumnText(s.get(), 8);
-        r.FilePath = ColumnText(s.get(), 9);
-        r.Undo = ColumnText(s.get(), 10);
-        r.Undone = ColumnText(s.get(), 11);
-        r.UndoneBy = ColumnText(s.get(), 12);
+        // The texts in the order the statement names them, after Id.
+        int column = 1;
+        for (std::string TJournalRun::*text :
+             {&TJournalRun::Started, &TJournalRun::Status, &TJournalRun::Error,
+              &TJournalRun::PoslDog, &TJournalRun::Referent, &TJournalRun::IssueDate,
+              &TJournalRun::FileHash, &TJournalRun::DataSource, &TJournalRun::FilePath,
+              &TJournalRun::Undo, &TJournalRun::Undone, &TJournalRun::UndoneBy}) {
+            r.*text = ColumnText(s.get(), column++);
+        }
         runs.push_back(std::move(r));
     }
     return runs;
@@ -323,6 +320,19 @@ int ImportHomeJournal(THdbc& database, const std::string& dataSource,
                      &database, "ImportHomeJournal");
     }
     return imported;
+}
+
+std::string ImportJournalBeforeListing(THdbc& database, const std::string& dataSource) {
+    if (!LedgerExists(database) && !std::filesystem::exists(TransferJournalFile())) {
+        return {};
+    }
+    try {
+        EnsureLedgerTables(database);
+        ImportHomeJournal(database, dataSource);
+    } catch (const EJournalDamaged& e) {
+        return e.what();
+    }
+    return {};
 }
 
 } // namespace zen

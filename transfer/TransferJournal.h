@@ -89,4 +89,9 @@ private:
 int ImportHomeJournal(THdbc& database, const std::string& dataSource,
                       const std::filesystem::path& file = {});
 
+// Before the ledger's runs are listed: the runs the home's old journal knew go into it too
+// (its tables made for them when needed). Answers what is wrong with a journal that cannot
+// be read, or empty; the ledger is to be listed all the same.
+std::string ImportJournalBeforeListing(THdbc& database, const std::string& dataSource);
+
 } // namespace zen

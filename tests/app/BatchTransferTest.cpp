@@ -10,6 +10,7 @@
 #include "dbutil/ExceptionLog.h"
 #include "odbc/Hdbc.h"
 #include "support/OdbcTestEnv.h"
+#include "support/SignedOnSchema.h"
 #include "support/TestSupport.h"
 #include "toolkit/DateTime.h"
 #include "toolkit/Exceptions.h"
@@ -205,17 +206,15 @@ TEST(BatchTransferUi, ProgressIsABarOnATerminalAndATenthPerLineInALog) {
 
 // --- The program, as a process ------------------------------------------------------------
 
-const std::vector<std::string> kData = {
-    "INSERT INTO Param (Id, RoundT, PolniRefIzSubj, NasaValuta, NacIzrRabata, OsnZaIzrProdCene) "
-    "VALUES (1, 0.01, 'T', 'EUR', 'S', 'N')",
-    "INSERT INTO PoslDog VALUES ('12', 'Računi', 'Omrežje Kranj d.o.o.')",
-    "INSERT INTO TarSt VALUES ('1', 'Splošna', 20)",
-    "INSERT INTO Ms (Ident, Naziv, EM, TS) VALUES ('ADSL', 'Dostop ADSL', 'mes', '1')",
-    "INSERT INTO Subjekt (Naziv, Naziv2, Placnik) VALUES ('Zavod Sonce', 'ZAVOD SONCE', NULL)",
-    "INSERT INTO Subjekt (Naziv, Naziv2, Placnik) VALUES ('Ana Kranjc', 'KRANJC ANA', 'Zavod "
-    "Sonce')",
-    "INSERT INTO Subjekt (Naziv, Naziv2, Placnik) VALUES ('Rok Brez', 'BREZ ROK', 'Nikogar')",
-};
+// Two more customers: one paid for by Zavod Sonce, one whose payer does not exist.
+const std::vector<std::string> kData = [] {
+    std::vector<std::string> rows = test::SonceRows();
+    rows.push_back("INSERT INTO Subjekt (Naziv, Naziv2, Placnik) VALUES ('Ana Kranjc', "
+                   "'KRANJC ANA', 'Zavod Sonce')");
+    rows.push_back("INSERT INTO Subjekt (Naziv, Naziv2, Placnik) VALUES ('Rok Brez', "
+                   "'BREZ ROK', 'Nikogar')");
+    return rows;
+}();
 
 // Records that fail their checks, with what the report says of them.
 const std::vector<std::vector<std::string>> kBadRecords = {
@@ -244,11 +243,7 @@ class BatchTransfer : public ::testing::TestWithParam<TestDriver> {
 protected:
     void SetUp() override {
         ZEN_REQUIRE_DRIVER(GetParam());
-        OdbcTestEnv::Get().LoadSchema(GetParam());
-        dsn = OdbcTestEnv::Get().Dsn(GetParam());
-        if (!dsn.user.empty()) {
-            StoreSqlLogin(dsn.user, dsn.password); // where the program's sign-on reads it
-        }
+        dsn = test::FreshSignedOnSchema(GetParam());
         OdbcTestEnv::Get().Exec(dsn, kData);
         file = home.Path() / "Prenos.dbf";
         test::WriteDbf(file, test::TransferColumns(), {});

@@ -14,6 +14,7 @@
 #include "odbc/Hdbc.h"
 #include "report/FNapaka.h"
 #include "support/OdbcTestEnv.h"
+#include "support/SignedOnSchema.h"
 #include "support/TestSupport.h"
 #include "transfer/Ledger.h"
 #include "transfer/RunLock.h"
@@ -155,11 +156,7 @@ protected:
     }
     void SetUp() override {
         ZEN_REQUIRE_DRIVER(GetParam());
-        OdbcTestEnv::Get().LoadDemo(GetParam());
-        dsn = OdbcTestEnv::Get().Dsn(GetParam());
-        if (!dsn.user.empty()) {
-            StoreSqlLogin(dsn.user, dsn.password);
-        }
+        dsn = test::FreshSignedOnSchema(GetParam(), true);
         withPrices = home.Path() / "Prenos.dbf";
         withoutPrices = home.Path() / "PrenosBrezCen.dbf";
         WriteDemoFile(withPrices, true);

@@ -10,6 +10,7 @@
 #include "app/SignOn.h"
 #include "localtable/DbfWriter.h"
 #include "support/OdbcTestEnv.h"
+#include "support/SignedOnSchema.h"
 #include "support/TestSupport.h"
 
 #include <QComboBox>
@@ -35,14 +36,7 @@ using test::TestDriver;
 
 static auto* const odbcEnv = test::RegisterOdbcTestEnv();
 
-const std::vector<std::string> kData = {
-    "INSERT INTO Param (Id, RoundT, PolniRefIzSubj, NasaValuta, NacIzrRabata, OsnZaIzrProdCene) "
-    "VALUES (1, 0.01, 'T', 'EUR', 'S', 'N')",
-    "INSERT INTO PoslDog VALUES ('12', 'Računi', 'Omrežje Kranj d.o.o.')",
-    "INSERT INTO TarSt VALUES ('1', 'Splošna', 20)",
-    "INSERT INTO Ms (Ident, Naziv, EM, TS) VALUES ('ADSL', 'Dostop ADSL', 'mes', '1')",
-    "INSERT INTO Subjekt (Naziv, Naziv2, Placnik) VALUES ('Zavod Sonce', 'ZAVOD SONCE', NULL)",
-};
+const std::vector<std::string> kData = test::SonceRows();
 
 std::string OdbcIni() {
     return test::ReadFileBytes(std::getenv("ODBCINI"));
@@ -76,11 +70,7 @@ class Setup : public ::testing::TestWithParam<TestDriver> {
 protected:
     void SetUp() override {
         ZEN_REQUIRE_DRIVER(GetParam());
-        OdbcTestEnv::Get().LoadSchema(GetParam());
-        dsn = OdbcTestEnv::Get().Dsn(GetParam());
-        if (!dsn.user.empty()) {
-            StoreSqlLogin(dsn.user, dsn.password);
-        }
+        dsn = test::FreshSignedOnSchema(GetParam());
         OdbcTestEnv::Get().Exec(dsn, kData);
         file = home.Path() / "Prenos.dbf";
         WriteDbfTable(file, TransferFileColumns(),

@@ -86,16 +86,19 @@ void FaultFixture::WriteFile(int payers) {
     WriteDbf(options.Path, TransferColumns(), records);
 }
 
-std::string FaultFixture::Run() {
+std::string FaultFixture::Run(std::function<void(size_t)> afterInvoice) {
     module = std::make_unique<TTransferModule>();
     ui = std::make_unique<TFaultUi>();
+    ui->afterInvoice = std::move(afterInvoice);
     TTransfer run(module->Components(), *ui, SignOn);
+    std::string error;
     try {
         outcome = run.Execute(options);
     } catch (const std::exception& e) {
-        return e.what();
+        error = e.what();
     }
-    return "";
+    written = run.Invoices();
+    return error;
 }
 
 std::string FaultFixture::Invoices() {

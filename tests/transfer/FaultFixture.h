@@ -51,9 +51,10 @@ protected:
     void ResetDatabase(int payers);
     // The transfer file of two records for each of the first `payers` payers.
     void WriteFile(int payers);
-    // One run on a fresh set of the run's objects; the exception's text, or "" when it
-    // ended normally (its outcome then in `outcome`).
-    std::string Run();
+    // One run on a fresh set of the run's objects, `afterInvoice` called as each invoice is
+    // told; the exception's text, or "" when it ended normally (its outcome then in
+    // `outcome`). The invoices it says it wrote go to `written`.
+    std::string Run(std::function<void(size_t)> afterInvoice = {});
 
     std::string Scalar(const std::string& query) { return OdbcTestEnv::Get().Scalar(dsn, query); }
     void Exec(const std::vector<std::string>& sql) { OdbcTestEnv::Get().Exec(dsn, sql); }
@@ -76,6 +77,7 @@ protected:
     std::unique_ptr<TTransferModule> module;
     std::unique_ptr<TFaultUi> ui;
     TTransferOutcome outcome = TTransferOutcome::InputsMissing;
+    int written = 0;
 };
 
 // The document key of the n-th invoice of a run dated 20. 12. 2026 into an empty Promet.

@@ -5,6 +5,7 @@
 #include "app/SignOn.h"
 #include "odbc/Hdbc.h"
 #include "support/OdbcTestEnv.h"
+#include "support/SignedOnSchema.h"
 #include "support/TestSupport.h"
 #include "toolkit/Exceptions.h"
 #include "transfer/FileRunLock.h"
@@ -37,11 +38,7 @@ class LedgerTest : public ::testing::TestWithParam<TestDriver> {
 protected:
     void SetUp() override {
         ZEN_REQUIRE_DRIVER(GetParam());
-        OdbcTestEnv::Get().LoadSchema(GetParam());
-        dsn = OdbcTestEnv::Get().Dsn(GetParam());
-        if (!dsn.user.empty()) {
-            StoreSqlLogin(dsn.user, dsn.password);
-        }
+        dsn = test::FreshSignedOnSchema(GetParam());
         SignOn(db, dsn.dsn);
     }
     TTransferRunInputs Inputs(const std::string& hash) {

@@ -202,26 +202,17 @@ TEST_P(TransferFaultTest, AnInvoiceThatFailsLeavesTheEarlierOnesWholeAndTheNextR
 TEST_P(TransferFaultTest, AFailureAfterARecordedInvoiceSaysItIsWrittenAndRecorded) {
     ResetDatabase(51);
     WriteFile(51);
-    module = std::make_unique<TTransferModule>();
-    ui = std::make_unique<TFaultUi>();
-    ui->afterInvoice = [](size_t n) {
+    const std::string error = Run([](size_t n) {
         if (n == 50) {
             throw EInOutError("Izpis ni mogoč.");
         }
-    };
-    TTransfer run(module->Components(), *ui, SignOn);
-    std::string error;
-    try {
-        run.Execute(options);
-    } catch (const std::exception& e) {
-        error = e.what();
-    }
+    });
     const std::string told = "Prenos je prekinjen po računu " + Key(50) +
                              " (Plačnik 050), ki je zapisan. Zapisanih računov: 50 (" + Key(1) +
                              "–" + Key(50) + "). Nadaljevanje prenosa";
     EXPECT_EQ(error.substr(0, told.size()), told) << error;
     EXPECT_EQ(ui->invoices.size(), 50u);
-    EXPECT_EQ(run.Invoices(), 50);
+    EXPECT_EQ(written, 50);
     module.reset();
     EXPECT_EQ(Invoices(), "50/100");
     EXPECT_EQ(LedgerKeys(TransferFileHash(options.Path)).size(), 50u);
@@ -234,23 +225,14 @@ TEST_P(TransferFaultTest, AGroupTheLedgerCannotTakeIsNotCommitted) {
     ResetDatabase(53);
     WriteFile(53);
     const std::string hash = TransferFileHash(options.Path);
-    module = std::make_unique<TTransferModule>();
-    ui = std::make_unique<TFaultUi>();
-    ui->afterInvoice = [&](size_t n) {
+    const std::string error = Run([&](size_t n) {
         if (n == 50) {
             Exec({GetParam() == TestDriver::PostgreSQL
                       ? "ALTER TABLE ZendratoPrenosRacun ADD CONSTRAINT zen_full CHECK (Zap < 50)"
                       : "CREATE TRIGGER zen_full BEFORE INSERT ON ZendratoPrenosRacun WHEN "
                         "NEW.Zap >= 50 BEGIN SELECT RAISE(ABORT, 'poln'); END"});
         }
-    };
-    TTransfer run(module->Components(), *ui, SignOn);
-    std::string error;
-    try {
-        run.Execute(options);
-    } catch (const std::exception& e) {
-        error = e.what();
-    }
+    });
     const std::string told = "Prenos je prekinjen pri računu " + Key(53) +
                              " (Plačnik 053), ki ni zapisan. Zapisanih računov: 50 (" + Key(1) +
                              "–" + Key(50) + "). Računi " + Key(51) + "–" + Key(53) +
@@ -263,9 +245,9 @@ TEST_P(TransferFaultTest, AGroupTheLedgerCannotTakeIsNotCommitted) {
     Exec({GetParam() == TestDriver::PostgreSQL
               ? "ALTER TABLE ZendratoPrenosRacun DROP CONSTRAINT zen_full"
               : "DROP TRIGGER zen_full"});
-    ui->afterInvoice = nullptr;
     options.Resume = true;
-    EXPECT_EQ(run.Execute(options), TTransferOutcome::Completed);
+    EXPECT_EQ(Run(), "");
+    EXPECT_EQ(outcome, TTransferOutcome::Completed);
     EXPECT_EQ(Invoices(), "53/106");
     EXPECT_EQ(LedgerKeys(hash).size(), 53u);
     std::vector<TTransferRun> runs = LedgerRuns(hash);

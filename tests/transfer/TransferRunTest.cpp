@@ -12,6 +12,7 @@
 #include "odbc/OCL.h"
 #include "odbc/OCLError.h"
 #include "support/OdbcTestEnv.h"
+#include "support/SignedOnSchema.h"
 #include "support/TestSupport.h"
 #include "toolkit/Field.h"
 #include "toolkit/Text.h"
@@ -115,12 +116,8 @@ class TransferRunTest : public ::testing::TestWithParam<TestDriver> {
 protected:
     void SetUp() override {
         ZEN_REQUIRE_DRIVER(GetParam());
-        OdbcTestEnv::Get().LoadSchema(GetParam());
-        dsn = OdbcTestEnv::Get().Dsn(GetParam());
+        dsn = test::FreshSignedOnSchema(GetParam());
         OdbcTestEnv::Get().Exec(dsn, kData);
-        if (!dsn.user.empty()) {
-            StoreSqlLogin(dsn.user, dsn.password);
-        }
         options.PoslDog = "12";
         options.Referent = "JN";
         options.Datum = DateToStr(EncodeDate(2005, 12, 20));
