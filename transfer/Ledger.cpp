@@ -9,6 +9,8 @@
 #include "toolkit/Text.h"
 #include "transfer/FileRunLock.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <set>
 #include <unistd.h>
@@ -88,9 +90,9 @@ public:
         q_.Open();
         return q_;
     }
-    // The parameter in that place of the statement: a statement of many rows sets its
-    // values without a search by name for each.
-    TParam& At(int index) { return q_.Params()[index]; }
+    // The statement's parameters in their order: a statement of many rows sets its values
+    // by place, without a search by name for each.
+    TOEParams& Params() { return q_.Params(); }
 
 private:
     TOEQuery q_;
@@ -360,27 +362,32 @@ void RecordLedgerInvoices(THdbc& database, int64_t runId, int firstSeq,
     if (invoices.empty()) {
         return;
     }
+    // Only the texts that came with the transfer file are parameters; the numbers and the
+    // fingerprints (hexadecimal digits) are written as they are, which spares binding four
+    // values an invoice.
     std::string sql =
         "INSERT INTO ZendratoPrenosRacun (Prenos, Zap, Kljuc, Placnik, Vrstic, Odtis) VALUES ";
     for (size_t i = 0; i < invoices.size(); ++i) {
+        const TLedgerInvoice& invoice = invoices[i];
+        const bool hex =
+            std::all_of(invoice.Fingerprint.begin(), invoice.Fingerprint.end(),
+                        [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+        if (!hex) {
+            throw EDatabaseError("Odtis računa " + invoice.Kljuc + " ni šestnajstiško število.");
+        }
         const std::string n = std::to_string(i);
-        sql += (i ? ", " : "") + std::string("(:R") + n + ", :Z" + n + ", :K" + n + ", :P" + n +
-               ", :V" + n + ", :O" + n + ")";
+        sql +=
+            (i ? ", (" : "(") + std::to_string(runId) + ", " +
+            std::to_string(int64_t(firstSeq) + int64_t(i)) + ", :K" + n + ", :P" + n + ", " +
+            std::to_string(invoice.Lines) + ", " +
+            (invoice.Fingerprint.empty() ? std::string("NULL") : "'" + invoice.Fingerprint + "'") +
+            ")";
     }
     TLedgerSql insert(database, sql);
+    TOEParams& params = insert.Params();
     for (size_t i = 0; i < invoices.size(); ++i) {
-        const TLedgerInvoice& invoice = invoices[i];
-        const int at = 6 * static_cast<int>(i);
-        insert.At(at).SetAsInteger(static_cast<int32_t>(runId));
-        insert.At(at + 1).SetAsInteger(firstSeq + static_cast<int32_t>(i));
-        insert.At(at + 2).SetAsString(invoice.Kljuc);
-        insert.At(at + 3).SetAsString(invoice.Placnik);
-        insert.At(at + 4).SetAsInteger(invoice.Lines);
-        TParam& fingerprint = insert.At(at + 5);
-        fingerprint.SetAsString(invoice.Fingerprint);
-        if (invoice.Fingerprint.empty()) {
-            fingerprint.Clear();
-        }
+        params[2 * static_cast<int>(i)].SetAsString(invoices[i].Kljuc);
+        params[2 * static_cast<int>(i) + 1].SetAsString(invoices[i].Placnik);
     }
     if (insert.Exec() != SQLLEN(invoices.size())) {
         throw EDatabaseError("Dnevnik prenosov ni sprejel vseh računov skupine.");
