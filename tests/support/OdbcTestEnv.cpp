@@ -33,6 +33,8 @@ const char* kPgUser = "zendrato";
 const char* kPgPassword = "Geslo-42";
 const char* kPgAdminPassword = "Admin-42";
 const char* kPgDatabase = "tevrin";
+// A cluster of small WAL segments, which is quick to copy.
+const char* kInitdbOptions = "--auth=scram-sha-256 -E UTF8 --no-locale --no-sync --wal-segsize=1";
 
 // The first existing driver library among the multiarch library directories.
 std::string FindDriver(const std::string& file) {
@@ -91,8 +93,9 @@ int Run(const std::string& command, const std::string& asUser) {
 // directory: initdb costs seconds of processor time and most test processes start a server
 // of their own, so the first one to make a cluster leaves a copy and the rest copy that.
 fs::path TemplateDir() {
-    return fs::temp_directory_path() / ("zendrato-pg-template-" + std::to_string(geteuid()) + "-" +
-                                        std::to_string(std::hash<std::string>{}(kPgBin)));
+    return fs::temp_directory_path() /
+           ("zendrato-pg-template-" + std::to_string(geteuid()) + "-" +
+            std::to_string(std::hash<std::string>{}(std::string(kPgBin) + kInitdbOptions)));
 }
 
 // The kept cluster; empty while there is none, or when what is there is not ours alone.
@@ -314,12 +317,11 @@ void OdbcTestEnv::StartPostgres() {
     std::string data = (pgDir_ / "data").string();
     std::string log = (pgDir_ / "server.log").string();
     const fs::path kept = ClusterTemplate();
-    if (kept.empty() || Run("cp -a " + kept.string() + " " + data, "") != 0) {
+    if (kept.empty() || Run("cp -a --reflink=auto " + kept.string() + " " + data, "") != 0) {
         fs::remove_all(data);
         if (Run(bin + "/initdb -D " + data +
-                    " -U postgres --pwfile=" + (pgDir_ / "pwfile").string() +
-                    " --auth=scram-sha-256 -E UTF8 --no-locale --no-sync >" +
-                    (pgDir_ / "initdb.log").string() + " 2>&1",
+                    " -U postgres --pwfile=" + (pgDir_ / "pwfile").string() + " " + kInitdbOptions +
+                    " >" + (pgDir_ / "initdb.log").string() + " 2>&1",
                 user) != 0) {
             problem_ = "initdb failed: " + ReadFile(pgDir_ / "initdb.log");
             return;
