@@ -240,14 +240,23 @@ bool TTransfer::Resume(const std::vector<TTransferRun>& runs, const std::string&
         return true;
     }
     const TTransferRun& newest = runs.back();
-    // A job retried after it was killed past the run's end (or after a later run sent the
-    // whole file) is told that and not failed, as a repeated undo is.
     if (newest.Status == TTransferRunStatus::Completed) {
-        ui_.Message("Nadaljevanje ni potrebno: zadnji prenos te datoteke v to bazo (št. " +
-                    std::to_string(newest.Id) + ", " + JournalDateTime(newest.Started) + ", " +
-                    RacunCount(newest.Invoices) + " " + KeyRange(newest.FirstKey, newest.LastKey) +
-                    ") je bil končan, zato ni ničesar, kar bi manjkalo. Nič ni bilo "
-                    "spremenjeno.");
+        const std::string which =
+            "zadnji prenos te datoteke v to bazo (št. " + std::to_string(newest.Id) + ", " +
+            JournalDateTime(newest.Started) + ", " + RacunCount(newest.Invoices) + " " +
+            KeyRange(newest.FirstKey, newest.LastKey) + ") je bil končan";
+        // A stopped run before it cannot be finished: the complete one wrote its invoices.
+        if (std::any_of(runs.begin(), runs.end() - 1, [](const TTransferRun& r) {
+                return r.Status != TTransferRunStatus::Completed;
+            })) {
+            throw EResumeRefused("Prenosa ni mogoče nadaljevati: " + which +
+                                 " po prekinjenem, zato bi se računi zapisali še enkrat. Nič ni "
+                                 "bilo spremenjeno.");
+        }
+        // A job retried after it was killed past the run's end is told so and not failed,
+        // as a repeated undo is.
+        ui_.Message("Nadaljevanje ni potrebno: " + which +
+                    ", zato ni ničesar, kar bi manjkalo. Nič ni bilo spremenjeno.");
         run_.NothingMissing = true;
         return false;
     }
