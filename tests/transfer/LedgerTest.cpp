@@ -187,9 +187,10 @@ TEST_P(LedgerTest, AnEarlierLedgerGetsTheTotalsColumns) {
               "računov 1, postavk 2; količina skupaj 123.456,7891; vrednost 1.234.567.890,1234, "
               "DDV 271.604.935,8271, za plačilo 1.506.172.825,9505; vrednost po datoteki "
               "(količina × cena) 1.234.567.890,1239, razlika -0,0005.");
+    // In the CSV too; a leading minus is guarded as the report guards every cell.
     EXPECT_NE(HistoryCsv(LedgerRuns(db))
                   .find(";100001;2;1;2;123.456,7891;1.234.567.890,1234;271.604.935,8271;"
-                        "1.506.172.825,9505;1.234.567.890,1239;-0,0005\r\n"),
+                        "1.506.172.825,9505;1.234.567.890,1239;'-0,0005\r\n"),
               std::string::npos)
         << HistoryCsv(LedgerRuns(db));
     totals.FileValue.reset();
