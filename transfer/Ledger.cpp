@@ -156,6 +156,31 @@ std::string RunSelect(bool withTotals) {
            totals + kRunCounts;
 }
 
+// How many of the things asked for the catalog holds: `postgres` or `sqlite` counts them (as
+// N) on a database of its kind, so that no failing statement spoils a transaction. Where we
+// know no catalog, `probe`, a statement that fails when one is missing, runs outside any
+// transaction it could spoil: `all` when it runs, 0 when it fails.
+int CatalogCount(THdbc& database, const std::string& postgres, const std::string& sqlite,
+                 const std::string& probe, int all) {
+    const TDbmsKind kind = database.Quirks().kind;
+    if (kind != TDbmsKind::PostgreSQL && kind != TDbmsKind::SQLite) {
+        if (!database.AutoCommit()) {
+            throw EInvalidOperation("The ledger's catalog asked inside a transaction");
+        }
+        try {
+            TLedgerSql(database, probe).Open().Close();
+            return all;
+        } catch (const EDatabaseError&) {
+            return 0;
+        }
+    }
+    TLedgerSql q(database, kind == TDbmsKind::PostgreSQL ? postgres : sqlite);
+    TOEQuery& r = q.Open();
+    const int n = r.FieldByName("N")->AsInteger();
+    r.Close();
+    return n;
+}
+
 std::vector<TTransferRun> ReadRuns(THdbc& database, TLedgerSql& sql) {
     TOEQuery& q = sql.Open();
     std::vector<TTransferRun> runs;
@@ -276,37 +301,15 @@ const std::vector<std::string>& LedgerTotalsDdl() {
 }
 
 bool LedgerExists(THdbc& database) {
-    const TDbmsKind kind = database.Quirks().kind;
-    std::string sql;
-    if (kind == TDbmsKind::PostgreSQL) {
-        sql = "SELECT COUNT(*) AS N FROM information_schema.tables WHERE LOWER(table_name) IN "
-              "('zendratoprenos', 'zendratoprenosracun') AND table_schema = "
-              "ANY (current_schemas(false))";
-    } else if (kind == TDbmsKind::SQLite) {
-        sql = "SELECT COUNT(*) AS N FROM sqlite_master WHERE type = 'table' AND LOWER(name) IN "
-              "('zendratoprenos', 'zendratoprenosracun')";
-    } else {
-        // No catalog we know: a statement that fails when a table is missing, outside any
-        // transaction it could spoil.
-        if (!database.AutoCommit()) {
-            throw EInvalidOperation("LedgerExists inside a transaction");
-        }
-        try {
-            TLedgerSql(database,
-                       "SELECT COUNT(*) AS N FROM ZendratoPrenos r, ZendratoPrenosRacun i "
-                       "WHERE 1 = 0")
-                .Open()
-                .Close();
-            return true;
-        } catch (const EDatabaseError&) {
-            return false;
-        }
-    }
-    TLedgerSql q(database, sql);
-    TOEQuery& r = q.Open();
-    const int n = r.FieldByName("N")->AsInteger();
-    r.Close();
-    return n == 2;
+    return CatalogCount(database,
+                        "SELECT COUNT(*) AS N FROM information_schema.tables WHERE "
+                        "LOWER(table_name) IN ('zendratoprenos', 'zendratoprenosracun') AND "
+                        "table_schema = ANY (current_schemas(false))",
+                        "SELECT COUNT(*) AS N FROM sqlite_master WHERE type = 'table' AND "
+                        "LOWER(name) IN ('zendratoprenos', 'zendratoprenosracun')",
+                        "SELECT COUNT(*) AS N FROM ZendratoPrenos r, ZendratoPrenosRacun i "
+                        "WHERE 1 = 0",
+                        2) == 2;
 }
 
 void EnsureLedgerTables(THdbc& database) {
@@ -339,43 +342,21 @@ namespace {
 // Whether ZendratoPrenos has every one of the columns; asked of the catalog where the
 // database has one we know, so that no failing statement spoils a transaction.
 bool RunColumnsExist(THdbc& database, const std::vector<std::string>& columns) {
-    std::string names;
+    std::string names, list;
     for (const std::string& column : columns) {
         names += (names.empty() ? "'" : ", '") + AsciiLower(column) + "'";
+        list += (list.empty() ? "" : ", ") + column;
     }
-    const TDbmsKind kind = database.Quirks().kind;
-    std::string sql;
-    if (kind == TDbmsKind::PostgreSQL) {
-        sql = "SELECT COUNT(*) AS N FROM information_schema.columns WHERE LOWER(table_name) = "
-              "'zendratoprenos' AND table_schema = ANY (current_schemas(false)) AND "
-              "LOWER(column_name) IN (" +
-              names + ")";
-    } else if (kind == TDbmsKind::SQLite) {
-        sql = "SELECT COUNT(*) AS N FROM pragma_table_info('ZendratoPrenos') WHERE LOWER(name) "
-              "IN (" +
-              names + ")";
-    } else {
-        if (!database.AutoCommit()) {
-            throw EInvalidOperation("RunColumnsExist inside a transaction");
-        }
-        std::string list;
-        for (const std::string& column : columns) {
-            list += (list.empty() ? "" : ", ") + column;
-        }
-        try {
-            TLedgerSql(database, "SELECT " + list + " FROM ZendratoPrenos WHERE 1 = 0")
-                .Open()
-                .Close();
-            return true;
-        } catch (const EDatabaseError&) {
-            return false;
-        }
-    }
-    TLedgerSql q(database, sql);
-    TOEQuery& r = q.Open();
-    const int n = r.FieldByName("N")->AsInteger();
-    r.Close();
-    return n == int(columns.size());
+    return CatalogCount(database,
+                        "SELECT COUNT(*) AS N FROM information_schema.columns WHERE "
+                        "LOWER(table_name) = 'zendratoprenos' AND table_schema = ANY "
+                        "(current_schemas(false)) AND LOWER(column_name) IN (" +
+                            names + ")",
+                        "SELECT COUNT(*) AS N FROM pragma_table_info('ZendratoPrenos') WHERE "
+                        "LOWER(name) IN (" +
+                            names + ")",
+                        "SELECT " + list + " FROM ZendratoPrenos WHERE 1 = 0",
+                        int(columns.size())) == int(columns.size());
 }
 
 bool LedgerHasTotals(THdbc& database) {
