@@ -270,6 +270,24 @@ TEST_P(UndoResumeTest, AResumedRunEqualsOneThatNeverStopped) {
         EXPECT_EQ(ControlTotalsText(*runs[0].Totals), totals);
     }
 
+    // A stopped run an earlier version began kept no totals: its resume says they are not
+    // known rather than give those of its own part, and keeps none.
+    ResetDatabase(kResumePayers);
+    WriteFile(kResumePayers);
+    {
+        TChild child(home.Path(), Transfer());
+        for (std::string line; child.ReadLine(line) && line.rfind("Zapisano: ", 0) != 0;) {
+        }
+        child.End(true);
+    }
+    Exec({"UPDATE ZendratoPrenos SET Zapisov = NULL, Zavrnjenih = NULL, Kolicina = NULL, "
+          "Vrednost = NULL, Davek = NULL, ZaPlacilo = NULL, VrednostDatoteke = NULL"});
+    std::tie(status, out) = Zendrato(Transfer({"--resume"}));
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(TotalsLine(out), "") << out;
+    EXPECT_NE(out.find(kTotalsUnknownText), std::string::npos) << out;
+    EXPECT_FALSE(LedgerRuns(TransferFileHash(options.Path)).at(0).Totals);
+
     // Stopped, then sent whole with --force: a resume now would write it a third time, so it
     // writes nothing, and a job that always passes --resume is not failed for it.
     ResetDatabase(kResumePayers);
