@@ -46,6 +46,9 @@ int RunHistory(const THistoryArgs& args, std::ostream& out, std::ostream& err) {
         } else {
             for (const TTransferRun& run : runs) {
                 out << HistoryLine(run) << '\n';
+                if (const std::string totals = HistoryTotalsLine(run); !totals.empty()) {
+                    out << PrintableText(totals) << '\n';
+                }
             }
             if (runs.empty()) {
                 out << "V dnevniku prenosov baze " << PrintableText(dataSource)

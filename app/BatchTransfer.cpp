@@ -178,6 +178,10 @@ int RunBatchTransfer(const TTransferArgs& args, std::ostream& out, std::ostream&
     for (const TNapakaRow& row : ui.Errors()) {
         out << PrintableText(row.StRac) << '\t' << PrintableText(row.Napaka) << '\n';
     }
+    // The run ends with its control totals, on a line without a tab as well.
+    if (!ui.TotalsText().empty()) {
+        out << PrintableText(ui.TotalsText()) << '\n';
+    }
     // A job that reads the result must not take a lost one for success.
     if (!out.flush()) {
         err << "zendrato: standard output cannot be written" << std::endl;
@@ -188,7 +192,8 @@ int RunBatchTransfer(const TTransferArgs& args, std::ostream& out, std::ostream&
     }
     if (!args.Report.empty()) {
         try {
-            const std::vector<TNapakaRow> rows = WithNotice(ui.Errors(), ui.NoticeText());
+            const std::vector<TNapakaRow> rows =
+                WithRunTexts(ui.Errors(), ui.NoticeText(), ui.TotalsText());
             if (IsCsvReport(args.Report)) {
                 WriteNapakaCsv(rows, args.Report);
             } else {

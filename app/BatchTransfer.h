@@ -1,8 +1,8 @@
 #pragma once
 // `zendrato --transfer`: the transfer run of "Prenos" without a window, for a nightly job
 // or a terminal. The run is the window's own (TTransfer over the objects of
-// CreateTransferComponents); only how it speaks differs: progress on stderr, the final
-// message or the error rows on stdout, and the exit status.
+// CreateTransferComponents); only how it speaks differs: progress on stderr, the control
+// totals and the final message or the error rows on stdout, and the exit status.
 
 #include "app/CommandLine.h"
 #include "report/NapakaLayout.h"
@@ -32,6 +32,7 @@ public:
     void ShowErrors(TTable& tbNapaka) override;
     void InvoiceWritten(const TInvoiceSummary& invoice) override;
     void Notice(const std::string& text) override;
+    void Totals(const std::string& text) override { totals_ = text; }
 
     // Ends a progress bar's line, so that what follows starts on a line of its own.
     void EndProgress();
@@ -40,6 +41,8 @@ public:
     const std::vector<TNapakaRow>& Errors() const { return errors_; }
     // What the run told beside its errors (the file's prices unreadable); empty for none.
     const std::string& NoticeText() const { return notice_; }
+    // The run's control totals as told at its end; empty before.
+    const std::string& TotalsText() const { return totals_; }
     int Invoices() const { return invoices_; }
 
 private:
@@ -53,6 +56,7 @@ private:
     bool completed_ = false;
     std::vector<TNapakaRow> errors_;
     std::string notice_;
+    std::string totals_;
 };
 
 // Whether the error report asked for is a CSV file (its name ends in ".csv", in any case)

@@ -331,8 +331,9 @@ void TMain::bPreizkusClick() {
     if (!ExecuteTold(run, ui, options)) {
         return;
     }
-    TPreviewDialog dialog({options, ui.Written(), ui.Errors(), ui.NoticeText(), run.FilePrices()},
-                          this);
+    TPreviewDialog dialog(
+        {options, ui.Written(), ui.Errors(), ui.NoticeText(), run.FilePrices(), ui.TotalsText()},
+        this);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }

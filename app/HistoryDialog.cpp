@@ -45,6 +45,12 @@ THistoryDialog::THistoryDialog(THdbc& database, const std::string& dataSource, T
     KeepColumnsFitted(runs_, kRunCountColumn);
     invoices_ = ListTable(this, {"Račun", "Plačnik"});
     invoices_->setObjectName("HistoryInvoices");
+    // Plain text, selectable: the accountant copies the totals to tick them off.
+    totals_ = new QLabel(this);
+    totals_->setObjectName("lKontrola");
+    totals_->setTextFormat(Qt::PlainText);
+    totals_->setWordWrap(true);
+    totals_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     undo_ = new QPushButton(QString::fromUtf8("Razveljavi prenos"), this);
     undo_->setObjectName("bRazveljavi");
     resumeButton_ = new QPushButton(QString::fromUtf8("Nadaljuj"), this);
@@ -63,6 +69,7 @@ THistoryDialog::THistoryDialog(THdbc& database, const std::string& dataSource, T
     buttons->addWidget(close);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(runs_, 3);
+    layout->addWidget(totals_);
     layout->addWidget(new QLabel(QString::fromUtf8("Računi izbranega prenosa:"), this));
     layout->addWidget(invoices_, 2);
     layout->addLayout(buttons);
@@ -128,6 +135,7 @@ void THistoryDialog::ShowSelected() {
     for (size_t i = 0; i < invoices.size(); ++i) {
         SetListRow(invoices_, int(i), {Q(invoices[i].Kljuc), Q(invoices[i].Placnik)});
     }
+    totals_->setText(Q(run && run->Totals ? ControlTotalsText(*run->Totals) : std::string()));
     const std::string state = run ? RunStateText(*run) : std::string();
     undo_->setEnabled(run && run->Invoices > 0 && !run->Undone && state != "teče");
     resumeButton_->setEnabled(run && run->Invoices > 0 && state == "prekinjen");

@@ -32,6 +32,8 @@ public:
 
     QTableWidget* Runs() const { return runs_; }
     QTableWidget* InvoicesOfRun() const { return invoices_; }
+    // The control totals of the run selected.
+    QLabel* TotalsOfRun() const { return totals_; }
     QPushButton* UndoButton() const { return undo_; }
     QPushButton* ResumeButton() const { return resumeButton_; }
 
@@ -51,6 +53,7 @@ private:
     std::vector<std::vector<TLedgerInvoice>> invoicesOf_;
     QTableWidget* runs_;
     QTableWidget* invoices_;
+    QLabel* totals_;
     QPushButton* undo_;
     QPushButton* resumeButton_;
     std::optional<TTransferRun> resume_;

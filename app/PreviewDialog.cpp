@@ -65,6 +65,11 @@ TPreviewDialog::TPreviewDialog(TTransferPreview preview, QWidget* parent)
     QFont bold = notice_->font();
     bold.setBold(true);
     notice_->setFont(bold);
+    totals_ = PlainLabel(preview_.Totals, this);
+    totals_->setObjectName("lKontrola");
+    totals_->setVisible(!preview_.Totals.empty());
+    // The accountant copies the totals to tick them off.
+    totals_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     const std::vector<TInvoiceSummary>& list = preview_.Invoices;
     invoices_ = ListTable(this, Texts(InvoiceHeaders()));
@@ -121,6 +126,7 @@ TPreviewDialog::TPreviewDialog(TTransferPreview preview, QWidget* parent)
     layout->addWidget(inputs_);
     layout->addWidget(pricing_);
     layout->addWidget(notice_);
+    layout->addWidget(totals_);
     layout->addWidget(tabs_, 1);
     layout->addLayout(buttons);
 

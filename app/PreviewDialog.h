@@ -27,6 +27,7 @@ public:
     QLabel* InputsLabel() const { return inputs_; }
     QLabel* PricingLabel() const { return pricing_; }
     QLabel* NoticeLabel() const { return notice_; }
+    QLabel* TotalsLabel() const { return totals_; }
     QTabWidget* Tabs() const { return tabs_; }
     // One row per invoice, then the totals row.
     QTableWidget* InvoiceTable() const { return invoices_; }
@@ -49,6 +50,7 @@ private:
     QLabel* inputs_;
     QLabel* pricing_;
     QLabel* notice_;
+    QLabel* totals_;
     QTabWidget* tabs_;
     QTableWidget* invoices_;
     QTableWidget* lines_;

@@ -6,6 +6,7 @@
 // three show the same texts.
 
 #include "report/NapakaLayout.h"
+#include "toolkit/SloveneAmount.h"
 #include "transfer/TransferRun.h"
 #include "transfer/TransferUi.h"
 
@@ -21,11 +22,9 @@ struct TTransferPreview {
     std::vector<TNapakaRow> Errors;        // the error table's rows, as the report has them
     std::string Notice;                    // what the run told beside them, or empty
     bool FilePrices = true;                // the file's prices priced the lines, not the rules
+    std::string Totals;                    // the run's control totals (ControlTotalsText)
 };
 
-// An amount in the Slovene way: thousands grouped by ".", a decimal comma, at least
-// `decimals` decimals and the further stored ones where used ("1.234,56", "0,008").
-std::string SloveneAmount(Currency amount, int decimals = 2);
 // A date in the Slovene way: "6. 12. 2026".
 std::string SloveneDate(TDateTime date);
 

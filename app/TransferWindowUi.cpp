@@ -15,13 +15,16 @@
 namespace zen {
 
 void TTransferWindowUi::Message(const std::string& text) {
-    // The end message carries the run's notice, told once.
-    if (text == kCompletedMessage && !notice_.empty()) {
-        ShowMessage(QString::fromStdString(text + "\n\n" + notice_));
-        notice_.clear();
-        return;
+    // The end message carries the run's notice and its control totals, each told once.
+    std::string shown = text;
+    if (text == kCompletedMessage) {
+        for (std::string* part : {&notice_, &totals_}) {
+            if (!part->empty()) {
+                shown += "\n\n" + std::exchange(*part, std::string());
+            }
+        }
     }
-    ShowMessage(QString::fromStdString(text));
+    ShowMessage(QString::fromStdString(shown));
 }
 
 void TTransferWindowUi::Progress(int percent) {
@@ -109,16 +112,22 @@ void TTransferWindowUi::ShowErrors(TTable& tbNapaka) {
     summary_.FailedRecords = tbNapaka.RecordCount();
     errors_ = ReportRows(tbNapaka);
     const std::string notice = std::exchange(notice_, std::string());
+    const std::string totals = std::exchange(totals_, std::string());
     if (TNapaka* report = TNapaka::Instance(); report && report->DataSet() == &tbNapaka) {
         report->SetNotice(notice);
+        report->SetTotals(totals);
         report->Show(window_);
         report->SetNotice({});
+        report->SetTotals({});
         return;
     }
     std::string text = notice.empty() ? std::string() : notice + "\n\n";
     for (tbNapaka.First(); !tbNapaka.Eof(); tbNapaka.Next()) {
         text += tbNapaka.FieldByName("StRac")->AsString() + "  " +
                 tbNapaka.FieldByName("Napaka")->AsString() + "\n";
+    }
+    if (!totals.empty()) {
+        text += "\n" + totals;
     }
     ShowMessage(QString::fromStdString(text));
 }

@@ -28,6 +28,8 @@ public:
     void ShowErrors(TTable& tbNapaka) override;
     // Kept for the end message or the report, which carry it.
     void Notice(const std::string& text) override { notice_ = text; }
+    // Kept for the end message or the report, which carry them after the rest.
+    void Totals(const std::string& text) override { totals_ = text; }
     // Counted for the line the window shows after the run.
     void InvoiceWritten(const TInvoiceSummary& invoice) override;
 
@@ -43,6 +45,7 @@ public:
 protected:
     TRunSummary summary_;
     std::string notice_;
+    std::string totals_;
     std::vector<TInvoiceSummary> written_;
     std::vector<TNapakaRow> errors_;
     bool keep_ = false;
@@ -64,8 +67,9 @@ public:
     void ShowErrors(TTable& tbNapaka) override;
     void InvoiceWritten(const TInvoiceSummary& invoice) override;
 
-    // What the run told beside its errors, kept for the preview.
+    // What the run told beside its errors, and its control totals, kept for the preview.
     const std::string& NoticeText() const { return notice_; }
+    const std::string& TotalsText() const { return totals_; }
 };
 
 } // namespace zen

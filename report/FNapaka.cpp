@@ -64,10 +64,11 @@ std::vector<TNapakaRow> TNapaka::Rows() {
 }
 
 bool TNapaka::Show(QWidget* parent) {
-    const std::vector<TNapakaRow> rows = WithNotice(Rows(), notice_);
-    if (rows.empty()) {
+    std::vector<TNapakaRow> errors = Rows();
+    if (errors.empty() && notice_.empty()) {
         return false;
     }
+    const std::vector<TNapakaRow> rows = WithRunTexts(std::move(errors), notice_, totals_);
     QPrinter printer(QPrinter::HighResolution);
     SetupNapakaPrinter(printer);
     QPrintPreviewDialog preview(&printer, parent);
@@ -98,11 +99,11 @@ bool TNapaka::Show(QWidget* parent) {
 }
 
 bool TNapaka::ExportPdf(const std::filesystem::path& file) {
-    const std::vector<TNapakaRow> rows = WithNotice(Rows(), notice_);
-    if (rows.empty()) {
+    std::vector<TNapakaRow> errors = Rows();
+    if (errors.empty() && notice_.empty()) {
         return false;
     }
-    WriteNapakaPdf(rows, file);
+    WriteNapakaPdf(WithRunTexts(std::move(errors), notice_, totals_), file);
     return true;
 }
 

@@ -30,6 +30,8 @@ public:
     TDataSet* DataSet() const { return table_; }
     // A notice of the run that the report prints before the error rows; empty for none.
     void SetNotice(const std::string& notice) { notice_ = notice; }
+    // The run's control totals, printed after the error rows; empty for none.
+    void SetTotals(const std::string& totals) { totals_ = totals; }
 
     // The error rows from the first to the last, in the table's order; the table is left
     // on its first row. EInvalidOperation without a table or when it is closed.
@@ -51,6 +53,7 @@ protected:
 private:
     TDataSet* table_;
     std::string notice_;
+    std::string totals_;
 };
 
 } // namespace zen

@@ -2,9 +2,13 @@
 
 namespace zen {
 
-std::vector<TNapakaRow> WithNotice(std::vector<TNapakaRow> rows, const std::string& notice) {
+std::vector<TNapakaRow> WithRunTexts(std::vector<TNapakaRow> rows, const std::string& notice,
+                                     const std::string& totals) {
     if (!notice.empty()) {
         rows.insert(rows.begin(), TNapakaRow{std::string(), notice});
+    }
+    if (!totals.empty()) {
+        rows.push_back(TNapakaRow{std::string(), totals});
     }
     return rows;
 }

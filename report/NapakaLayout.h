@@ -15,8 +15,10 @@ struct TNapakaRow {
 };
 
 // The rows as the reports print them: a notice of the run (the file's prices unreadable),
-// when there is one, first, without an invoice number, then the error rows.
-std::vector<TNapakaRow> WithNotice(std::vector<TNapakaRow> rows, const std::string& notice);
+// when there is one, first, then the error rows, then the run's control totals when given;
+// the two without an invoice number.
+std::vector<TNapakaRow> WithRunTexts(std::vector<TNapakaRow> rows, const std::string& notice,
+                                     const std::string& totals);
 
 namespace napaka {
 

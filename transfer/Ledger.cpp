@@ -74,6 +74,11 @@ public:
         q_.ParamByName(name).SetAsInteger(static_cast<int32_t>(value));
         return *this;
     }
+    // An amount, in the column's four decimals.
+    TLedgerSql& Set(const std::string& name, Currency value) {
+        q_.ParamByName(name).SetAsCurrency(value);
+        return *this;
+    }
     // A NULL text.
     TLedgerSql& SetNull(const std::string& name) {
         TParam& p = q_.ParamByName(name);
@@ -128,18 +133,58 @@ private:
     bool open_ = true;
 };
 
-// Every run's columns with its invoice count and first and last key; a WHERE and ORDER
-// follow.
-constexpr const char* kRunSelect =
-    "SELECT r.Id, r.Vsebina, r.Datoteka, r.VirPodatkov, r.PoslDog, r.Referent, r.DatumRacunov, "
-    "r.Zacet, r.Stanje, r.Napaka, r.Racunalnik, r.Dom, r.Uporabnik, r.Razveljavljen, "
-    "r.Razveljavil, "
+constexpr const char* kRunCounts =
     "(SELECT COUNT(*) FROM ZendratoPrenosRacun i WHERE i.Prenos = r.Id) AS Racunov, "
+    "(SELECT COALESCE(SUM(i.Vrstic), 0) FROM ZendratoPrenosRacun i WHERE i.Prenos = r.Id) "
+    "AS Postavk, "
     "(SELECT i.Kljuc FROM ZendratoPrenosRacun i WHERE i.Prenos = r.Id AND i.Zap = "
     "(SELECT MIN(j.Zap) FROM ZendratoPrenosRacun j WHERE j.Prenos = r.Id)) AS Prvi, "
     "(SELECT i.Kljuc FROM ZendratoPrenosRacun i WHERE i.Prenos = r.Id AND i.Zap = "
     "(SELECT MAX(j.Zap) FROM ZendratoPrenosRacun j WHERE j.Prenos = r.Id)) AS Zadnji "
     "FROM ZendratoPrenos r ";
+
+// The columns of the control totals, in the order of LedgerTotalsDdl.
+constexpr const char* kTotalsColumns[] = {"Zapisov", "Zavrnjenih", "Kolicina",        "Vrednost",
+                                          "Davek",   "ZaPlacilo",  "VrednostDatoteke"};
+
+// Every run's columns with its invoice and line counts and first and last key, and its
+// control totals where the table has them; a WHERE and ORDER follow.
+std::string RunSelect(bool withTotals) {
+    std::string totals;
+    for (const char* column : kTotalsColumns) {
+        totals += withTotals ? std::string("r.") + column + ", "
+                             : std::string("NULL AS ") + column + ", ";
+    }
+    return "SELECT r.Id, r.Vsebina, r.Datoteka, r.VirPodatkov, r.PoslDog, r.Referent, "
+           "r.DatumRacunov, r.Zacet, r.Stanje, r.Napaka, r.Racunalnik, r.Dom, r.Uporabnik, "
+           "r.Razveljavljen, r.Razveljavil, " +
+           totals + kRunCounts;
+}
+
+// How many of the things asked for the catalog holds: `postgres` or `sqlite` counts them (as
+// N) on a database of its kind, so that no failing statement spoils a transaction. Where we
+// know no catalog, `probe`, a statement that fails when one is missing, runs outside any
+// transaction it could spoil: `all` when it runs, 0 when it fails.
+int CatalogCount(THdbc& database, const std::string& postgres, const std::string& sqlite,
+                 const std::string& probe, int all) {
+    const TDbmsKind kind = database.Quirks().kind;
+    if (kind != TDbmsKind::PostgreSQL && kind != TDbmsKind::SQLite) {
+        if (!database.AutoCommit()) {
+            throw EInvalidOperation("The ledger's catalog asked inside a transaction");
+        }
+        try {
+            TLedgerSql(database, probe).Open().Close();
+            return all;
+        } catch (const EDatabaseError&) {
+            return 0;
+        }
+    }
+    TLedgerSql q(database, kind == TDbmsKind::PostgreSQL ? postgres : sqlite);
+    TOEQuery& r = q.Open();
+    const int n = r.FieldByName("N")->AsInteger();
+    r.Close();
+    return n;
+}
 
 std::vector<TTransferRun> ReadRuns(THdbc& database, TLedgerSql& sql) {
     TOEQuery& q = sql.Open();
@@ -168,6 +213,24 @@ std::vector<TTransferRun> ReadRuns(THdbc& database, TLedgerSql& sql) {
         r.Invoices = static_cast<int64_t>(q.FieldByName("Racunov")->AsFloat());
         r.FirstKey = Text(q, "Prvi");
         r.LastKey = Text(q, "Zadnji");
+        // Recorded first when the check phase ended.
+        if (!q.FieldByName("Zapisov")->IsNull()) {
+            auto amount = [&q](const char* field) {
+                return Currency::FromDouble(q.FieldByName(field)->AsFloat());
+            };
+            TRunTotals& t = r.Totals.emplace();
+            t.Read = static_cast<int64_t>(q.FieldByName("Zapisov")->AsFloat());
+            t.Refused = static_cast<int64_t>(q.FieldByName("Zavrnjenih")->AsFloat());
+            t.Invoices = r.Invoices;
+            t.Lines = static_cast<int64_t>(q.FieldByName("Postavk")->AsFloat());
+            t.Kolicina = amount("Kolicina");
+            t.Vrednost = amount("Vrednost");
+            t.Davek = amount("Davek");
+            t.ZaPlacilo = amount("ZaPlacilo");
+            if (!q.FieldByName("VrednostDatoteke")->IsNull()) {
+                t.FileValue = amount("VrednostDatoteke");
+            }
+        }
         runs.push_back(std::move(r));
     }
     q.Close();
@@ -205,7 +268,14 @@ const std::vector<std::string>& LedgerDdl() {
         "  Nadaljevan    VARCHAR(19),\n"
         "  Razveljavljen VARCHAR(19),\n"
         "  Razveljavil   VARCHAR(100),\n"
-        "  Izvor         VARCHAR(1100)\n"
+        "  Izvor         VARCHAR(1100),\n"
+        "  Zapisov       INTEGER,\n"
+        "  Zavrnjenih    INTEGER,\n"
+        "  Kolicina      NUMERIC(19,4),\n"
+        "  Vrednost      NUMERIC(19,4),\n"
+        "  Davek         NUMERIC(19,4),\n"
+        "  ZaPlacilo     NUMERIC(19,4),\n"
+        "  VrednostDatoteke NUMERIC(19,4)\n"
         ")",
         "CREATE INDEX ZendratoPrenos_Vsebina ON ZendratoPrenos (Vsebina)",
         "CREATE TABLE ZendratoPrenosRacun (\n"
@@ -222,38 +292,29 @@ const std::vector<std::string>& LedgerDdl() {
     return ddl;
 }
 
+const std::vector<std::string>& LedgerTotalsDdl() {
+    static const std::vector<std::string> ddl = {
+        "ALTER TABLE ZendratoPrenos ADD COLUMN Zapisov INTEGER",
+        "ALTER TABLE ZendratoPrenos ADD COLUMN Zavrnjenih INTEGER",
+        "ALTER TABLE ZendratoPrenos ADD COLUMN Kolicina NUMERIC(19,4)",
+        "ALTER TABLE ZendratoPrenos ADD COLUMN Vrednost NUMERIC(19,4)",
+        "ALTER TABLE ZendratoPrenos ADD COLUMN Davek NUMERIC(19,4)",
+        "ALTER TABLE ZendratoPrenos ADD COLUMN ZaPlacilo NUMERIC(19,4)",
+        "ALTER TABLE ZendratoPrenos ADD COLUMN VrednostDatoteke NUMERIC(19,4)",
+    };
+    return ddl;
+}
+
 bool LedgerExists(THdbc& database) {
-    const TDbmsKind kind = database.Quirks().kind;
-    std::string sql;
-    if (kind == TDbmsKind::PostgreSQL) {
-        sql = "SELECT COUNT(*) AS N FROM information_schema.tables WHERE LOWER(table_name) IN "
-              "('zendratoprenos', 'zendratoprenosracun') AND table_schema = "
-              "ANY (current_schemas(false))";
-    } else if (kind == TDbmsKind::SQLite) {
-        sql = "SELECT COUNT(*) AS N FROM sqlite_master WHERE type = 'table' AND LOWER(name) IN "
-              "('zendratoprenos', 'zendratoprenosracun')";
-    } else {
-        // No catalog we know: a statement that fails when a table is missing, outside any
-        // transaction it could spoil.
-        if (!database.AutoCommit()) {
-            throw EInvalidOperation("LedgerExists inside a transaction");
-        }
-        try {
-            TLedgerSql(database,
-                       "SELECT COUNT(*) AS N FROM ZendratoPrenos r, ZendratoPrenosRacun i "
-                       "WHERE 1 = 0")
-                .Open()
-                .Close();
-            return true;
-        } catch (const EDatabaseError&) {
-            return false;
-        }
-    }
-    TLedgerSql q(database, sql);
-    TOEQuery& r = q.Open();
-    const int n = r.FieldByName("N")->AsInteger();
-    r.Close();
-    return n == 2;
+    return CatalogCount(database,
+                        "SELECT COUNT(*) AS N FROM information_schema.tables WHERE "
+                        "LOWER(table_name) IN ('zendratoprenos', 'zendratoprenosracun') AND "
+                        "table_schema = ANY (current_schemas(false))",
+                        "SELECT COUNT(*) AS N FROM sqlite_master WHERE type = 'table' AND "
+                        "LOWER(name) IN ('zendratoprenos', 'zendratoprenosracun')",
+                        "SELECT COUNT(*) AS N FROM ZendratoPrenos r, ZendratoPrenosRacun i "
+                        "WHERE 1 = 0",
+                        2) == 2;
 }
 
 void EnsureLedgerTables(THdbc& database) {
@@ -278,6 +339,60 @@ void EnsureLedgerTables(THdbc& database) {
             " pa jih ne sme ustvariti. Skrbnik baze naj jih ustvari z ukazi iz priročnika "
             "(zendrato(1), razdelek o dnevniku prenosov). Nič ni bilo zapisano.\nVzrok: " +
             e.Message());
+    }
+}
+
+namespace {
+
+// Whether ZendratoPrenos has every one of the columns; asked of the catalog where the
+// database has one we know, so that no failing statement spoils a transaction.
+bool RunColumnsExist(THdbc& database, const std::vector<std::string>& columns) {
+    std::string names, list;
+    for (const std::string& column : columns) {
+        names += (names.empty() ? "'" : ", '") + AsciiLower(column) + "'";
+        list += (list.empty() ? "" : ", ") + column;
+    }
+    return CatalogCount(database,
+                        "SELECT COUNT(*) AS N FROM information_schema.columns WHERE "
+                        "LOWER(table_name) = 'zendratoprenos' AND table_schema = ANY "
+                        "(current_schemas(false)) AND LOWER(column_name) IN (" +
+                            names + ")",
+                        "SELECT COUNT(*) AS N FROM pragma_table_info('ZendratoPrenos') WHERE "
+                        "LOWER(name) IN (" +
+                            names + ")",
+                        "SELECT " + list + " FROM ZendratoPrenos WHERE 1 = 0",
+                        int(columns.size())) == int(columns.size());
+}
+
+bool LedgerHasTotals(THdbc& database) {
+    return RunColumnsExist(
+        database, std::vector<std::string>(std::begin(kTotalsColumns), std::end(kTotalsColumns)));
+}
+
+} // namespace
+
+void EnsureLedgerTotals(THdbc& database) {
+    const std::vector<std::string>& ddl = LedgerTotalsDdl();
+    for (size_t i = 0; i < ddl.size(); ++i) {
+        const std::vector<std::string> column = {kTotalsColumns[i]};
+        if (RunColumnsExist(database, column)) {
+            continue;
+        }
+        try {
+            TLedgerSql(database, ddl[i]).Exec();
+        } catch (const EDatabaseError& e) {
+            // Another run may have added it at the same moment.
+            if (RunColumnsExist(database, column)) {
+                continue;
+            }
+            throw ELedgerMissing(
+                "V tabeli " + std::string(kLedgerRuns) +
+                " dnevnika prenosov ni stolpcev kontrolnih seštevkov, prijava " +
+                (database.UserName().empty() ? std::string("v bazo") : database.UserName()) +
+                " pa jih ne sme dodati. Skrbnik baze naj jih doda z ukazi iz priročnika "
+                "(zendrato(1), razdelek o dnevniku prenosov). Nič ni bilo zapisano.\nVzrok: " +
+                e.Message());
+        }
     }
 }
 
@@ -394,6 +509,27 @@ void RecordLedgerInvoices(THdbc& database, int64_t runId, int firstSeq,
     }
 }
 
+void RecordLedgerTotals(THdbc& database, int64_t runId, const TRunTotals& totals) {
+    TLedgerSql s(database,
+                 std::string("UPDATE ZendratoPrenos SET Zapisov = :ZAPISOV, Zavrnjenih = "
+                             ":ZAVRNJENIH, Kolicina = :KOLICINA, Vrednost = :VREDNOST, Davek = "
+                             ":DAVEK, ZaPlacilo = :ZAPLACILO, VrednostDatoteke = ") +
+                     (totals.FileValue ? ":DATOTEKA" : "NULL") + " WHERE Id = :ID");
+    s.Set("ZAPISOV", totals.Read)
+        .Set("ZAVRNJENIH", totals.Refused)
+        .Set("KOLICINA", totals.Kolicina)
+        .Set("VREDNOST", totals.Vrednost)
+        .Set("DAVEK", totals.Davek)
+        .Set("ZAPLACILO", totals.ZaPlacilo)
+        .Set("ID", runId);
+    if (totals.FileValue) {
+        s.Set("DATOTEKA", *totals.FileValue);
+    }
+    if (s.Exec() != 1) {
+        throw EDatabaseError("Dnevnik prenosov nima prenosa št. " + std::to_string(runId) + ".");
+    }
+}
+
 void FinishLedgerRun(THdbc& database, int64_t runId, bool completed, const std::string& error) {
     TLedgerSql s(database,
                  "UPDATE ZendratoPrenos SET Stanje = :STANJE, Koncan = :KONCAN, Napaka = :NAPAKA "
@@ -437,7 +573,7 @@ std::vector<TTransferRun> LedgerRuns(THdbc& database, int limit) {
     if (!LedgerExists(database)) {
         return {};
     }
-    TLedgerSql q(database, std::string(kRunSelect) + "ORDER BY r.Id DESC");
+    TLedgerSql q(database, RunSelect(LedgerHasTotals(database)) + "ORDER BY r.Id DESC");
     std::vector<TTransferRun> runs = ReadRuns(database, q);
     if (limit > 0 && runs.size() > size_t(limit)) {
         runs.resize(size_t(limit));
@@ -449,14 +585,14 @@ std::optional<TTransferRun> FindLedgerRun(THdbc& database, int64_t id) {
     if (!LedgerExists(database)) {
         return std::nullopt;
     }
-    TLedgerSql q(database, std::string(kRunSelect) + "WHERE r.Id = :ID");
+    TLedgerSql q(database, RunSelect(LedgerHasTotals(database)) + "WHERE r.Id = :ID");
     q.Set("ID", id);
     std::vector<TTransferRun> runs = ReadRuns(database, q);
     return runs.empty() ? std::nullopt : std::optional(runs.front());
 }
 
 std::vector<TTransferRun> LedgerRunsOfFile(THdbc& database, const std::string& fileHash) {
-    TLedgerSql q(database, std::string(kRunSelect) +
+    TLedgerSql q(database, RunSelect(LedgerHasTotals(database)) +
                                "WHERE r.Vsebina = :VSEBINA AND r.Razveljavljen IS NULL AND EXISTS "
                                "(SELECT 1 FROM ZendratoPrenosRacun i WHERE i.Prenos = r.Id) "
                                "ORDER BY r.Id");

@@ -12,6 +12,7 @@
 
 #include "toolkit/DateTime.h"
 #include "toolkit/Exceptions.h"
+#include "transfer/RunTotals.h"
 
 #include <cstdint>
 #include <map>
@@ -33,6 +34,9 @@ inline constexpr const char* kLedgerInvoices = "ZendratoPrenosRacun";
 // The statements that make the ledger's tables on a database of this kind (PostgreSQL or
 // SQLite take the same text), for the first run and for a database administrator.
 const std::vector<std::string>& LedgerDdl();
+// The statements that add the columns of the control totals to a ZendratoPrenos made by an
+// earlier version, one column each.
+const std::vector<std::string>& LedgerTotalsDdl();
 
 // What a run was given: the file's hash and the operator's inputs.
 struct TTransferRunInputs {
@@ -66,6 +70,9 @@ struct TTransferRun {
     bool Undone = false;           // its invoices were deleted again by an undo
     std::string UndoneBy;
     TDateTime UndoneAt = 0;
+    // Its control totals as its committed groups left them; none for a run that ended
+    // before its check phase did, or that an earlier version made.
+    std::optional<TRunTotals> Totals;
 };
 
 // One invoice of a run: its key and payer, its lines, and the fingerprint of its rows as
@@ -83,6 +90,10 @@ bool LedgerExists(THdbc& database);
 // Makes the tables when they are missing (the connection in autocommit); ELedgerMissing
 // when the login may not.
 void EnsureLedgerTables(THdbc& database);
+// Adds the columns of the control totals to a ZendratoPrenos that has not got them, also
+// while another run adds them (the connection in autocommit); ELedgerMissing when the
+// login may not. The history reads a ledger without them.
+void EnsureLedgerTotals(THdbc& database);
 
 // Starts a run: its row, with the inputs, the machine, home, user and process, committed
 // before anything of the run is written. Returns its number.
@@ -99,6 +110,9 @@ int64_t ImportLedgerRun(THdbc& database, const TTransferRunInputs& inputs,
 // Records a group's invoices in the transaction that commits them, in one statement.
 void RecordLedgerInvoices(THdbc& database, int64_t runId, int firstSeq,
                           const std::vector<TLedgerInvoice>& invoices);
+// Records the run's control totals as they stand, in the caller's transaction: after the
+// check phase, and with each group in the transaction that commits it.
+void RecordLedgerTotals(THdbc& database, int64_t runId, const TRunTotals& totals);
 // Ends a run as completed, or as failed with the failure's text (autocommit).
 void FinishLedgerRun(THdbc& database, int64_t runId, bool completed, const std::string& error);
 // A stopped run goes on under its own number.

@@ -64,12 +64,15 @@ void TTransfer::CheckPhase() {
             if (!batch) {
                 batch.emplace(*c_.tbRacPoz);
             }
+            bool used = false;
             try {
-                CheckRecord(counter);
+                used = CheckRecord(counter);
             } catch (const TUnreadableField& unreadable) {
                 FillNapaka(*c_.tbNapaka, rac,
                            NapakaNeberljivo(counter, AsciiUpper(unreadable.field)));
             }
+            ++run_.Totals.Read;
+            run_.Totals.Refused += used ? 0 : 1;
             ui_.Progress(Percent(counter, total));
             if (counter % kRecordsPerCommit == 0) {
                 batch->Commit();
@@ -91,8 +94,9 @@ void TTransfer::CheckPhase() {
 }
 
 // One record: only its first failing check is logged. A lookup that fails by an error
-// ends the run: an existing customer must never be reported as unknown.
-void TTransfer::CheckRecord(int record) {
+// ends the run: an existing customer must never be reported as unknown. True when the
+// record became a working row.
+bool TTransfer::CheckRecord(int record) {
     TTable& rac = *c_.tbRac;
     TLeanLookup& customer = run_.Lean->Customer;
     TLeanLookup& payer = run_.Lean->Payer;
@@ -102,7 +106,7 @@ void TTransfer::CheckRecord(int record) {
     const std::string stranka = FileText(rac, "Stranka");
     if (!customer.Find(stranka)) {
         FillNapaka(*c_.tbNapaka, rac, NapakaStranka(stranka));
-        return;
+        return false;
     }
     // A customer without a payer pays for itself.
     std::string payerName = text(customer, "Placnik");
@@ -111,12 +115,12 @@ void TTransfer::CheckRecord(int record) {
     }
     if (!payer.Find(payerName)) {
         FillNapaka(*c_.tbNapaka, rac, NapakaPlacnik(payerName));
-        return;
+        return false;
     }
     const std::string artikel = FileText(rac, "Artikel");
     if (!article.Find(artikel)) {
         FillNapaka(*c_.tbNapaka, rac, NapakaArtikel(artikel));
-        return;
+        return false;
     }
 
     TTable& work = *c_.tbRacPoz;
@@ -161,6 +165,7 @@ void TTransfer::CheckRecord(int record) {
         work.Cancel();
         throw;
     }
+    return true;
 }
 
 } // namespace zen

@@ -2,6 +2,7 @@
 
 #include "dbutil/StdProc.h"
 #include "report/NapakaCsv.h"
+#include "toolkit/SloveneAmount.h"
 #include "toolkit/Text.h"
 
 #include <filesystem>
@@ -42,16 +43,35 @@ std::string HistoryLine(const TTransferRun& run) {
     return PrintableText(line + "  " + RunStateText(run));
 }
 
+std::string HistoryTotalsLine(const TTransferRun& run) {
+    return run.Totals ? "    " + ControlTotalsText(*run.Totals) : std::string();
+}
+
 std::string HistoryCsv(const std::vector<TTransferRun>& runs) {
     std::vector<std::vector<std::string>> lines = {
-        {"Prenos", "Začet", "Podatkovni vir", "Poslovni dogodek", "Referent", "Datum računov",
-         "Datoteka", "Vsebina (SHA-256)", "Računov", "Prvi račun", "Zadnji račun", "Stanje",
-         "Računalnik", "Mapa", "Uporabnik"}};
+        {"Prenos",       "Začet",         "Podatkovni vir", "Poslovni dogodek",
+         "Referent",     "Datum računov", "Datoteka",       "Vsebina (SHA-256)",
+         "Računov",      "Prvi račun",    "Zadnji račun",   "Stanje",
+         "Računalnik",   "Mapa",          "Uporabnik",      "Zapisov prebranih",
+         "Uporabljenih", "Zavrnjenih",    "Postavk",        "Količina skupaj",
+         "Vrednost",     "DDV",           "Za plačilo",     "Vrednost po datoteki",
+         "Razlika"}};
     for (const TTransferRun& run : runs) {
         lines.push_back({std::to_string(run.Id), JournalDateTime(run.Started), run.DataSource,
                          run.PoslDog, run.Referent, DateToStr(run.IssueDate), run.FilePath,
                          run.FileHash, std::to_string(run.Invoices), run.FirstKey, run.LastKey,
                          RunStateText(run), run.Host, run.Home, run.User});
+        // Empty where the ledger kept no totals, or the rules priced the lines.
+        if (const std::optional<TRunTotals>& t = run.Totals) {
+            const bool fileValue = t->FileValue.has_value();
+            lines.back().insert(lines.back().end(),
+                                {std::to_string(t->Read), std::to_string(t->Lines),
+                                 std::to_string(t->Refused), std::to_string(t->Lines),
+                                 SloveneAmount(t->Kolicina, 3), SloveneAmount(t->Vrednost),
+                                 SloveneAmount(t->Davek), SloveneAmount(t->ZaPlacilo),
+                                 fileValue ? SloveneAmount(*t->FileValue) : "",
+                                 fileValue ? SloveneAmount(t->Vrednost - *t->FileValue) : ""});
+        }
         for (std::string& cell : lines.back()) {
             cell = PrintableText(cell); // as the line form: nothing reaches a terminal raw
         }

@@ -21,8 +21,12 @@ std::string RunStateText(const TTransferRun& run);
 // terminal and splits no line.
 std::string HistoryLine(const TTransferRun& run);
 
+// "    Kontrolni seštevki: …" (ControlTotalsText), shown under the run's history line; empty
+// for a run of which the ledger kept none.
+std::string HistoryTotalsLine(const TTransferRun& run);
+
 // The same runs as a CSV file for a spreadsheet, in the error report's conventions, with a
-// header line, the whole hash and where each run was made.
+// header line, the whole hash, where each run was made and its control totals.
 std::string HistoryCsv(const std::vector<TTransferRun>& runs);
 
 // Who a run is: "prenos št. 7, začet 8. 12. 2026 ob 10:15 na računalniku pisarna-2 (mapa

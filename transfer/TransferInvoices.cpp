@@ -163,7 +163,7 @@ bool TTransfer::WriteInvoiceOrLog(TInvoiceSummary& invoice) {
             }
             run_.GroupRefused.emplace_back(stRac, refused.reason);
             work.GotoBookmark(start);
-            SkipPayer(invoice.Placnik);
+            run_.GroupRefusedRecords += SkipPayer(invoice.Placnik);
             return false;
         } catch (const Exception& e) {
             CancelUnposted();
@@ -240,6 +240,7 @@ void TTransfer::RedoGroup() {
     c_.Database->Rollback();
     run_.Group.clear();
     run_.GroupRefused.clear();
+    run_.GroupRefusedRecords = 0;
     run_.GroupLocked = false;
     run_.SeriesNext = 0;
     run_.LastNumber = run_.GroupStartLastNumber;
@@ -263,12 +264,15 @@ void TTransfer::LogRefused() {
     run_.GroupRefused.clear();
 }
 
-// Leaves the working table on the first row of the next payer.
-void TTransfer::SkipPayer(const std::string& payer) {
+// Leaves the working table on the first row of the next payer; answers how many rows it
+// passed.
+int64_t TTransfer::SkipPayer(const std::string& payer) {
     TTable& work = *c_.tbRacPoz;
-    while (!work.Eof() && Payer(work) == payer) {
+    int64_t rows = 0;
+    for (; !work.Eof() && Payer(work) == payer; ++rows) {
         work.Next();
     }
+    return rows;
 }
 
 // "Prenos je prekinjen pri računu ...": the invoice the run stopped at and whether it is in
@@ -422,6 +426,20 @@ void TTransfer::WriteInvoice(TInvoiceSummary& invoice) {
         if (*watch) {
             RefusePricing(invoice, workRow.Text("Ident"), watch->Fault());
         }
+        // For the control totals: the quantity, and the file's own quantity × price, exact
+        // to four decimals as the amounts are.
+        try {
+            invoice.Kolicina += Currency::FromDouble(row.NumberOf("Kolicina"));
+            if (leanPath) {
+                invoice.FileValue += Currency::FromDouble(
+                    static_cast<long double>(workRow.Number("Kolicina")) * workRow.Number("Cena"));
+            }
+        } catch (const EOverflow& e) {
+            throw TInvoiceRefused{"Račun za plačnika " + payer +
+                                  " ni zapisan: količine ali vrednosti po datoteki ni mogoče "
+                                  "sešteti (" +
+                                  e.Message() + ")"};
+        }
         invoice.Items.push_back(InvoiceLineSummary(row, workRow, before, totals));
         work.Next();
         ++line.Poz;
@@ -466,6 +484,12 @@ bool TTransfer::GroupDue() const {
 // the message of a failure after this.
 void TTransfer::EndGroup(TInvoiceSummary& current) {
     THdbc& db = *c_.Database;
+    // The run's totals with the group's, taken over only once the group is in.
+    TRunTotals totals = run_.Totals;
+    for (const TInvoiceSummary& invoice : run_.Group) {
+        totals.Add(invoice);
+    }
+    totals.Refused += run_.GroupRefusedRecords;
     if (opt_.Check) {
         db.Rollback();
     } else {
@@ -487,8 +511,13 @@ void TTransfer::EndGroup(TInvoiceSummary& current) {
             }
             RecordLedgerInvoices(db, run_.LedgerRun, run_.LedgerSeq, ledger);
         }
+        if (run_.TotalsKnown) {
+            RecordLedgerTotals(db, run_.LedgerRun, totals);
+        }
         db.Commit();
     }
+    run_.Totals = totals;
+    run_.GroupRefusedRecords = 0;
     std::vector<TInvoiceSummary> group = std::move(run_.Group);
     run_.Group.clear();
     run_.GroupLocked = false;

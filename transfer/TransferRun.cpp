@@ -83,6 +83,7 @@ TTransferOutcome TTransfer::Execute(const TTransferOptions& options) {
     // nor writes the ledger.
     if (!opt_.Check) {
         EnsureLedgerTables(*c_.Database);
+        EnsureLedgerTotals(*c_.Database);
         ImportHomeJournal(*c_.Database, opt_.DataSource);
         LockFile(fileHash);
     }
@@ -94,6 +95,14 @@ TTransferOutcome TTransfer::Execute(const TTransferOptions& options) {
         RecreatePrenosNapaka(*c_.tbNapaka);
         RecreateVeskPrenosRac(*c_.tbRacPoz, NameSize());
         CheckPhase();
+        // A file without prices (of no records, too) has no value of its own.
+        if (!run_.FilePrices || !c_.tbRac->FindField("Cena")) {
+            run_.Totals.FileValue.reset();
+        }
+        // The records read and refused count from here, whatever the invoices then do.
+        if (run_.LedgerRun != 0 && run_.TotalsKnown) {
+            RecordLedgerTotals(*c_.Database, run_.LedgerRun, run_.Totals);
+        }
         InvoicePhase();
     } catch (const std::exception& e) {
         FinishLedgerRun(false, e.what());
@@ -271,6 +280,15 @@ bool TTransfer::Resume(const std::vector<TTransferRun>& runs, const std::string&
     for (const TLedgerInvoice& invoice : LedgerInvoices(*c_.Database, newest.Id)) {
         run_.WrittenPayers.insert(invoice.Placnik);
     }
+    // Its totals go on with this run's records: the check phase counts them anew, and the
+    // payers it did not write are written or refused again.
+    if (newest.Totals) {
+        run_.Totals = *newest.Totals;
+        run_.Totals.Read = 0;
+        run_.Totals.Refused = 0;
+    } else {
+        run_.TotalsKnown = false;
+    }
     run_.PriorInvoices = newest.Invoices;
     run_.PriorFirstKey = newest.FirstKey;
     run_.PriorLastKey = newest.LastKey;
@@ -289,6 +307,7 @@ TTransferOutcome TTransfer::Finish() {
         ds->Close();
     }
     ui_.Progress(100);
+    ui_.Totals(run_.TotalsKnown ? ControlTotalsText(run_.Totals) : kTotalsUnknownText);
     if (!run_.Notice.empty()) {
         ui_.Notice(run_.Notice);
     }

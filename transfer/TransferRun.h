@@ -16,6 +16,7 @@
 
 #include "transfer/NoRowsOpening.h"
 #include "transfer/RowValues.h"
+#include "transfer/RunTotals.h"
 #include "transfer/TransferComponents.h"
 #include "transfer/TransferUi.h"
 
@@ -26,6 +27,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -118,6 +120,12 @@ struct TRunState {
     // meanwhile (the working row's StRac and the reason), logged when the group ends.
     std::vector<TInvoiceSummary> Group;
     std::vector<std::pair<std::string, std::string>> GroupRefused;
+    int64_t GroupRefusedRecords = 0; // the records of the group's refused invoices
+    // The control totals so far: of the committed groups (in a dry run, of the groups
+    // written and rolled back), with those of the stopped run a resume goes on. Not known
+    // when that run was written by a version that kept none.
+    TRunTotals Totals = NewRunTotals();
+    bool TotalsKnown = true;
     // Where the group began: its first payer, the run's last number then and the number
     // its first invoice took; a group whose transaction was lost is written again from
     // there (RedoFrom), past the numbers others took meanwhile (TakenNumbers).
@@ -158,6 +166,10 @@ public:
     // Of the last Execute: whether the transfer file's prices priced the lines, rather than
     // Tevrin's rules (a file without prices, or one unreadable from some record on).
     bool FilePrices() const { return run_.FilePrices; }
+    // Of the last Execute: its control totals so far, none when they are not known.
+    std::optional<TRunTotals> Totals() const {
+        return run_.TotalsKnown ? std::optional(run_.Totals) : std::nullopt;
+    }
 
 private:
     void OpenTransferFile();
@@ -168,7 +180,7 @@ private:
     void BeginRun(const std::string& fileHash);
     bool Resume(const std::vector<TTransferRun>& runs, const std::string& fileHash);
     void CheckPhase();
-    void CheckRecord(int record);
+    bool CheckRecord(int record);
     void InvoicePhase();
     bool WriteInvoiceOrLog(TInvoiceSummary& invoice);
     void WriteInvoice(TInvoiceSummary& invoice);
@@ -181,7 +193,7 @@ private:
     bool GroupDue() const;
     void EndGroup(TInvoiceSummary& current);
     void LogRefused();
-    void SkipPayer(const std::string& payer);
+    int64_t SkipPayer(const std::string& payer);
     std::string InvoiceFailure(const TInvoiceSummary& invoice, const std::string& cause) const;
     void CancelUnposted();
     void ReopenDataSets(bool cursorsClosed);

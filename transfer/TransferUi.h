@@ -36,13 +36,17 @@ struct TInvoiceLineSummary {
 
 // One invoice as the run wrote it (or, in a dry run, would have written it).
 struct TInvoiceSummary {
-    std::string Kljuc;                      // the document key
-    int Number = 0;                         // its document number
-    std::string Placnik;                    // the payer's name
-    int Lines = 0;                          // lines of the invoice
-    Currency Vrednost;                      // the header's Vrednost
-    Currency Davek;                         // the header's Davek (VAT and excise)
-    Currency ZaPlacilo;                     // the header's ZaPlacilo
+    std::string Kljuc;   // the document key
+    int Number = 0;      // its document number
+    std::string Placnik; // the payer's name
+    int Lines = 0;       // lines of the invoice
+    Currency Vrednost;   // the header's Vrednost
+    Currency Davek;      // the header's Davek (VAT and excise)
+    Currency ZaPlacilo;  // the header's ZaPlacilo
+    Currency Kolicina;   // its lines' quantities summed
+    // Its records' quantity × the transfer file's own price, summed; 0 when Tevrin's rules
+    // priced the lines.
+    Currency FileValue;
     bool Committed = false;                 // false in a dry run: the invoice was rolled back
     TDateTime DatumSpre = 0;                // the header's change stamp as written
     std::vector<TInvoiceLineSummary> Items; // its lines, in their order
@@ -73,6 +77,9 @@ public:
     virtual void ShowErrors(TTable& tbNapaka) = 0;
     // Told after each invoice has been committed or, in a dry run, rolled back.
     virtual void InvoiceWritten(const TInvoiceSummary& invoice) { (void)invoice; }
+    // The run's control totals as the operator reads them (ControlTotalsText), told at its
+    // end before the end message or the report, which should carry them.
+    virtual void Totals(const std::string& text) { (void)text; }
 };
 
 } // namespace zen

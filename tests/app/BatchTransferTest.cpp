@@ -226,6 +226,15 @@ const char* const kBadRows = "R;1\tStranka (ŠKOFIJA; \"SV\") ne obstaja !\n"
                              "R\"2\tArtikel (NI-GA) ne obstaja !\n"
                              "Č3\tPlačnik (Nikogar) ne obstaja !\n";
 
+// The line a run ends with when it used none of the `read` records of a file with prices.
+std::string NoneUsed(int read) {
+    const std::string n = std::to_string(read);
+    return "Kontrolni seštevki: zapisov prebranih " + n + ", uporabljenih 0, zavrnjenih " + n +
+           "; računov 0, postavk 0; količina skupaj 0,000; vrednost 0,00, DDV 0,00, za plačilo "
+           "0,00; vrednost po datoteki (količina × cena) 0,00.\n";
+}
+const std::string kBadResult = kBadRows + NoneUsed(3);
+
 struct TRun {
     int status = -1;
     std::string out, err;
@@ -333,7 +342,7 @@ TEST_P(BatchTransfer, HelpVersionAndUsageErrorsAsAJobSeesThem) {
 TEST_P(BatchTransfer, TheExitStatusFollowsTheRun) {
     TRun r = Transfer();
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Dodajanje zaključeno !\n");
+    EXPECT_EQ(r.out, "Dodajanje zaključeno !\n" + NoneUsed(0));
     EXPECT_NE(r.err.find("100 %"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find('\r'), std::string::npos) << "no bar when stderr is a file";
 
@@ -341,12 +350,12 @@ TEST_P(BatchTransfer, TheExitStatusFollowsTheRun) {
                                               << "\nReferent=JN\nPath=" << file.string() << "\n";
     r = Run({"--transfer", "--date", "20. 12. 2026"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Dodajanje zaključeno !\n");
+    EXPECT_EQ(r.out, "Dodajanje zaključeno !\n" + NoneUsed(0));
 
     test::WriteDbf(file, test::TransferColumns(), kBadRecords);
     r = Transfer();
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.out, kBadRows);
+    EXPECT_EQ(r.out, kBadResult);
     EXPECT_EQ(Invoices(), "0/0");
 
     // Ended by the run's messages, as the window shows them, and by an exception.
@@ -382,12 +391,15 @@ TEST_P(BatchTransfer, TheErrorReportIsWrittenAsCsvOrPdf) {
     const auto csv = home.Path() / "napake.CSV";
     TRun r = Transfer({"--report", csv.string()});
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.out, kBadRows);
+    EXPECT_EQ(r.out, kBadResult);
     EXPECT_EQ(test::ReadFileBytes(csv), "\xEF\xBB\xBF"
                                         "Račun št.;Napaka\r\n"
                                         "\"R;1\";\"Stranka (ŠKOFIJA; \"\"SV\"\") ne obstaja !\"\r\n"
                                         "\"R\"\"2\";Artikel (NI-GA) ne obstaja !\r\n"
-                                        "Č3;Plačnik (Nikogar) ne obstaja !\r\n");
+                                        "Č3;Plačnik (Nikogar) ne obstaja !\r\n"
+                                        ";\"" +
+                                            NoneUsed(3).substr(0, NoneUsed(3).size() - 1) +
+                                            "\"\r\n");
 
     const auto pdf = home.Path() / "napake.pdf";
     r = Transfer({"--report", pdf.string()});
@@ -398,7 +410,7 @@ TEST_P(BatchTransfer, TheErrorReportIsWrittenAsCsvOrPdf) {
 
     r = Transfer({"--report", (home.Path() / "ni" / "napake.csv").string()});
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, kBadRows) << "the rows are given all the same";
+    EXPECT_EQ(r.out, kBadResult) << "the rows are given all the same";
     for (const auto& entry : std::filesystem::directory_iterator(home.Path())) {
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
     }
@@ -440,11 +452,11 @@ TEST_P(BatchTransfer, AKnownFileIsRefusedUnlessForced) {
     r = Transfer({"--check"});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.out, "Preizkus končan, v bazi Tevrin ni nič zapisano (preklicanih računov: 0).\n" +
-                         std::string(kBadRows));
+                         kBadResult);
 
     r = Transfer({"--force"});
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.out, kBadRows);
+    EXPECT_EQ(r.out, kBadResult);
     // A forced run that commits no invoice books nothing that counts.
     EXPECT_EQ(LedgerRunsOf(file).size(), 1u);
 }
@@ -463,13 +475,20 @@ TEST_P(BatchTransfer, ACheckWritesNothingAndARealRunIsThenRefusedWhenRepeated) {
         std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("(preklicanih računov: 1)"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(kBadRows), std::string::npos) << r.out;
+    // The run ends with its control totals, after the error rows: the dry run's are those
+    // of the real run.
+    const std::string totals =
+        "Kontrolni seštevki: zapisov prebranih 5, uporabljenih 2, zavrnjenih 3; računov 1, "
+        "postavk 2; količina skupaj 3,000; vrednost 25,00, DDV 5,00, za plačilo 30,00; vrednost "
+        "po datoteki (količina × cena) 25,00.\n";
+    EXPECT_NE(r.out.find(kBadRows + totals), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.substr(r.out.size() - totals.size()), totals) << r.out;
     EXPECT_EQ(Invoices(), "0/0");
     EXPECT_TRUE(LedgerRunsOf(file).empty());
 
     r = Transfer();
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(r.out, kBadRows);
+    EXPECT_EQ(r.out, kBadRows + totals);
     EXPECT_EQ(Invoices(), "1/2");
     r = Transfer();
     EXPECT_EQ(r.status, 2);
@@ -548,7 +567,12 @@ TEST_P(BatchTransfer, ARunWhoseLinesCannotBeValuedWritesNoneAndExitsOne) {
                           0),
               0u)
         << r.out;
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+    // Its records are refused with it.
+    EXPECT_NE(r.out.find("\nKontrolni seštevki: zapisov prebranih 2, uporabljenih 0, zavrnjenih "
+                         "2; računov 0, postavk 0;"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2) << r.out;
     EXPECT_EQ(r.out.find("Dodajanje"), std::string::npos);
     EXPECT_EQ(Invoices(), "0/0");
 }
@@ -568,7 +592,7 @@ TEST_P(BatchTransfer, TextsFromTheFileStayInTheirRow) {
     EXPECT_EQ(r.out, "=1+2\tStranka (NI" + bad + "TAKE) ne obstaja !\n" + "R" + bad +
                          "2\tArtikel (NI-GA) ne obstaja !\n" + "@SUM(1)\tStranka (" + bad +
                          "[31mRDECA) ne obstaja !\n" + "+1-1" + bad + "\tArtikel (A" + bad +
-                         "]0;x" + bad + bad + ") ne obstaja !\n");
+                         "]0;x" + bad + bad + ") ne obstaja !\n" + NoneUsed(4));
 }
 
 // Everything the program makes in its home is its owner's alone whatever the umask (0700

@@ -104,7 +104,12 @@ TEST_F(MainWindowTransfer, TheWindowOwnsTheLiveDataSetsAndPrenosRunsOnThem) {
     test::TypeInputs(w, "IR", "01", dsn.dsn, file);
     test::ModalCloser closer;
     QTest::mouseClick(w.bPrenos, Qt::LeftButton);
-    EXPECT_EQ(closer.texts, QStringList({QString::fromUtf8("Dodajanje zaključeno !")}));
+    // Without prices in the file: no value by the file beside the lines'.
+    EXPECT_EQ(closer.texts,
+              QStringList({QString::fromUtf8(
+                  "Dodajanje zaključeno !\n\nKontrolni seštevki: zapisov prebranih 0, "
+                  "uporabljenih 0, zavrnjenih 0; računov 0, postavk 0; količina skupaj 0,000; "
+                  "vrednost 0,00, DDV 0,00, za plačilo 0,00.")}));
     EXPECT_EQ(w.ProgressBar->value(), 100);
     EXPECT_TRUE(w.Database->Connected());
     EXPECT_TRUE(w.tbRacPoz->Active());
@@ -143,20 +148,22 @@ TEST_F(MainWindowTransfer, TheWindowOwnsTheLiveDataSetsAndPrenosRunsOnThem) {
     }
 }
 
-// A run's notice (the file's prices unreadable) reaches the operator in the end message,
-// once; a run without one ends with the message alone.
-TEST_F(MainWindowTransfer, TheEndMessageCarriesTheRunsNotice) {
+// A run's notice (the file's prices unreadable) and its control totals reach the operator in
+// the end message, once, the totals last; a run without them ends with the message alone.
+TEST_F(MainWindowTransfer, TheEndMessageCarriesTheRunsNoticeAndTotals) {
     QWidget window;
     QProgressBar bar(&window);
     TTransferWindowUi ui(&window, &bar);
     const std::string notice = PricesUnreadableNotice(3, "R-3");
+    const std::string totals = "Kontrolni seštevki: zapisov prebranih 3 …";
     test::ModalCloser closer;
     ui.Notice(notice);
+    ui.Totals(totals);
     ui.Message(kCompletedMessage);
     ui.Message(kCompletedMessage);
-    EXPECT_EQ(closer.texts,
-              QStringList({QString::fromStdString(std::string(kCompletedMessage) + "\n\n" + notice),
-                           QString::fromUtf8(kCompletedMessage)}));
+    EXPECT_EQ(closer.texts, QStringList({QString::fromStdString(std::string(kCompletedMessage) +
+                                                                "\n\n" + notice + "\n\n" + totals),
+                                         QString::fromUtf8(kCompletedMessage)}));
 }
 
 // The history lists the ledger's runs with their states and the selected run's invoices;
@@ -168,6 +175,19 @@ TEST_F(MainWindowTransfer, TheHistoryOffersUndoAndResumeWhereTheyApply) {
     LedgerRun(dsn, in, {{"26IR00001", "Ana", 1, "x"}, {"26IR00002", "Bor", 1, "x"}}, true);
     LedgerRun(dsn, in, {{"26IR00003", "Ciril", 1, "x"}}, false);
     LedgerRun(dsn, in, {{"26IR00004", "Dora", 1, "x"}}, true, true);
+    {
+        TRunTotals totals;
+        totals.Read = 3;
+        totals.Refused = 1;
+        totals.Kolicina = Currency::FromRaw(25000);
+        totals.Vrednost = Currency::FromRaw(12345600);
+        totals.Davek = Currency::FromRaw(2716300);
+        totals.ZaPlacilo = Currency::FromRaw(15061900);
+        totals.FileValue = Currency::FromRaw(12345678);
+        THdbc db;
+        SignOn(db, dsn.dsn);
+        RecordLedgerTotals(db, 1, totals);
+    }
     THdbc database;
     THistoryDialog history(database, dsn.dsn, SignOn);
     QTableWidget* runs = history.Runs();
@@ -178,8 +198,14 @@ TEST_F(MainWindowTransfer, TheHistoryOffersUndoAndResumeWhereTheyApply) {
     EXPECT_EQ(runs->item(2, 7)->text(), QString::fromUtf8("26IR00001–26IR00002"));
     EXPECT_FALSE(history.UndoButton()->isEnabled());
     EXPECT_FALSE(history.ResumeButton()->isEnabled());
+    EXPECT_EQ(history.TotalsOfRun()->text(), "") << "none kept for the run";
     runs->selectRow(2);
     EXPECT_EQ(history.InvoicesOfRun()->rowCount(), 2);
+    // Its invoices and lines as the ledger names them.
+    EXPECT_EQ(history.TotalsOfRun()->text().toStdString(),
+              "Kontrolni seštevki: zapisov prebranih 3, uporabljenih 2, zavrnjenih 1; računov 2, "
+              "postavk 2; količina skupaj 2,500; vrednost 1.234,56, DDV 271,63, za plačilo "
+              "1.506,19; vrednost po datoteki (količina × cena) 1.234,5678, razlika -0,0078.");
     EXPECT_TRUE(history.UndoButton()->isEnabled());
     EXPECT_FALSE(history.ResumeButton()->isEnabled());
     runs->selectRow(1);

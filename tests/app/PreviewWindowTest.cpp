@@ -90,7 +90,7 @@ QStringList RowTexts(QTableWidget* table, int row) {
 // it shows them, and the lines above.
 struct TShown {
     int dialogs = 0;
-    QString pricing, notice;
+    QString pricing, notice, totals;
     bool noticeVisible = false;
     std::vector<QStringList> invoices; // the totals row last
     std::vector<std::vector<QStringList>> lines;
@@ -102,6 +102,7 @@ TShown Read(TPreviewDialog& d) {
     s.pricing = d.PricingLabel()->text();
     s.notice = d.NoticeLabel()->text();
     s.noticeVisible = d.NoticeLabel()->isVisible();
+    s.totals = d.TotalsLabel()->text();
     for (int r = 0; r < d.InvoiceTable()->rowCount(); ++r) {
         s.invoices.push_back(RowTexts(d.InvoiceTable(), r));
         d.InvoiceTable()->selectRow(r);
@@ -292,6 +293,20 @@ TEST_P(PreviewWindow, PreizkusWritesNothingAndShowsWhatZapisiThenWrites) {
     }
     EXPECT_EQ(shown.errors, report);
     EXPECT_EQ(report.size(), 3u);
+    // The control totals above the tables are those the run that wrote keeps in the ledger.
+    {
+        THdbc db;
+        db.SetDataSource(dsn.dsn);
+        db.SetUserName(dsn.user);
+        db.SetPassword(dsn.password);
+        const std::vector<TTransferRun> runs = LedgerRuns(db);
+        ASSERT_EQ(runs.size(), 1u);
+        ASSERT_TRUE(runs[0].Totals);
+        EXPECT_EQ(shown.totals.toStdString(), ControlTotalsText(*runs[0].Totals));
+        EXPECT_EQ(runs[0].Totals->Invoices, 8);
+        EXPECT_EQ(runs[0].Totals->Refused, 3);
+        EXPECT_FALSE(runs[0].Totals->FileValue) << "the rules priced the lines";
+    }
     for (const QString& text : closer.texts) {
         EXPECT_FALSE(text.contains("predogled")) << "the run wrote what the preview showed";
     }

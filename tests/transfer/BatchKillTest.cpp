@@ -310,7 +310,7 @@ TEST_P(BatchKillTest, ARefusedInvoiceLeavesItsGroupWholeAndAKilledGroupIsResumed
     {
         std::vector<std::string> args = Args(options, false);
         args.push_back("--resume");
-        TChild child(home.Path(), args);
+        TChild child(home.Path(), args, true);
         for (std::string line; child.ReadLine(line);) {
             err += line + "\n";
         }
@@ -324,6 +324,19 @@ TEST_P(BatchKillTest, ARefusedInvoiceLeavesItsGroupWholeAndAKilledGroupIsResumed
     std::vector<std::string> keys = LedgerKeys(hash);
     std::sort(keys.begin(), keys.end());
     EXPECT_EQ(keys, allKeys());
+    // The control totals are those of a run that never stopped: the refused payer's records
+    // counted once, the amounts those the database holds.
+    const std::string totals =
+        "Kontrolni seštevki: zapisov prebranih 698, uporabljenih 598, zavrnjenih 100; računov "
+        "299, postavk 598; količina skupaj 897,000; vrednost 5.980,00, DDV 1.196,00, za plačilo "
+        "7.176,00; vrednost po datoteki (količina × cena) 5.980,00.";
+    EXPECT_EQ(TotalsLine(err), totals) << err;
+    EXPECT_EQ(Scalar("SELECT SUM(Vrednost) FROM Promet").substr(0, 4), "5980");
+    EXPECT_EQ(Scalar("SELECT SUM(ZaPlacilo) FROM Promet").substr(0, 4), "7176");
+    const std::vector<TTransferRun> runs = LedgerRuns(hash);
+    ASSERT_EQ(runs.size(), 1u);
+    ASSERT_TRUE(runs[0].Totals);
+    EXPECT_EQ(ControlTotalsText(*runs[0].Totals), totals);
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, BatchKillTest, ::testing::ValuesIn(OdbcTestEnv::Drivers()),

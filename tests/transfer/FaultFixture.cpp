@@ -42,6 +42,11 @@ std::string Key(int n) {
     return buf;
 }
 
+std::string TotalsLine(const std::string& output) {
+    const size_t at = output.find("Kontrolni seštevki: ");
+    return at == std::string::npos ? std::string() : output.substr(at, output.find('\n', at) - at);
+}
+
 void FaultFixture::SetUp() {
     ZEN_REQUIRE_DRIVER(GetParam());
     dsn = OdbcTestEnv::Get().Dsn(GetParam());

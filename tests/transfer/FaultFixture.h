@@ -83,4 +83,7 @@ protected:
 // The document key of the n-th invoice of a run dated 20. 12. 2026 into an empty Promet.
 std::string Key(int n);
 
+// The line of control totals in a run's output, without its end; "" when there is none.
+std::string TotalsLine(const std::string& output);
+
 } // namespace zen::test

@@ -16,7 +16,9 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace zen::test {
 namespace {
@@ -110,6 +112,87 @@ TEST_P(LedgerTest, RunsAndInvoicesComeBackAsWritten) {
     EXPECT_TRUE(LedgerRunsOfFile(db, "aa").empty());
     EXPECT_EQ(RunStateText(*FindLedgerRun(db, first)), "razveljavljen");
     EXPECT_FALSE(FindLedgerRun(db, 99));
+}
+
+// A ledger made by an earlier version has no columns for the control totals: its runs read
+// without totals, and a run's start adds the columns, also when two start at the same
+// moment. Totals recorded come back exact, the lines counted from the ledger's invoices.
+TEST_P(LedgerTest, AnEarlierLedgerGetsTheTotalsColumns) {
+    std::vector<std::string> earlier = LedgerDdl();
+    earlier[0] = earlier[0].substr(0, earlier[0].find(",\n  Zapisov")) + "\n)";
+    Exec(earlier);
+    const int64_t old = BeginLedgerRun(db, Inputs("aa"));
+    Record(old, 0, {{"26IR00001", "Ana", 2, "f1"}});
+    ASSERT_TRUE(FindLedgerRun(db, old));
+    EXPECT_FALSE(FindLedgerRun(db, old)->Totals);
+
+    // Two runs starting at once, each in a process of its own, add the columns.
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    std::vector<pid_t> children;
+    for (int i = 0; i < 2; ++i) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            char go;
+            ::close(ready[1]);
+            int status = 1;
+            try {
+                THdbc own;
+                SignOn(own, dsn.dsn);
+                if (::read(ready[0], &go, 1) == 0) {
+                    EnsureLedgerTotals(own);
+                    status = 0;
+                }
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "%s\n", e.what());
+            }
+            ::_exit(status);
+        }
+        children.push_back(pid);
+    }
+    ::close(ready[0]);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // both signed on
+    ::close(ready[1]);
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    EnsureLedgerTotals(db);
+
+    // Amounts past a billion, to the fourth decimal, come back exact.
+    TRunTotals totals;
+    totals.Read = 100001;
+    totals.Refused = 1;
+    totals.Kolicina = Currency::FromRaw(1234567891);
+    totals.Vrednost = Currency::FromRaw(12345678901234);
+    totals.Davek = Currency::FromRaw(2716049358271);
+    totals.ZaPlacilo = Currency::FromRaw(15061728259505);
+    totals.FileValue = Currency::FromRaw(12345678901239);
+    db.SetAutoCommit(false);
+    RecordLedgerTotals(db, old, totals);
+    db.Commit();
+    db.SetAutoCommit(true);
+    totals.Invoices = 1;
+    totals.Lines = 2;
+    const std::optional<TRunTotals> back = FindLedgerRun(db, old)->Totals;
+    ASSERT_TRUE(back);
+    EXPECT_EQ(ControlTotalsText(*back), ControlTotalsText(totals));
+    EXPECT_EQ(ControlTotalsText(*back),
+              "Kontrolni seštevki: zapisov prebranih 100001, uporabljenih 2, zavrnjenih 1; "
+              "računov 1, postavk 2; količina skupaj 123.456,7891; vrednost 1.234.567.890,1234, "
+              "DDV 271.604.935,8271, za plačilo 1.506.172.825,9505; vrednost po datoteki "
+              "(količina × cena) 1.234.567.890,1239, razlika -0,0005.");
+    // In the CSV too; a leading minus is guarded as the report guards every cell.
+    EXPECT_NE(HistoryCsv(LedgerRuns(db))
+                  .find(";100001;2;1;2;123.456,7891;1.234.567.890,1234;271.604.935,8271;"
+                        "1.506.172.825,9505;1.234.567.890,1239;'-0,0005\r\n"),
+              std::string::npos)
+        << HistoryCsv(LedgerRuns(db));
+    totals.FileValue.reset();
+    RecordLedgerTotals(db, old, totals);
+    EXPECT_FALSE(LedgerRuns(db).front().Totals->FileValue) << "priced by the rules";
 }
 
 // One run of a file at a time in a database, from any connection; asking whether a file is

@@ -16,6 +16,7 @@
 #include "support/TestSupport.h"
 #include "toolkit/Field.h"
 #include "toolkit/Text.h"
+#include "transfer/Ledger.h"
 #include "transfer/TransferJournal.h"
 
 #include <gtest/gtest.h>
@@ -95,6 +96,7 @@ public:
                                t.FieldByName("Napaka")->AsString());
         }
     }
+    void Totals(const std::string& text) override { totals = text; }
     void InvoiceWritten(const TInvoiceSummary& i) override {
         invoices.push_back(i.Kljuc + "|" + i.Placnik + "|" + std::to_string(i.Lines) + "|" +
                            i.Vrednost.ToString() + "|" + i.ZaPlacilo.ToString() + "|" +
@@ -105,6 +107,7 @@ public:
     }
 
     std::vector<std::string> messages, questions, reported, invoices;
+    std::string totals;
     std::vector<int> progress;
     int reports = 0;
     bool answer = false;
@@ -280,6 +283,63 @@ TEST_P(TransferRunTest, TheCheckPhaseLogsEachRecordOnceAndKeepsWholeNames) {
                              }));
 }
 
+// The control totals of a run with the file's prices and of one priced by the rules, each
+// equal to the sums recomputed from the rows the run wrote and from the file, told once at
+// the end and kept by the ledger as told. With the file's prices its own quantity × price
+// stands beside the lines' value, and their difference (a price of more decimals than a line
+// rounds to) is named.
+TEST_P(TransferRunTest, ControlTotalsEqualTheDatabaseAndTheFile) {
+    auto amount = [&](const std::string& query) {
+        const std::string text = OdbcTestEnv::Get().Scalar(dsn, query);
+        return Currency::FromDouble(text.empty() ? 0 : std::stold(text));
+    };
+    for (const bool filePrices : {true, false}) {
+        SCOPED_TRACE(filePrices ? "the file's prices" : "priced by the rules");
+        const std::string before = OdbcTestEnv::Get().Scalar(dsn, "SELECT MAX(Kljuc) FROM Promet");
+        std::vector<std::vector<std::string>> records = kRecords;
+        if (!filePrices) {
+            for (auto& record : records) {
+                record.erase(record.begin() + 3);
+            }
+        }
+        WriteFile(records, filePrices);
+        ui.totals.clear();
+        EXPECT_EQ(run.Execute(options), TTransferOutcome::ErrorsReported);
+        ASSERT_TRUE(run.Totals());
+        const TRunTotals t = *run.Totals();
+        const std::string written = " WHERE Kljuc > '" + before + "'";
+        EXPECT_EQ(t.Read, 8);
+        EXPECT_EQ(t.Refused, 4);
+        EXPECT_EQ(std::to_string(t.Invoices), Count("Promet" + written));
+        EXPECT_EQ(std::to_string(t.Lines), Count("PrometPoz" + written));
+        EXPECT_EQ(t.Kolicina, amount("SELECT SUM(Kolicina) FROM PrometPoz" + written));
+        EXPECT_EQ(t.Vrednost, amount("SELECT SUM(Vrednost) FROM Promet" + written));
+        EXPECT_EQ(t.Davek, amount("SELECT SUM(Davek) FROM Promet" + written));
+        EXPECT_EQ(t.ZaPlacilo, amount("SELECT SUM(ZaPlacilo) FROM Promet" + written));
+        EXPECT_EQ(t.Kolicina, Currency::FromRaw(55000));
+        EXPECT_EQ(ui.totals, ControlTotalsText(t));
+        if (filePrices) {
+            // 24 + 2,5 × 12,3456 + 24 + 20 by the file; the line of 30,864 is 30,86.
+            ASSERT_TRUE(t.FileValue);
+            EXPECT_EQ(*t.FileValue, Currency::FromRaw(988640));
+            EXPECT_EQ(t.Vrednost, Currency::FromRaw(988600));
+            EXPECT_NE(ui.totals.find("; vrednost po datoteki (količina × cena) 98,864, razlika "
+                                     "-0,004."),
+                      std::string::npos)
+                << ui.totals;
+        } else {
+            EXPECT_FALSE(t.FileValue);
+            EXPECT_EQ(ui.totals.find("po datoteki"), std::string::npos) << ui.totals;
+        }
+        // The ledger's record of the run.
+        THdbc db;
+        SignOn(db, dsn.dsn);
+        const std::optional<TTransferRun> ledger = FindLedgerRun(db, LedgerRuns(db).front().Id);
+        ASSERT_TRUE(ledger && ledger->Totals);
+        EXPECT_EQ(ControlTotalsText(*ledger->Totals), ui.totals);
+    }
+}
+
 TEST_P(TransferRunTest, FilePricesEndAtTheFirstUnreadablePrice) {
     std::vector<std::vector<std::string>> records;
     for (int i = 1; i <= 11; ++i) {
@@ -329,6 +389,11 @@ TEST_P(TransferRunTest, AnInvoiceThatCannotBeWrittenIsLoggedAndTheRunGoesOn) {
               std::vector<std::string>{"051200042|" + kGostilna + "|1|20.0000|24.0000|committed"});
     EXPECT_EQ(Count("Promet"), "2");
     EXPECT_EQ(Count("PrometPoz"), "1");
+    // Its records are refused with it.
+    ASSERT_TRUE(run.Totals());
+    EXPECT_EQ(run.Totals()->Read, 8);
+    EXPECT_EQ(run.Totals()->Refused, 7);
+    EXPECT_EQ(run.Totals()->Lines, 1);
     ui.onProgress = nullptr;
     Exec({"UPDATE Subjekt SET Naziv = 'Zavod Sonce' WHERE Naziv = 'Zavod Sonce d.o.o.'",
           "DELETE FROM PrometPoz", "DELETE FROM Promet WHERE Kljuc <> '051200041'"});

@@ -222,6 +222,14 @@ TEST_P(UndoResumeTest, AResumedRunEqualsOneThatNeverStopped) {
     ASSERT_EQ(status, 0) << out;
     EXPECT_NE(out.find("zato se prenos začne od začetka"), std::string::npos) << out;
     const std::vector<std::string> whole = Dump();
+    // Its control totals, as it ends with them and as the ledger and the history keep them.
+    const std::string totals = TotalsLine(out);
+    EXPECT_EQ(totals,
+              "Kontrolni seštevki: zapisov prebranih 320, uporabljenih 320, zavrnjenih 0; računov "
+              "160, postavk 320; količina skupaj 480,000; vrednost 3.200,00, DDV 640,00, za "
+              "plačilo 3.840,00; vrednost po datoteki (količina × cena) 3.200,00.");
+    ASSERT_TRUE(LedgerRuns(TransferFileHash(options.Path)).at(0).Totals);
+    EXPECT_EQ(ControlTotalsText(*LedgerRuns(TransferFileHash(options.Path))[0].Totals), totals);
 
     // Killed after the first group and inside the second: the run is blocked on its standard
     // error while it tells a group it committed.
@@ -254,9 +262,31 @@ TEST_P(UndoResumeTest, AResumedRunEqualsOneThatNeverStopped) {
         EXPECT_EQ(runs[0].Status, TTransferRunStatus::Completed);
         EXPECT_EQ(runs[0].Invoices, kResumePayers);
         EXPECT_NE(History().find(RacunCount(kResumePayers) + " (" + Key(1) + "–" +
-                                 Key(kResumePayers) + ")  zaključen"),
+                                 Key(kResumePayers) + ")  zaključen\n    " + totals + "\n"),
                   std::string::npos);
+        // The totals of the resumed run are those of the run that never stopped.
+        EXPECT_EQ(TotalsLine(out), totals);
+        ASSERT_TRUE(runs[0].Totals);
+        EXPECT_EQ(ControlTotalsText(*runs[0].Totals), totals);
     }
+
+    // A stopped run an earlier version began kept no totals: its resume says they are not
+    // known rather than give those of its own part, and keeps none.
+    ResetDatabase(kResumePayers);
+    WriteFile(kResumePayers);
+    {
+        TChild child(home.Path(), Transfer());
+        for (std::string line; child.ReadLine(line) && line.rfind("Zapisano: ", 0) != 0;) {
+        }
+        child.End(true);
+    }
+    Exec({"UPDATE ZendratoPrenos SET Zapisov = NULL, Zavrnjenih = NULL, Kolicina = NULL, "
+          "Vrednost = NULL, Davek = NULL, ZaPlacilo = NULL, VrednostDatoteke = NULL"});
+    std::tie(status, out) = Zendrato(Transfer({"--resume"}));
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(TotalsLine(out), "") << out;
+    EXPECT_NE(out.find(kTotalsUnknownText), std::string::npos) << out;
+    EXPECT_FALSE(LedgerRuns(TransferFileHash(options.Path)).at(0).Totals);
 
     // Stopped, then sent whole with --force: a resume now would write it a third time.
     ResetDatabase(kResumePayers);
@@ -288,8 +318,11 @@ TEST_P(UndoResumeTest, KilledAtRandomAndResumedEachTimeEqualsAnUninterruptedRun)
     ResetDatabase(kPayersHere);
     const std::vector<std::string> before = Dump();
     WriteFile(kPayersHere);
-    ASSERT_EQ(Zendrato(Transfer()).first, 0);
+    const auto [uninterrupted, said] = Zendrato(Transfer());
+    ASSERT_EQ(uninterrupted, 0) << said;
     const std::vector<std::string> whole = Dump();
+    const std::string totals = TotalsLine(said);
+    ASSERT_NE(totals, "");
 
     // Each kill comes a random number of invoices into the run and a random time after:
     // at its start, in its check phase, inside a group or between two.
@@ -305,20 +338,26 @@ TEST_P(UndoResumeTest, KilledAtRandomAndResumedEachTimeEqualsAnUninterruptedRun)
         done = ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
         ASSERT_TRUE(!ended || done) << "a resumed run failed, status " << status << ":\n" << output;
         EXPECT_EQ(PartialInvoices(), kWhole);
+        // The run's last lines, unless the test read them all while counting invoices.
+        if (done && output.find("Kontrolni") != std::string::npos) {
+            EXPECT_EQ(TotalsLine(output), totals) << "as if it had never stopped";
+        }
     }
     ASSERT_TRUE(done) << "the run never got to its end";
     EXPECT_GE(kills, 2) << "the kills all came too late to test anything";
     RecordProperty("Kills", std::to_string(kills));
     EXPECT_EQ(Dump(), whole);
     // The job retried once more (as after a kill past the run's end) changes nothing.
-    const auto [retried, said] = Zendrato(Transfer({"--resume"}));
-    EXPECT_EQ(retried, 0) << said;
-    EXPECT_NE(said.find("Nadaljevanje ni potrebno"), std::string::npos) << said;
+    const auto [retried, again] = Zendrato(Transfer({"--resume"}));
+    EXPECT_EQ(retried, 0) << again;
+    EXPECT_NE(again.find("Nadaljevanje ni potrebno"), std::string::npos) << again;
     EXPECT_EQ(Dump(), whole);
     std::vector<TTransferRun> runs = LedgerRuns(TransferFileHash(options.Path));
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].Invoices, kPayersHere);
     EXPECT_EQ(runs[0].Status, TTransferRunStatus::Completed);
+    ASSERT_TRUE(runs[0].Totals);
+    EXPECT_EQ(ControlTotalsText(*runs[0].Totals), totals);
 
     done = false;
     for (int attempt = 0; attempt < 40 && !done; ++attempt) {
