@@ -152,6 +152,38 @@ TEST_P(DataSetLongTextTest, TextLongerThanTheReportedSizeIsReadWholeAndKeptByEve
     }
 }
 
+TEST_P(DataSetLongTextTest, ALongTextAnotherUserWroteIsRefreshedWholeAndChangedWhole) {
+    const std::string t1501 = Text(1501, 'z');
+    Exec({"DROP TABLE IF EXISTS Dolgi", "CREATE TABLE Dolgi (Id INTEGER PRIMARY KEY, V VARCHAR)",
+          "INSERT INTO Dolgi VALUES (1, 'kratek')"});
+    TOEQuery* q = Query({"SELECT * FROM Dolgi"});
+    q->SetRequestLive(true);
+    q->SetEditable(true);
+    q->HStmt().SetConcurrencyType(SQL_CONCUR_VALUES);
+    q->Open();
+    ASSERT_EQ(q->FieldByName("V")->AsString(), "kratek");
+    // Another user's write; over SQLite on this connection, whose open read keeps the file
+    // locked for others.
+    const std::string update = "UPDATE Dolgi SET V = '" + t1501 + "' WHERE Id = 1";
+    if (IsSQLite()) {
+        THstmt other;
+        other.SetHdbc(conn);
+        other.SetSQL(update);
+        other.Execute();
+    } else {
+        Exec({update});
+    }
+    q->Refresh();
+    EXPECT_TRUE(Same(q->FieldByName("V")->AsString(), t1501));
+    // The refreshed row showed the column holding more than its reported size.
+    q->Edit();
+    q->FieldByName("V")->SetAsString(t1501 + "!");
+    q->Post();
+    EXPECT_TRUE(Holds(1, "V", t1501 + "!"));
+    EXPECT_TRUE(Same(q->FieldByName("V")->AsString(), t1501 + "!"));
+    q->Close();
+}
+
 ZEN_INSTANTIATE_FOR_DRIVERS(DataSetLongTextTest);
 
 } // namespace
