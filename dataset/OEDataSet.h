@@ -6,8 +6,10 @@
 //
 // Record buffer layout (sizes fixed at open):
 //   one slot per result column, in column order: the value bytes, then a null flag byte
-//     (1 = has a value, 2 = a deferred long value not read yet); a long column's slot holds a
-//     32-bit reference to a memory stream owned by the buffer
+//     (1 = has a value, 2 = a deferred long value not read yet, 3 = a text longer than the
+//     slot); a long column's slot holds a 32-bit reference to a memory stream owned by the
+//     buffer, and so does a text column's slot for a text longer than the slot (a column's
+//     size as its driver reports it is no limit on what the database holds)
 //   the record info, 10 bytes: 32-bit reference to the buffer's bookmark block
 //     (BookmarkSize bytes), bookmark flag, update status, 32-bit former cache index
 //   the calculated-field area, CalcFieldsSize bytes
@@ -36,6 +38,9 @@ class TCustomOEDataSet;
 // The flag byte of a long column's slot whose reading is deferred and not yet done: not to
 // be written back. Asking whether the field is NULL, or for its value, reads it.
 constexpr char kUnreadLong = 2;
+// The flag byte of a text column's slot whose value is longer than the slot: the text is in
+// a stream of the buffer, the slot holds its reference.
+constexpr char kLongerText = 3;
 
 enum TOELocateOption { loPrefix = 0, loSubString = 1 };
 enum TOEParamBindMode { pbByName = 0, pbByNumber = 1 };
@@ -184,6 +189,10 @@ public:
     bool GetCurrentRecord(TRecordBuffer buffer) override;
     bool GetFieldData(TField* field, void* buffer) override;
     void SetFieldData(TField* field, const void* buffer) override;
+    // A text of the record longer than its field is read whole; a longer one is stored
+    // whole where the column's size is no limit (THstmt::ColSizeIsLimit).
+    bool GetLongerText(TField* field, std::string& text) override;
+    bool SetLongerText(TField* field, const std::string& text) override;
     bool BookmarkValid(const TBookmark& bookmark) override;
     int CompareBookmarks(const TBookmark& a, const TBookmark& b) override;
     bool IsSequenced() override { return false; }
@@ -300,13 +309,28 @@ private:
     void WriteInfo(TRecordBuffer buffer, const TRecInfo& info) const;
     char* BookmarkBlock(TRecordBuffer buffer) const;
     TMemoryStream* SlotStream(TRecordBuffer buffer, int col) const;
+    // A stream of the buffers' own (its 1-based reference), and one given up.
+    uint32_t NewStream();
+    void DropStream(uint32_t ref);
+    // Whether a column's slot holds text (a string or short memo column).
+    bool IsTextSlot(int col) const;
+    // A text slot's value: in the slot, or in its stream when longer ("" for NULL).
+    std::string_view SlotText(TRecordBuffer buffer, int col) const;
+    // Puts a text into a text slot, which then has a value; `text` must not be the slot's
+    // own.
+    void PutSlotText(TRecordBuffer buffer, int col, std::string_view text);
+    // Makes a text slot NULL, giving up its stream.
+    void ClearTextSlot(TRecordBuffer buffer, int col);
+    // Stores a data field's value: the native bytes (nullptr: NULL), and for a text slot the
+    // whole text when it is longer than they hold.
+    void StoreFieldData(TField* field, const void* buffer, const std::string* wholeText);
     // The exact values of the database row a buffer shows (empty for a new record).
     THstmt::TRowImage* RowImage(TRecordBuffer buffer) const;
     // Whether a column's slot differs between two buffers (value or NULL).
     bool SlotChanged(int col, TRecordBuffer before, TRecordBuffer after) const;
     // Copies slots with their flags, stream contents, the bookmark and its flag, and the
     // calculated-field area; never update status nor former cache index.
-    void CopyRecord(TRecordBuffer from, TRecordBuffer to) const;
+    void CopyRecord(TRecordBuffer from, TRecordBuffer to);
     TRecordBuffer NewBuffer();
     void FreeBuffer(TRecordBuffer& buffer);
     void FreeWorkBuffers();

@@ -9,7 +9,6 @@
 #include "odbc/OCLError.h"
 #include "toolkit/DateTime.h"
 #include "toolkit/NativeValue.h"
-#include "toolkit/Text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -248,11 +247,11 @@ void TCustomOEDataSet::FromField(int col, TRecordBuffer buffer, bool forInsert) 
         }
         return;
     }
+    if (IsTextSlot(col)) {
+        s.SetColString(col, std::string(SlotText(buffer, col)));
+        return;
+    }
     switch (colTypes_[i]) {
-    case ftString:
-    case ftMemo:
-        s.SetColString(col, std::string(NativeText(slot, static_cast<size_t>(valueSize))));
-        break;
     case ftSmallint:
     case ftInteger:
     case ftWord:
@@ -316,9 +315,8 @@ bool TCustomOEDataSet::SlotChanged(int col, TRecordBuffer before, TRecordBuffer 
                (x->Size() > 0 &&
                 std::memcmp(x->Memory(), y->Memory(), static_cast<size_t>(x->Size())) != 0);
     }
-    if (colTypes_[i] == ftString || colTypes_[i] == ftMemo) {
-        const auto n = static_cast<size_t>(valueSize);
-        return std::string_view(a, strnlen(a, n)) != std::string_view(b, strnlen(b, n));
+    if (IsTextSlot(col)) {
+        return SlotText(before, col) != SlotText(after, col);
     }
     return std::memcmp(a, b, static_cast<size_t>(valueSize)) != 0;
 }
@@ -335,20 +333,13 @@ bool TCustomOEDataSet::PutRowBack(TRecordBuffer buffer) {
     return exact;
 }
 
-// A text longer than its field (a driver's size for an unsized column is a guess) is
-// shown cut: written back from the field it would lose its end. Row 1 holds the value as
-// read.
+// A text the driver gave cut (it would not give it again whole) is shown cut: written back
+// from the field it would lose its end. Row 1 holds the value as read.
 void TCustomOEDataSet::RefuseCutText(int col) {
-    const auto i = static_cast<size_t>(col - 1);
-    if (colTypes_[i] != ftString || colLong_[i] || stmt_->ColIsNull(col)) {
-        return;
-    }
-    const TFieldDef& def = FieldDefs()[col - 1];
-    const size_t held = Utf8Length(stmt_->ColAsString(col));
-    if (held > static_cast<size_t>(def.Size()) || held > static_cast<size_t>(slotSizes_[i] - 2)) {
-        throw EODBCExpress("Field " + def.Name() + " holds a text of " + std::to_string(held) +
-                           " characters, longer than the " + std::to_string(def.Size()) +
-                           " it shows: it cannot be changed here.");
+    if (IsTextSlot(col) && stmt_->ColCut(col)) {
+        throw EODBCExpress("Polje " + stmt_->ColName(col) +
+                           " ima daljše besedilo, kot ga gonilnik da celega: tu ga ni mogoče "
+                           "spremeniti.");
     }
 }
 

@@ -132,24 +132,85 @@ TMemoryStream* TCustomOEDataSet::SlotStream(TRecordBuffer buffer, int col) const
     return ref >= 1 && ref <= streams_.size() ? streams_[ref - 1].get() : nullptr;
 }
 
+uint32_t TCustomOEDataSet::NewStream() {
+    if (!freeStreams_.empty()) {
+        const uint32_t ref = freeStreams_.back();
+        freeStreams_.pop_back();
+        streams_[ref - 1] = std::make_unique<TMemoryStream>();
+        return ref;
+    }
+    streams_.push_back(std::make_unique<TMemoryStream>());
+    return static_cast<uint32_t>(streams_.size());
+}
+
+void TCustomOEDataSet::DropStream(uint32_t ref) {
+    if (ref >= 1 && ref <= streams_.size() && streams_[ref - 1]) {
+        streams_[ref - 1].reset();
+        freeStreams_.push_back(ref);
+    }
+}
+
+// --- Text slots ------------------------------------------------------------------------------
+
+bool TCustomOEDataSet::IsTextSlot(int col) const {
+    const auto i = static_cast<size_t>(col - 1);
+    return i < colTypes_.size() && !colLong_[i] &&
+           (colTypes_[i] == ftString || colTypes_[i] == ftMemo);
+}
+
+std::string_view TCustomOEDataSet::SlotText(TRecordBuffer buffer, int col) const {
+    const auto i = static_cast<size_t>(col - 1);
+    const char* slot = buffer + slotOffsets_[i];
+    const auto valueSize = static_cast<size_t>(slotSizes_[i] - 1);
+    if (slot[valueSize] != kLongerText) {
+        return NativeText(slot, valueSize);
+    }
+    TMemoryStream* s = SlotStream(buffer, col);
+    return s ? std::string_view(s->Memory(), static_cast<size_t>(s->Size())) : std::string_view();
+}
+
+void TCustomOEDataSet::PutSlotText(TRecordBuffer buffer, int col, std::string_view text) {
+    const auto i = static_cast<size_t>(col - 1);
+    char* slot = buffer + slotOffsets_[i];
+    const auto valueSize = static_cast<size_t>(slotSizes_[i] - 1);
+    if (text.size() < valueSize) {
+        ClearTextSlot(buffer, col);
+        std::memcpy(slot, text.data(), text.size());
+        slot[valueSize] = 1;
+        return;
+    }
+    // Longer than the slot: whole, in the slot's stream (kept from its last longer text).
+    TMemoryStream* s = slot[valueSize] == kLongerText ? SlotStream(buffer, col) : nullptr;
+    if (!s) {
+        ClearTextSlot(buffer, col);
+        const uint32_t ref = NewStream();
+        std::memcpy(slot, &ref, sizeof ref);
+        s = streams_[ref - 1].get();
+    }
+    s->LoadFrom(text.data(), static_cast<int64_t>(text.size()));
+    slot[valueSize] = kLongerText;
+}
+
+void TCustomOEDataSet::ClearTextSlot(TRecordBuffer buffer, int col) {
+    const auto i = static_cast<size_t>(col - 1);
+    char* slot = buffer + slotOffsets_[i];
+    if (slot[slotSizes_[i] - 1] == kLongerText) {
+        uint32_t ref = 0;
+        std::memcpy(&ref, slot, sizeof ref);
+        DropStream(ref);
+    }
+    std::memset(slot, 0, static_cast<size_t>(slotSizes_[i]));
+}
+
 // --- Buffers -------------------------------------------------------------------------------
 
 TRecordBuffer TCustomOEDataSet::NewBuffer() {
     auto* buffer = new char[static_cast<size_t>(recordSize_)]();
     for (size_t i = 0; i < colLong_.size(); ++i) {
-        if (!colLong_[i]) {
-            continue;
+        if (colLong_[i]) {
+            const uint32_t ref = NewStream();
+            std::memcpy(buffer + slotOffsets_[i], &ref, sizeof ref);
         }
-        uint32_t ref;
-        if (!freeStreams_.empty()) {
-            ref = freeStreams_.back();
-            freeStreams_.pop_back();
-            streams_[ref - 1] = std::make_unique<TMemoryStream>();
-        } else {
-            streams_.push_back(std::make_unique<TMemoryStream>());
-            ref = static_cast<uint32_t>(streams_.size());
-        }
-        std::memcpy(buffer + slotOffsets_[i], &ref, sizeof ref);
     }
     TRecInfo info{};
     if (!freeBookmarkBlocks_.empty()) {
@@ -173,14 +234,12 @@ void TCustomOEDataSet::FreeBuffer(TRecordBuffer& buffer) {
         return;
     }
     for (size_t i = 0; i < colLong_.size(); ++i) {
-        if (!colLong_[i]) {
-            continue;
-        }
-        uint32_t ref = 0;
-        std::memcpy(&ref, buffer + slotOffsets_[i], sizeof ref);
-        if (ref >= 1 && ref <= streams_.size() && streams_[ref - 1]) {
-            streams_[ref - 1].reset();
-            freeStreams_.push_back(ref);
+        if (colLong_[i]) {
+            uint32_t ref = 0;
+            std::memcpy(&ref, buffer + slotOffsets_[i], sizeof ref);
+            DropStream(ref);
+        } else if (IsTextSlot(static_cast<int>(i + 1))) {
+            ClearTextSlot(buffer, static_cast<int>(i + 1));
         }
     }
     uint32_t ref = ReadInfo(buffer).bookmarkRef;
@@ -237,6 +296,8 @@ void TCustomOEDataSet::InternalInitRecord(TRecordBuffer buffer) {
                 s->Clear();
             }
             slot[kStreamRefSize] = 0;
+        } else if (IsTextSlot(static_cast<int>(i + 1))) {
+            ClearTextSlot(buffer, static_cast<int>(i + 1));
         } else {
             std::memset(slot, 0, static_cast<size_t>(slotSizes_[i]));
         }
@@ -247,7 +308,7 @@ void TCustomOEDataSet::ClearCalcFields(TRecordBuffer buffer) {
     std::memset(buffer + calcOffset_, 0, static_cast<size_t>(CalcFieldsSize()));
 }
 
-void TCustomOEDataSet::CopyRecord(TRecordBuffer from, TRecordBuffer to) const {
+void TCustomOEDataSet::CopyRecord(TRecordBuffer from, TRecordBuffer to) {
     if (from == to) {
         return;
     }
@@ -260,6 +321,10 @@ void TCustomOEDataSet::CopyRecord(TRecordBuffer from, TRecordBuffer to) const {
                 dst->LoadFrom(src->Memory(), src->Size());
             }
             to[slotOffsets_[i] + kStreamRefSize] = from[slotOffsets_[i] + kStreamRefSize];
+        } else if (IsTextSlot(col) && from[slotOffsets_[i] + slotSizes_[i] - 1] != 0) {
+            PutSlotText(to, col, SlotText(from, col)); // each buffer its own longer text
+        } else if (IsTextSlot(col)) {
+            ClearTextSlot(to, col);
         } else {
             std::memcpy(to + slotOffsets_[i], from + slotOffsets_[i],
                         static_cast<size_t>(slotSizes_[i]));
@@ -326,13 +391,17 @@ void TCustomOEDataSet::ToField(int col, SQLULEN row, TRecordBuffer buffer) {
         slot[valueSize] = stmt_->ColIsNull(col, row) || stmt_->ColIgnored(col, row) ? 0 : 1;
         return;
     }
+    if (IsTextSlot(col)) {
+        // Whole, however much longer than the column's reported size.
+        if (stmt_->ColIsNull(col, row) || stmt_->ColIgnored(col, row)) {
+            ClearTextSlot(buffer, col);
+        } else {
+            PutSlotText(buffer, col, stmt_->ColAsString(col, row));
+        }
+        return;
+    }
     std::memset(slot, 0, static_cast<size_t>(valueSize));
     switch (colTypes_[i]) {
-    case ftString:
-    case ftMemo:
-        // Never past the slot, never inside a character.
-        TextToNative(stmt_->ColAsString(col, row), slot, static_cast<size_t>(valueSize));
-        break;
     case ftSmallint:
     case ftWord:
     case ftBoolean:
@@ -578,14 +647,47 @@ bool TCustomOEDataSet::GetFieldData(TField* field, void* buffer) {
     if (record == ActiveBuffer() && State() == dsBrowse && NeedsReadBack(record)) {
         ReadPostedRow(record);
     }
-    if (buffer && !colLong_[i]) {
+    const int bytes = std::min(field->DataSize(), valueSize);
+    if (buffer && slot[valueSize] == kLongerText) {
+        // As much as the field's bytes hold; GetLongerText gives it whole.
+        TextToNative(SlotText(record, col), buffer, static_cast<size_t>(bytes));
+    } else if (buffer && !colLong_[i]) {
         // A field never reads past its column's slot, whatever its own size.
-        std::memcpy(buffer, slot, static_cast<size_t>(std::min(field->DataSize(), valueSize)));
+        std::memcpy(buffer, slot, static_cast<size_t>(bytes));
     }
     return slot[valueSize] != 0;
 }
 
+bool TCustomOEDataSet::GetLongerText(TField* field, std::string& text) {
+    TRecordBuffer record = ActiveRecordBuffer();
+    const int col = field && field->FieldKind() == fkData ? field->FieldNo() : 0;
+    if (!record || !IsTextSlot(col) || record[SlotOffset(col) + SlotSize(col) - 1] != kLongerText) {
+        return false;
+    }
+    text.assign(SlotText(record, col));
+    return true;
+}
+
+bool TCustomOEDataSet::SetLongerText(TField* field, const std::string& text) {
+    const int col = field && field->FieldKind() == fkData ? field->FieldNo() : 0;
+    // Where the column's size is a limit (a declared size the database keeps to), the field
+    // cuts what is typed past it, as for any dataset.
+    if (!IsTextSlot(col) || stmt_->ColSizeIsLimit(col)) {
+        return false;
+    }
+    // A field's validation reads as much of the text as the field's bytes hold.
+    std::vector<char> shown(static_cast<size_t>(field->DataSize()), '\0');
+    TextToNative(text, shown.data(), shown.size());
+    StoreFieldData(field, shown.data(), &text);
+    return true;
+}
+
 void TCustomOEDataSet::SetFieldData(TField* field, const void* buffer) {
+    StoreFieldData(field, buffer, nullptr);
+}
+
+void TCustomOEDataSet::StoreFieldData(TField* field, const void* buffer,
+                                      const std::string* wholeText) {
     const TDataSetState state = State();
     switch (state) {
     case dsEdit:
@@ -623,14 +725,22 @@ void TCustomOEDataSet::SetFieldData(TField* field, const void* buffer) {
         assert(slotOffsets_[i] + slotSizes_[i] <= dataSize_);
         char* slot = record + slotOffsets_[i];
         const int valueSize = slotSizes_[i] - 1;
-        if (!colLong_[i]) {
-            std::memset(slot, 0, static_cast<size_t>(valueSize));
-            if (buffer) {
-                std::memcpy(slot, buffer,
-                            static_cast<size_t>(std::min(field->DataSize(), valueSize)));
+        const auto bytes = static_cast<size_t>(std::min(field->DataSize(), valueSize));
+        if (IsTextSlot(col)) {
+            if (!buffer) {
+                ClearTextSlot(record, col);
+            } else {
+                PutSlotText(record, col, wholeText ? *wholeText : NativeText(buffer, bytes));
             }
+        } else {
+            if (!colLong_[i]) {
+                std::memset(slot, 0, static_cast<size_t>(valueSize));
+                if (buffer) {
+                    std::memcpy(slot, buffer, bytes);
+                }
+            }
+            slot[valueSize] = buffer ? 1 : 0;
         }
-        slot[valueSize] = buffer ? 1 : 0;
     }
     if (state != dsCalcFields && state != dsFilter && state != dsNewValue) {
         DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));

@@ -1,6 +1,7 @@
 #include "odbc/ColumnBuffer.h"
 
 #include "odbc/TypeMapping.h"
+#include "toolkit/Text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -80,6 +81,20 @@ uint32_t TColumnBuffer::ValueBytes(SQLLEN indicator) const noexcept {
 
 bool TColumnBuffer::IsDecimalText() const noexcept {
     return cType == SQL_C_CHAR && (sqlType == SQL_NUMERIC || sqlType == SQL_DECIMAL);
+}
+
+void TColumnBuffer::NoteHeldLength(SQLULEN row) {
+    const SQLLEN indicator = HasRow(row) ? indicators[row - 1] : SQL_NULL_DATA;
+    // A text has no more characters than bytes: only a value of more bytes than the size
+    // is counted.
+    if (!Bound() || !SizeIsLimit() || indicator <= static_cast<SQLLEN>(columnSize) ||
+        IsDecimalText() || (cType != SQL_C_CHAR && cType != SQL_C_BINARY)) {
+        return;
+    }
+    const auto* e = reinterpret_cast<const char*>(Element(row));
+    const auto bytes = static_cast<size_t>(std::min(indicator, Room()));
+    const size_t length = cType == SQL_C_CHAR ? Utf8Length(std::string_view(e, bytes)) : bytes;
+    sizeExceeded = length > columnSize;
 }
 
 bool TColumnBuffer::Widen(SQLLEN bytes) {

@@ -33,6 +33,12 @@ public:
     uint32_t ValueBytes(SQLLEN indicator) const noexcept;
     // A NUMERIC or DECIMAL column held as its decimal text.
     bool IsDecimalText() const noexcept;
+    // Whether columnSize limits a text (in characters) or bytes written to the column: not
+    // when the driver gives none, nor once the database was seen holding a longer value.
+    bool SizeIsLimit() const noexcept { return !sizeExceeded && columnSize > 0; }
+    // Notes a value of the row just fetched (element and indicator whole): one longer than
+    // columnSize shows that the size is no limit.
+    void NoteHeldLength(SQLULEN row);
     // Widens every row's element to at least `bytes` (with room to spare), keeping the
     // values; false when they are wide enough. The caller binds the new elements.
     bool Widen(SQLLEN bytes);
@@ -46,7 +52,8 @@ public:
     std::unique_ptr<TMemoryStream> stream;
     bool longRead = false;
     bool primary = false;
-    // The database held a value longer than columnSize: the size is no limit.
+    // The database held a value longer than columnSize: the size is no limit (a driver's
+    // size for an unsized column is a guess, the same as for a column of that size).
     bool sizeExceeded = false;
     SQLULEN columnSize = 0;
     SQLSMALLINT decimalDigits = 0;

@@ -200,6 +200,14 @@ public:
     void SetColPrimary(int col, bool on);
     // Bytes per row of a bound column's element (0 when not bound).
     SQLLEN ColElementSize(int col) const;
+    // Whether the column's size limits a text (in characters) or bytes written to it: not
+    // when the driver gives none, nor once a fetch showed the database holding a longer
+    // value (a driver's size for an unsized column is a guess that nothing tells from a
+    // declared one).
+    bool ColSizeIsLimit(int col) const;
+    // Whether a row's text or bytes value is held cut: longer than its element, and the
+    // driver would not give it again whole (see ReadWholeValues).
+    bool ColCut(int col, SQLULEN row = 1) const;
 
     // ---- Fetching -----------------------------------------------------------------------
     bool Fetch(SQLSMALLINT direction, SQLLEN offset);

@@ -260,6 +260,21 @@ void THstmt::SetColPrimary(int col, bool on) {
     }
 }
 
+bool THstmt::ColSizeIsLimit(int col) const {
+    const TColumnBuffer* c = Column(col);
+    return c && c->SizeIsLimit();
+}
+
+bool THstmt::ColCut(int col, SQLULEN row) const {
+    const TColumnBuffer* c = Column(col);
+    if (!c || !c->Bound() || !c->HasRow(row) ||
+        (c->cType != SQL_C_CHAR && c->cType != SQL_C_BINARY)) {
+        return false;
+    }
+    const SQLLEN indicator = c->indicators[row - 1];
+    return indicator == SQL_NO_TOTAL || indicator > c->Room();
+}
+
 SQLLEN THstmt::ColElementSize(int col) const {
     const TColumnBuffer* c = Column(col);
     return c ? static_cast<SQLLEN>(c->data.empty() ? 0 : c->elementSize) : 0;
@@ -352,6 +367,7 @@ void THstmt::ReadWholeValues() {
         for (SQLULEN r = 1; r <= rows; ++r) {
             const SQLLEN indicator = c.indicators[r - 1];
             if (indicator != SQL_NO_TOTAL && indicator <= c.Room()) {
+                c.NoteHeldLength(r);
                 continue;
             }
             if (!(getDataExtensions_ & SQL_GD_BOUND) ||

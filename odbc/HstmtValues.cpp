@@ -439,7 +439,7 @@ void THstmt::StoreText(TColumnBuffer& c, SQLULEN row, const std::string& text, i
         // written, unless the database was seen to hold longer values (a driver's size
         // for an unsized column is a guess).
         const size_t length = chars ? Utf8Length(text) : text.size();
-        if (!c.sizeExceeded && c.columnSize > 0 && length > c.columnSize) {
+        if (c.SizeIsLimit() && length > c.columnSize) {
             throw EODBCExpress("A value of " + std::to_string(length) + " " +
                                (chars ? "characters" : "bytes") + " does not fit column " + c.name +
                                " (" + std::to_string(c.columnSize) + ").");

@@ -661,6 +661,7 @@ bool THstmt::ReadRefreshedRow(THstmt& wb, SQLULEN row) {
                 std::memcpy(element, from, bytes);
             }
             c.indicators[row - 1] = wb.ColDataSize(col);
+            c.NoteHeldLength(row);
         } else if (wb.ColIsNull(col)) {
             c.indicators[row - 1] = SQL_NULL_DATA;
         } else {

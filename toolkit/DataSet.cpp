@@ -189,6 +189,18 @@ std::unique_ptr<TStream> TDataSet::CreateBlobStream(TField* field, TBlobStreamMo
                   "' is not supported by this dataset");
 }
 
+bool TDataSet::GetLongerText(TField* field, std::string& text) {
+    (void)field;
+    (void)text;
+    return false;
+}
+
+bool TDataSet::SetLongerText(TField* field, const std::string& text) {
+    (void)field;
+    (void)text;
+    return false;
+}
+
 void TDataSet::SetBlockReadSize(int size) {
     blockReadSize_ = size;
 }

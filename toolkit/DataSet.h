@@ -32,7 +32,8 @@
 // - The destructor calls Destroying() and SetActive(false) while the overrides exist.
 // Optional: GetRecordCount, GetRecNo / SetRecNo, GetCanModify, Locate / Lookup (the base
 // reads the rows from the first into the work buffer without moving the current record),
-// FindRecord, CreateBlobStream (needed for blob fields), SetFiltered / SetOnFilterRecord
+// FindRecord, CreateBlobStream (needed for blob fields), GetLongerText / SetLongerText
+// (records that hold texts longer than their fields), SetFiltered / SetOnFilterRecord
 // (the base only keeps the setting; a dataset whose rows depend on it reads them again).
 
 #include "toolkit/Component.h"
@@ -250,6 +251,15 @@ public:
     // whether the value is there.
     virtual bool GetFieldData(TField* field, void* buffer) = 0;
     virtual void SetFieldData(TField* field, const void* buffer) = 0;
+    // A string field's value when its record holds a longer text than the field's DataSize
+    // bytes (a dataset that keeps texts longer than their column's reported size): `text`,
+    // the bytes the field read, becomes the whole text. False, and `text` as it was, for
+    // any other value; the base holds no longer texts.
+    virtual bool GetLongerText(TField* field, std::string& text);
+    // Stores a text longer than the field's size whole, where the record takes it for that
+    // field (with SetFieldData's checks and events); false, and nothing stored, where the
+    // field is to cut it to its size. The base takes none.
+    virtual bool SetLongerText(TField* field, const std::string& text);
 
     // --- Events --------------------------------------------------------------------
     TDataSetNotifyEvent BeforeOpen, AfterOpen, BeforeClose, AfterClose;

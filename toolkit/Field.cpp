@@ -241,14 +241,18 @@ bool TField::GetData(void* buffer) const {
     return ds.GetFieldData(const_cast<TField*>(this), buffer);
 }
 
-void TField::SetData(const void* buffer) {
+TDataSet& TField::CheckWritable() const {
     TDataSet& ds = CheckDataSet();
     TDataSetState st = ds.State();
     if (readOnly_ && st != dsSetKey && st != dsFilter && st != dsCalcFields &&
         st != dsInternalCalc) {
         throw EDatabaseError("Field '" + DisplayName() + "' cannot be modified");
     }
-    ds.SetFieldData(this, buffer);
+    return ds;
+}
+
+void TField::SetData(const void* buffer) {
+    CheckWritable().SetFieldData(this, buffer);
 }
 
 void TField::Validate(const void* buffer) {

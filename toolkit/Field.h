@@ -191,8 +191,13 @@ protected:
     virtual void SetAsDateTimeValue(TDateTime value);
 
     [[noreturn]] void AccessError(const char* typeName) const;
+    // Whether OnValidate runs: reads see the value being written, not the record's.
+    bool Validating() const { return inValidate_; }
     // EDatabaseError "Field 'X' has no dataset".
     TDataSet& CheckDataSet() const;
+    // The dataset, when the field may be written in its state; EDatabaseError "Field 'X'
+    // cannot be modified" on a read-only field.
+    TDataSet& CheckWritable() const;
     void SetDataType(TFieldType type) { dataType_ = type; }
     void SetSizeUnchecked(int size) { size_ = size; }
 
@@ -226,7 +231,8 @@ public:
     const char* ClassName() const noexcept override { return "TStringField"; }
     int DataSize() const override { return FieldDataSize(DataType(), Size()); }
     void SetSize(int size) override;
-    // The text, false when null.
+    // The text, false when null; whole, also when the record holds more of it than
+    // DataSize bytes (TDataSet::GetLongerText).
     bool GetValue(std::string& value) const;
 
 protected:
@@ -238,7 +244,8 @@ protected:
     bool GetAsBoolean() const override;
     TDateTime GetAsDateTime() const override;
     TVariant GetAsVariant() const override;
-    // Texts longer than Size characters are cut there (never inside a character).
+    // Texts longer than Size characters are cut there (never inside a character), unless
+    // the dataset's record takes them whole for this field (TDataSet::SetLongerText).
     void SetAsStringValue(const std::string& value) override;
     void SetAsIntegerValue(int32_t value) override;
     void SetAsLargeIntValue(int64_t value) override;

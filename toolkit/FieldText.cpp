@@ -48,6 +48,9 @@ bool TStringField::GetValue(std::string& value) const {
         return false;
     }
     value.assign(buf.data(), strnlen(buf.data(), buf.size()));
+    if (!Validating()) {
+        CheckDataSet().GetLongerText(const_cast<TStringField*>(this), value);
+    }
     return true;
 }
 
@@ -101,6 +104,9 @@ TVariant TStringField::GetAsVariant() const {
 void TStringField::SetAsStringValue(const std::string& value) {
     size_t bytes = static_cast<size_t>(DataSize() - 1);
     size_t n = Utf8Prefix(value, Size(), bytes);
+    if (n < value.size() && CheckWritable().SetLongerText(this, value)) {
+        return;
+    }
     std::vector<char> buf(static_cast<size_t>(DataSize()), '\0');
     std::memcpy(buf.data(), value.data(), n);
     SetData(buf.data());
