@@ -10,7 +10,6 @@
 #include "transfer/FileRunLock.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <set>
 #include <unistd.h>
@@ -477,32 +476,27 @@ void RecordLedgerInvoices(THdbc& database, int64_t runId, int firstSeq,
     if (invoices.empty()) {
         return;
     }
-    // Only the texts that came with the transfer file are parameters; the numbers and the
-    // fingerprints (hexadecimal digits) are written as they are, which spares binding four
-    // values an invoice.
+    // The numbers go in as they are and only the texts are parameters, which spares binding
+    // three values an invoice.
     std::string sql =
         "INSERT INTO ZendratoPrenosRacun (Prenos, Zap, Kljuc, Placnik, Vrstic, Odtis) VALUES ";
     for (size_t i = 0; i < invoices.size(); ++i) {
-        const TLedgerInvoice& invoice = invoices[i];
-        const bool hex =
-            std::all_of(invoice.Fingerprint.begin(), invoice.Fingerprint.end(),
-                        [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
-        if (!hex) {
-            throw EDatabaseError("Odtis računa " + invoice.Kljuc + " ni šestnajstiško število.");
-        }
         const std::string n = std::to_string(i);
-        sql +=
-            (i ? ", (" : "(") + std::to_string(runId) + ", " +
-            std::to_string(int64_t(firstSeq) + int64_t(i)) + ", :K" + n + ", :P" + n + ", " +
-            std::to_string(invoice.Lines) + ", " +
-            (invoice.Fingerprint.empty() ? std::string("NULL") : "'" + invoice.Fingerprint + "'") +
-            ")";
+        sql += (i ? ", (" : "(") + std::to_string(runId) + ", " +
+               std::to_string(int64_t(firstSeq) + int64_t(i)) + ", :K" + n + ", :P" + n + ", " +
+               std::to_string(invoices[i].Lines) + ", :O" + n + ")";
     }
     TLedgerSql insert(database, sql);
     TOEParams& params = insert.Params();
     for (size_t i = 0; i < invoices.size(); ++i) {
-        params[2 * static_cast<int>(i)].SetAsString(invoices[i].Kljuc);
-        params[2 * static_cast<int>(i) + 1].SetAsString(invoices[i].Placnik);
+        const int at = 3 * static_cast<int>(i);
+        params[at].SetAsString(invoices[i].Kljuc);
+        params[at + 1].SetAsString(invoices[i].Placnik);
+        TParam& fingerprint = params[at + 2];
+        fingerprint.SetAsString(invoices[i].Fingerprint);
+        if (invoices[i].Fingerprint.empty()) {
+            fingerprint.Clear();
+        }
     }
     if (insert.Exec() != SQLLEN(invoices.size())) {
         throw EDatabaseError("Dnevnik prenosov ni sprejel vseh računov skupine.");
