@@ -15,6 +15,7 @@
 #include "localtable/Table.h"
 #include "odbc/Hdbc.h"
 #include "support/OdbcTestEnv.h"
+#include "support/RunTotalsOf.h"
 #include "support/TestSupport.h"
 #include "toolkit/DateTime.h"
 #include "transfer/Ledger.h"
@@ -176,14 +177,8 @@ TEST_F(MainWindowTransfer, TheHistoryOffersUndoAndResumeWhereTheyApply) {
     LedgerRun(dsn, in, {{"26IR00003", "Ciril", 1, "x"}}, false);
     LedgerRun(dsn, in, {{"26IR00004", "Dora", 1, "x"}}, true, true);
     {
-        TRunTotals totals;
-        totals.Read = 3;
-        totals.Refused = 1;
-        totals.Kolicina = Currency::FromRaw(25000);
-        totals.Vrednost = Currency::FromRaw(12345600);
-        totals.Davek = Currency::FromRaw(2716300);
-        totals.ZaPlacilo = Currency::FromRaw(15061900);
-        totals.FileValue = Currency::FromRaw(12345678);
+        const TRunTotals totals =
+            test::RunTotalsOf(3, 1, 25000, 12345600, 2716300, 15061900, 12345678);
         THdbc db;
         SignOn(db, dsn.dsn);
         RecordLedgerTotals(db, 1, totals);

@@ -5,6 +5,7 @@
 #include "app/SignOn.h"
 #include "odbc/Hdbc.h"
 #include "support/OdbcTestEnv.h"
+#include "support/RunTotalsOf.h"
 #include "support/SignedOnSchema.h"
 #include "support/TestSupport.h"
 #include "toolkit/Exceptions.h"
@@ -162,14 +163,8 @@ TEST_P(LedgerTest, AnEarlierLedgerGetsTheTotalsColumns) {
     EnsureLedgerTotals(db);
 
     // Amounts past a billion, to the fourth decimal, come back exact.
-    TRunTotals totals;
-    totals.Read = 100001;
-    totals.Refused = 1;
-    totals.Kolicina = Currency::FromRaw(1234567891);
-    totals.Vrednost = Currency::FromRaw(12345678901234);
-    totals.Davek = Currency::FromRaw(2716049358271);
-    totals.ZaPlacilo = Currency::FromRaw(15061728259505);
-    totals.FileValue = Currency::FromRaw(12345678901239);
+    TRunTotals totals = test::RunTotalsOf(100001, 1, 1234567891, 12345678901234, 2716049358271,
+                                          15061728259505, 12345678901239);
     db.SetAutoCommit(false);
     RecordLedgerTotals(db, old, totals);
     db.Commit();
